@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/calendar.h"
+#include "platform/event.h"
+#include "platform/reminder.h"
+
+namespace platform {
+
+// Called at most once, on a thread of the platform's choosing. A platform may
+// also destroy it without calling it; whatever it captured is released then.
+using AccessCompletion = std::function<void(bool granted, std::optional<Error> error)>;
+
+// Called once on another thread with the fetched reminders, or with nullptr
+// when the platform has no array to give. The reminders may only be read.
+using ReminderFetchCompletion = std::function<void(const std::vector<Reminder>* reminders)>;
+
+using FetchRequestId = std::uint64_t;
+
+using CalendarItem = std::variant<Event, Reminder>;
+
+// One connection to the calendar database (EKEventStore). Owned by the command
+// that opened it and released when the command ends.
+class EventStore {
+ public:
+  virtual ~EventStore() = default;
+
+  // respondsToSelector: for requestFullAccessToEvents/RemindersWithCompletion:.
+  virtual bool responds_to_full_access_request(EntityType type) const = 0;
+  // requestFullAccessToEventsWithCompletion: / requestFullAccessToRemindersWithCompletion:.
+  virtual void request_full_access(EntityType type, AccessCompletion completion) = 0;
+  // requestAccessToEntityType:completion:.
+  virtual void request_access(EntityType type, AccessCompletion completion) = 0;
+
+  // calendarsForEntityType:, in the store's order.
+  virtual std::vector<CalendarRef> calendars_for_entity_type(EntityType type) = 0;
+
+  // predicateForEventsWithStartDate:endDate:calendars: + eventsMatchingPredicate:.
+  virtual std::vector<Event> events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) = 0;
+
+  // predicateForRemindersInCalendars: + fetchRemindersMatchingPredicate:completion:.
+  virtual FetchRequestId fetch_reminders(const std::vector<CalendarRef>& lists,
+                                         ReminderFetchCompletion completion) = 0;
+  // cancelFetchRequest:.
+  virtual void cancel_fetch_request(FetchRequestId id) = 0;
+
+  // calendarItemWithIdentifier:.
+  virtual std::optional<CalendarItem> calendar_item_with_identifier(std::string_view identifier) = 0;
+
+  // reminderWithEventStore:: a new, unsaved reminder.
+  virtual Reminder new_reminder() = 0;
+  // saveReminder:commit:error: with commit YES. On success the reminder is updated
+  // to what was stored (a new one gets its identifier).
+  virtual std::optional<Error> save_reminder(Reminder& reminder) = 0;
+  // removeReminder:commit:error: with commit YES.
+  virtual std::optional<Error> remove_reminder(const Reminder& reminder) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,1 @@
+// Placeholder until the local store lands.

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "platform/calendar.h"
+#include "platform/date.h"
+#include "platform/event_store.h"
+
+namespace platform {
+
+// Everything the bridge asks of the machine: the calendar database's class-level
+// operations, and the Foundation services (clock, run loop, calendar, time zones, URLs).
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // authorizationStatusForEntityType:: 0 to 4. Opens nothing and prompts nobody.
+  virtual int authorization_status(EntityType type) = 0;
+  // alloc + init of an event store.
+  virtual std::unique_ptr<EventStore> open_event_store() = 0;
+
+  // The wall clock: [NSDate date]; dateWithTimeIntervalSinceNow: is now() plus the interval.
+  virtual Date now() = 0;
+  // [[NSRunLoop mainRunLoop] runUntilDate:]: runs main-thread work until the date,
+  // and may return earlier once a platform callback has answered.
+  virtual void run_main_loop_until(Date date) = 0;
+  // A monotonic clock, unaffected by changes of the wall clock.
+  virtual std::chrono::nanoseconds monotonic_now() = 0;
+
+  // [NSTimeZone localTimeZone].
+  virtual TimeZone local_time_zone() = 0;
+  // secondsFromGMTForDate:.
+  virtual int seconds_from_gmt(const TimeZone& zone, Date date) = 0;
+  // [[NSCalendar currentCalendar] components:252 fromDate:] in the local time zone.
+  virtual CalendarFields current_calendar_components(Date date) = 0;
+  // dateFromComponents: of the components' own calendar, in their time zone (the
+  // local one when they have none). Nothing when they have no calendar or no date.
+  virtual std::optional<Date> date_from_components(const DateComponents& components) = 0;
+
+  // URLWithString:: nothing when the text is no valid URL.
+  virtual std::optional<Url> url_with_string(std::string_view text) = 0;
+};
+
+// The platform of this build (the backend linked into the executable).
+std::unique_ptr<Platform> make_default_platform();
+
+}  // namespace platform

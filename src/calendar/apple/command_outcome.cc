@@ -1,0 +1,1 @@
+#include "calendar/apple/command_outcome.h"

@@ -1,0 +1,405 @@
+#include "double/platform_double.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace double_platform {
+
+using namespace std::chrono;
+using platform::AccessCompletion;
+using platform::Reminder;
+using platform::ReminderFetchCompletion;
+using platform::ReminderFields;
+
+namespace {
+// Runs a callback on another thread and waits for it, as a platform callback arrives.
+void call_on_other_thread(const std::function<void()>& fn) {
+  std::thread worker(fn);
+  worker.join();
+}
+
+std::int64_t or_zero(std::int64_t v) { return v == platform::kUndefinedComponent ? 0 : v; }
+}  // namespace
+
+struct HeldAccess {
+  nanoseconds deliver_at;
+  AccessCompletion completion;
+};
+
+struct HeldFetch {
+  platform::FetchRequestId id;
+  nanoseconds deliver_at;
+  ReminderFetchCompletion completion;
+  std::shared_ptr<std::vector<Reminder>> reminders;  // null: no array
+};
+
+struct State {
+  int status[2] = {0, 0};
+  AccessAnswer access_answer = AccessAnswer::grant;
+  std::string access_error;
+  milliseconds access_delay{0};
+  bool supports_full_access = true;
+  bool grant_updates_status = true;
+  std::vector<HeldAccess> held_access;  // delayed or never answered
+
+  std::vector<CalendarRef> calendars[2];
+  std::vector<platform::Event> events;
+  std::map<std::string, ReminderFields> reminders;
+  int next_reminder = 1;
+
+  FetchAnswer fetch_answer = FetchAnswer::reminders;
+  milliseconds fetch_delay{0};
+  std::function<void()> after_fetch;
+  std::vector<HeldFetch> held_fetches;
+  platform::FetchRequestId next_fetch = 1;
+
+  std::string save_error;
+  int save_error_on = 0;
+  std::string save_error_on_text;
+  std::string remove_error;
+  std::function<void(ReminderFields&)> save_transform;
+
+  platform::TimeZone local_zone = platform::TimeZone::named("UTC");
+  int local_offset = 0;
+  std::map<std::string, int> zone_offsets;
+  Date wall{1740787200};  // 2025-03-01T00:00:00Z
+  nanoseconds monotonic{seconds(1000)};
+  nanoseconds monotonic_start{seconds(1000)};
+
+  Counters counters;
+
+  void answer_access(AccessCompletion completion) {
+    bool granted = access_answer == AccessAnswer::grant || access_answer == AccessAnswer::grant_with_error;
+    bool with_error = access_answer == AccessAnswer::grant_with_error || access_answer == AccessAnswer::refuse_with_error;
+    std::optional<platform::Error> error;
+    if (with_error) error = platform::Error{access_error};
+    call_on_other_thread([&] { completion(granted, error); });
+  }
+
+  void deliver_due() {
+    for (auto it = held_access.begin(); it != held_access.end();) {
+      if (it->deliver_at <= monotonic) {
+        AccessCompletion completion = std::move(it->completion);
+        it = held_access.erase(it);
+        answer_access(std::move(completion));
+      } else {
+        ++it;
+      }
+    }
+    for (auto it = held_fetches.begin(); it != held_fetches.end();) {
+      if (it->deliver_at <= monotonic) {
+        HeldFetch fetch = std::move(*it);
+        it = held_fetches.erase(it);
+        call_on_other_thread([&] { fetch.completion(fetch.reminders.get()); });
+        if (after_fetch) after_fetch();
+      } else {
+        ++it;
+      }
+    }
+  }
+
+  int offset_of(const platform::TimeZone& zone) const {
+    if (auto fixed = zone.fixed_offset_seconds()) return *fixed;
+    if (zone == local_zone) return local_offset;
+    auto found = zone_offsets.find(zone.name());
+    return found == zone_offsets.end() ? 0 : found->second;
+  }
+};
+
+namespace {
+
+class StoreDouble : public platform::EventStore {
+ public:
+  explicit StoreDouble(std::shared_ptr<State> state) : state_(std::move(state)) {
+    ++state_->counters.stores_opened;
+    ++state_->counters.stores_alive;
+  }
+  ~StoreDouble() override { --state_->counters.stores_alive; }
+
+  bool responds_to_full_access_request(EntityType) const override { return state_->supports_full_access; }
+
+  void request_full_access(EntityType type, AccessCompletion completion) override {
+    ++state_->counters.full_access_requests;
+    request(type, std::move(completion));
+  }
+  void request_access(EntityType type, AccessCompletion completion) override {
+    ++state_->counters.legacy_access_requests;
+    request(type, std::move(completion));
+  }
+
+  std::vector<CalendarRef> calendars_for_entity_type(EntityType type) override {
+    return state_->calendars[static_cast<int>(type)];
+  }
+
+  std::vector<platform::Event> events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) override {
+    std::vector<platform::Event> found;
+    for (const auto& event : state_->events) {
+      bool chosen = std::any_of(calendars.begin(), calendars.end(), [&](const CalendarRef& c) {
+        return event.calendar && c && c->identifier == event.calendar->identifier;
+      });
+      bool overlaps = event.start_date == event.end_date
+                          ? event.start_date >= start && event.start_date < end
+                          : event.start_date < end && event.end_date > start;
+      if (chosen && overlaps) found.push_back(event);
+    }
+    return found;
+  }
+
+  platform::FetchRequestId fetch_reminders(const std::vector<CalendarRef>& lists,
+                                           ReminderFetchCompletion completion) override {
+    ++state_->counters.fetches;
+    platform::FetchRequestId id = state_->next_fetch++;
+    auto reminders = std::make_shared<std::vector<Reminder>>();
+    for (const auto& [identifier, fields] : state_->reminders) {
+      bool chosen = std::any_of(lists.begin(), lists.end(), [&](const CalendarRef& c) {
+        return fields.calendar && c && c->identifier == fields.calendar->identifier;
+      });
+      if (chosen) reminders->emplace_back(fields, nullptr, false);
+    }
+    switch (state_->fetch_answer) {
+      case FetchAnswer::drop:
+        completion = nullptr;
+        return id;
+      case FetchAnswer::never:
+        state_->held_fetches.push_back({id, nanoseconds::max(), std::move(completion), reminders});
+        return id;
+      case FetchAnswer::no_array:
+        reminders.reset();
+        [[fallthrough]];
+      case FetchAnswer::reminders:
+        break;
+    }
+    state_->held_fetches.push_back({id, state_->monotonic + state_->fetch_delay, std::move(completion), reminders});
+    state_->deliver_due();
+    return id;
+  }
+
+  void cancel_fetch_request(platform::FetchRequestId id) override {
+    ++state_->counters.fetch_cancels;
+    auto& held = state_->held_fetches;
+    held.erase(std::remove_if(held.begin(), held.end(), [&](const HeldFetch& f) { return f.id == id; }), held.end());
+  }
+
+  std::optional<platform::CalendarItem> calendar_item_with_identifier(std::string_view identifier) override {
+    auto found = state_->reminders.find(std::string(identifier));
+    if (found != state_->reminders.end()) return platform::CalendarItem(Reminder(found->second, nullptr, false));
+    for (const auto& event : state_->events) {
+      if (event.calendar_item_identifier == identifier) return platform::CalendarItem(event);
+    }
+    return std::nullopt;
+  }
+
+  Reminder new_reminder() override { return Reminder(ReminderFields{}, nullptr, true); }
+
+  std::optional<platform::Error> save_reminder(Reminder& reminder) override {
+    int number = ++state_->counters.saves;
+    if (!state_->save_error.empty()) return platform::Error{state_->save_error};
+    if (number == state_->save_error_on) return platform::Error{state_->save_error_on_text};
+    const ReminderFields& fields = reminder.fields();
+    if (!fields.calendar) return platform::Error{"没有选择列表"};
+    if (!fields.calendar->allows_content_modifications) return platform::Error{"列表只读"};
+    ReminderFields stored;
+    std::string identifier = fields.calendar_item_identifier;
+    if (reminder.is_new()) {
+      identifier = "new-" + std::to_string(state_->next_reminder++);
+      stored = fields;
+      stored.calendar_item_identifier = identifier;
+      stored.calendar_item_external_identifier = identifier;
+    } else {
+      auto found = state_->reminders.find(identifier);
+      if (found == state_->reminders.end()) return platform::Error{"提醒事项不存在"};
+      stored = found->second;
+      apply_changes(reminder, stored);
+    }
+    if (state_->save_transform) state_->save_transform(stored);
+    state_->reminders[identifier] = stored;
+    reminder.mark_saved(identifier, stored.calendar_item_external_identifier, nullptr);
+    return std::nullopt;
+  }
+
+  std::optional<platform::Error> remove_reminder(const Reminder& reminder) override {
+    ++state_->counters.removes;
+    if (!state_->remove_error.empty()) return platform::Error{state_->remove_error};
+    state_->reminders.erase(reminder.calendar_item_identifier());
+    return std::nullopt;
+  }
+
+ private:
+  static void apply_changes(const Reminder& reminder, ReminderFields& stored) {
+    const ReminderFields& f = reminder.fields();
+    std::uint32_t changed = reminder.changed_fields();
+    if (changed & Reminder::kCalendar) stored.calendar = f.calendar;
+    if (changed & Reminder::kTitle) stored.title = f.title;
+    if (changed & Reminder::kNotes) stored.notes = f.notes;
+    if (changed & Reminder::kUrl) stored.url = f.url;
+    if (changed & Reminder::kCompleted) stored.completed = f.completed;
+    if (changed & Reminder::kPriority) stored.priority = f.priority;
+    if (changed & Reminder::kStartDateComponents) stored.start_date_components = f.start_date_components;
+    if (changed & Reminder::kDueDateComponents) stored.due_date_components = f.due_date_components;
+    if (changed & Reminder::kAlarms) stored.alarms = f.alarms;
+    if (changed & Reminder::kRecurrenceRules) stored.recurrence_rules = f.recurrence_rules;
+  }
+
+  void request(EntityType type, AccessCompletion completion) {
+    State& s = *state_;
+    int& status = s.status[static_cast<int>(type)];
+    if (s.access_answer == AccessAnswer::drop) {
+      completion = nullptr;
+      return;
+    }
+    if (s.access_answer == AccessAnswer::never) {
+      s.held_access.push_back({nanoseconds::max(), std::move(completion)});
+      return;
+    }
+    if (s.grant_updates_status) {
+      if (s.access_answer == AccessAnswer::grant || s.access_answer == AccessAnswer::grant_with_error) status = 3;
+    }
+    s.held_access.push_back({s.monotonic + s.access_delay, std::move(completion)});
+    s.deliver_due();
+  }
+
+  std::shared_ptr<State> state_;
+};
+
+}  // namespace
+
+PlatformDouble::PlatformDouble() : state_(std::make_shared<State>()) {}
+PlatformDouble::~PlatformDouble() = default;
+
+void PlatformDouble::set_status(EntityType type, int status) { state_->status[static_cast<int>(type)] = status; }
+void PlatformDouble::set_access_answer(AccessAnswer answer, std::string error_text) {
+  state_->access_answer = answer;
+  state_->access_error = std::move(error_text);
+}
+void PlatformDouble::set_access_answer_delay(milliseconds delay) { state_->access_delay = delay; }
+void PlatformDouble::set_supports_full_access(bool supported) { state_->supports_full_access = supported; }
+void PlatformDouble::set_grant_updates_status(bool updates) { state_->grant_updates_status = updates; }
+void PlatformDouble::deliver_held_access_answer(bool granted) {
+  auto held = std::move(state_->held_access);
+  state_->held_access.clear();
+  for (auto& h : held) {
+    call_on_other_thread([&] { h.completion(granted, std::nullopt); });
+  }
+}
+
+CalendarRef PlatformDouble::add_calendar(EntityType type, platform::Calendar calendar) {
+  auto ref = std::make_shared<const platform::Calendar>(std::move(calendar));
+  state_->calendars[static_cast<int>(type)].push_back(ref);
+  return ref;
+}
+void PlatformDouble::add_event(platform::Event event) { state_->events.push_back(std::move(event)); }
+void PlatformDouble::add_reminder(ReminderFields fields) {
+  std::string id = fields.calendar_item_identifier;
+  state_->reminders[id] = std::move(fields);
+}
+std::optional<ReminderFields> PlatformDouble::stored_reminder(const std::string& identifier) const {
+  auto found = state_->reminders.find(identifier);
+  if (found == state_->reminders.end()) return std::nullopt;
+  return found->second;
+}
+std::vector<ReminderFields> PlatformDouble::stored_reminders() const {
+  std::vector<ReminderFields> all;
+  for (const auto& [id, fields] : state_->reminders) all.push_back(fields);
+  return all;
+}
+void PlatformDouble::remove_stored_reminder(const std::string& identifier) { state_->reminders.erase(identifier); }
+
+void PlatformDouble::set_fetch_answer(FetchAnswer answer) { state_->fetch_answer = answer; }
+void PlatformDouble::set_fetch_answer_delay(milliseconds delay) { state_->fetch_delay = delay; }
+void PlatformDouble::set_after_fetch_answer(std::function<void()> hook) { state_->after_fetch = std::move(hook); }
+void PlatformDouble::set_save_error(std::string text) { state_->save_error = std::move(text); }
+void PlatformDouble::set_save_error_on(int save_number, std::string text) {
+  state_->save_error_on = save_number;
+  state_->save_error_on_text = std::move(text);
+}
+void PlatformDouble::set_remove_error(std::string text) { state_->remove_error = std::move(text); }
+void PlatformDouble::set_save_transform(std::function<void(ReminderFields&)> transform) {
+  state_->save_transform = std::move(transform);
+}
+
+void PlatformDouble::set_local_time_zone(platform::TimeZone zone, int offset_seconds) {
+  state_->local_zone = std::move(zone);
+  state_->local_offset = offset_seconds;
+}
+void PlatformDouble::set_zone_offset(const std::string& name, int offset_seconds) {
+  state_->zone_offsets[name] = offset_seconds;
+}
+void PlatformDouble::set_wall_clock(Date now) { state_->wall = now; }
+
+const Counters& PlatformDouble::counters() const { return state_->counters; }
+nanoseconds PlatformDouble::fake_elapsed() const { return state_->monotonic - state_->monotonic_start; }
+
+int PlatformDouble::authorization_status(EntityType type) {
+  ++state_->counters.status_reads;
+  return state_->status[static_cast<int>(type)];
+}
+
+std::unique_ptr<platform::EventStore> PlatformDouble::open_event_store() {
+  return std::make_unique<StoreDouble>(state_);
+}
+
+Date PlatformDouble::now() { return state_->wall; }
+
+void PlatformDouble::run_main_loop_until(Date date) {
+  ++state_->counters.run_loop_slices;
+  double delta = date.seconds_since_1970 - state_->wall.seconds_since_1970;
+  if (delta > 0) {
+    // Whole microseconds, so slices of 0.2 s add up to exactly 180 s of fake time.
+    state_->wall = date;
+    state_->monotonic += microseconds(std::llround(delta * 1e6));
+  }
+  state_->deliver_due();
+}
+
+nanoseconds PlatformDouble::monotonic_now() { return state_->monotonic; }
+
+platform::TimeZone PlatformDouble::local_time_zone() { return state_->local_zone; }
+
+int PlatformDouble::seconds_from_gmt(const platform::TimeZone& zone, Date) { return state_->offset_of(zone); }
+
+platform::CalendarFields PlatformDouble::current_calendar_components(Date date) {
+  auto local = sys_seconds(seconds(static_cast<std::int64_t>(std::floor(date.seconds_since_1970)))) +
+               seconds(state_->local_offset);
+  auto day = floor<days>(local);
+  year_month_day ymd(day);
+  hh_mm_ss<seconds> time(local - day);
+  return {static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
+          time.hours().count(), time.minutes().count(), time.seconds().count()};
+}
+
+std::optional<Date> PlatformDouble::date_from_components(const platform::DateComponents& c) {
+  if (!c.calendar || *c.calendar != platform::kGregorianCalendar) return std::nullopt;
+  if (c.year == platform::kUndefinedComponent || c.month == platform::kUndefinedComponent ||
+      c.day == platform::kUndefinedComponent)
+    return std::nullopt;
+  // Out-of-range fields roll over, as a lenient calendar does.
+  year_month_day first(year(static_cast<int>(c.year)), month(1), day(1));
+  auto base = sys_days(first) + months(c.month - 1);
+  sys_days midnight = sys_days(year_month_day(floor<days>(base)).year() / year_month_day(floor<days>(base)).month() / 1) +
+                      days(c.day - 1);
+  double seconds_total = static_cast<double>(midnight.time_since_epoch().count()) * 86400.0 +
+                         static_cast<double>(or_zero(c.hour) * 3600 + or_zero(c.minute) * 60 + or_zero(c.second)) +
+                         static_cast<double>(or_zero(c.nanosecond)) / 1e9;
+  int offset = c.time_zone ? state_->offset_of(*c.time_zone) : state_->local_offset;
+  return Date{seconds_total - offset};
+}
+
+std::optional<platform::Url> PlatformDouble::url_with_string(std::string_view text) {
+  // Like URLWithString:: a scheme, then only characters a URL may hold.
+  std::size_t colon = text.find(':');
+  if (colon == 0 || colon == std::string_view::npos) return std::nullopt;
+  for (std::size_t i = 0; i < colon; ++i) {
+    char ch = text[i];
+    bool ok = std::isalpha(static_cast<unsigned char>(ch)) ||
+              (i > 0 && (std::isdigit(static_cast<unsigned char>(ch)) || ch == '+' || ch == '-' || ch == '.'));
+    if (!ok) return std::nullopt;
+  }
+  for (unsigned char ch : text) {
+    if (ch <= 0x20 || ch >= 0x7f || std::string_view("\"<>\\^`{|}").find(static_cast<char>(ch)) != std::string_view::npos)
+      return std::nullopt;
+  }
+  return platform::Url{std::string(text)};
+}
+
+}  // namespace double_platform

@@ -1,0 +1,115 @@
+#pragma once
+
+// An in-memory platform for tests: programmable permission and access answers,
+// calendars, events and reminders, and a fake clock that moves only when the
+// run loop runs, so long waits take no real time.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace double_platform {
+
+using platform::CalendarRef;
+using platform::Date;
+using platform::EntityType;
+
+// How the platform answers an access request.
+enum class AccessAnswer {
+  grant,             // granted, no error
+  grant_with_error,  // granted, with an error object
+  refuse,            // refused, no error
+  refuse_with_error, // refused, with an error object
+  never,             // keeps the callback and never calls it
+  drop,              // releases the callback without calling it
+};
+
+// How the platform answers a reminders fetch.
+enum class FetchAnswer { reminders, no_array, never, drop };
+
+struct Counters {
+  int stores_opened = 0;
+  int stores_alive = 0;
+  int full_access_requests = 0;
+  int legacy_access_requests = 0;
+  int run_loop_slices = 0;
+  int fetches = 0;
+  int fetch_cancels = 0;
+  int saves = 0;
+  int removes = 0;
+  int status_reads = 0;
+};
+
+struct State;
+
+class PlatformDouble : public platform::Platform {
+ public:
+  PlatformDouble();
+  ~PlatformDouble() override;
+
+  // --- programming the double ---
+  void set_status(EntityType type, int status);
+  // Answer of the next access requests; `error_text` goes with the *_with_error kinds.
+  void set_access_answer(AccessAnswer answer, std::string error_text = {});
+  // Deliver the access answer only once the fake clock has moved this far past the request.
+  void set_access_answer_delay(std::chrono::milliseconds delay);
+  // Whether stores respond to the full-access selectors (true on current systems).
+  void set_supports_full_access(bool supported);
+  // Grant also sets the status to 3, as a real prompt does.
+  void set_grant_updates_status(bool updates);
+  // Calls a callback still held back (never/delayed answers) now, on another thread.
+  void deliver_held_access_answer(bool granted);
+
+  CalendarRef add_calendar(EntityType type, platform::Calendar calendar);
+  void add_event(platform::Event event);
+  // Adds a stored reminder; its calendar must be one of the reminder lists.
+  void add_reminder(platform::ReminderFields fields);
+  // The stored state of a reminder, or nothing.
+  std::optional<platform::ReminderFields> stored_reminder(const std::string& identifier) const;
+  std::vector<platform::ReminderFields> stored_reminders() const;
+  void remove_stored_reminder(const std::string& identifier);
+
+  void set_fetch_answer(FetchAnswer answer);
+  void set_fetch_answer_delay(std::chrono::milliseconds delay);
+  // Runs on the main thread after the fetch callback has been called (to change the store in between).
+  void set_after_fetch_answer(std::function<void()> hook);
+  // The next saves fail with this text (empty: saves succeed).
+  void set_save_error(std::string text);
+  // Fails only the save with this 1-based number.
+  void set_save_error_on(int save_number, std::string text);
+  void set_remove_error(std::string text);
+  // Lets a test change what a save stores (e.g. drop a count), after the save is applied.
+  void set_save_transform(std::function<void(platform::ReminderFields&)> transform);
+
+  void set_local_time_zone(platform::TimeZone zone, int offset_seconds);
+  // Offset of a named zone (fixed-offset zones need no entry).
+  void set_zone_offset(const std::string& name, int offset_seconds);
+  void set_wall_clock(Date now);
+
+  const Counters& counters() const;
+  std::chrono::nanoseconds fake_elapsed() const;
+
+  // --- platform::Platform ---
+  int authorization_status(EntityType type) override;
+  std::unique_ptr<platform::EventStore> open_event_store() override;
+  Date now() override;
+  void run_main_loop_until(Date date) override;
+  std::chrono::nanoseconds monotonic_now() override;
+  platform::TimeZone local_time_zone() override;
+  int seconds_from_gmt(const platform::TimeZone& zone, Date date) override;
+  platform::CalendarFields current_calendar_components(Date date) override;
+  std::optional<Date> date_from_components(const platform::DateComponents& components) override;
+  std::optional<platform::Url> url_with_string(std::string_view text) override;
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
+}  // namespace double_platform
