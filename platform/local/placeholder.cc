@@ -1,1 +1,5 @@
-// Placeholder until the local store lands.
+// Temporary definition until the local store lands.
+#include "platform/platform.h"
+namespace platform {
+std::unique_ptr<Platform> make_default_platform() { return nullptr; }
+}  // namespace platform

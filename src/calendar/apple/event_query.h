@@ -1,0 +1,11 @@
+#pragma once
+
+#include "calendar/apple/command_outcome.h"
+#include "platform/platform.h"
+
+namespace bridge {
+
+// Command "events": the events of the chosen calendars in a window.
+CommandOutcome query_events(platform::Platform& platform, const Json& request);
+
+}  // namespace bridge
