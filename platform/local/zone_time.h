@@ -1,0 +1,35 @@
+#pragma once
+
+// The machine's time zones and calendar through ICU: what the local store needs to
+// turn iCalendar times into instants and instants into the user's calendar fields.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/date.h"
+
+namespace platform::local {
+
+// Wall-clock fields of a Gregorian date and time.
+struct WallTime {
+  std::int64_t year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+  std::int64_t nanosecond = 0;
+};
+
+// The process's time zone (TZ, else the system's), as a tz database name.
+std::string local_zone_name();
+
+// Offset from GMT in seconds of a tz database zone at an instant; the local zone's
+// offset for an empty name. Unknown names count as GMT.
+int zone_offset_at(std::string_view zone_name, Date instant);
+
+// The instant of a Gregorian wall time in a tz database zone (the local one for an
+// empty name); a skipped or repeated wall time resolves as the platform does.
+std::optional<Date> wall_time_to_date(const WallTime& wall, std::string_view zone_name);
+
+// Year to second of an instant in the current calendar (of the process's locale,
+// e.g. Buddhist for th_TH) and the local time zone.
+CalendarFields current_calendar_fields(Date instant);
+
+}  // namespace platform::local
