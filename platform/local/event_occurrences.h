@@ -1,0 +1,30 @@
+#pragma once
+
+// The occurrences of stored events in a window of time: what eventsMatchingPredicate:
+// answers for the chosen collections.
+
+#include <libical/ical.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/calendar.h"
+#include "platform/date.h"
+#include "platform/event.h"
+
+namespace platform::local {
+
+// One parsed event file: a VCALENDAR holding the master VEVENT, its overrides
+// (same UID, with RECURRENCE-ID) and the VTIMEZONEs they use; or a bare VEVENT.
+struct EventItem {
+  const icalcomponent* vcalendar;
+  std::string identifier;
+  platform::CalendarRef calendar;
+};
+
+// Every occurrence of the items' events that overlaps [start, end), the window cut to
+// its first 4*365 days, in ascending order of start, then of identifier.
+std::vector<platform::Event> events_in_window(const std::vector<EventItem>& items, platform::Date start,
+                                              platform::Date end);
+
+}  // namespace platform::local
