@@ -23,10 +23,4 @@ CommandOutcome query_events(platform::Platform&, const Json&) { return CommandOu
 CommandOutcome run_reminders_command(platform::Platform&, std::string_view, const Json&) {
   return CommandOutcome::failure("pending");
 }
-// --- recurrence ---
-Json rule_to_record(const platform::RecurrenceRule&) { return Json::object(); }
-std::variant<RuleList, std::string> build_recurrence_rules(const Json&, const std::optional<RuleList>&) {
-  return std::string("pending");
-}
-bool depends_on_first_weekday(const Json&) { return false; }
 }  // namespace bridge
