@@ -3,6 +3,7 @@
 // The machine's time zones and calendar through ICU: what the local store needs to
 // turn iCalendar times into instants and instants into the user's calendar fields.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,5 +32,17 @@ std::optional<Date> wall_time_to_date(const WallTime& wall, std::string_view zon
 // Year to second of an instant in the current calendar (of the process's locale,
 // e.g. Buddhist for th_TH) and the local time zone.
 CalendarFields current_calendar_fields(Date instant);
+
+// Seconds since 1970 of a Gregorian wall time read as if it were UTC; fields out of
+// their range roll over (month 13 is January of the next year). Nothing when the
+// result lies beyond any calendar's reach (about 20,000 years from now).
+std::optional<double> wall_time_as_utc_seconds(const WallTime& wall);
+
+// The Gregorian wall time in UTC of an instant, to the whole second (rounding down).
+WallTime utc_wall_time(Date instant);
+
+// Forgets the local zone and the current calendar, so that the next call reads TZ and
+// the locale variables again. The values are read once per process otherwise.
+void reload_machine_settings();
 
 }  // namespace platform::local
