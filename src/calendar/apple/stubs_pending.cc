@@ -19,8 +19,4 @@ CommandOutcome run_calendars_command(platform::Platform&, const Json&) { return 
 CommandOutcome run_connect_command(platform::Platform&, const Json&) { return CommandOutcome::failure("pending"); }
 // --- events ---
 CommandOutcome query_events(platform::Platform&, const Json&) { return CommandOutcome::failure("pending"); }
-// --- reminders ---
-CommandOutcome run_reminders_command(platform::Platform&, std::string_view, const Json&) {
-  return CommandOutcome::failure("pending");
-}
 }  // namespace bridge

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <variant>
+
+#include "calendar/apple/command_outcome.h"
+
+namespace bridge::reminders {
+
+// A value, or the message that says why there is none.
+template <class T>
+using Expected = std::variant<T, Failure>;
+
+template <class T>
+bool failed(const Expected<T>& result) {
+  return std::holds_alternative<Failure>(result);
+}
+
+template <class T>
+const std::string& failure_message(const Expected<T>& result) {
+  return std::get<Failure>(result).message;
+}
+
+}  // namespace bridge::reminders

@@ -1,0 +1,82 @@
+#include "calendar/reminders/reminder_commands.h"
+
+#include <algorithm>
+
+#include "calendar/apple/access.h"
+#include "calendar/reminders/reminder_fetch.h"
+#include "calendar/reminders/reminder_lists.h"
+#include "calendar/reminders/reminder_record.h"
+#include "calendar/reminders/reminder_save.h"
+#include "calendar/reminders/reminder_target.h"
+#include "calendar/reminders/request_params.h"
+
+namespace bridge {
+namespace {
+
+using platform::EntityType;
+using reminders::Expected;
+using reminders::failed;
+
+constexpr const char* kUnsupportedFeatures = "Apple 公开接口不支持原生子任务、标签或智能清单写入";
+constexpr const char* kUnknownOperation = "未知的提醒事项操作";
+
+constexpr int kFullAccess = 3;
+
+Json status_reply(int status) {
+  return Json{{"available", true},
+              {"authorized", status == 3},
+              {"denied", status == 1 || status == 2},
+              {"capabilities", {{"recurrence", true}, {"smartLists", false}, {"subtasks", false}, {"tags", false}}}};
+}
+
+// Sub-tasks, tags and smart lists have no public write interface: refused
+// whatever the value, before permission is even looked at.
+bool names_unsupported_feature(const Json& params) {
+  return reminders::find_param(params, "parentId") || reminders::find_param(params, "tags") ||
+         reminders::find_param(params, "smartListId");
+}
+
+Json read_reply(platform::Platform& platform, const std::vector<platform::Reminder>& fetched) {
+  Json records = Json::array();
+  for (const platform::Reminder& reminder : fetched) records.push_back(reminders::reminder_to_record(platform, reminder));
+  return records;
+}
+
+}  // namespace
+
+CommandOutcome run_reminders_command(platform::Platform& platform, std::string_view sub_command,
+                                     const Json& params) {
+  if (sub_command == "status") return status_reply(authorization_status(platform, EntityType::reminder));
+  if (sub_command == "save" && names_unsupported_feature(params)) {
+    return CommandOutcome::failure(kUnsupportedFeatures);
+  }
+
+  std::unique_ptr<platform::EventStore> store = open_event_store(platform);
+  if (sub_command == "connect" && authorization_status(platform, EntityType::reminder) != kFullAccess) {
+    if (auto refused = request_access(platform, *store, EntityType::reminder)) return CommandOutcome::failure(*refused);
+  }
+  if (auto closed = check_access(platform, EntityType::reminder)) return CommandOutcome::failure(*closed);
+
+  std::vector<platform::CalendarRef> lists = store->calendars_for_entity_type(EntityType::reminder);
+  if (sub_command == "connect") return reminders::connect_reply(lists);
+
+  Expected<std::vector<platform::CalendarRef>> selected = reminders::select_lists(params, lists);
+  if (failed(selected)) return std::get<Failure>(std::move(selected));
+  const auto& selected_lists = std::get<std::vector<platform::CalendarRef>>(selected);
+
+  // "read" shows every list; the writes look only where the application synchronises.
+  Expected<std::vector<platform::Reminder>> fetched =
+      reminders::fetch_reminders(platform, *store, sub_command == "read" ? lists : selected_lists);
+  if (failed(fetched)) return std::get<Failure>(std::move(fetched));
+  const auto& fetched_reminders = std::get<std::vector<platform::Reminder>>(fetched);
+  if (sub_command == "read") return read_reply(platform, fetched_reminders);
+
+  Expected<const platform::Reminder*> target = reminders::find_target_reminder(platform, params, fetched_reminders);
+  if (failed(target)) return std::get<Failure>(std::move(target));
+  const platform::Reminder* found = std::get<const platform::Reminder*>(target);
+  if (sub_command == "delete") return reminders::delete_reminder(*store, found);
+  if (sub_command == "save") return reminders::save_reminder(platform, *store, params, selected_lists, found);
+  return CommandOutcome::failure(kUnknownOperation);
+}
+
+}  // namespace bridge

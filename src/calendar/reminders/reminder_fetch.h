@@ -1,0 +1,17 @@
+#pragma once
+
+#include <vector>
+
+#include "calendar/reminders/expected.h"
+#include "platform/platform.h"
+
+namespace bridge::reminders {
+
+// Every reminder of the lists (open and completed), in the platform's order.
+// Waits at most 30 s on the monotonic clock for the platform's answer, keeping
+// the main run loop turning in 0.05 s slices; the fetch is cancelled when the
+// wait ends without an answer.
+Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& platform, platform::EventStore& store,
+                                                          const std::vector<platform::CalendarRef>& lists);
+
+}  // namespace bridge::reminders

@@ -1,0 +1,99 @@
+#include "calendar/reminders/save_request.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include "calendar/reminders/due_text.h"
+#include "calendar/reminders/field_changes.h"
+#include "calendar/reminders/reminder_messages.h"
+#include "calendar/reminders/request_params.h"
+
+namespace bridge::reminders {
+namespace {
+
+constexpr const char* kListMissing = "缺少提醒事项列表";
+constexpr const char* kListNotSelected = "同步列表不存在";
+constexpr const char* kListReadOnly = "提醒事项列表只读";
+constexpr const char* kTitleEmpty = "任务标题不能为空";
+constexpr const char* kPriorityOutOfRange = "优先级必须在 0–9 之间";
+constexpr const char* kRepeatNeedsDue = "重复提醒事项需要截止日期";
+constexpr std::uint64_t kHighestPriority = 9;
+
+// The text without Unicode white space at either end.
+std::string trimmed(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  int32_t length = static_cast<int32_t>(text.size());
+  int32_t start = 0;
+  while (start < length) {
+    int32_t next = start;
+    UChar32 code;
+    U8_NEXT(bytes, next, length, code);
+    if (code < 0 || !u_isUWhiteSpace(code)) break;
+    start = next;
+  }
+  int32_t end = length;
+  while (end > start) {
+    int32_t previous = end;
+    UChar32 code;
+    U8_PREV(bytes, start, previous, code);
+    if (code < 0 || !u_isUWhiteSpace(code)) break;
+    end = previous;
+  }
+  return std::string(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+}
+
+bool is_non_negative_integer(const Json& value) {
+  return value.is_number_unsigned() || (value.is_number_integer() && value.get<std::int64_t>() >= 0);
+}
+
+}  // namespace
+
+Expected<SavePlan> check_save_request(const Json& params, const std::vector<platform::CalendarRef>& selected_lists,
+                                      const platform::Reminder* target) {
+  const bool has_target = target != nullptr;
+  if (text_param(params, "id") && !has_target) return Failure{kReminderMovedOrDeleted};
+
+  SavePlan plan;
+  std::optional<std::string_view> list_id = text_param(params, "listId");
+  if (!list_id) return Failure{kListMissing};
+  for (const platform::CalendarRef& list : selected_lists) {
+    if (list && list->identifier == *list_id) {
+      plan.list = list;
+      break;
+    }
+  }
+  if (!plan.list) return Failure{kListNotSelected};
+  if (!plan.list->allows_content_modifications) return Failure{kListReadOnly};
+
+  plan.title = trimmed(text_param(params, "title").value_or(""));
+  if (plan.title.empty()) return Failure{kTitleEmpty};
+
+  if (const Json* priority = find_param(params, "priority"); priority && is_non_negative_integer(*priority)) {
+    std::uint64_t value = priority->get<std::uint64_t>();
+    if (value > kHighestPriority) return Failure{kPriorityOutOfRange};
+    plan.priority = static_cast<std::int64_t>(value);
+  }
+
+  auto due = parse_due_components(text_param(params, "due"));
+  if (failed(due)) return std::get<Failure>(std::move(due));
+  plan.due = std::get<std::optional<platform::DateComponents>>(std::move(due));
+
+  const Json* rules = find_param(params, "recurrenceRules");
+  if (should_write_field(params, "recurrenceRules", has_target) && rules && !rules->is_null()) {
+    auto built = build_recurrence_rules(*rules, has_target ? target->recurrence_rules() : std::nullopt);
+    if (auto* message = std::get_if<std::string>(&built)) return Failure{std::move(*message)};
+    plan.rules = std::get<RuleList>(std::move(built));
+    if (!plan.due && !plan.rules->empty()) return Failure{kRepeatNeedsDue};
+  } else if (!plan.due && has_target && target->has_recurrence_rules()) {
+    return Failure{kRepeatNeedsDue};
+  }
+
+  if (should_write_field(params, "remindAt", has_target)) {
+    auto alarm = make_alarm(text_param(params, "remindAt"));
+    if (failed(alarm)) return std::get<Failure>(std::move(alarm));
+    plan.alarm = std::get<std::optional<platform::Alarm>>(std::move(alarm));
+  }
+  return plan;
+}
+
+}  // namespace bridge::reminders

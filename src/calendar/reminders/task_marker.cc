@@ -1,0 +1,106 @@
+#include "calendar/reminders/task_marker.h"
+
+#include <unicode/utf8.h>
+
+namespace bridge::reminders {
+namespace {
+
+constexpr std::string_view kMarkerPrefix = "zolt-task:";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+bool is_unreserved(unsigned char byte) {
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
+         byte == '-' || byte == '.' || byte == '_' || byte == '~';
+}
+
+int hex_value(char digit) {
+  if (digit >= '0' && digit <= '9') return digit - '0';
+  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+  return -1;  // lower-case digits are not what the encoder writes
+}
+
+std::string plain_marker(std::string_view client_id) {
+  std::string text(kMarkerPrefix);
+  text += client_id;
+  return text;
+}
+
+// Every byte but the unreserved ones as %HH: a form any URL parser takes.
+std::string percent_encoded(std::string_view client_id) {
+  std::string text;
+  for (unsigned char byte : client_id) {
+    if (is_unreserved(byte)) {
+      text += static_cast<char>(byte);
+    } else {
+      text += '%';
+      text += kHexDigits[byte >> 4];
+      text += kHexDigits[byte & 0xF];
+    }
+  }
+  return text;
+}
+
+// The inverse of percent_encoded for its own output; nothing for any other text.
+std::optional<std::string> percent_decoded(std::string_view text) {
+  std::string decoded;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      if (!is_unreserved(static_cast<unsigned char>(text[i]))) return std::nullopt;
+      decoded += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return std::nullopt;
+    int high = hex_value(text[i + 1]), low = hex_value(text[i + 2]);
+    if (high < 0 || low < 0) return std::nullopt;
+    unsigned char byte = static_cast<unsigned char>(high * 16 + low);
+    if (is_unreserved(byte)) return std::nullopt;
+    decoded += static_cast<char>(byte);
+    i += 2;
+  }
+  return decoded;
+}
+
+bool is_valid_utf8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  int32_t length = static_cast<int32_t>(text.size());
+  for (int32_t i = 0; i < length;) {
+    UChar32 code;
+    U8_NEXT(bytes, i, length, code);
+    if (code < 0) return false;
+  }
+  return true;
+}
+
+// Identifiers whose plain marker would be refused or misread are written encoded.
+bool needs_encoding(platform::Platform& platform, std::string_view client_id) {
+  return client_id.find('%') != std::string_view::npos || !platform.url_with_string(plain_marker(client_id));
+}
+
+}  // namespace
+
+std::optional<platform::Url> task_marker_url(platform::Platform& platform, std::string_view client_id) {
+  if (!needs_encoding(platform, client_id)) return platform.url_with_string(plain_marker(client_id));
+  return platform.url_with_string(plain_marker(percent_encoded(client_id)));
+}
+
+std::optional<std::string> client_id_from_url(platform::Platform& platform, const std::optional<platform::Url>& url) {
+  if (!url) return std::nullopt;
+  std::string_view text = url->absolute_string;
+  if (text.size() < kMarkerPrefix.size() || text.substr(0, kMarkerPrefix.size()) != kMarkerPrefix) {
+    return std::nullopt;
+  }
+  std::string_view rest = text.substr(kMarkerPrefix.size());
+  if (rest.find('%') != std::string_view::npos) {
+    std::optional<std::string> decoded = percent_decoded(rest);
+    if (decoded && is_valid_utf8(*decoded) && needs_encoding(platform, *decoded)) return decoded;
+  }
+  return std::string(rest);
+}
+
+bool carries_task_marker(platform::Platform& platform, const platform::Reminder& reminder,
+                         std::string_view client_id) {
+  std::optional<std::string> carried = client_id_from_url(platform, reminder.url());
+  return carried && *carried == client_id;
+}
+
+}  // namespace bridge::reminders
