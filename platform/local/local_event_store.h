@@ -1,0 +1,57 @@
+#pragma once
+
+// One opened local calendar store: the EventStore of the Linux platform.
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/event_store.h"
+#include "platform/local/callback_threads.h"
+#include "platform/local/collections.h"
+#include "platform/local/run_loop_signal.h"
+
+namespace platform::local {
+
+class LocalEventStore : public EventStore {
+ public:
+  LocalEventStore(std::string root, std::shared_ptr<RunLoopSignal> signal);
+  ~LocalEventStore() override;
+
+  bool responds_to_full_access_request(EntityType type) const override;
+  void request_full_access(EntityType type, AccessCompletion completion) override;
+  void request_access(EntityType type, AccessCompletion completion) override;
+
+  std::vector<CalendarRef> calendars_for_entity_type(EntityType type) override;
+  std::vector<Event> events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) override;
+
+  FetchRequestId fetch_reminders(const std::vector<CalendarRef>& lists, ReminderFetchCompletion completion) override;
+  void cancel_fetch_request(FetchRequestId id) override;
+
+  std::optional<CalendarItem> calendar_item_with_identifier(std::string_view identifier) override;
+
+  Reminder new_reminder() override;
+  std::optional<Error> save_reminder(Reminder& reminder) override;
+  std::optional<Error> remove_reminder(const Reminder& reminder) override;
+
+ private:
+  // The collections as this store first read them (each metadata file read once).
+  const std::vector<Collection>& collections();
+  const Collection* collection_named(std::string_view folder);
+
+  std::string root_;
+  std::optional<std::vector<Collection>> collections_;
+  // Access requests the person never answers ("ignore"): held until the store goes.
+  std::vector<AccessCompletion> unanswered_;
+  std::mutex fetch_mutex_;
+  std::map<FetchRequestId, std::shared_ptr<std::atomic<bool>>> fetch_cancelled_;
+  FetchRequestId next_fetch_ = 1;
+  // Last, so its threads are joined before anything they might reach goes away.
+  CallbackThreads threads_;
+};
+
+}  // namespace platform::local

@@ -1,0 +1,90 @@
+#pragma once
+
+// The store's system calls, each wrapped once: EINTR is retried and a failure
+// keeps the call, the path and the errno text for the message the user sees.
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace platform::local {
+
+struct SysError {
+  int code = 0;       // errno
+  std::string call;   // what was attempted, e.g. "open"
+  std::string path;
+  // "<call> <path>: <strerror text>"
+  std::string describe() const;
+};
+
+template <class T>
+class SysResult {
+ public:
+  SysResult(T value) : state_(std::move(value)) {}
+  SysResult(SysError error) : state_(std::move(error)) {}
+  bool ok() const { return state_.index() == 0; }
+  T& value() { return std::get<0>(state_); }
+  const T& value() const { return std::get<0>(state_); }
+  const SysError& error() const { return std::get<1>(state_); }
+
+ private:
+  std::variant<T, SysError> state_;
+};
+
+// What identifies one version of a file: a rename over it or an edit changes it.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  long long modified_ns = 0;
+  mode_t mode = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+struct FileContents {
+  std::string bytes;
+  FileStamp stamp;
+};
+
+enum class EntryKind { regular, directory, other };
+
+struct DirEntry {
+  std::string name;
+  EntryKind kind = EntryKind::other;
+};
+
+// Reads a whole regular file with one open and as few reads as its size needs.
+// Files larger than `max_bytes` fail with EFBIG.
+SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes);
+
+// stat(2), following links.
+SysResult<struct stat> stat_path(const std::string& path);
+SysResult<FileStamp> stamp_of(const std::string& path);
+
+// The entries of a directory (without "." and ".."), links resolved to what they name.
+SysResult<std::vector<DirEntry>> list_directory(const std::string& path);
+
+std::optional<SysError> make_directory(const std::string& path, mode_t mode);
+// mkdir -p: every missing folder of the path.
+std::optional<SysError> make_directories(const std::string& path, mode_t mode);
+std::optional<SysError> remove_file(const std::string& path);
+std::optional<SysError> remove_directory(const std::string& path);
+// rename(2): replaces the target atomically.
+std::optional<SysError> rename_path(const std::string& from, const std::string& to);
+// Renames only when the target does not exist (EEXIST otherwise).
+std::optional<SysError> rename_no_replace(const std::string& from, const std::string& to);
+// Makes the entries of a directory durable after a rename or an unlink.
+std::optional<SysError> sync_directory(const std::string& path);
+
+// Writes `bytes` to a new file at `path` (O_EXCL, so an existing file is never
+// touched), then fsyncs it. The file gets `exact_mode` when given, else 0666 less
+// the umask. A failed write removes what it created.
+std::optional<SysError> write_new_file(const std::string& path, std::string_view bytes,
+                                       std::optional<mode_t> exact_mode);
+
+}  // namespace platform::local

@@ -1,0 +1,80 @@
+#include "local_store/store_folder.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace store_test {
+
+namespace fs = std::filesystem;
+
+StoreFolder::StoreFolder() {
+  std::string pattern = (fs::temp_directory_path() / "local-store-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  base_ = pattern;
+  root_ = base_ + "/root";
+  fs::create_directories(root_);
+}
+
+StoreFolder::~StoreFolder() {
+  std::error_code ignored;
+  // Read-only folders left by a test must not keep their contents around.
+  for (auto it = fs::recursive_directory_iterator(base_, ignored); it != fs::recursive_directory_iterator();
+       it.increment(ignored)) {
+    if (it->is_directory(ignored)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(base_, ignored);
+}
+
+void StoreFolder::write(std::string_view relative, std::string_view contents) const {
+  fs::path target = path(relative);
+  fs::create_directories(target.parent_path());
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+}
+
+void StoreFolder::add_collection(std::string_view folder, std::string_view displayname, std::string_view components,
+                                 std::string_view color) const {
+  fs::create_directories(path(folder));
+  std::string prefix = std::string(folder) + "/";
+  if (!displayname.empty()) write(prefix + "displayname", displayname);
+  if (!components.empty()) write(prefix + "components", components);
+  if (!color.empty()) write(prefix + "color", color);
+}
+
+std::string StoreFolder::read(std::string_view relative) const {
+  std::ifstream in(path(relative), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool StoreFolder::exists(std::string_view relative) const { return fs::exists(path(relative)); }
+
+bool running_as_root() { return ::geteuid() == 0; }
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    had_ = true;
+    old_ = old;
+  }
+  if (value) {
+    ::setenv(name, value, 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_) {
+    ::setenv(name_.c_str(), old_.c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+}
+
+}  // namespace store_test
