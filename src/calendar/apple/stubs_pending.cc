@@ -14,9 +14,4 @@ std::optional<std::string> request_access(platform::Platform&, platform::EventSt
   return "pending";
 }
 CommandOutcome run_status_command(platform::Platform&) { return CommandOutcome::failure("pending"); }
-// --- calendars ---
-CommandOutcome run_calendars_command(platform::Platform&, const Json&) { return CommandOutcome::failure("pending"); }
-CommandOutcome run_connect_command(platform::Platform&, const Json&) { return CommandOutcome::failure("pending"); }
-// --- events ---
-CommandOutcome query_events(platform::Platform&, const Json&) { return CommandOutcome::failure("pending"); }
 }  // namespace bridge

@@ -1,0 +1,75 @@
+#include "calendar/apple/event_query.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "calendar/apple/access.h"
+#include "calendar/apple/event_conversion.h"
+#include "calendar/apple/query_instant.h"
+
+namespace bridge {
+
+namespace {
+
+// Wide windows can hold thousands of occurrences; the reply keeps the first ones.
+constexpr std::size_t kMaxEvents = 800;
+
+// A missing key or a value of another type reads as the empty text.
+std::string text_parameter(const Json& request, const char* key) {
+  if (!request.is_object()) return {};
+  auto found = request.find(key);
+  return found != request.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
+// The string elements in order; anything else in the list, or a non-list, is ignored.
+std::vector<std::string> calendar_ids_parameter(const Json& request) {
+  std::vector<std::string> ids;
+  if (!request.is_object()) return ids;
+  auto found = request.find("calendarIds");
+  if (found == request.end() || !found->is_array()) return ids;
+  for (const Json& element : *found) {
+    if (element.is_string()) ids.push_back(element.get<std::string>());
+  }
+  return ids;
+}
+
+// The store's event calendars named by the ids, each once, in the store's order.
+std::vector<platform::CalendarRef> select_calendars(platform::EventStore& store, const std::vector<std::string>& ids) {
+  std::vector<platform::CalendarRef> selected;
+  for (platform::CalendarRef& calendar : store.calendars_for_entity_type(platform::EntityType::event)) {
+    if (std::find(ids.begin(), ids.end(), calendar->identifier) != ids.end()) selected.push_back(std::move(calendar));
+  }
+  return selected;
+}
+
+}  // namespace
+
+CommandOutcome query_events(platform::Platform& platform, const Json& request) {
+  std::string start_text = text_parameter(request, "start");
+  std::string end_text = text_parameter(request, "end");
+  std::vector<std::string> ids = calendar_ids_parameter(request);
+  if (ids.empty()) return CommandOutcome::reply(Json::array());
+
+  if (auto refusal = check_access(platform, platform::EntityType::event)) return CommandOutcome::failure(*refusal);
+
+  std::unique_ptr<platform::EventStore> store = open_event_store(platform);
+  std::vector<platform::CalendarRef> calendars = select_calendars(*store, ids);
+  // Without a calendar the window is never read, so unreadable dates still give [].
+  if (calendars.empty()) return CommandOutcome::reply(Json::array());
+
+  auto start = parse_query_instant(start_text);
+  if (auto* failure = std::get_if<Failure>(&start)) return CommandOutcome(std::move(*failure));
+  auto end = parse_query_instant(end_text);
+  if (auto* failure = std::get_if<Failure>(&end)) return CommandOutcome(std::move(*failure));
+
+  std::vector<platform::Event> events =
+      store->events_matching(std::get<platform::Date>(start), std::get<platform::Date>(end), calendars);
+  EventConversionContext context{platform, platform.local_time_zone()};
+  Json reply = Json::array();
+  std::size_t count = std::min(events.size(), kMaxEvents);
+  for (std::size_t i = 0; i < count; ++i) reply.push_back(Json(event_from_ekevent(context, events[i])));
+  return CommandOutcome::reply(std::move(reply));
+}
+
+}  // namespace bridge
