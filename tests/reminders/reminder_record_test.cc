@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "calendar/reminders/reminder_record.h"
+#include "calendar/reminders/task_marker.h"
+#include "reminder_fixture.h"
+
+namespace {
+
+using bridge::reminders::client_id_from_url;
+using bridge::reminders::reminder_to_record;
+using bridge::reminders::task_marker_url;
+using reminders_test::reminder_fields;
+using reminders_test::RemindersFixture;
+
+using ReminderRecordTest = RemindersFixture;
+
+platform::Reminder as_reminder(platform::ReminderFields fields) { return platform::Reminder(std::move(fields), nullptr, false); }
+
+TEST_F(ReminderRecordTest, EveryKeyFromItsOwnProperty) {
+  platform::ReminderFields fields = reminder_fields("A/r1", list_a, "Buy milk");
+  fields.calendar_item_external_identifier = "uid-1";
+  fields.notes = "2% \"fat\"\nfree";
+  fields.url = platform::Url{"zolt-task:task-1"};
+  fields.completed = true;
+  fields.priority = 5;
+  platform::DateComponents due;
+  due.year = 2025, due.month = 3, due.day = 1, due.hour = 9, due.minute = 30;
+  due.calendar = platform::kGregorianCalendar;
+  due.time_zone = platform::TimeZone::for_seconds_from_gmt(8 * 3600);
+  fields.due_date_components = due;
+  fields.alarms = {platform::Alarm{}, platform::Alarm::with_absolute_date(platform::Date{1'740'792'600.5}),
+                   platform::Alarm::with_absolute_date(platform::Date{0})};
+  fields.recurrence_rules = std::vector{platform::RecurrenceRule::make(
+      1, 1, std::vector{platform::RecurrenceDayOfWeek::make(2, 0)}, {}, {}, {}, {}, {}, std::nullopt)};
+
+  EXPECT_EQ(reminder_to_record(platform, as_reminder(fields)).dump(),
+            R"({"clientId":"task-1","completed":true,"due":"2025-03-01T09:30:00+08:00","externalId":"uid-1",)"
+            R"("id":"A/r1","listId":"A","notes":"2% \"fat\"\nfree","priority":5,)"
+            R"("recurrenceRules":[{"daysOfWeek":[{"day":2,"week":0}],"frequency":"weekly","interval":1}],)"
+            R"("remindAt":"2025-03-01T01:30:00+00:00","title":"Buy milk"})");
+}
+
+TEST_F(ReminderRecordTest, AbsentValuesAreNullOrTheirDefault) {
+  platform::ReminderFields fields = reminder_fields("x", nullptr, "");
+  fields.alarms = {platform::Alarm{}};  // relative alarms give no "remindAt"
+  EXPECT_EQ(reminder_to_record(platform, as_reminder(fields)).dump(),
+            R"({"clientId":null,"completed":false,"due":null,"externalId":null,"id":"x","listId":null,)"
+            R"("notes":"","priority":0,"recurrenceRules":[],"remindAt":null,"title":""})");
+}
+
+TEST_F(ReminderRecordTest, AlarmOutsideTheWritableYearsGivesNull) {
+  platform::ReminderFields fields = reminder_fields("x", list_a);
+  fields.alarms = {platform::Alarm::with_absolute_date(platform::Date{1e15})};
+  EXPECT_TRUE(reminder_to_record(platform, as_reminder(fields))["remindAt"].is_null());
+}
+
+TEST_F(ReminderRecordTest, ClientIdReadFromTheUrl) {
+  const struct {
+    const char* url;
+    std::optional<const char*> client_id;
+  } cases[] = {
+      {"zolt-task:task-1", "task-1"},
+      {"zolt-task:", ""},
+      {"zolt-task", std::nullopt},
+      {"ZOLT-TASK:task-1", std::nullopt},
+      {"https://example.com/zolt-task:1", std::nullopt},
+      {"zolt-task:a/b?c=d#e", "a/b?c=d#e"},
+      // the encoded form of identifiers a URL cannot hold as they are
+      {"zolt-task:a%20b", "a b"},
+      {"zolt-task:%E4%BB%BB%E5%8A%A1", "任务"},
+      {"zolt-task:50%25", "50%"},
+      // anything else with "%" reads as it stands
+      {"zolt-task:a%2", "a%2"},
+      {"zolt-task:a%41", "a%41"},
+      {"zolt-task:a%e4%bb%bb", "a%e4%bb%bb"},
+      {"zolt-task:%FF", "%FF"},
+      {"zolt-task:a%20b c", "a%20b c"},
+  };
+  for (const auto& c : cases) {
+    std::optional<std::string> expected;
+    if (c.client_id) expected = *c.client_id;
+    EXPECT_EQ(client_id_from_url(platform, platform::Url{c.url}), expected) << c.url;
+  }
+  EXPECT_EQ(client_id_from_url(platform, std::nullopt), std::nullopt);
+}
+
+TEST_F(ReminderRecordTest, MarkerIsWrittenPlainWhenItCanBeAndReadsBackTheIdentifier) {
+  const struct {
+    const char* client_id;
+    const char* url;
+  } cases[] = {
+      {"task-1", "zolt-task:task-1"},
+      {"", "zolt-task:"},
+      {"a/b?c=d#e", "zolt-task:a/b?c=d#e"},
+      {"a b", "zolt-task:a%20b"},
+      {"任务", "zolt-task:%E4%BB%BB%E5%8A%A1"},
+      {"x\"<{|}>y", "zolt-task:x%22%3C%7B%7C%7D%3Ey"},
+      {"50%", "zolt-task:50%25"},
+      {"a%20b", "zolt-task:a%2520b"},
+      {"tab\there", "zolt-task:tab%09here"},
+  };
+  for (const auto& c : cases) {
+    std::optional<platform::Url> url = task_marker_url(platform, c.client_id);
+    ASSERT_TRUE(url.has_value()) << c.client_id;
+    EXPECT_EQ(url->absolute_string, c.url) << c.client_id;
+    EXPECT_EQ(client_id_from_url(platform, url), c.client_id) << c.url;
+  }
+}
+
+}  // namespace
