@@ -1,0 +1,49 @@
+#pragma once
+
+// One VEVENT of an event file, with everything the occurrence query needs of it.
+
+#include <libical/ical.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/local/ical_time.h"
+
+namespace platform::local {
+
+// How long each occurrence lasts: whole days on the wall clock (DURATION's days and
+// weeks, or an all-day event's span), then exact seconds.
+struct EventLength {
+  std::int64_t nominal_days = 0;
+  double exact_seconds = 0;
+};
+
+// An RDATE: a start, and for a PERIOD value the occurrence's own length in seconds.
+struct RecurrenceDate {
+  IcalTime start;
+  std::optional<double> period_seconds;
+};
+
+struct EventComponent {
+  std::optional<std::string> uid;
+  std::optional<std::string> summary;
+  std::optional<std::string> location;
+  std::optional<std::string> description;
+  IcalTime start;
+  EventLength length;
+  std::optional<IcalTime> recurrence_id;
+  bool has_rrule = false;  // an RRULE property, readable or not
+  std::vector<icalrecurrencetype> rules;
+  std::vector<RecurrenceDate> rdates;
+  std::vector<IcalTime> exdates;
+
+  bool is_all_day() const { return start.is_date(); }
+};
+
+// Reads a VEVENT (of `vcalendar`, whose VTIMEZONEs its TZIDs may name; null for a bare
+// VEVENT). Nothing when it has no usable DTSTART.
+std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalcomponent* vcalendar);
+
+}  // namespace platform::local

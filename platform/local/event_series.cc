@@ -1,0 +1,218 @@
+#include "platform/local/event_series.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace platform::local {
+
+namespace {
+
+constexpr double kDay = 86400;
+// A rule with COUNT can only be walked from its DTSTART; past this many steps the rest
+// of it is dropped rather than let one file stall the query.
+constexpr std::uint64_t kMaxStepsPerRule = 200'000;
+// A rule repeating every second would fill memory over a four-year window: one event
+// gives at most this many occurrences (the first ones).
+constexpr std::size_t kMaxOccurrencesPerSeries = 100'000;
+
+std::atomic<std::uint64_t> steps_taken{0};
+
+// The occurrences that EXDATE or RECURRENCE-ID values name: by instant, or by date for
+// date values and for all-day events.
+class OccurrenceNames {
+ public:
+  OccurrenceNames(const std::vector<IcalTime>& times, bool all_day) {
+    for (const IcalTime& time : times) {
+      if (all_day || time.is_date()) {
+        days_.push_back(day_number(time.value));
+      } else if (auto instant = instant_of(time.value, time.zone)) {
+        instants_.push_back(instant->seconds_since_1970);
+      }
+    }
+    std::sort(days_.begin(), days_.end());
+    std::sort(instants_.begin(), instants_.end());
+  }
+
+  bool names(Date start, const icaltimetype& wall) const {
+    return (!instants_.empty() && std::binary_search(instants_.begin(), instants_.end(), start.seconds_since_1970)) ||
+           (!days_.empty() && std::binary_search(days_.begin(), days_.end(), day_number(wall)));
+  }
+
+ private:
+  std::vector<double> instants_;
+  std::vector<std::int64_t> days_;
+};
+
+icaltimetype days_later(const icaltimetype& wall, std::int64_t days) {
+  WallTime moved = wall_of(wall);
+  moved.day += days;
+  auto seconds = wall_time_as_utc_seconds(moved);
+  return seconds ? ical_wall(utc_wall_time(Date{*seconds}), wall.is_date != 0) : icaltime_null_time();
+}
+
+icaltimetype next_step(icalrecur_iterator* iterator) {
+  steps_taken.fetch_add(1, std::memory_order_relaxed);
+  return icalrecur_iterator_next(iterator);
+}
+
+bool rule_gives_first(const icalrecurrencetype& rule, const icaltimetype& first) {
+  icalrecur_iterator* iterator = icalrecur_iterator_new(rule, first);
+  if (iterator == nullptr) return true;
+  bool gives = icaltime_compare(next_step(iterator), first) == 0;
+  icalrecur_iterator_free(iterator);
+  return gives;
+}
+
+// Everything one master event contributes to the window, kept in the order found.
+class SeriesCollector {
+ public:
+  SeriesCollector(const EventComponent& master, const Window& window, const std::vector<IcalTime>& overridden)
+      : master_(master),
+        window_(window),
+        excluded_(master.exdates, master.is_all_day()),
+        replaced_(overridden, master.is_all_day()) {}
+
+  bool full() const { return found_.size() >= kMaxOccurrencesPerSeries; }
+
+  void consider(const icaltimetype& wall, const IcalZone& zone, std::optional<double> period_seconds) {
+    std::optional<OccurrenceTimes> times;
+    if (period_seconds) {
+      if (auto start = instant_of(wall, zone)) times = OccurrenceTimes{*start, Date{start->seconds_since_1970 + *period_seconds}};
+    } else {
+      times = occurrence_at(master_, wall, zone);
+    }
+    if (!times || !overlaps(*times, window_)) return;
+    if (excluded_.names(times->start, wall) || replaced_.names(times->start, wall)) return;
+    // DTSTART and the rule's first date are usually one and the same.
+    if (!found_.empty() && found_.back().start == times->start) return;
+    found_.push_back(*times);
+  }
+
+  void walk_rule(icalrecurrencetype rule);
+
+  std::vector<OccurrenceTimes> take() {
+    std::stable_sort(found_.begin(), found_.end(),
+                     [](const OccurrenceTimes& a, const OccurrenceTimes& b) { return a.start < b.start; });
+    // A date that a rule and an RDATE both give is one occurrence.
+    auto same_start = [](const OccurrenceTimes& a, const OccurrenceTimes& b) { return a.start == b.start; };
+    found_.erase(std::unique(found_.begin(), found_.end(), same_start), found_.end());
+    if (found_.size() > kMaxOccurrencesPerSeries) found_.resize(kMaxOccurrencesPerSeries);
+    return std::move(found_);
+  }
+
+ private:
+  bool beyond_until(const icaltimetype& wall, const icaltimetype& until, const std::optional<Date>& until_instant) const;
+
+  const EventComponent& master_;
+  Window window_;
+  OccurrenceNames excluded_;
+  OccurrenceNames replaced_;
+  std::vector<OccurrenceTimes> found_;
+};
+
+bool SeriesCollector::beyond_until(const icaltimetype& wall, const icaltimetype& until,
+                                   const std::optional<Date>& until_instant) const {
+  if (icaltime_is_null_time(until)) return false;
+  if (until.is_date) return day_number(wall) > day_number(until);
+  if (until_instant) {
+    auto start = instant_of(wall, master_.start.zone);
+    return start && *start > *until_instant;
+  }
+  return wall_seconds(wall) > wall_seconds(until);
+}
+
+// The iterator works on wall times in the frame of DTSTART, so a zoned rule keeps its
+// wall-clock time across a daylight-saving change. UNTIL is checked here rather than by
+// libical, which would compare a UTC UNTIL with those wall times as if they were UTC.
+void SeriesCollector::walk_rule(icalrecurrencetype rule) {
+  icaltimetype until = rule.until;
+  rule.until = icaltime_null_time();
+  std::optional<Date> until_instant;
+  if (!icaltime_is_null_time(until) && !until.is_date && icaltime_is_utc(until)) {
+    until_instant = instant_of(until, IcalZone{IcalZone::Kind::utc, {}, nullptr});
+  }
+  icaltimetype first = master_.start.value;
+  first.zone = nullptr;
+  // Wall times of occurrence starts that can overlap the window: the wall clock is
+  // less than a day off the instant, and a long occurrence starts that much earlier.
+  const EventLength& length = master_.length;
+  double earliest = window_.start.seconds_since_1970 - (length.nominal_days + 2) * kDay - length.exact_seconds;
+  double latest = window_.end.seconds_since_1970 + kDay;
+
+  // A rule that begins after the window or ends before it needs no iterator, which
+  // libical builds on an ICU calendar at some cost.
+  if (wall_seconds(first) >= latest) return;
+  if (!icaltime_is_null_time(until) && wall_seconds(until) < earliest - kDay) return;
+  // DTSTART is the first of the COUNT occurrences even when the rule would not give
+  // it, while libical counts only the dates the rule gives.
+  if (rule.count > 0 && !rule_gives_first(rule, first)) {
+    if (rule.count == 1) return;
+    --rule.count;
+  }
+  icalrecur_iterator* iterator = icalrecur_iterator_new(rule, first);
+  if (iterator == nullptr) return;
+  // Without COUNT the walk can begin just before the window: a daily rule since 1990
+  // costs a query in 2026 only the days it returns.
+  if (rule.count == 0 && wall_seconds(first) < earliest) {
+    icaltimetype from = ical_wall(utc_wall_time(Date{earliest}), first.is_date != 0);
+    if (!icalrecur_iterator_set_start(iterator, from)) {
+      icalrecur_iterator_free(iterator);
+      iterator = icalrecur_iterator_new(rule, first);
+      if (iterator == nullptr) return;
+    }
+  }
+  for (std::uint64_t step = 0; step < kMaxStepsPerRule && !full(); ++step) {
+    icaltimetype wall = next_step(iterator);
+    if (icaltime_is_null_time(wall) || !is_usable_time(wall)) break;
+    double at = wall_seconds(wall);
+    if (at >= latest || beyond_until(wall, until, until_instant)) break;
+    if (at >= earliest) consider(wall, master_.start.zone, std::nullopt);
+  }
+  icalrecur_iterator_free(iterator);
+}
+
+}  // namespace
+
+bool overlaps(const OccurrenceTimes& occurrence, const Window& window) {
+  if (occurrence.end == occurrence.start) return occurrence.start >= window.start && occurrence.start < window.end;
+  return occurrence.start < window.end && occurrence.end > window.start;
+}
+
+std::optional<OccurrenceTimes> occurrence_at(const EventComponent& event, const icaltimetype& wall,
+                                             const IcalZone& zone) {
+  if (event.is_all_day()) {
+    icaltimetype day = wall;
+    day.is_date = 1;
+    auto start = instant_of(day, zone);
+    auto after = instant_of(days_later(day, event.length.nominal_days), zone);
+    if (!start || !after) return std::nullopt;
+    return OccurrenceTimes{*start, Date{std::max(start->seconds_since_1970, after->seconds_since_1970 - 1)}};
+  }
+  auto start = instant_of(wall, zone);
+  if (!start) return std::nullopt;
+  Date end = *start;
+  if (event.length.nominal_days != 0) {
+    auto later = instant_of(days_later(wall, event.length.nominal_days), zone);
+    if (!later) return std::nullopt;
+    end = *later;
+  }
+  end.seconds_since_1970 = std::max(start->seconds_since_1970, end.seconds_since_1970 + event.length.exact_seconds);
+  return OccurrenceTimes{*start, end};
+}
+
+std::vector<OccurrenceTimes> series_in_window(const EventComponent& master, const Window& window,
+                                              const std::vector<IcalTime>& overridden) {
+  SeriesCollector collector(master, window, overridden);
+  // DTSTART is always the first occurrence, whether or not the rules give it.
+  collector.consider(master.start.value, master.start.zone, std::nullopt);
+  for (const icalrecurrencetype& rule : master.rules) collector.walk_rule(rule);
+  for (const RecurrenceDate& date : master.rdates) {
+    if (collector.full()) break;
+    collector.consider(date.start.value, date.start.zone, date.period_seconds);
+  }
+  return collector.take();
+}
+
+std::uint64_t recurrence_steps_taken() { return steps_taken.load(std::memory_order_relaxed); }
+
+}  // namespace platform::local

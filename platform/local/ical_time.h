@@ -1,0 +1,51 @@
+#pragma once
+
+// iCalendar times on the platform's clock: what a DTSTART, DTEND, RDATE, EXDATE or
+// RECURRENCE-ID value means as an instant.
+
+#include <libical/ical.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/date.h"
+#include "platform/local/zone_time.h"
+
+namespace platform::local {
+
+// The frame a value's wall time is read in.
+struct IcalZone {
+  enum class Kind { floating, utc, zoned };
+  Kind kind = Kind::floating;
+  std::string tzid;                    // zoned: the TZID parameter
+  icaltimezone* definition = nullptr;  // zoned: the file's VTIMEZONE of that TZID, when usable
+};
+
+// A date or date-time value with its frame. `value.zone` is never used.
+struct IcalTime {
+  icaltimetype value;
+  IcalZone zone;
+  bool is_date() const { return value.is_date != 0; }
+};
+
+// The frame of a property's time value: UTC for Z, the TZID (with the file's VTIMEZONE
+// of that name when there is one), else floating.
+IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, icalcomponent* vcalendar);
+
+// Whether the fields make a date (and a time of day) at all.
+bool is_usable_time(const icaltimetype& value);
+
+WallTime wall_of(const icaltimetype& value);
+icaltimetype ical_wall(const WallTime& wall, bool is_date);
+// Whole days since 1970-01-01 of the value's date.
+std::int64_t day_number(const icaltimetype& value);
+// The value's wall time read as UTC, in seconds since 1970.
+double wall_seconds(const icaltimetype& value);
+
+// The instant of a wall time in a frame. Dates and floating times are in the local
+// zone; a date is its midnight. Skipped and repeated wall times resolve as the
+// platform does (forward by the gap; the first of the two).
+std::optional<Date> instant_of(const icaltimetype& value, const IcalZone& zone);
+
+}  // namespace platform::local
