@@ -5,7 +5,7 @@
 namespace platform::local {
 
 LocalEventStore::LocalEventStore(std::string root, std::shared_ptr<RunLoopSignal> signal)
-    : root_(std::move(root)), threads_(std::move(signal)) {}
+    : root_(std::move(root)), items_(root_), threads_(std::move(signal)) {}
 
 LocalEventStore::~LocalEventStore() = default;
 

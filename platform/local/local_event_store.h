@@ -5,7 +5,6 @@
 #include <atomic>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "platform/event_store.h"
 #include "platform/local/callback_threads.h"
 #include "platform/local/collections.h"
+#include "platform/local/item_cache.h"
 #include "platform/local/run_loop_signal.h"
 
 namespace platform::local {
@@ -42,12 +42,16 @@ class LocalEventStore : public EventStore {
   // The collections as this store first read them (each metadata file read once).
   const std::vector<Collection>& collections();
   const Collection* collection_named(std::string_view folder);
+  // The folder an item's file must be written in, when the store may write there.
+  std::optional<Error> check_writable(const std::string& folder);
+  std::optional<Error> write_reminder(Reminder& reminder);
 
   std::string root_;
   std::optional<std::vector<Collection>> collections_;
+  ItemCache items_;
   // Access requests the person never answers ("ignore"): held until the store goes.
   std::vector<AccessCompletion> unanswered_;
-  std::mutex fetch_mutex_;
+  // Per fetch, set by cancel_fetch_request and read by the thread that answers.
   std::map<FetchRequestId, std::shared_ptr<std::atomic<bool>>> fetch_cancelled_;
   FetchRequestId next_fetch_ = 1;
   // Last, so its threads are joined before anything they might reach goes away.

@@ -1,0 +1,25 @@
+#pragma once
+
+// Writes item files so that a reader, a crash or a concurrent writer never sees
+// half of one: the text goes to a hidden temporary file in the same folder, is
+// synced, and is then renamed into place.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/local/sys_file.h"
+
+namespace platform::local {
+
+enum class WriteMode {
+  replace,  // an update: takes the place of the file, whatever is there now
+  create,   // a new file: fails with EEXIST rather than replace one
+};
+
+// Writes `text` as `folder_path/file_name`; the file gets `mode` when given. On
+// failure nothing of the write is left and the old file is untouched.
+std::optional<SysError> write_item_file(const std::string& folder_path, const std::string& file_name,
+                                        std::string_view text, std::optional<mode_t> mode, WriteMode how);
+
+}  // namespace platform::local

@@ -1,0 +1,50 @@
+#pragma once
+
+// Edits an item file's text line by line: replaces the properties and child
+// components it is told to and leaves every other byte as it was, so what another
+// tool wrote (unknown properties, parameters, components, folding) survives a save.
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/local/content_lines.h"
+
+namespace platform::local {
+
+class ItemTextEdit {
+ public:
+  // Nothing when the text holds no `kind` component (VTODO, VEVENT). A bare
+  // component is wrapped in a VCALENDAR first, where its time zones can go.
+  static std::optional<ItemTextEdit> open(std::string text, std::string_view kind, std::string_view product_id);
+
+  // Replaces the item's own properties named `name` with `lines` (iCalendar text,
+  // each ending with a line break); no lines removes them. New ones go where the
+  // first old one was, else before the item's first child component.
+  void set_property(std::string_view name, const std::vector<std::string>& lines);
+  // Replaces every child component of the item named `name` with `blocks`.
+  void set_children(std::string_view name, const std::vector<std::string>& blocks);
+  // Puts a VTIMEZONE of that TZID into the VCALENDAR, replacing one of the same TZID.
+  void put_time_zone(std::string_view tzid, const std::string& block);
+
+  std::string finish() const;
+
+ private:
+  ItemTextEdit(std::string text, std::vector<ContentLine> lines, ComponentSpan calendar, ComponentSpan item);
+  void insert_before(std::size_t line, const std::string& text);
+  void remove_lines(std::size_t first, std::size_t last);
+
+  std::string text_;
+  std::vector<ContentLine> lines_;
+  ComponentSpan calendar_;
+  ComponentSpan item_;
+  bool crlf_ = true;
+  std::vector<bool> removed_;
+  std::multimap<std::size_t, std::string> inserted_;  // before line index; equal keys keep their order
+  std::set<std::string, std::less<>> zones_put_;
+};
+
+}  // namespace platform::local

@@ -1,0 +1,186 @@
+#include "platform/local/recurrence_ical.h"
+
+#include <libical/ical.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/local/ical_handles.h"
+#include "platform/local/ical_time.h"
+#include "platform/local/zone_time.h"
+
+namespace platform::local {
+
+namespace {
+
+constexpr icalrecurrencetype_frequency kFrequencies[] = {ICAL_DAILY_RECURRENCE, ICAL_WEEKLY_RECURRENCE,
+                                                        ICAL_MONTHLY_RECURRENCE, ICAL_YEARLY_RECURRENCE};
+constexpr const char* kWeekdayCodes[] = {"", "SU", "MO", "TU", "WE", "TH", "FR", "SA"};
+
+// The parts of a stored rule the platform's rule has no field for.
+struct StoredRuleOrigin : ItemOrigin {
+  icalrecurrencetype parsed;
+};
+
+std::string upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// The value's "NAME=..." parts, split at ";".
+std::vector<std::string_view> rule_parts(std::string_view value) {
+  std::vector<std::string_view> parts;
+  while (!value.empty()) {
+    std::size_t end = value.find(';');
+    parts.push_back(value.substr(0, end));
+    value = end == std::string_view::npos ? std::string_view() : value.substr(end + 1);
+  }
+  return parts;
+}
+
+// libical refuses a whole rule for one part it does not know, and reads names in
+// upper case only: parse the known parts, named in upper case.
+icalrecurrencetype parse_known_parts(std::string_view value, bool& has_wkst) {
+  std::string known;
+  has_wkst = false;
+  for (std::string_view part : rule_parts(value)) {
+    std::size_t equals = part.find('=');
+    std::string name = upper(part.substr(0, equals));
+    if (name.rfind("X-", 0) == 0 || equals == std::string_view::npos) continue;
+    if (name == "WKST") has_wkst = true;
+    if (!known.empty()) known += ';';
+    known += name + upper(part.substr(equals));
+  }
+  return icalrecurrencetype_from_string(known.c_str());
+}
+
+std::optional<std::vector<std::int64_t>> list_of(const short* values, int capacity) {
+  std::vector<std::int64_t> out;
+  for (int i = 0; i < capacity && values[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) out.push_back(values[i]);
+  if (out.empty()) return std::nullopt;
+  return out;
+}
+
+void fill(short* values, int capacity, const std::optional<std::vector<std::int64_t>>& list) {
+  int i = 0;
+  if (list) {
+    for (std::int64_t v : *list) {
+      if (i + 1 >= capacity) break;
+      if (v < -32767 || v > 32767) continue;
+      values[i++] = static_cast<short>(v);
+    }
+  }
+  values[i] = ICAL_RECURRENCE_ARRAY_MAX;
+}
+
+// A date-only UNTIL includes its whole day: the end is the day's last second.
+std::optional<Date> until_date(const icaltimetype& until) {
+  if (icaltime_is_null_time(until)) return std::nullopt;
+  IcalZone zone;
+  if (icaltime_is_utc(until)) zone.kind = IcalZone::Kind::utc;
+  icaltimetype wall = until;
+  if (until.is_date) {
+    wall.is_date = 0;
+    wall.hour = 23;
+    wall.minute = 59;
+    wall.second = 59;
+  }
+  return instant_of(wall, zone);
+}
+
+icaltimetype utc_until(Date end) {
+  icaltimetype value = ical_wall(utc_wall_time(Date{std::floor(end.seconds_since_1970)}), false);
+  value.zone = icaltimezone_get_utc_timezone();
+  return value;
+}
+
+}  // namespace
+
+std::optional<RecurrenceRule> rule_from_rrule_value(std::string_view value) {
+  bool has_wkst = false;
+  icalrecurrencetype parsed = parse_known_parts(value, has_wkst);
+  // RSCALE's text is the parser's to free; the store keeps Gregorian rules only.
+  std::free(parsed.rscale);
+  parsed.rscale = nullptr;
+  auto frequency = std::find(std::begin(kFrequencies), std::end(kFrequencies), parsed.freq);
+  if (frequency == std::end(kFrequencies)) return std::nullopt;
+
+  RecurrenceRule rule;
+  rule.frequency = frequency - std::begin(kFrequencies);
+  rule.interval = parsed.interval > 0 ? parsed.interval : 1;
+  rule.first_day_of_the_week = has_wkst ? static_cast<std::int64_t>(parsed.week_start) : 0;
+  std::vector<RecurrenceDayOfWeek> days;
+  for (int i = 0; i < ICAL_BY_DAY_SIZE && parsed.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+    days.push_back(RecurrenceDayOfWeek::make(icalrecurrencetype_day_day_of_week(parsed.by_day[i]),
+                                             icalrecurrencetype_day_position(parsed.by_day[i])));
+  }
+  if (!days.empty()) rule.days_of_the_week = std::move(days);
+  rule.days_of_the_month = list_of(parsed.by_month_day, ICAL_BY_MONTHDAY_SIZE);
+  rule.months_of_the_year = list_of(parsed.by_month, ICAL_BY_MONTH_SIZE);
+  rule.weeks_of_the_year = list_of(parsed.by_week_no, ICAL_BY_WEEKNO_SIZE);
+  rule.days_of_the_year = list_of(parsed.by_year_day, ICAL_BY_YEARDAY_SIZE);
+  rule.set_positions = list_of(parsed.by_set_pos, ICAL_BY_SETPOS_SIZE);
+  if (parsed.count > 0) {
+    rule.recurrence_end = RecurrenceEnd::with_occurrence_count(static_cast<std::uint64_t>(parsed.count));
+  } else if (auto end = until_date(parsed.until)) {
+    rule.recurrence_end = RecurrenceEnd::with_end_date(*end);
+  }
+  auto origin = std::make_shared<StoredRuleOrigin>();
+  origin->parsed = parsed;
+  rule.origin = std::move(origin);
+  return rule;
+}
+
+std::optional<std::string> rrule_value_of(const RecurrenceRule& rule) {
+  if (rule.frequency < 0 || rule.frequency > 3) return std::nullopt;
+  icalrecurrencetype r;
+  auto stored = std::dynamic_pointer_cast<const StoredRuleOrigin>(rule.origin);
+  if (stored) {
+    r = stored->parsed;
+  } else {
+    icalrecurrencetype_clear(&r);
+  }
+  r.freq = kFrequencies[rule.frequency];
+  r.interval = static_cast<short>(std::clamp<std::int64_t>(rule.interval, 1, 32767));
+  r.week_start = ICAL_NO_WEEKDAY;
+  short days[ICAL_BY_DAY_SIZE];
+  int count = 0;
+  if (rule.days_of_the_week) {
+    for (const auto& day : *rule.days_of_the_week) {
+      if (count + 1 >= ICAL_BY_DAY_SIZE) break;
+      if (day.day_of_the_week < 1 || day.day_of_the_week > 7 || std::llabs(day.week_number) > 53) continue;
+      auto encoded = static_cast<short>(day.day_of_the_week + 8 * std::llabs(day.week_number));
+      days[count++] = day.week_number < 0 ? static_cast<short>(-encoded) : encoded;
+    }
+  }
+  std::copy(days, days + count, r.by_day);
+  r.by_day[count] = ICAL_RECURRENCE_ARRAY_MAX;
+  fill(r.by_month_day, ICAL_BY_MONTHDAY_SIZE, rule.days_of_the_month);
+  fill(r.by_month, ICAL_BY_MONTH_SIZE, rule.months_of_the_year);
+  fill(r.by_week_no, ICAL_BY_WEEKNO_SIZE, rule.weeks_of_the_year);
+  fill(r.by_year_day, ICAL_BY_YEARDAY_SIZE, rule.days_of_the_year);
+  fill(r.by_set_pos, ICAL_BY_SETPOS_SIZE, rule.set_positions);
+  r.count = 0;
+  r.until = icaltime_null_time();
+  if (rule.recurrence_end) {
+    if (rule.recurrence_end->end_date) {
+      r.until = utc_until(*rule.recurrence_end->end_date);
+    } else if (rule.recurrence_end->occurrence_count > 0) {
+      r.count = static_cast<int>(std::min<std::uint64_t>(rule.recurrence_end->occurrence_count, 0x7fffffff));
+    }
+  }
+  std::string text = take_ical_string(icalrecurrencetype_as_string_r(&r));
+  if (text.empty()) return std::nullopt;
+  // libical leaves Monday out as its own default; the file must still say it.
+  if (rule.first_day_of_the_week >= 1 && rule.first_day_of_the_week <= 7) {
+    text += ";WKST=";
+    text += kWeekdayCodes[rule.first_day_of_the_week];
+  }
+  return text;
+}
+
+}  // namespace platform::local

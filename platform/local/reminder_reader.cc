@@ -1,0 +1,106 @@
+#include "platform/local/reminder_reader.h"
+
+#include "platform/local/components_ical.h"
+#include "platform/local/content_lines.h"
+#include "platform/local/ical_time.h"
+#include "platform/local/recurrence_ical.h"
+#include "platform/local/reminder_origin.h"
+#include "platform/local/url_syntax.h"
+#include "platform/local/utf8_text.h"
+
+namespace platform::local {
+
+namespace {
+
+icalproperty* first(icalcomponent* component, icalproperty_kind kind) {
+  return icalcomponent_get_first_property(component, kind);
+}
+
+std::optional<std::string> text_of(icalproperty* property, const char* (*get)(const icalproperty*)) {
+  if (!property) return std::nullopt;
+  const char* text = get(property);
+  if (!text) return std::nullopt;
+  return valid_utf8(text);
+}
+
+std::optional<Date> absolute_trigger(icalcomponent* alarm, icalcomponent* vcalendar) {
+  icalproperty* trigger = first(alarm, ICAL_TRIGGER_PROPERTY);
+  if (!trigger) return std::nullopt;
+  icaltriggertype value = icalproperty_get_trigger(trigger);
+  if (icaltime_is_null_time(value.time)) return std::nullopt;
+  return instant_of(value.time, ical_zone_of(trigger, value.time, vcalendar));
+}
+
+std::vector<Alarm> alarms_of(const ParsedItem& item, const std::vector<ContentLine>& lines,
+                             std::optional<ComponentSpan> span) {
+  std::vector<Alarm> alarms;
+  for (icalcomponent* alarm = icalcomponent_get_first_component(item.main, ICAL_VALARM_COMPONENT); alarm;
+       alarm = icalcomponent_get_next_component(item.main, ICAL_VALARM_COMPONENT)) {
+    alarms.push_back(Alarm{absolute_trigger(alarm, item.vcalendar()), nullptr});
+  }
+  // The same VALARMs as the file's lines hold them, when both readings agree.
+  std::vector<ComponentSpan> blocks;
+  if (span) blocks = child_components(lines, span, "VALARM");
+  if (blocks.size() == alarms.size()) {
+    for (std::size_t i = 0; i < alarms.size(); ++i) {
+      auto origin = std::make_shared<StoredAlarmOrigin>();
+      origin->block = item.text.substr(lines[blocks[i].begin_line].begin,
+                                       lines[blocks[i].end_line].end - lines[blocks[i].begin_line].begin);
+      origin->absolute_date = alarms[i].absolute_date;
+      alarms[i].origin = std::move(origin);
+    }
+  }
+  return alarms;
+}
+
+// Rules are read from the file's lines: libical forgets whether WKST was written.
+std::optional<std::vector<RecurrenceRule>> rules_of(const ParsedItem& item, const std::vector<ContentLine>& lines,
+                                                    std::optional<ComponentSpan> span) {
+  if (!span) return std::nullopt;
+  std::vector<RecurrenceRule> rules;
+  for (std::size_t index : own_properties(lines, *span, "RRULE")) {
+    std::string line = unfolded_line(item.text, lines[index]);
+    if (auto rule = rule_from_rrule_value(line_value(line))) rules.push_back(std::move(*rule));
+  }
+  if (rules.empty()) return std::nullopt;
+  return rules;
+}
+
+}  // namespace
+
+Reminder reminder_from_item(const ParsedItemRef& item, CalendarRef calendar) {
+  icalcomponent* todo = item->main;
+  icalcomponent* vcalendar = item->vcalendar();
+  std::vector<ContentLine> lines = split_content_lines(item->text);
+  std::optional<ComponentSpan> span = item_component_span(lines, "VTODO");
+
+  ReminderFields fields;
+  fields.calendar_item_identifier = item->identifier();
+  fields.calendar_item_external_identifier = text_of(first(todo, ICAL_UID_PROPERTY), icalproperty_get_uid);
+  fields.calendar = std::move(calendar);
+  fields.title = text_of(first(todo, ICAL_SUMMARY_PROPERTY), icalproperty_get_summary).value_or("");
+  fields.notes = text_of(first(todo, ICAL_DESCRIPTION_PROPERTY), icalproperty_get_description);
+  if (auto url = text_of(first(todo, ICAL_URL_PROPERTY), icalproperty_get_url); url && is_absolute_url(*url)) {
+    fields.url = Url{*url};
+  }
+  icalproperty* status = first(todo, ICAL_STATUS_PROPERTY);
+  fields.completed = (status && icalproperty_get_status(status) == ICAL_STATUS_COMPLETED) ||
+                     first(todo, ICAL_COMPLETED_PROPERTY) != nullptr;
+  if (icalproperty* priority = first(todo, ICAL_PRIORITY_PROPERTY)) fields.priority = icalproperty_get_priority(priority);
+
+  icalproperty* due = first(todo, ICAL_DUE_PROPERTY);
+  icalproperty* start = first(todo, ICAL_DTSTART_PROPERTY);
+  if (due) fields.due_date_components = components_of_property(due, vcalendar);
+  if (start) fields.start_date_components = components_of_property(start, vcalendar);
+  if (due) fields.time_zone = zone_of_property(due, vcalendar);
+  if (!fields.time_zone && start) fields.time_zone = zone_of_property(start, vcalendar);
+
+  fields.alarms = alarms_of(*item, lines, span);
+  fields.recurrence_rules = rules_of(*item, lines, span);
+
+  auto origin = std::make_shared<StoredReminderOrigin>();
+  origin->item = item;
+  return Reminder(std::move(fields), std::move(origin), false);
+}
+
+}  // namespace platform::local

@@ -1,0 +1,69 @@
+// Reading items of the local store: the event query and lookups by identifier.
+
+#include <set>
+
+#include "platform/local/event_occurrences.h"
+#include "platform/local/local_event_store.h"
+#include "platform/local/reminder_reader.h"
+#include "platform/local/stored_event.h"
+#include "platform/local/utf8_text.h"
+
+namespace platform::local {
+
+namespace {
+
+void make_valid(std::string& text) {
+  if (!is_valid_utf8(text)) text = valid_utf8(text);
+}
+
+void make_valid(std::optional<std::string>& text) {
+  if (text) make_valid(*text);
+}
+
+// The event code hands over what libical read; the platform's texts are always UTF-8.
+void make_texts_valid(Event& event) {
+  make_valid(event.title);
+  make_valid(event.location);
+  make_valid(event.notes);
+  make_valid(event.external_identifier);
+}
+
+}  // namespace
+
+std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) {
+  std::vector<ParsedItemRef> kept;  // holds the parsed files while the query reads them
+  std::vector<EventItem> items;
+  std::set<std::string> seen;
+  for (const CalendarRef& calendar : calendars) {
+    if (!calendar || !seen.insert(calendar->identifier).second) continue;
+    auto found = items_.items_in(calendar->identifier);
+    if (!found.ok()) continue;
+    const Collection* collection = collection_named(calendar->identifier);
+    CalendarRef ref = collection ? collection->calendar : calendar;
+    for (ParsedItemRef& item : found.value()) {
+      if (item->kind != ICAL_VEVENT_COMPONENT) continue;
+      items.push_back(EventItem{item->root.get(), item->identifier(), ref});
+      kept.push_back(std::move(item));
+    }
+  }
+  std::vector<Event> events = events_in_window(items, start, end);
+  for (Event& event : events) make_texts_valid(event);
+  return events;
+}
+
+std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::string_view identifier) {
+  auto name = split_item_identifier(identifier);
+  if (!name) return std::nullopt;
+  const Collection* collection = collection_named(name->folder);
+  if (!collection) return std::nullopt;
+  ParsedItemRef item = items_.item(name->folder, name->name);
+  if (!item) return std::nullopt;
+  if (item->kind == ICAL_VTODO_COMPONENT) return CalendarItem(reminder_from_item(item, collection->calendar));
+  if (auto event = stored_event(*item, collection->calendar)) {
+    make_texts_valid(*event);
+    return CalendarItem(std::move(*event));
+  }
+  return std::nullopt;
+}
+
+}  // namespace platform::local

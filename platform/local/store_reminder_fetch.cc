@@ -1,0 +1,52 @@
+// Reminder fetches of the local store: read on the caller's thread (the store's
+// files and parse cache belong to it), answered on another thread.
+
+#include <algorithm>
+#include <set>
+
+#include "platform/local/local_event_store.h"
+#include "platform/local/reminder_reader.h"
+
+namespace platform::local {
+
+FetchRequestId LocalEventStore::fetch_reminders(const std::vector<CalendarRef>& lists,
+                                                ReminderFetchCompletion completion) {
+  auto reminders = std::make_shared<std::vector<Reminder>>();
+  bool readable = true;
+  std::set<std::string> seen;
+  for (const CalendarRef& list : lists) {
+    if (!list || !seen.insert(list->identifier).second) continue;
+    auto items = items_.items_in(list->identifier);
+    if (!items.ok()) {
+      readable = false;
+      break;
+    }
+    const Collection* collection = collection_named(list->identifier);
+    CalendarRef calendar = collection ? collection->calendar : list;
+    for (const ParsedItemRef& item : items.value()) {
+      if (item->kind == ICAL_VTODO_COMPONENT) reminders->push_back(reminder_from_item(item, calendar));
+    }
+  }
+  if (!readable) {
+    reminders.reset();
+  } else {
+    std::sort(reminders->begin(), reminders->end(), [](const Reminder& a, const Reminder& b) {
+      return a.calendar_item_identifier() < b.calendar_item_identifier();
+    });
+  }
+
+  FetchRequestId id = next_fetch_++;
+  auto cancelled = std::make_shared<std::atomic<bool>>(false);
+  fetch_cancelled_.emplace(id, cancelled);
+  threads_.run([completion = std::move(completion), reminders = std::move(reminders), cancelled] {
+    if (completion && !cancelled->load()) completion(reminders.get());
+  });
+  return id;
+}
+
+void LocalEventStore::cancel_fetch_request(FetchRequestId id) {
+  auto found = fetch_cancelled_.find(id);
+  if (found != fetch_cancelled_.end()) found->second->store(true);
+}
+
+}  // namespace platform::local

@@ -1,0 +1,138 @@
+// Saving and removing reminders in the local store. A save writes only the fields
+// the reminder changed onto the file version it was read from, through a temporary
+// file renamed into place; a failure leaves the old file as it was.
+
+#include <cerrno>
+#include <chrono>
+
+#include "platform/local/item_file_writer.h"
+#include "platform/local/local_event_store.h"
+#include "platform/local/random_uuid.h"
+#include "platform/local/reminder_origin.h"
+#include "platform/local/reminder_patch.h"
+
+namespace platform::local {
+
+namespace {
+
+constexpr std::uint32_t kEveryField = Reminder::kTitle | Reminder::kNotes | Reminder::kUrl | Reminder::kCompleted |
+                                      Reminder::kPriority | Reminder::kStartDateComponents |
+                                      Reminder::kDueDateComponents | Reminder::kAlarms | Reminder::kRecurrenceRules;
+
+Date wall_clock_now() {
+  return Date{std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()};
+}
+
+// The stored text a save starts from: the version this store read when the file is
+// still that version, else the file as it is now.
+std::optional<FileContents> current_text(const ItemCache& cache, const ItemName& name,
+                                         const std::shared_ptr<const ItemOrigin>& origin, std::string& error) {
+  std::string path = cache.file_path(name.folder, name.name);
+  auto stamp = stamp_of(path);
+  if (!stamp.ok()) {
+    error = stamp.error().code == ENOENT ? "提醒事项已不存在：" + name.folder + "/" + name.name
+                                         : "无法读取提醒事项：" + stamp.error().describe();
+    return std::nullopt;
+  }
+  auto stored = std::dynamic_pointer_cast<const StoredReminderOrigin>(origin);
+  if (stored && stored->item && stored->item->stamp == stamp.value() && stored->item->folder == name.folder &&
+      stored->item->name == name.name) {
+    return FileContents{stored->item->text, stored->item->stamp};
+  }
+  auto read = read_file(path, 16 * 1024 * 1024);
+  if (!read.ok()) {
+    error = "无法读取提醒事项：" + read.error().describe();
+    return std::nullopt;
+  }
+  return std::move(read.value());
+}
+
+}  // namespace
+
+Reminder LocalEventStore::new_reminder() { return Reminder(ReminderFields{}, nullptr, true); }
+
+std::optional<Error> LocalEventStore::check_writable(const std::string& folder) {
+  const Collection* collection = collection_named(folder);
+  if (!collection) return Error{"找不到提醒事项列表：" + folder};
+  // The permission bits are the rule, also for a process that could write past them.
+  if (!folder_allows_modifications(root_ + "/" + folder)) {
+    return Error{"提醒事项列表「" + collection->calendar->title + "」是只读的，不能修改。"};
+  }
+  return std::nullopt;
+}
+
+std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
+  const ReminderFields& fields = reminder.fields();
+  if (!fields.calendar) return Error{"提醒事项没有所属列表。"};
+  const std::string& target_folder = fields.calendar->identifier;
+  if (auto refused = check_writable(target_folder)) return refused;
+  Date now = wall_clock_now();
+
+  std::optional<ItemName> source;  // the file an existing reminder lives in
+  std::string base_text;
+  std::optional<mode_t> mode;
+  std::uint32_t changed = reminder.changed_fields();
+  std::string name;
+  if (reminder.is_new()) {
+    const Collection* collection = collection_named(target_folder);
+    if (!collection->serves_reminders) return Error{"列表「" + collection->calendar->title + "」不能存放提醒事项。"};
+    name = random_uuid();
+    base_text = new_reminder_text(name, now);
+    changed = kEveryField;
+  } else {
+    source = split_item_identifier(reminder.calendar_item_identifier());
+    if (!source) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
+    if (source->folder != target_folder) {
+      if (auto refused = check_writable(source->folder)) return refused;
+    }
+    std::string error;
+    auto current = current_text(items_, *source, reminder.origin(), error);
+    if (!current) return Error{error};
+    base_text = std::move(current->bytes);
+    mode = current->stamp.mode;
+    name = source->name;
+  }
+
+  auto edit = ItemTextEdit::open(std::move(base_text), "VTODO", kProductId);
+  if (!edit) return Error{"无法识别提醒事项文件的内容：" + reminder.calendar_item_identifier()};
+  PatchedText patched = patch_reminder(std::move(*edit), fields, changed, now);
+  if (!patched.text) return Error{patched.error};
+
+  bool moves = source && source->folder != target_folder;
+  WriteMode how = source && !moves ? WriteMode::replace : WriteMode::create;
+  if (auto failure = write_item_file(root_ + "/" + target_folder, name + ".ics", *patched.text, mode, how)) {
+    return Error{"无法保存提醒事项：" + failure->describe()};
+  }
+  if (moves) {
+    // The copy in the new list is complete; only then does the old file go.
+    remove_file(items_.file_path(source->folder, source->name));
+    items_.forget(source->folder, source->name);
+  }
+
+  auto parsed = parse_item_text(std::move(*patched.text));
+  if (!parsed) return Error{"无法保存提醒事项：写入的内容无法读取。"};
+  parsed->folder = target_folder;
+  parsed->name = name;
+  if (auto stamp = stamp_of(items_.file_path(target_folder, name)); stamp.ok()) parsed->stamp = stamp.value();
+  auto item = std::make_shared<const ParsedItem>(std::move(*parsed));
+  items_.remember(item);
+  auto origin = std::make_shared<StoredReminderOrigin>();
+  origin->item = item;
+  const char* uid = icalcomponent_get_uid(item->main);
+  reminder.mark_saved(item->identifier(), uid ? std::optional<std::string>(uid) : std::nullopt, std::move(origin));
+  return std::nullopt;
+}
+
+std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) {
+  auto name = split_item_identifier(reminder.calendar_item_identifier());
+  if (!name) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
+  if (auto refused = check_writable(name->folder)) return refused;
+  auto removed = remove_file(items_.file_path(name->folder, name->name));
+  // A file that is already gone is what removal wants.
+  if (removed && removed->code != ENOENT) return Error{"无法删除提醒事项：" + removed->describe()};
+  sync_directory(root_ + "/" + name->folder);
+  items_.forget(name->folder, name->name);
+  return std::nullopt;
+}
+
+}  // namespace platform::local

@@ -1,0 +1,32 @@
+#include "platform/local/stored_event.h"
+
+#include "platform/local/event_component.h"
+#include "platform/local/event_series.h"
+
+namespace platform::local {
+
+std::optional<Event> stored_event(const ParsedItem& item, CalendarRef calendar) {
+  auto event = read_event_component(item.main, item.vcalendar());
+  if (!event) return std::nullopt;
+  auto times = occurrence_at(*event, event->start.value, event->start.zone);
+  if (!times) return std::nullopt;
+  Event out;
+  out.event_identifier = item.identifier();
+  out.calendar_item_identifier = item.identifier();
+  out.external_identifier = event->uid;
+  out.title = event->summary.value_or("");
+  out.location = event->location;
+  out.notes = event->description;
+  out.start_date = times->start;
+  out.end_date = times->end;
+  out.is_all_day = event->is_all_day();
+  out.calendar = std::move(calendar);
+  if (!event->is_all_day() && event->start.zone.kind == IcalZone::Kind::utc) out.time_zone = TimeZone::named("UTC");
+  if (!event->is_all_day() && event->start.zone.kind == IcalZone::Kind::zoned) {
+    out.time_zone = TimeZone::named(event->start.zone.tzid);
+  }
+  out.has_recurrence_rules = event->has_rrule;
+  return out;
+}
+
+}  // namespace platform::local

@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "local_store/event_test_env.h"
+#include "local_store/reminder_test_support.h"
+#include "local_store/store_folder.h"
+#include "platform/local/local_platform.h"
+
+namespace {
+
+using platform::Reminder;
+using store_test::StoreFolder;
+namespace fs = std::filesystem;
+
+// The entries of a collection folder besides its metadata files (temporary files included).
+std::vector<std::string> folder_entries(const StoreFolder& folder, const std::string& collection) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder.path(collection))) {
+    std::string name = entry.path().filename();
+    if (name != "displayname" && name != "components" && name != "color") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class ReminderSaveTest : public testing::Test {
+ protected:
+  ReminderSaveTest() {
+    settings_.zone("UTC");
+    folder_.add_collection("todo", "Todo", "VTODO");
+    folder_.add_collection("other", "Other", "VTODO");
+    folder_.add_collection("events", "Events", "VEVENT");
+  }
+  std::unique_ptr<platform::EventStore> open() { return platform_.open_event_store(); }
+  void lock(const std::string& collection) {
+    fs::permissions(folder_.path(collection), fs::perms::owner_write, fs::perm_options::remove);
+  }
+
+  platform::local::testing::MachineSettings settings_;
+  StoreFolder folder_;
+  platform::local::LocalPlatform platform_{folder_.root()};
+};
+
+TEST_F(ReminderSaveTest, NewReminderGetsAUuidFileAndUid) {
+  auto store = open();
+  Reminder reminder = store->new_reminder();
+  EXPECT_TRUE(reminder.is_new());
+  reminder.set_calendar(store_test::list_named(*store, "todo"));
+  reminder.set_title("Call back");
+  reminder.set_url(platform::Url{"zolt-task:task-1"});
+  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+
+  EXPECT_FALSE(reminder.is_new());
+  std::smatch match;
+  const std::string& id = reminder.calendar_item_identifier();
+  ASSERT_TRUE(std::regex_match(id, match, std::regex("todo/([0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12})")))
+      << id;
+  EXPECT_EQ(reminder.calendar_item_external_identifier(), match[1].str());
+  std::string text = folder_.read("todo/" + match[1].str() + ".ics");
+  auto lines = store_test::lines_without_stamps(text);
+  EXPECT_EQ(lines, (std::vector<std::string>{"BEGIN:VCALENDAR", "VERSION:2.0",
+                                             "PRODID:-//calendar-bridge//local calendar store//EN", "BEGIN:VTODO",
+                                             "UID:" + match[1].str(), lines[5], "SUMMARY:Call back",
+                                             "URL:zolt-task:task-1", "STATUS:NEEDS-ACTION", "END:VTODO",
+                                             "END:VCALENDAR"}));
+  EXPECT_TRUE(std::regex_match(lines[5], std::regex("CREATED:\\d{8}T\\d{6}Z")));
+
+  // The saved reminder is found again, by this store and a fresh one.
+  EXPECT_EQ(store_test::stored_reminder(*store, id).title(), "Call back");
+  auto fetched = store_test::fetch_and_wait(*open(), {store_test::list_named(*store, "todo")});
+  EXPECT_EQ(fetched.identifiers, std::vector<std::string>{id});
+}
+
+TEST_F(ReminderSaveTest, CompletingWritesStatusAndTimeOfCompletion) {
+  folder_.write("todo/a.ics", store_test::todo_file("UID:a\r\nSTATUS:NEEDS-ACTION\r\n"));
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  reminder.set_completed(true);
+  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+  std::string text = folder_.read("todo/a.ics");
+  EXPECT_NE(text.find("STATUS:COMPLETED\r\n"), std::string::npos) << text;
+  EXPECT_TRUE(std::regex_search(text, std::regex("\r\nCOMPLETED:\\d{8}T\\d{6}Z\r\n"))) << text;
+  EXPECT_TRUE(store_test::stored_reminder(*open(), "todo/a").is_completed());
+}
+
+TEST_F(ReminderSaveTest, ChangingOneFieldKeepsEverythingElseByteForByte) {
+  // As another tool writes it: LF line ends, folding, unknown properties,
+  // parameters and components, properties libical cannot read.
+  const std::string foreign =
+      "BEGIN:VCALENDAR\n"
+      "VERSION:2.0\n"
+      "PRODID:-//Other Tool//EN\n"
+      "X-WR-CALNAME:Tasks\n"
+      "BEGIN:VTODO\n"
+      "UID:foreign-1\n"
+      "DTSTAMP:20200101T000000Z\n"
+      "SUMMARY;LANGUAGE=en:Old title\n"
+      "DESCRIPTION:A long description that another tool folded at a place of its \n"
+      " own choosing\\, with escapes\n"
+      "X-APPLE-SORT-ORDER;X-PARAM=\"quoted:value\":42\n"
+      "CATEGORIES:home,errands\n"
+      "FOO-UNKNOWN;BAR=1:iana token libical drops\n"
+      "RRULE:FREQ=WEEKLY;X-NAME=keep;BYDAY=MO\n"
+      "DUE;TZID=Europe/Paris:20250301T100000\n"
+      "BEGIN:X-CUSTOM\n"
+      "X-INNER:1\n"
+      "END:X-CUSTOM\n"
+      "BEGIN:VALARM\n"
+      "ACTION:AUDIO\n"
+      "TRIGGER;RELATED=END:-PT10M\n"
+      "END:VALARM\n"
+      "END:VTODO\n"
+      "END:VCALENDAR\n";
+  folder_.write("todo/f.ics", foreign);
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/f");
+  reminder.set_title("New title");
+  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+
+  std::string expected = foreign;
+  expected.replace(expected.find("SUMMARY;LANGUAGE=en:Old title\n"), 30, "SUMMARY:New title\n");
+  std::string text = folder_.read("todo/f.ics");
+  EXPECT_EQ(store_test::lines_without_stamps(text), store_test::lines_without_stamps(expected));
+  // Renewed stamps replace the old one in place; no CR crept into the LF file.
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+  EXPECT_EQ(text.find("DTSTAMP:20200101T000000Z"), std::string::npos);
+  EXPECT_NE(text.find("UID:foreign-1\nDTSTAMP:"), std::string::npos) << text;
+}
+
+TEST_F(ReminderSaveTest, BareTodoIsWrappedWhenItNeedsATimeZone) {
+  folder_.write("todo/bare.ics", "BEGIN:VTODO\r\nUID:bare\r\nSUMMARY:x\r\nEND:VTODO\r\n");
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/bare");
+  platform::DateComponents due;
+  due.calendar = platform::kGregorianCalendar;
+  due.year = 2025, due.month = 3, due.day = 1, due.hour = 8;
+  due.time_zone = platform::TimeZone::for_seconds_from_gmt(3600);
+  reminder.set_due_date_components(due);
+  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+  auto again = store_test::stored_reminder(*open(), "todo/bare");
+  ASSERT_TRUE(again.due_date_components());
+  EXPECT_EQ(again.due_date_components()->time_zone, platform::TimeZone::for_seconds_from_gmt(3600));
+  EXPECT_EQ(again.title(), "x");
+}
+
+TEST_F(ReminderSaveTest, WritesOntoAFileChangedSinceItWasRead) {
+  folder_.write("todo/a.ics", store_test::todo_file("UID:a\r\nSUMMARY:one\r\n"));
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  folder_.write("todo/a.ics", store_test::todo_file("UID:a\r\nSUMMARY:one\r\nX-ADDED-ELSEWHERE:yes\r\n"));
+  reminder.set_priority(1);
+  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+  std::string text = folder_.read("todo/a.ics");
+  EXPECT_NE(text.find("X-ADDED-ELSEWHERE:yes"), std::string::npos);
+  EXPECT_NE(text.find("PRIORITY:1"), std::string::npos);
+}
+
+TEST_F(ReminderSaveTest, SavingAReminderWhoseFileWentFails) {
+  folder_.write("todo/a.ics", store_test::todo_file("UID:a\r\n"));
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  fs::remove(folder_.path("todo/a.ics"));
+  reminder.set_title("x");
+  auto error = store->save_reminder(reminder);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->localized_description, "提醒事项已不存在：todo/a");
+  EXPECT_FALSE(folder_.exists("todo/a.ics"));
+}
+
+TEST_F(ReminderSaveTest, ReadOnlyListRefusesEveryWriteEvenForRoot) {
+  const std::string original = store_test::todo_file("UID:a\r\nSUMMARY:keep\r\n");
+  folder_.write("todo/a.ics", original);
+  lock("todo");
+  auto store = open();
+  EXPECT_FALSE(store_test::list_named(*store, "todo")->allows_content_modifications);
+  const std::string message = "提醒事项列表「Todo」是只读的，不能修改。";
+
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  reminder.set_title("changed");
+  EXPECT_EQ(store->save_reminder(reminder).value_or(platform::Error{}).localized_description, message);
+  EXPECT_EQ(store->remove_reminder(reminder).value_or(platform::Error{}).localized_description, message);
+  Reminder fresh = store->new_reminder();
+  fresh.set_calendar(store_test::list_named(*store, "todo"));
+  EXPECT_EQ(store->save_reminder(fresh).value_or(platform::Error{}).localized_description, message);
+
+  EXPECT_EQ(folder_.read("todo/a.ics"), original);
+  EXPECT_EQ(folder_entries(folder_, "todo"), std::vector<std::string>{"a.ics"});
+}
+
+TEST_F(ReminderSaveTest, FailedWriteLeavesTheOldFileAndSaysWhy) {
+  const std::string original = store_test::todo_file("UID:a\r\nSUMMARY:keep\r\n");
+  folder_.write("todo/a.ics", original);
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  reminder.set_title(std::string(4096, 'x'));
+  // A file size limit makes the write fail, whatever the permissions of the process.
+  struct rlimit old_limit;
+  ::getrlimit(RLIMIT_FSIZE, &old_limit);
+  auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old_limit;
+  small.rlim_cur = 1024;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  auto error = store->save_reminder(reminder);
+  ::setrlimit(RLIMIT_FSIZE, &old_limit);
+  ::signal(SIGXFSZ, old_handler);
+
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->localized_description.rfind("无法保存提醒事项：write ", 0), 0u) << error->localized_description;
+  EXPECT_NE(error->localized_description.find("File too large"), std::string::npos);
+  EXPECT_EQ(folder_.read("todo/a.ics"), original);
+  EXPECT_EQ(folder_entries(folder_, "todo"), std::vector<std::string>{"a.ics"});
+}
+
+TEST_F(ReminderSaveTest, RemovalDeletesTheFileAndToleratesItsAbsence) {
+  folder_.write("todo/a.ics", store_test::todo_file("UID:a\r\n"));
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  EXPECT_EQ(store->remove_reminder(reminder), std::nullopt);
+  EXPECT_FALSE(folder_.exists("todo/a.ics"));
+  EXPECT_FALSE(store->calendar_item_with_identifier("todo/a"));
+  EXPECT_EQ(store->remove_reminder(reminder), std::nullopt);
+  auto fetched = store_test::fetch_and_wait(*store, {store_test::list_named(*store, "todo")});
+  EXPECT_TRUE(fetched.identifiers.empty());
+}
+
+TEST_F(ReminderSaveTest, MovingToAnotherListMovesTheFile) {
+  folder_.write("todo/a.ics", store_test::todo_file("UID:a\r\nSUMMARY:move me\r\n"));
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  reminder.set_calendar(store_test::list_named(*store, "other"));
+  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+  EXPECT_EQ(reminder.calendar_item_identifier(), "other/a");
+  EXPECT_FALSE(folder_.exists("todo/a.ics"));
+  EXPECT_EQ(store_test::stored_reminder(*open(), "other/a").title(), "move me");
+}
+
+TEST_F(ReminderSaveTest, RefusesWhatCannotBeStored) {
+  auto store = open();
+  Reminder no_list = store->new_reminder();
+  EXPECT_EQ(store->save_reminder(no_list).value_or(platform::Error{}).localized_description, "提醒事项没有所属列表。");
+
+  Reminder in_events = store->new_reminder();
+  in_events.set_calendar(store->calendars_for_entity_type(platform::EntityType::event).front());
+  EXPECT_EQ(store->save_reminder(in_events).value_or(platform::Error{}).localized_description,
+            "列表「Events」不能存放提醒事项。");
+
+  Reminder bad_due = store->new_reminder();
+  bad_due.set_calendar(store_test::list_named(*store, "todo"));
+  platform::DateComponents due;
+  due.calendar = platform::kGregorianCalendar;
+  due.year = 2025, due.month = 2, due.day = 30;
+  bad_due.set_due_date_components(due);
+  EXPECT_EQ(store->save_reminder(bad_due).value_or(platform::Error{}).localized_description,
+            "提醒事项的截止日期无效。");
+
+  Reminder bad_rule = store->new_reminder();
+  bad_rule.set_calendar(store_test::list_named(*store, "todo"));
+  platform::RecurrenceRule hourly;
+  hourly.frequency = 7;
+  bad_rule.set_recurrence_rules(std::vector{hourly});
+  EXPECT_EQ(store->save_reminder(bad_rule).value_or(platform::Error{}).localized_description,
+            "提醒事项的重复规则无效。");
+  EXPECT_TRUE(folder_entries(folder_, "todo").empty());
+}
+
+}  // namespace
