@@ -157,4 +157,28 @@ TEST_F(EventConversionTest, NotesAreKeptUnchanged) {
   EXPECT_EQ(convert(e).at("description"), "  line one\nline two  ");
 }
 
+TEST_F(EventConversionTest, MeetingLinkComesFromTheLocationOnly) {
+  struct LinkCase {
+    const char* name;
+    std::optional<std::string> location;
+    std::optional<std::string> notes;
+    json expected_link;
+  };
+  const LinkCase cases[] = {
+      {"zoom link ending a sentence", "Join at https://acme.zoom.us/j/123?pwd=x.", std::nullopt,
+       "https://acme.zoom.us/j/123?pwd=x"},
+      {"meet link in angle brackets", "<https://meet.google.com/abc-defg-hij>", std::nullopt,
+       "https://meet.google.com/abc-defg-hij"},
+      {"other host", "https://example.com/meeting", std::nullopt, nullptr},
+      {"link in the notes is not searched", "Room 4", "https://zoom.us/j/1", nullptr},
+      {"no location", std::nullopt, "https://zoom.us/j/1", nullptr},
+  };
+  for (const LinkCase& c : cases) {
+    Event e = timed_event();
+    e.location = c.location;
+    e.notes = c.notes;
+    EXPECT_EQ(convert(e).at("link"), c.expected_link) << c.name;
+  }
+}
+
 }  // namespace
