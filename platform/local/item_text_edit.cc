@@ -40,8 +40,8 @@ ItemTextEdit::ItemTextEdit(std::string text, std::vector<ContentLine> lines, Com
   removed_.assign(lines_.size(), false);
 }
 
-void ItemTextEdit::insert_before(std::size_t line, const std::string& text) {
-  inserted_.emplace(line, with_line_breaks(text, crlf_));
+void ItemTextEdit::insert_before(std::size_t line, const std::string& text, bool component) {
+  (component ? inserted_components_ : inserted_).emplace(line, with_line_breaks(text, crlf_));
 }
 
 void ItemTextEdit::remove_lines(std::size_t first, std::size_t last) {
@@ -70,7 +70,7 @@ void ItemTextEdit::set_property(std::string_view name, const std::vector<std::st
 
 void ItemTextEdit::set_children(std::string_view name, const std::vector<std::string>& blocks) {
   for (const ComponentSpan& child : child_components(lines_, item_, name)) remove_lines(child.begin_line, child.end_line);
-  for (const auto& block : blocks) insert_before(item_.end_line, block);
+  for (const auto& block : blocks) insert_before(item_.end_line, block, true);
 }
 
 void ItemTextEdit::put_time_zone(std::string_view tzid, const std::string& block) {
@@ -92,9 +92,11 @@ std::string ItemTextEdit::finish() const {
   out.reserve(text_.size() + 512);
   std::size_t cursor = 0;
   auto insertions = inserted_.begin();
+  auto components = inserted_components_.begin();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     out.append(text_, cursor, lines_[i].begin - cursor);
     for (; insertions != inserted_.end() && insertions->first == i; ++insertions) out += insertions->second;
+    for (; components != inserted_components_.end() && components->first == i; ++components) out += components->second;
     if (!removed_[i]) out.append(text_, lines_[i].begin, lines_[i].end - lines_[i].begin);
     cursor = lines_[i].end;
   }

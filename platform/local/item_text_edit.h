@@ -34,7 +34,8 @@ class ItemTextEdit {
 
  private:
   ItemTextEdit(std::string text, std::vector<ContentLine> lines, ComponentSpan calendar, ComponentSpan item);
-  void insert_before(std::size_t line, const std::string& text);
+  // Child components go after the properties inserted at the same line.
+  void insert_before(std::size_t line, const std::string& text, bool component = false);
   void remove_lines(std::size_t first, std::size_t last);
 
   std::string text_;
@@ -44,6 +45,7 @@ class ItemTextEdit {
   bool crlf_ = true;
   std::vector<bool> removed_;
   std::multimap<std::size_t, std::string> inserted_;  // before line index; equal keys keep their order
+  std::multimap<std::size_t, std::string> inserted_components_;
   std::set<std::string, std::less<>> zones_put_;
 };
 
