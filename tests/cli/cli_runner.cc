@@ -96,7 +96,10 @@ bool pump(pid_t child, const std::string& input, Pipe& in, Pipe& out, Pipe& err,
   std::size_t written = 0;
   if (in.write_end >= 0) {
     fcntl(in.write_end, F_SETFL, fcntl(in.write_end, F_GETFL) | O_NONBLOCK);
-    if (input.empty()) in.close_write();
+    if (input.empty()) {
+      result.input_written = true;
+      in.close_write();
+    }
   }
   std::array<char, 65536> buffer;
   while (in.write_end >= 0 || out.read_end >= 0 || err.read_end >= 0) {
@@ -123,6 +126,7 @@ bool pump(pid_t child, const std::string& input, Pipe& in, Pipe& out, Pipe& err,
       if (fds[i].fd == in.write_end) {
         ssize_t n = ::write(in.write_end, input.data() + written, input.size() - written);
         if (n > 0) written += static_cast<std::size_t>(n);
+        if (n > 0 && written == input.size()) result.input_written = true;
         if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == input.size()) in.close_write();
         continue;
       }

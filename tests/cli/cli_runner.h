@@ -41,6 +41,7 @@ struct RunResult {
   int exit_status = -1;     // -1 when the child did not exit normally
   int signal = 0;           // the signal that ended it, or 0
   bool timed_out = false;   // killed after the time limit
+  bool input_written = false;  // every input byte went into the pipe (the child read all but a pipe's buffer)
   std::string out;
   std::string err;
 };

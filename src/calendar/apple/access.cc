@@ -1,0 +1,116 @@
+#include "calendar/apple/access.h"
+
+#include <chrono>
+#include <variant>
+
+#include "calendar/apple/access_channel.h"
+
+namespace bridge {
+namespace {
+
+using platform::EntityType;
+
+// What the completion callback tells the waiting main thread.
+struct AccessReply {
+  bool granted = false;
+  std::optional<std::string> error_text;  // the platform error's localized description
+};
+
+// The texts and pacing of one kind of data.
+struct AccessProfile {
+  double slice_seconds;
+  const char* gate_closed;
+  const char* timed_out;
+  const char* interrupted;
+  const char* refused;
+};
+
+constexpr AccessProfile kEventAccess{
+    0.2,
+    "还没有 Apple 日历权限",
+    "等待 Apple 日历授权超时",
+    "Apple 日历授权已中断",
+    "没有获得 Apple 日历权限。可以在「系统设置 → 隐私与安全性 → 日历」里允许 Zolt Calendar。",
+};
+
+constexpr AccessProfile kReminderAccess{
+    0.05,
+    "没有 Apple 提醒事项权限，请在系统设置中允许访问。",
+    "提醒事项请求超时",
+    "提醒事项请求中断",
+    "请在系统设置 → 隐私与安全性 → 提醒事项中允许 Zolt Calendar。",
+};
+
+constexpr std::chrono::seconds kAccessDeadline{180};
+constexpr int kFullAccess = 3;
+
+const AccessProfile& profile_of(EntityType type) {
+  return type == EntityType::reminder ? kReminderAccess : kEventAccess;
+}
+
+// Sends the request with a callback that owns the only sending end, so the channel
+// closes once the platform lets go of the callback, called or not.
+Receiver<AccessReply> send_access_request(platform::EventStore& store, EntityType type) {
+  auto [sender, receiver] = make_channel<AccessReply>();
+  platform::AccessCompletion completion = [sender = std::move(sender)](bool granted,
+                                                                        std::optional<platform::Error> error) {
+    AccessReply reply{granted, std::nullopt};
+    if (error) reply.error_text = std::move(error->localized_description);
+    sender.send(std::move(reply));
+  };
+  if (store.responds_to_full_access_request(type)) {
+    store.request_full_access(type, std::move(completion));
+  } else {
+    store.request_access(type, std::move(completion));
+  }
+  return std::move(receiver);
+}
+
+}  // namespace
+
+int authorization_status(platform::Platform& platform, EntityType type) { return platform.authorization_status(type); }
+
+std::optional<std::string> check_access(platform::Platform& platform, EntityType type) {
+  if (authorization_status(platform, type) == kFullAccess) return std::nullopt;
+  return std::string(profile_of(type).gate_closed);
+}
+
+std::unique_ptr<platform::EventStore> open_event_store(platform::Platform& platform) {
+  return platform.open_event_store();
+}
+
+std::optional<std::string> request_access(platform::Platform& platform, platform::EventStore& store,
+                                          EntityType type) {
+  const AccessProfile& profile = profile_of(type);
+  Receiver<AccessReply> replies = send_access_request(store, type);
+  const auto deadline = platform.monotonic_now() + kAccessDeadline;
+
+  AccessReply reply;
+  for (;;) {
+    // Polled before the first slice: an answer given during the request is taken at once.
+    auto received = replies.try_receive();
+    if (auto* answer = std::get_if<AccessReply>(&received)) {
+      reply = std::move(*answer);
+      break;
+    }
+    if (std::holds_alternative<ChannelClosed>(received)) return std::string(profile.interrupted);
+    if (platform.monotonic_now() >= deadline) return std::string(profile.timed_out);
+    platform.run_main_loop_until(platform::Date{platform.now().seconds_since_1970 + profile.slice_seconds});
+  }
+
+  if (reply.granted) return std::nullopt;
+  if (reply.error_text) return std::move(*reply.error_text);
+  return std::string(profile.refused);
+}
+
+CommandOutcome run_status_command(platform::Platform& platform) {
+  int status = authorization_status(platform, EntityType::event);
+  Json reply = Json::object();
+  reply["account"] = nullptr;
+  reply["authorized"] = status == kFullAccess;
+  reply["available"] = true;
+  reply["denied"] = status == 1 || status == 2;
+  return CommandOutcome::reply(std::move(reply));
+}
+
+}  // namespace bridge

@@ -1,0 +1,101 @@
+#include "calendar/apple/front_end.h"
+
+#include <unicode/utf8.h>
+
+#include <exception>
+
+#include "calendar/apple/access.h"
+#include "calendar/apple/calendar_list.h"
+#include "calendar/apple/event_query.h"
+#include "calendar/apple/json_input.h"
+#include "calendar/reminders/reminder_commands.h"
+
+namespace bridge {
+namespace {
+
+constexpr std::string_view kRemindersPrefix = "reminders-";
+constexpr const char* kUnknownCommand = "未知的日历命令：";
+constexpr const char* kNoPlatform = "无法打开日历数据库";
+
+// The text with every ill-formed UTF-8 sequence replaced by U+FFFD, so that the
+// message naming it stays valid UTF-8.
+std::string with_invalid_utf8_replaced(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());
+  for (int32_t i = 0; i < length;) {
+    int32_t start = i;
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) {
+      out += "\xEF\xBF\xBD";
+    } else {
+      out.append(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+    }
+  }
+  return out;
+}
+
+CommandOutcome unknown_command(std::string_view shown) {
+  return CommandOutcome::failure(kUnknownCommand + std::string(shown));
+}
+
+CommandOutcome call_handler(const PlatformSupplier& supplier, const CommandRoute& route, const Json& params) {
+  platform::Platform* platform = supplier();
+  if (platform == nullptr) return CommandOutcome::failure(kNoPlatform);
+  switch (route.handler) {
+    case CommandHandler::status:
+      return run_status_command(*platform);
+    case CommandHandler::connect:
+      return run_connect_command(*platform, params);
+    case CommandHandler::calendars:
+      return run_calendars_command(*platform, params);
+    case CommandHandler::events:
+      return query_events(*platform, params);
+    case CommandHandler::reminders:
+      return run_reminders_command(*platform, route.sub_command, params);
+    case CommandHandler::unknown:
+      break;
+  }
+  return CommandOutcome::failure(kNoPlatform);
+}
+
+CommandOutcome dispatch(const PlatformSupplier& supplier, std::string_view command, const Json& params) {
+  std::string valid = with_invalid_utf8_replaced(command);
+  if (valid != command) return unknown_command(valid);
+  CommandRoute route = route_command(command);
+  if (route.handler == CommandHandler::unknown) return unknown_command(command);
+  try {
+    return call_handler(supplier, route, params);
+  } catch (const std::exception& error) {
+    // Handlers report failures as values; this only keeps a fault from ending the
+    // process without a message.
+    return CommandOutcome::failure(error.what());
+  }
+}
+
+}  // namespace
+
+CommandRoute route_command(std::string_view command) {
+  if (command == "calendars") return {CommandHandler::calendars, {}};
+  if (command == "connect") return {CommandHandler::connect, {}};
+  if (command == "status") return {CommandHandler::status, {}};
+  if (command == "events") return {CommandHandler::events, {}};
+  if (!command.starts_with(kRemindersPrefix)) return {CommandHandler::unknown, {}};
+  while (command.starts_with(kRemindersPrefix)) command.remove_prefix(kRemindersPrefix.size());
+  return {CommandHandler::reminders, command};
+}
+
+FrontEndOutput run_front_end(const PlatformSupplier& platform, const std::vector<std::string>& args,
+                             const Json& params) {
+  std::string_view command = args.empty() ? std::string_view() : std::string_view(args.front());
+  return render_outcome(dispatch(platform, command, params));
+}
+
+FrontEndOutput run_front_end(platform::Platform& platform, const std::vector<std::string>& args,
+                             std::string_view stdin_bytes) {
+  return run_front_end([&platform] { return &platform; }, args, read_parameters(stdin_bytes));
+}
+
+}  // namespace bridge

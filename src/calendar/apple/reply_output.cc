@@ -1,0 +1,47 @@
+#include "calendar/apple/reply_output.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace bridge {
+namespace {
+
+constexpr const char* kReplyNotWritten = "无法写出回复：";
+
+FrontEndOutput failure_output(const std::string& message) { return FrontEndOutput{1, {}, message + "\n"}; }
+
+std::optional<io::IoError> write_stream(int fd, const std::string& text, const io::ClosedStandardStreams& closed) {
+  // A stream that was closed at start holds /dev/null now: writing there would pass for success.
+  if (closed[static_cast<std::size_t>(fd)]) return io::describe_error(EBADF);
+  return io::write_all(fd, text);
+}
+
+}  // namespace
+
+FrontEndOutput render_outcome(const CommandOutcome& outcome) {
+  if (!outcome.is_reply()) return failure_output(outcome.message());
+  try {
+    // Compact, keys in byte order (the object type is an ordered map), non-ASCII
+    // text raw; invalid UTF-8 in a string throws.
+    return FrontEndOutput{0, outcome.reply_value().dump() + "\n", {}};
+  } catch (const Json::exception& error) {
+    return failure_output(error.what());
+  }
+}
+
+int write_output(const FrontEndOutput& output, const io::ClosedStandardStreams& closed) {
+  if (!output.standard_output.empty()) {
+    if (auto error = write_stream(STDOUT_FILENO, output.standard_output, closed)) {
+      write_stream(STDERR_FILENO, kReplyNotWritten + error->text + "\n", closed);
+      return 1;
+    }
+  }
+  if (!output.standard_error.empty()) {
+    // The run has failed already; a message nobody can receive changes nothing.
+    write_stream(STDERR_FILENO, output.standard_error, closed);
+  }
+  return output.exit_status;
+}
+
+}  // namespace bridge
