@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -142,6 +144,151 @@ TEST(FrontEndCli, UnwritableStandardErrorNeitherCrashesNorSucceeds) {
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.out, "");
   }
+}
+
+// --- "status" against a local store ---
+
+constexpr const char* kStatus0 = "{\"account\":null,\"authorized\":false,\"available\":true,\"denied\":false}\n";
+
+Invocation in_store(const cli::TempDir& root, std::vector<std::string> args, std::string input = "{}") {
+  Invocation inv;
+  inv.args = std::move(args);
+  inv.input = std::move(input);
+  inv.env = {{"CALENDAR_STORE_DIR", root.str()}};
+  return inv;
+}
+
+struct StatusCase {
+  const char* record;  // access.json, or nullptr for none
+  const char* reply;
+};
+
+class StatusCli : public testing::TestWithParam<StatusCase> {};
+
+TEST_P(StatusCli, ReportsTheEventPermissionOfTheStore) {
+  cli::TempDir root;
+  if (GetParam().record) root.write("access.json", GetParam().record);
+  RunResult r = cli::run(in_store(root, {"status"}));
+  EXPECT_EQ(r.out, GetParam().reply);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exit_status, 0);
+  // Nothing is created or changed: no collections, the record as it was.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path()), {}), GetParam().record ? 1 : 0);
+  if (GetParam().record) EXPECT_EQ(root.read("access.json"), GetParam().record);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, StatusCli,
+    testing::Values(
+        StatusCase{nullptr, kStatus0},
+        StatusCase{R"({"events":0})", kStatus0},
+        StatusCase{R"({"events":1,"reminders":3})",
+                   "{\"account\":null,\"authorized\":false,\"available\":true,\"denied\":true}\n"},
+        StatusCase{R"({"events":2})", "{\"account\":null,\"authorized\":false,\"available\":true,\"denied\":true}\n"},
+        StatusCase{R"({"events":3,"prompt":"deny"})",
+                   "{\"account\":null,\"authorized\":true,\"available\":true,\"denied\":false}\n"},
+        StatusCase{R"({"events":4})", kStatus0}, StatusCase{R"({"reminders":3})", kStatus0},
+        StatusCase{R"({"events":"3"})", kStatus0}, StatusCase{"not json", kStatus0}));
+
+TEST(StatusCli, OpensNoStoreAndCreatesNoRoot) {
+  cli::TempDir parent;
+  std::filesystem::path root = parent.path() / "calendar-store";
+  Invocation inv;
+  inv.args = {"status"};
+  inv.env = {{"CALENDAR_STORE_DIR", root.string()}};
+  RunResult r = cli::run(inv);
+  EXPECT_EQ(r.out, kStatus0);
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_FALSE(std::filesystem::exists(root));
+}
+
+TEST(StatusCli, IgnoresItsInputAndExtraArguments) {
+  cli::TempDir root;
+  root.write("access.json", R"({"events":3})");
+  const char* authorized = "{\"account\":null,\"authorized\":true,\"available\":true,\"denied\":false}\n";
+  const std::string inputs[] = {"", "[]", "{\"account\":\"me\"}", "garbage", std::string(300, '['),
+                                std::string("{\"a\":\"\xff\"}"), std::string(1000000, '\n')};
+  for (const std::string& input : inputs) {
+    RunResult r = cli::run(in_store(root, {"status", "--extra", "\xff"}, input));
+    EXPECT_EQ(r.out, authorized) << input.substr(0, 20);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.exit_status, 0);
+  }
+  Invocation closed = in_store(root, {"status"});
+  closed.close_stdin = true;
+  Invocation directory = in_store(root, {"status"});
+  directory.stdin_path = "/";
+  for (const Invocation& inv : {closed, directory}) {
+    RunResult r = cli::run(inv);
+    EXPECT_EQ(r.out, authorized);
+    EXPECT_EQ(r.exit_status, 0);
+  }
+}
+
+// A reply nobody can receive: no crash by SIGPIPE, no success, a note on standard error.
+struct ClosedOutputCase {
+  OutputStream mode;
+  const char* err;
+};
+
+class ClosedStdoutCli : public testing::TestWithParam<ClosedOutputCase> {};
+
+TEST_P(ClosedStdoutCli, FailsWithoutCrashing) {
+  cli::TempDir root;
+  Invocation inv = in_store(root, {"status"});
+  inv.stdout_stream = GetParam().mode;
+  RunResult r = cli::run(inv);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, GetParam().err);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, ClosedStdoutCli,
+                         testing::Values(ClosedOutputCase{OutputStream::closed, "无法写出回复：Bad file descriptor\n"},
+                                         ClosedOutputCase{OutputStream::broken_pipe, "无法写出回复：Broken pipe\n"},
+                                         ClosedOutputCase{OutputStream::full_device,
+                                                          "无法写出回复：No space left on device\n"}));
+
+// The access request over the real store, whose answers come from other threads.
+struct PromptCase {
+  const char* command;
+  const char* prompt;
+  int exit_status;
+  const char* err;
+};
+
+class AccessPromptCli : public testing::TestWithParam<PromptCase> {};
+
+TEST_P(AccessPromptCli, EndsWithTheAnswersMessage) {
+  cli::TempDir root;
+  root.write("access.json", std::string(R"({"events":0,"reminders":4,"prompt":)") + GetParam().prompt + "}");
+  RunResult r = cli::run(in_store(root, {GetParam().command}));
+  EXPECT_EQ(r.exit_status, GetParam().exit_status);
+  EXPECT_EQ(r.err, GetParam().err);
+  if (r.exit_status == 1) EXPECT_EQ(r.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Prompts, AccessPromptCli,
+    testing::Values(
+        PromptCase{"connect", "\"grant\"", 0, ""}, PromptCase{"reminders-connect", "\"grant\"", 0, ""},
+        PromptCase{"connect", "\"deny\"", 1,
+                   "没有获得 Apple 日历权限。可以在「系统设置 → 隐私与安全性 → 日历」里允许 Zolt Calendar。\n"},
+        PromptCase{"reminders-connect", "\"deny\"", 1, "请在系统设置 → 隐私与安全性 → 提醒事项中允许 Zolt Calendar。\n"},
+        PromptCase{"connect", R"({"error":"被管理员禁止"})", 1, "被管理员禁止\n"},
+        PromptCase{"reminders-reminders-connect", R"({"error":"被管理员禁止"})", 1, "被管理员禁止\n"},
+        PromptCase{"connect", "\"drop\"", 1, "Apple 日历授权已中断\n"},
+        PromptCase{"reminders-connect", "\"drop\"", 1, "提醒事项请求中断\n"}));
+
+TEST(ReplyCli, StringsAreEscapedAndNonAsciiIsRaw) {
+  cli::TempDir root;
+  root.write("access.json", R"({"events":3})");
+  root.write("cal/displayname", "Tab\there \"q\" \\ \x01\x1f \x7f 日历/\n");
+  RunResult r = cli::run(in_store(root, {"calendars"}));
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_NE(r.out.find("\"title\":\"Tab\\there \\\"q\\\" \\\\ \\u0001\\u001f \x7f 日历/\""), std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);
 }
 
 }  // namespace
