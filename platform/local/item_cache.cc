@@ -22,7 +22,7 @@ std::string ItemCache::file_path(const std::string& folder, const std::string& n
   return root_ + "/" + folder + "/" + name + ".ics";
 }
 
-SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& folder) {
+SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& folder, const Unneeded& unneeded) {
   auto listed = listings_.find(folder);
   if (listed == listings_.end()) {
     auto entries = list_directory(root_ + "/" + folder);
@@ -39,29 +39,37 @@ SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& fol
   std::vector<ParsedItemRef> items;
   items.reserve(listed->second.size());
   for (const auto& name : listed->second) {
-    if (auto found = item(folder, name)) items.push_back(std::move(found));
+    Entry& found = entry(folder, name);
+    if (unneeded && found.unparsed && unneeded(found.unparsed->bytes)) continue;
+    if (auto item = parsed(found, folder, name)) items.push_back(std::move(item));
   }
   return items;
 }
 
 ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name) {
-  std::string identifier = identifier_of(folder, name);
-  auto found = items_.find(identifier);
-  if (found != items_.end()) return found->second;
-  ParsedItemRef loaded = load(folder, name);
-  items_.emplace(std::move(identifier), loaded);
-  return loaded;
+  return parsed(entry(folder, name), folder, name);
 }
 
-ParsedItemRef ItemCache::load(const std::string& folder, const std::string& name) {
-  auto contents = read_file(file_path(folder, name), kLargestItemBytes);
-  if (!contents.ok()) return nullptr;
-  auto parsed = parse_item_text(std::move(contents.value().bytes));
-  if (!parsed) return nullptr;
-  parsed->folder = folder;
-  parsed->name = name;
-  parsed->stamp = contents.value().stamp;
-  return std::make_shared<const ParsedItem>(std::move(*parsed));
+ItemCache::Entry& ItemCache::entry(const std::string& folder, const std::string& name) {
+  auto [found, added] = entries_.try_emplace(identifier_of(folder, name));
+  if (added) {
+    auto contents = read_file(file_path(folder, name), kLargestItemBytes);
+    if (contents.ok()) found->second.unparsed = std::move(contents.value());
+  }
+  return found->second;
+}
+
+ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const std::string& name) {
+  if (!entry.unparsed) return entry.parsed;
+  FileContents contents = std::move(*entry.unparsed);
+  entry.unparsed.reset();
+  auto item = parse_item_text(std::move(contents.bytes));
+  if (!item) return nullptr;
+  item->folder = folder;
+  item->name = name;
+  item->stamp = contents.stamp;
+  entry.parsed = std::make_shared<const ParsedItem>(std::move(*item));
+  return entry.parsed;
 }
 
 void ItemCache::remember(ParsedItemRef item) {
@@ -71,7 +79,9 @@ void ItemCache::remember(ParsedItemRef item) {
     auto at = std::lower_bound(names.begin(), names.end(), item->name);
     if (at == names.end() || *at != item->name) names.insert(at, item->name);
   }
-  items_[item->identifier()] = std::move(item);
+  Entry& stored = entries_[item->identifier()];
+  stored.unparsed.reset();
+  stored.parsed = std::move(item);
 }
 
 void ItemCache::forget(const std::string& folder, const std::string& name) {
@@ -81,7 +91,7 @@ void ItemCache::forget(const std::string& folder, const std::string& name) {
     auto at = std::lower_bound(names.begin(), names.end(), name);
     if (at != names.end() && *at == name) names.erase(at);
   }
-  items_.erase(identifier_of(folder, name));
+  entries_.erase(identifier_of(folder, name));
 }
 
 }  // namespace platform::local

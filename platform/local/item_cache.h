@@ -4,8 +4,11 @@
 // file read and parsed once, kept for the life of the store (nothing is kept
 // between processes). The store's own writes update it.
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/local/parsed_item.h"
@@ -17,10 +20,13 @@ class ItemCache {
  public:
   explicit ItemCache(std::string root);
 
+  // Tells from a file's text that the caller has no use for it, so it need not be parsed.
+  using Unneeded = std::function<bool(std::string_view text)>;
+
   // The parsed items of a collection folder in ascending order of file name (so of
-  // identifier); files that do not parse are left out. Fails when the folder
-  // cannot be listed.
-  SysResult<std::vector<ParsedItemRef>> items_in(const std::string& folder);
+  // identifier); files that do not parse, or that `unneeded` turns down, are left
+  // out. Fails when the folder cannot be listed.
+  SysResult<std::vector<ParsedItemRef>> items_in(const std::string& folder, const Unneeded& unneeded = nullptr);
   // One item; null when its file is missing or does not parse.
   ParsedItemRef item(const std::string& folder, const std::string& name);
 
@@ -31,11 +37,18 @@ class ItemCache {
   std::string file_path(const std::string& folder, const std::string& name) const;
 
  private:
-  ParsedItemRef load(const std::string& folder, const std::string& name);
+  // A file read (at most once) and, once someone needed it, parsed.
+  struct Entry {
+    std::optional<FileContents> unparsed;  // read, not parsed yet
+    ParsedItemRef parsed;                  // null when unreadable, unparseable or not parsed yet
+  };
+
+  Entry& entry(const std::string& folder, const std::string& name);
+  ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name);
 
   std::string root_;
   std::map<std::string, std::vector<std::string>> listings_;  // folder → sorted names
-  std::map<std::string, ParsedItemRef> items_;                // identifier → item (null: unusable)
+  std::map<std::string, Entry> entries_;                       // by identifier
 };
 
 }  // namespace platform::local

@@ -1,6 +1,7 @@
 #include "platform/local/local_event_store.h"
 
 #include "platform/local/access_record.h"
+#include "platform/local/reminder_reader.h"
 
 namespace platform::local {
 
@@ -22,6 +23,12 @@ const Collection* LocalEventStore::collection_named(std::string_view folder) {
     if (collection.folder == folder) return &collection;
   }
   return nullptr;
+}
+
+const Reminder& LocalEventStore::reminder_of(const ParsedItemRef& item, const CalendarRef& calendar) {
+  auto [found, added] = reminders_.try_emplace(item->identifier());
+  if (added) found->second = reminder_from_item(item, calendar);
+  return found->second;
 }
 
 std::vector<CalendarRef> LocalEventStore::calendars_for_entity_type(EntityType type) {

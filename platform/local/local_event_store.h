@@ -44,11 +44,13 @@ class LocalEventStore : public EventStore {
   const Collection* collection_named(std::string_view folder);
   // The folder an item's file must be written in, when the store may write there.
   std::optional<Error> check_writable(const std::string& folder);
-  std::optional<Error> write_reminder(Reminder& reminder);
+  // The reminder of a parsed VTODO item, converted once per store.
+  const Reminder& reminder_of(const ParsedItemRef& item, const CalendarRef& calendar);
 
   std::string root_;
   std::optional<std::vector<Collection>> collections_;
   ItemCache items_;
+  std::map<std::string, Reminder> reminders_;  // by identifier, as reminder_of made them
   // Access requests the person never answers ("ignore"): held until the store goes.
   std::vector<AccessCompletion> unanswered_;
   // Per fetch, set by cancel_fetch_request and read by the thread that answers.

@@ -4,7 +4,7 @@
 
 #include "platform/local/event_occurrences.h"
 #include "platform/local/local_event_store.h"
-#include "platform/local/reminder_reader.h"
+#include "platform/local/window_prefilter.h"
 #include "platform/local/stored_event.h"
 #include "platform/local/utf8_text.h"
 
@@ -36,7 +36,9 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
   std::set<std::string> seen;
   for (const CalendarRef& calendar : calendars) {
     if (!calendar || !seen.insert(calendar->identifier).second) continue;
-    auto found = items_.items_in(calendar->identifier);
+    // Files whose one event lies far from the window are read but never parsed.
+    auto found = items_.items_in(calendar->identifier,
+                                 [&](std::string_view text) { return event_surely_outside(text, start, end); });
     if (!found.ok()) continue;
     const Collection* collection = collection_named(calendar->identifier);
     CalendarRef ref = collection ? collection->calendar : calendar;
@@ -58,7 +60,7 @@ std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::
   if (!collection) return std::nullopt;
   ParsedItemRef item = items_.item(name->folder, name->name);
   if (!item) return std::nullopt;
-  if (item->kind == ICAL_VTODO_COMPONENT) return CalendarItem(reminder_from_item(item, collection->calendar));
+  if (item->kind == ICAL_VTODO_COMPONENT) return CalendarItem(reminder_of(item, collection->calendar));
   if (auto event = stored_event(*item, collection->calendar)) {
     make_texts_valid(*event);
     return CalendarItem(std::move(*event));

@@ -5,7 +5,6 @@
 #include <set>
 
 #include "platform/local/local_event_store.h"
-#include "platform/local/reminder_reader.h"
 
 namespace platform::local {
 
@@ -24,7 +23,7 @@ FetchRequestId LocalEventStore::fetch_reminders(const std::vector<CalendarRef>& 
     const Collection* collection = collection_named(list->identifier);
     CalendarRef calendar = collection ? collection->calendar : list;
     for (const ParsedItemRef& item : items.value()) {
-      if (item->kind == ICAL_VTODO_COMPONENT) reminders->push_back(reminder_from_item(item, calendar));
+      if (item->kind == ICAL_VTODO_COMPONENT) reminders->push_back(reminder_of(item, calendar));
     }
   }
   if (!readable) {

@@ -107,6 +107,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     // The copy in the new list is complete; only then does the old file go.
     remove_file(items_.file_path(source->folder, source->name));
     items_.forget(source->folder, source->name);
+    reminders_.erase(reminder.calendar_item_identifier());
   }
 
   auto parsed = parse_item_text(std::move(*patched.text));
@@ -116,6 +117,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   if (auto stamp = stamp_of(items_.file_path(target_folder, name)); stamp.ok()) parsed->stamp = stamp.value();
   auto item = std::make_shared<const ParsedItem>(std::move(*parsed));
   items_.remember(item);
+  reminders_.erase(item->identifier());
   auto origin = std::make_shared<StoredReminderOrigin>();
   origin->item = item;
   const char* uid = icalcomponent_get_uid(item->main);
@@ -132,6 +134,7 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
   if (removed && removed->code != ENOENT) return Error{"无法删除提醒事项：" + removed->describe()};
   sync_directory(root_ + "/" + name->folder);
   items_.forget(name->folder, name->name);
+  reminders_.erase(reminder.calendar_item_identifier());
   return std::nullopt;
 }
 

@@ -71,11 +71,12 @@ SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes
       if (contents.bytes.size() > max_bytes) return SysError{EFBIG, "read", path};
       contents.bytes.resize(contents.bytes.size() * 2);
     }
-    ssize_t got = retry_eintr(
-        [&] { return ::read(fd.get(), contents.bytes.data() + filled, contents.bytes.size() - filled); });
+    std::size_t wanted = contents.bytes.size() - filled;
+    ssize_t got = retry_eintr([&] { return ::read(fd.get(), contents.bytes.data() + filled, wanted); });
     if (got < 0) return failure("read", path);
-    if (got == 0) break;
     filled += static_cast<std::size_t>(got);
+    // A regular file gives less than asked only at its end: no second read to see it.
+    if (static_cast<std::size_t>(got) < wanted) break;
   }
   contents.bytes.resize(filled);
   return contents;

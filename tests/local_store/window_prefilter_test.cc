@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "local_store/event_test_env.h"
+#include "local_store/store_folder.h"
+#include "platform/local/event_occurrences.h"
+#include "platform/local/item_cache.h"
+#include "platform/local/local_platform.h"
+#include "platform/local/window_prefilter.h"
+
+namespace {
+
+using platform::Date;
+using platform::local::event_surely_outside;
+using platform::local::testing::utc;
+
+std::string event(const std::string& body, const std::string& more = "") {
+  return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:x\r\n" + body + "END:VEVENT\r\n" + more +
+         "END:VCALENDAR\r\n";
+}
+
+struct PrefilterCase {
+  const char* name;
+  std::string text;
+  bool outside;
+};
+
+class WindowPrefilterTest : public testing::TestWithParam<PrefilterCase> {};
+
+// The window is March 2025.
+TEST_P(WindowPrefilterTest, SkipsOnlyWhatSurelyMisses) {
+  EXPECT_EQ(event_surely_outside(GetParam().text, Date{utc(2025, 3, 1)}, Date{utc(2025, 4, 1)}), GetParam().outside);
+}
+
+const PrefilterCase kPrefilterCases[] = {
+    {"LongBefore", event("DTSTART:20240101T090000Z\r\nDTEND:20240101T100000Z\r\n"), true},
+    {"LongAfter", event("DTSTART;TZID=Europe/Berlin:20250601T090000\r\n"), true},
+    {"Inside", event("DTSTART:20250310T090000Z\r\n"), false},
+    {"DaysBeforeIsTooCloseToTell", event("DTSTART:20250227T230000\r\n"), false},
+    {"DaysAfterIsTooCloseToTell", event("DTSTART;VALUE=DATE:20250402\r\n"), false},
+    {"EndReachesIn", event("DTSTART:20250101T000000Z\r\nDTEND:20250315T000000Z\r\n"), false},
+    {"DurationReachesIn", event("DTSTART:20250101T000000Z\r\nDURATION:P10W\r\n"), false},
+    {"ShortDurationBefore", event("DTSTART:20250101T000000Z\r\nDURATION:PT1H\r\n"), true},
+    {"HugeDurationUnsure", event("DTSTART:20250101T000000Z\r\nDURATION:P99999W\r\n"), false},
+    {"FoldedStart", event("DTSTART;TZID=America/New_Yo\r\n rk:20240101T090000\r\n"), true},
+    {"Repeating", event("DTSTART:20240101T090000Z\r\nRRULE:FREQ=DAILY\r\n"), false},
+    {"ExtraDates", event("DTSTART:20240101T090000Z\r\nRDATE:20250310T090000Z\r\n"), false},
+    {"Override", event("DTSTART:20240101T090000Z\r\nRECURRENCE-ID:20240101T090000Z\r\n"), false},
+    {"TwoEvents", event("DTSTART:20240101T090000Z\r\n", "BEGIN:VEVENT\r\nDTSTART:20240102T090000Z\r\nEND:VEVENT\r\n"),
+     false},
+    {"ZoneRulesDoNotCount",
+     event("DTSTART;TZID=Europe/Berlin:20240101T090000\r\n",
+           "BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin\r\nBEGIN:STANDARD\r\nDTSTART:19701025T030000\r\n"
+           "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\n"
+           "END:VTIMEZONE\r\n"),
+     true},
+    {"AlarmLinesDoNotCount",
+     event("DTSTART:20240101T090000Z\r\nBEGIN:VALARM\r\nTRIGGER;VALUE=DATE-TIME:20250310T000000Z\r\nEND:VALARM\r\n"),
+     true},
+    {"NoStart", event("SUMMARY:x\r\n"), false},
+    {"UnreadableStart", event("DTSTART:someday\r\n"), false},
+    {"UnreadableEnd", event("DTSTART:20240101T090000Z\r\nDTEND:later\r\n"), false},
+    {"NotAnEvent", "BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nDUE:20200101\r\nEND:VTODO\r\nEND:VCALENDAR\r\n", false},
+    {"Garbage", "\x01\x02 not a calendar", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, WindowPrefilterTest, testing::ValuesIn(kPrefilterCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WindowPrefilter, FarWindowsAreNeverSure) {
+  std::string text = event("DTSTART:20240101T090000Z\r\n");
+  EXPECT_FALSE(event_surely_outside(text, Date{-1e300}, Date{utc(2025, 1, 1)}));
+  EXPECT_FALSE(event_surely_outside(text, Date{utc(2025, 1, 1)}, Date{std::nan("")}));
+}
+
+// The store's query, which skips files, finds exactly what a query over every
+// parsed file finds, for events all around a window's edges and in many zones.
+TEST(WindowPrefilter, QueryFindsWhatAFullReadFinds) {
+  platform::local::testing::MachineSettings settings;
+  settings.zone("Pacific/Kiritimati");
+  store_test::StoreFolder folder;
+  folder.add_collection("cal", "", "VEVENT");
+  const char* zones[] = {"Pacific/Kiritimati", "Pacific/Pago_Pago", "UTC", "Asia/Kathmandu"};
+  int n = 0;
+  for (double edge : {utc(2025, 3, 1), utc(2025, 4, 1)}) {
+    // Wall times every seven hours from five days before the edge to five days after.
+    for (double at = edge - 5 * 86400; at <= edge + 5 * 86400; at += 7 * 3600) {
+      auto seconds = static_cast<long long>(at);
+      long long day_count = seconds / 86400;
+      long long in_day = seconds % 86400;
+      std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::days{day_count}}};
+      char wall[32];
+      std::snprintf(wall, sizeof wall, "%04d%02u%02uT%02lld%02lld00", static_cast<int>(ymd.year()),
+                    static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()), in_day / 3600,
+                    in_day % 3600 / 60);
+      for (const char* zone : zones) {
+        std::string body = std::string("DTSTART;TZID=") + zone + ":" + wall + "\r\nDURATION:PT" +
+                           std::to_string(n % 30) + "H\r\n";
+        folder.write("cal/e" + std::to_string(n++) + ".ics", event(body));
+      }
+      std::string all_day = std::string("DTSTART;VALUE=DATE:") + std::string(wall).substr(0, 8) + "\r\n";
+      folder.write("cal/d" + std::to_string(n++) + ".ics", event(all_day));
+    }
+  }
+  Date start{utc(2025, 3, 1)}, end{utc(2025, 4, 1)};
+  platform::local::ItemCache cache(folder.root());
+  auto parsed = cache.items_in("cal");
+  ASSERT_TRUE(parsed.ok());
+  std::vector<platform::local::EventItem> items;
+  for (const auto& item : parsed.value()) items.push_back({item->root.get(), item->identifier(), nullptr});
+  auto expected = platform::local::events_in_window(items, start, end);
+
+  platform::local::LocalPlatform platform(folder.root());
+  auto store = platform.open_event_store();
+  auto found = store->events_matching(start, end, store->calendars_for_entity_type(platform::EntityType::event));
+  ASSERT_EQ(found.size(), expected.size());
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    EXPECT_EQ(found[i].calendar_item_identifier, expected[i].calendar_item_identifier);
+    EXPECT_EQ(found[i].start_date, expected[i].start_date);
+  }
+  EXPECT_GT(found.size(), 0u);
+  EXPECT_LT(found.size(), parsed.value().size());
+}
+
+}  // namespace
