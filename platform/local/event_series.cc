@@ -152,13 +152,14 @@ void SeriesCollector::walk_rule(icalrecurrencetype rule) {
   icalrecur_iterator* iterator = icalrecur_iterator_new(rule, first);
   if (iterator == nullptr) return;
   // Without COUNT the walk can begin just before the window: a daily rule since 1990
-  // costs a query in 2026 only the days it returns.
+  // costs a query in 2026 only the days it returns. libical refuses such a start only
+  // beyond the years its iterator covers (up to 2582), where a walk from DTSTART would
+  // find nothing either, only later.
   if (rule.count == 0 && wall_seconds(first) < earliest) {
     icaltimetype from = ical_wall(utc_wall_time(Date{earliest}), first.is_date != 0);
     if (!icalrecur_iterator_set_start(iterator, from)) {
       icalrecur_iterator_free(iterator);
-      iterator = icalrecur_iterator_new(rule, first);
-      if (iterator == nullptr) return;
+      return;
     }
   }
   for (std::uint64_t step = 0; step < kMaxStepsPerRule && !full(); ++step) {

@@ -206,6 +206,14 @@ TEST(EventSeries, DailySince1990CostsOnlyTheWindow) {
   EXPECT_LE(steps, 40u);
 }
 
+TEST(EventSeries, WindowBeyondTheIteratorsYearsCostsNothing) {
+  EventFiles files;
+  files.add("home/daily", vcalendar(master("DTSTART:19900101T090000Z\nRRULE:FREQ=DAILY\n")));
+  std::uint64_t before = recurrence_steps_taken();
+  EXPECT_TRUE(files.in_window(utc(9999, 12, 1), utc(9999, 12, 31, 23, 59, 59)).empty());
+  EXPECT_LE(recurrence_steps_taken() - before, 5u);
+}
+
 TEST(EventSeries, FourYearCutBoundsAnEndlessRule) {
   EventFiles files;
   files.add("home/daily", vcalendar(master("DTSTART:20250101T100000Z\nDURATION:PT1H\nRRULE:FREQ=DAILY\n")));
