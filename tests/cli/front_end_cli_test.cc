@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FrontEndCli, ProgramNameThatIsNotUtf8ChangesNothing) {
   Invocation inv;
-  inv.argv0 = "\xff\xfebridge";
+  inv.argv0 = "\xff\xfe" "bridge";
   inv.args = {"nope"};
   RunResult r = cli::run(inv);
   EXPECT_EQ(r.exit_status, 1);
@@ -174,7 +174,9 @@ TEST_P(StatusCli, ReportsTheEventPermissionOfTheStore) {
   EXPECT_EQ(r.exit_status, 0);
   // Nothing is created or changed: no collections, the record as it was.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path()), {}), GetParam().record ? 1 : 0);
-  if (GetParam().record) EXPECT_EQ(root.read("access.json"), GetParam().record);
+  if (GetParam().record) {
+    EXPECT_EQ(root.read("access.json"), GetParam().record);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -265,7 +267,9 @@ TEST_P(AccessPromptCli, EndsWithTheAnswersMessage) {
   RunResult r = cli::run(in_store(root, {GetParam().command}));
   EXPECT_EQ(r.exit_status, GetParam().exit_status);
   EXPECT_EQ(r.err, GetParam().err);
-  if (r.exit_status == 1) EXPECT_EQ(r.out, "");
+  if (r.exit_status == 1) {
+    EXPECT_EQ(r.out, "");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
