@@ -24,9 +24,9 @@ inline platform::ReminderFields reminder_fields(const std::string& id, platform:
   return fields;
 }
 
-class RemindersFixture : public ::testing::Test {
- protected:
-  RemindersFixture() {
+class ReminderLists {
+ public:
+  ReminderLists() {
     platform.set_status(EntityType::reminder, 3);
     list_a = platform.add_calendar(EntityType::reminder, {"A", "Inbox", {}, platform::Source{"iCloud"}, true});
     list_b = platform.add_calendar(EntityType::reminder, {"B", "Work", {}, std::nullopt, true});
@@ -42,6 +42,8 @@ class RemindersFixture : public ::testing::Test {
   double_platform::PlatformDouble platform;
   platform::CalendarRef list_a, list_b, read_only;
 };
+
+class RemindersFixture : public ::testing::Test, public ReminderLists {};
 
 // The outcome as one comparable text: the compact reply, or "failure: " and the message.
 inline std::string outcome_text(const bridge::CommandOutcome& outcome) {
