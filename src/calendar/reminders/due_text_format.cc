@@ -63,13 +63,14 @@ std::string offset_text(int offset_seconds) {
 // The zoned form, or nothing when the components do not name one instant
 // with a usable offset.
 std::optional<std::string> zoned_text(platform::Platform& platform, const DateComponents& c) {
-  if (!c.time_zone || !c.calendar) return std::nullopt;
-  std::optional<platform::Date> instant = platform.date_from_components(c);
-  if (!instant || !is_writable_date(c)) return std::nullopt;
+  if (!c.time_zone || !c.calendar || !is_writable_date(c)) return std::nullopt;
   std::int64_t minute = or_zero(c.minute), second = or_zero(c.second), nanosecond = or_zero(c.nanosecond);
   if (c.hour < 0 || c.hour >= 24 || minute < 0 || minute >= 60 || second < 0 || second >= 60) return std::nullopt;
   std::int64_t nanosecond_limit = second == 59 ? 2 * kNanosPerSecond : kNanosPerSecond;  // 59 may be a leap second
   if (nanosecond < 0 || nanosecond >= nanosecond_limit) return std::nullopt;
+  // Only sound fields reach the calendar, which turns them into the instant the offset is taken at.
+  std::optional<platform::Date> instant = platform.date_from_components(c);
+  if (!instant) return std::nullopt;
   int offset = platform.seconds_from_gmt(*c.time_zone, *instant);
   if (offset <= -kSecondsPerDay || offset >= kSecondsPerDay) return std::nullopt;
 
