@@ -55,12 +55,21 @@ icaltimetype next_step(icalrecur_iterator* iterator) {
   return icalrecur_iterator_next(iterator);
 }
 
-bool rule_gives_first(const icalrecurrencetype& rule, const icaltimetype& first) {
-  icalrecur_iterator* iterator = icalrecur_iterator_new(rule, first);
-  if (iterator == nullptr) return true;
-  bool gives = icaltime_compare(next_step(iterator), first) == 0;
-  icalrecur_iterator_free(iterator);
-  return gives;
+bool has_by_parts(const icalrecurrencetype& rule) {
+  for (const short* part : {rule.by_second, rule.by_minute, rule.by_hour, rule.by_day, rule.by_month_day,
+                            rule.by_year_day, rule.by_week_no, rule.by_month, rule.by_set_pos}) {
+    if (part[0] != ICAL_RECURRENCE_ARRAY_MAX) return true;
+  }
+  return rule.rscale != nullptr;
+}
+
+// The wall time of a COUNT rule's last date when it is plain arithmetic: a rule of a
+// fixed period up to weeks, without BY parts, gives exactly one date per period.
+std::optional<double> plain_count_end(const icalrecurrencetype& rule, const icaltimetype& first) {
+  static constexpr double kPeriodSeconds[] = {1, 60, 3600, kDay, 7 * kDay};
+  if (rule.count <= 0 || rule.freq > ICAL_WEEKLY_RECURRENCE || has_by_parts(rule)) return std::nullopt;
+  double periods = static_cast<double>(rule.count - 1) * std::max<short>(rule.interval, 1);
+  return wall_seconds(first) + periods * kPeriodSeconds[rule.freq];
 }
 
 // Everything one master event contributes to the window, kept in the order found.
@@ -143,12 +152,7 @@ void SeriesCollector::walk_rule(icalrecurrencetype rule) {
   // libical builds on an ICU calendar at some cost.
   if (wall_seconds(first) >= latest) return;
   if (!icaltime_is_null_time(until) && wall_seconds(until) < earliest - kDay) return;
-  // DTSTART is the first of the COUNT occurrences even when the rule would not give
-  // it, while libical counts only the dates the rule gives.
-  if (rule.count > 0 && !rule_gives_first(rule, first)) {
-    if (rule.count == 1) return;
-    --rule.count;
-  }
+  if (auto last = plain_count_end(rule, first); last && *last < earliest) return;
   icalrecur_iterator* iterator = icalrecur_iterator_new(rule, first);
   if (iterator == nullptr) return;
   // Without COUNT the walk can begin just before the window: a daily rule since 1990
@@ -162,9 +166,14 @@ void SeriesCollector::walk_rule(icalrecurrencetype rule) {
       return;
     }
   }
-  for (std::uint64_t step = 0; step < kMaxStepsPerRule && !full(); ++step) {
+  // The dates the rule may still give. DTSTART is the first of the COUNT occurrences
+  // even when the rule does not give it, while libical counts only the rule's dates.
+  std::int64_t left = rule.count > 0 ? rule.count : -1;
+  for (std::uint64_t step = 0; step < kMaxStepsPerRule && left != 0 && !full(); ++step) {
     icaltimetype wall = next_step(iterator);
     if (icaltime_is_null_time(wall) || !is_usable_time(wall)) break;
+    if (step == 0 && left > 0 && icaltime_compare(wall, first) != 0 && --left == 0) break;
+    if (left > 0) --left;
     double at = wall_seconds(wall);
     if (at >= latest || beyond_until(wall, until, until_instant)) break;
     if (at >= earliest) consider(wall, master_.start.zone, std::nullopt);

@@ -206,6 +206,34 @@ TEST(EventSeries, DailySince1990CostsOnlyTheWindow) {
   EXPECT_LE(steps, 40u);
 }
 
+TEST(EventSeries, CountedRuleThatEndedCostsNoWalk) {
+  struct CountCase {
+    const char* rule;
+    double window_start;
+    std::vector<Seen> expected;
+    std::uint64_t most_steps;
+  };
+  const CountCase cases[] = {
+      {"FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 10, 30), {at(utc(2025, 1, 19, 10))}, 12},
+      {"FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 11), {}, 12},
+      {"FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 23), {}, 0},
+      {"FREQ=WEEKLY;COUNT=3", utc(2025, 1, 15, 10, 30), {at(utc(2025, 1, 15, 10))}, 4},
+      {"FREQ=WEEKLY;COUNT=3", utc(2025, 1, 19), {}, 0},
+      {"FREQ=HOURLY;INTERVAL=12;COUNT=3", utc(2025, 1, 2, 10, 30), {at(utc(2025, 1, 2, 10))}, 4},
+      // BY parts make the end a matter for libical: walked, and nothing found.
+      {"FREQ=WEEKLY;BYDAY=WE;COUNT=3", utc(2025, 1, 19), {}, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rule);
+    EventFiles files;
+    files.add("home/s", vcalendar(master(std::string("DTSTART:20250101T100000Z\nDURATION:PT1H\nRRULE:") + c.rule +
+                                         "\n")));
+    std::uint64_t before = recurrence_steps_taken();
+    EXPECT_EQ(seen(files.in_window(c.window_start, utc(2025, 3, 1))), c.expected);
+    EXPECT_LE(recurrence_steps_taken() - before, c.most_steps);
+  }
+}
+
 TEST(EventSeries, WindowBeyondTheIteratorsYearsCostsNothing) {
   EventFiles files;
   files.add("home/daily", vcalendar(master("DTSTART:19900101T090000Z\nRRULE:FREQ=DAILY\n")));
