@@ -26,6 +26,9 @@ void make_texts_valid(Event& event) {
   make_valid(event.location);
   make_valid(event.notes);
   make_valid(event.external_identifier);
+  if (event.time_zone && !is_valid_utf8(event.time_zone->name())) {
+    event.time_zone = TimeZone::named(valid_utf8(event.time_zone->name()));
+  }
 }
 
 }  // namespace

@@ -114,7 +114,9 @@ SysResult<std::vector<DirEntry>> list_directory(const std::string& path) {
     unsigned char type = entry->d_type;
     if (type == DT_LNK || type == DT_UNKNOWN) {
       struct stat st;
-      if (::fstatat(fd, entry->d_name, &st, 0) == 0) type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : 0;
+      if (retry_eintr([&] { return ::fstatat(fd, entry->d_name, &st, 0); }) == 0) {
+        type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : 0;
+      }
     }
     if (type == DT_REG) kind = EntryKind::regular;
     if (type == DT_DIR) kind = EntryKind::directory;
@@ -161,6 +163,7 @@ std::optional<SysError> rename_no_replace(const std::string& from, const std::st
   if (errno != EINVAL && errno != ENOSYS) return failure("rename", to);
   // File systems without RENAME_NOREPLACE: a hard link refuses an existing target too.
   if (retry_eintr([&] { return ::link(from.c_str(), to.c_str()); }) != 0) return failure("link", to);
+  // The item is in place under its new name; a leftover old name is only a hidden temporary.
   retry_eintr([&] { return ::unlink(from.c_str()); });
   return std::nullopt;
 }
@@ -179,7 +182,7 @@ std::optional<SysError> write_new_file(const std::string& path, std::string_view
   if (fd.get() < 0) return failure("open", path);
   auto fail = [&](const char* call) {
     SysError error = failure(call, path);
-    ::unlink(path.c_str());
+    retry_eintr([&] { return ::unlink(path.c_str()); });
     return error;
   };
   if (exact_mode && ::fchmod(fd.get(), *exact_mode & 07777) != 0) return fail("chmod");
