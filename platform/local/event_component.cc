@@ -11,9 +11,9 @@ void keep_first_text(std::optional<std::string>& field, const char* text) {
   if (!field && text != nullptr) field = text;
 }
 
-std::optional<IcalTime> time_of(icalproperty* property, const icaltimetype& value, icalcomponent* vcalendar) {
+std::optional<IcalTime> time_of(icalproperty* property, const icaltimetype& value, FileZones& zones) {
   if (!is_usable_time(value)) return std::nullopt;
-  return IcalTime{value, ical_zone_of(property, value, vcalendar)};
+  return IcalTime{value, ical_zone_of(property, value, zones)};
 }
 
 std::int64_t duration_days(const icaldurationtype& d) { return static_cast<std::int64_t>(d.weeks) * 7 + d.days; }
@@ -43,18 +43,18 @@ EventLength length_of(const IcalTime& start, const std::optional<IcalTime>& end,
   return {};
 }
 
-void add_recurrence_date(EventComponent& event, icalproperty* property, icalcomponent* vcalendar) {
+void add_recurrence_date(EventComponent& event, icalproperty* property, FileZones& zones) {
   icaldatetimeperiodtype value = icalproperty_get_rdate(property);
   if (icalperiodtype_is_null_period(value.period)) {
-    if (auto start = time_of(property, value.time, vcalendar)) event.rdates.push_back({*start, std::nullopt});
+    if (auto start = time_of(property, value.time, zones)) event.rdates.push_back({*start, std::nullopt});
     return;
   }
-  auto start = time_of(property, value.period.start, vcalendar);
+  auto start = time_of(property, value.period.start, zones);
   if (!start) return;
   double seconds = 0;
   if (!icaltime_is_null_time(value.period.end)) {
     auto from = instant_of(start->value, start->zone);
-    auto to = instant_of(value.period.end, ical_zone_of(property, value.period.end, vcalendar));
+    auto to = instant_of(value.period.end, ical_zone_of(property, value.period.end, zones));
     if (from && to) seconds = to->seconds_since_1970 - from->seconds_since_1970;
   } else if (!value.period.duration.is_neg) {
     seconds = icaldurationtype_as_int(value.period.duration);
@@ -64,7 +64,10 @@ void add_recurrence_date(EventComponent& event, icalproperty* property, icalcomp
 
 }  // namespace
 
-std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalcomponent* vcalendar) {
+std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalcomponent* vcalendar,
+                                                   FileZones* shared_zones) {
+  FileZones own_zones(vcalendar);
+  FileZones& zones = shared_zones ? *shared_zones : own_zones;
   EventComponent event;
   std::optional<IcalTime> start, end;
   std::optional<icaldurationtype> duration;
@@ -78,10 +81,10 @@ std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalco
       case ICAL_LOCATION_PROPERTY: keep_first_text(event.location, icalproperty_get_location(p)); break;
       case ICAL_DESCRIPTION_PROPERTY: keep_first_text(event.description, icalproperty_get_description(p)); break;
       case ICAL_DTSTART_PROPERTY:
-        if (!start) start = time_of(p, icalproperty_get_dtstart(p), vcalendar);
+        if (!start) start = time_of(p, icalproperty_get_dtstart(p), zones);
         break;
       case ICAL_DTEND_PROPERTY:
-        if (!end) end = time_of(p, icalproperty_get_dtend(p), vcalendar);
+        if (!end) end = time_of(p, icalproperty_get_dtend(p), zones);
         break;
       case ICAL_DURATION_PROPERTY:
         if (!duration) {
@@ -90,7 +93,7 @@ std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalco
         }
         break;
       case ICAL_RECURRENCEID_PROPERTY:
-        if (!event.recurrence_id) event.recurrence_id = time_of(p, icalproperty_get_recurrenceid(p), vcalendar);
+        if (!event.recurrence_id) event.recurrence_id = time_of(p, icalproperty_get_recurrenceid(p), zones);
         break;
       case ICAL_RRULE_PROPERTY: {
         event.has_rrule = true;
@@ -98,9 +101,9 @@ std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalco
         if (rule.freq != ICAL_NO_RECURRENCE) event.rules.push_back(rule);
         break;
       }
-      case ICAL_RDATE_PROPERTY: add_recurrence_date(event, p, vcalendar); break;
+      case ICAL_RDATE_PROPERTY: add_recurrence_date(event, p, zones); break;
       case ICAL_EXDATE_PROPERTY:
-        if (auto excluded = time_of(p, icalproperty_get_exdate(p), vcalendar)) event.exdates.push_back(*excluded);
+        if (auto excluded = time_of(p, icalproperty_get_exdate(p), zones)) event.exdates.push_back(*excluded);
         break;
       default: break;
     }

@@ -43,7 +43,9 @@ struct EventComponent {
 };
 
 // Reads a VEVENT (of `vcalendar`, whose VTIMEZONEs its TZIDs may name; null for a bare
-// VEVENT). Nothing when it has no usable DTSTART.
-std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalcomponent* vcalendar);
+// VEVENT). Nothing when it has no usable DTSTART. The VEVENTs of one file may share
+// `zones`, so that each VTIMEZONE is read once.
+std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalcomponent* vcalendar,
+                                                   FileZones* zones = nullptr);
 
 }  // namespace platform::local

@@ -45,6 +45,7 @@ platform::Event event_of(const EventComponent& event, const EventItem& item, boo
 // The VEVENTs of an item: the whole component when it is a bare VEVENT.
 std::vector<EventComponent> components_of(icalcomponent* root) {
   std::vector<EventComponent> found;
+  FileZones zones(root);
   if (icalcomponent_isa(root) == ICAL_VEVENT_COMPONENT) {
     if (auto event = read_event_component(root, nullptr)) found.push_back(std::move(*event));
     return found;
@@ -52,7 +53,7 @@ std::vector<EventComponent> components_of(icalcomponent* root) {
   if (icalcomponent_isa(root) != ICAL_VCALENDAR_COMPONENT) return found;
   for (icalcompiter it = icalcomponent_begin_component(root, ICAL_VEVENT_COMPONENT); icalcompiter_deref(&it) != nullptr;
        icalcompiter_next(&it)) {
-    if (auto event = read_event_component(icalcompiter_deref(&it), root)) found.push_back(std::move(*event));
+    if (auto event = read_event_component(icalcompiter_deref(&it), root, &zones)) found.push_back(std::move(*event));
   }
   return found;
 }

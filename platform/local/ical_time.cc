@@ -1,52 +1,26 @@
 #include "platform/local/ical_time.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace platform::local {
 
-namespace {
-
-// A VTIMEZONE is only trusted when its changes repeat at most monthly: libical expands
-// every change of the zone's rules into memory, so a sub-daily rule would never end.
-bool has_bounded_rules(icaltimezone* zone) {
-  icalcomponent* definition = icaltimezone_get_component(zone);
-  if (definition == nullptr) return false;
-  for (icalcompiter part = icalcomponent_begin_component(definition, ICAL_ANY_COMPONENT);
-       icalcompiter_deref(&part) != nullptr; icalcompiter_next(&part)) {
-    icalcomponent* phase = icalcompiter_deref(&part);
-    for (icalproperty* rule = icalcomponent_get_first_property(phase, ICAL_RRULE_PROPERTY); rule != nullptr;
-         rule = icalcomponent_get_next_property(phase, ICAL_RRULE_PROPERTY)) {
-      icalrecurrencetype_frequency freq = icalproperty_get_rrule(rule).freq;
-      if (freq != ICAL_YEARLY_RECURRENCE && freq != ICAL_MONTHLY_RECURRENCE) return false;
-    }
+std::shared_ptr<const DefinedZone> FileZones::definition(const char* tzid) {
+  for (const auto& [name, zone] : read_) {
+    if (name == tzid) return zone;
   }
-  return true;
+  std::shared_ptr<const DefinedZone> zone;
+  icaltimezone* found = vcalendar_ ? icalcomponent_get_timezone(vcalendar_, tzid) : nullptr;
+  icalcomponent* definition = found ? icaltimezone_get_component(found) : nullptr;
+  if (definition != nullptr) {
+    char* text = icalcomponent_as_ical_string_r(definition);
+    if (text != nullptr) zone = define_zone(text);
+    icalmemory_free_buffer(text);
+  }
+  read_.emplace_back(tzid, zone);
+  return zone;
 }
 
-int definition_offset_at(icaltimezone* zone, double utc_seconds) {
-  icaltimetype utc = ical_wall(utc_wall_time(Date{utc_seconds}), false);
-  int is_daylight = 0;
-  return icaltimezone_get_utc_offset_of_utc_time(zone, &utc, &is_daylight);
-}
-
-// libical resolves a local time in a gap or an overlap differently from the platform,
-// so the instant is found from the zone's offsets at UTC instants instead.
-double resolve_in_definition(icaltimezone* zone, double local_seconds) {
-  int before = definition_offset_at(zone, local_seconds - 86400);
-  int after = definition_offset_at(zone, local_seconds + 86400);
-  double with_before = local_seconds - before;
-  double with_after = local_seconds - after;
-  bool before_holds = definition_offset_at(zone, with_before) == before;
-  bool after_holds = definition_offset_at(zone, with_after) == after;
-  if (before_holds && after_holds) return std::min(with_before, with_after);  // repeated: the first
-  if (after_holds && !before_holds) return with_after;
-  return with_before;  // ordinary, or skipped: moved forward by the gap
-}
-
-}  // namespace
-
-IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, icalcomponent* vcalendar) {
+IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, FileZones& zones) {
   IcalZone zone;
   if (icaltime_is_utc(value)) {
     zone.kind = IcalZone::Kind::utc;
@@ -57,11 +31,15 @@ IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, icalcom
   if (name == nullptr || *name == '\0') return zone;
   zone.kind = IcalZone::Kind::zoned;
   zone.tzid = name;
-  if (vcalendar != nullptr) {
-    icaltimezone* defined = icalcomponent_get_timezone(vcalendar, name);
-    if (defined != nullptr && has_bounded_rules(defined)) zone.definition = defined;
-  }
+  // The tz database comes first: a file's copy of a known zone says the same, and
+  // reading that copy would cost every file that carries one.
+  if (!is_known_zone_name(name)) zone.definition = zones.definition(name);
   return zone;
+}
+
+IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, icalcomponent* vcalendar) {
+  FileZones zones(vcalendar);
+  return ical_zone_of(property, value, zones);
 }
 
 bool is_usable_time(const icaltimetype& value) {
@@ -107,10 +85,7 @@ std::optional<Date> instant_of(const icaltimetype& value, const IcalZone& zone) 
     auto seconds = wall_time_as_utc_seconds(wall);
     return seconds ? std::optional<Date>(Date{*seconds}) : std::nullopt;
   }
-  if (zone.definition != nullptr) {
-    auto local = wall_time_as_utc_seconds(wall);
-    return local ? std::optional<Date>(Date{resolve_in_definition(zone.definition, *local)}) : std::nullopt;
-  }
+  if (zone.definition) return wall_time_to_date(wall, *zone.definition);
   return wall_time_to_date(wall, zone.tzid);
 }
 

@@ -6,8 +6,11 @@
 #include <libical/ical.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/date.h"
 #include "platform/local/zone_time.h"
@@ -18,8 +21,22 @@ namespace platform::local {
 struct IcalZone {
   enum class Kind { floating, utc, zoned };
   Kind kind = Kind::floating;
-  std::string tzid;                    // zoned: the TZID parameter
-  icaltimezone* definition = nullptr;  // zoned: the file's VTIMEZONE of that TZID, when usable
+  std::string tzid;  // zoned: the TZID parameter
+  // zoned: the file's VTIMEZONE of that TZID, used when the tz database does not know
+  // the name; without either the zone counts as GMT.
+  std::shared_ptr<const DefinedZone> definition;
+};
+
+// The VTIMEZONEs of one file that its values have named so far: each is read once
+// however many values name it.
+class FileZones {
+ public:
+  explicit FileZones(icalcomponent* vcalendar) : vcalendar_(vcalendar) {}
+  std::shared_ptr<const DefinedZone> definition(const char* tzid);
+
+ private:
+  icalcomponent* vcalendar_;
+  std::vector<std::pair<std::string, std::shared_ptr<const DefinedZone>>> read_;
 };
 
 // A date or date-time value with its frame. `value.zone` is never used.
@@ -31,6 +48,7 @@ struct IcalTime {
 
 // The frame of a property's time value: UTC for Z, the TZID (with the file's VTIMEZONE
 // of that name when there is one), else floating.
+IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, FileZones& zones);
 IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, icalcomponent* vcalendar);
 
 // Whether the fields make a date (and a time of day) at all.
@@ -44,8 +62,9 @@ std::int64_t day_number(const icaltimetype& value);
 double wall_seconds(const icaltimetype& value);
 
 // The instant of a wall time in a frame. Dates and floating times are in the local
-// zone; a date is its midnight. Skipped and repeated wall times resolve as the
-// platform does (forward by the gap; the first of the two).
+// zone; a date is its midnight. A TZID is a tz database zone when ICU knows the name,
+// else the file's definition. Skipped and repeated wall times resolve as the platform
+// does (forward by the gap; the first of the two).
 std::optional<Date> instant_of(const icaltimetype& value, const IcalZone& zone);
 
 }  // namespace platform::local

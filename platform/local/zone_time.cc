@@ -7,6 +7,7 @@
 #include <unicode/timezone.h>
 #include <unicode/ucal.h>
 #include <unicode/unistr.h>
+#include <unicode/vtzone.h>
 
 #include <chrono>
 #include <cmath>
@@ -126,7 +127,35 @@ icu::Calendar* current_calendar(MachineZones& m) {
   return m.calendar.get();
 }
 
+// The instant of a wall time (given as seconds read as UTC) in a zone. "Former" for
+// both: a skipped wall time is read with the offset before the gap, so it lands as far
+// after the gap as it was into it; a repeated one is taken the first time.
+double instant_in(const icu::TimeZone& zone, double local_seconds) {
+  int32_t raw = 0, dst = 0;
+  UErrorCode status = U_ZERO_ERROR;
+  if (const auto* rules = dynamic_cast<const icu::BasicTimeZone*>(&zone)) {
+    rules->getOffsetFromLocal(local_seconds * 1000.0, UCAL_TZ_LOCAL_FORMER, UCAL_TZ_LOCAL_FORMER, raw, dst, status);
+  } else {
+    zone.getOffset(local_seconds * 1000.0, true, raw, dst, status);
+  }
+  if (U_FAILURE(status)) raw = dst = 0;
+  return local_seconds - (raw + dst) / 1000;
+}
+
+std::optional<double> whole_local_seconds(const WallTime& wall) {
+  return wall_time_as_utc_seconds(WallTime{wall.year, wall.month, wall.day, wall.hour, wall.minute, wall.second, 0});
+}
+
 }  // namespace
+
+class DefinedZone {
+ public:
+  explicit DefinedZone(std::unique_ptr<icu::VTimeZone> zone) : zone_(std::move(zone)) {}
+  const icu::TimeZone& zone() const { return *zone_; }
+
+ private:
+  std::unique_ptr<icu::VTimeZone> zone_;
+};
 
 std::string local_zone_name() {
   MachineZones& m = machine();
@@ -142,22 +171,33 @@ int zone_offset_at(std::string_view zone_name, Date instant) {
 }
 
 std::optional<Date> wall_time_to_date(const WallTime& wall, std::string_view zone_name) {
-  auto whole = wall_time_as_utc_seconds(WallTime{wall.year, wall.month, wall.day, wall.hour, wall.minute, wall.second, 0});
-  if (!whole) return std::nullopt;
+  auto local = whole_local_seconds(wall);
+  if (!local) return std::nullopt;
   MachineZones& m = machine();
   std::lock_guard lock(m.mutex);
-  const icu::TimeZone& zone = zone_for(m, zone_name);
-  int32_t raw = 0, dst = 0;
+  double instant = instant_in(zone_for(m, zone_name), *local);
+  return Date{instant + static_cast<double>(wall.nanosecond) / 1e9};
+}
+
+std::optional<Date> wall_time_to_date(const WallTime& wall, const DefinedZone& zone) {
+  auto local = whole_local_seconds(wall);
+  if (!local) return std::nullopt;
+  return Date{instant_in(zone.zone(), *local) + static_cast<double>(wall.nanosecond) / 1e9};
+}
+
+bool is_known_zone_name(std::string_view zone_name) {
+  if (zone_name.empty()) return false;
+  MachineZones& m = machine();
+  std::lock_guard lock(m.mutex);
+  return !is_unknown(zone_for(m, zone_name));
+}
+
+std::shared_ptr<const DefinedZone> define_zone(std::string_view vtimezone_text) {
   UErrorCode status = U_ZERO_ERROR;
-  // "Former" for both: a skipped wall time is read with the offset before the gap, so
-  // it lands as far after the gap as it was into it; a repeated one is taken the first time.
-  if (const auto* rules = dynamic_cast<const icu::BasicTimeZone*>(&zone)) {
-    rules->getOffsetFromLocal(*whole * 1000.0, UCAL_TZ_LOCAL_FORMER, UCAL_TZ_LOCAL_FORMER, raw, dst, status);
-  } else {
-    zone.getOffset(*whole * 1000.0, true, raw, dst, status);
-  }
-  if (U_FAILURE(status)) raw = dst = 0;
-  return Date{*whole - (raw + dst) / 1000 + static_cast<double>(wall.nanosecond) / 1e9};
+  std::unique_ptr<icu::VTimeZone> zone(icu::VTimeZone::createVTimeZone(
+      icu::UnicodeString::fromUTF8(icu::StringPiece(vtimezone_text.data(), vtimezone_text.size())), status));
+  if (U_FAILURE(status) || !zone) return nullptr;
+  return std::make_shared<const DefinedZone>(std::move(zone));
 }
 
 CalendarFields current_calendar_fields(Date instant) {

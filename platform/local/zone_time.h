@@ -4,6 +4,7 @@
 // turn iCalendar times into instants and instants into the user's calendar fields.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,16 @@ int zone_offset_at(std::string_view zone_name, Date instant);
 // The instant of a Gregorian wall time in a tz database zone (the local one for an
 // empty name); a skipped or repeated wall time resolves as the platform does.
 std::optional<Date> wall_time_to_date(const WallTime& wall, std::string_view zone_name);
+
+// Whether the tz database, as ICU has it, knows a zone of this name.
+bool is_known_zone_name(std::string_view zone_name);
+
+// A zone that a file defines itself (the text of a VTIMEZONE), read by ICU.
+class DefinedZone;
+// Nothing when ICU cannot read the definition.
+std::shared_ptr<const DefinedZone> define_zone(std::string_view vtimezone_text);
+// The instant of a Gregorian wall time in a defined zone, resolved as for named zones.
+std::optional<Date> wall_time_to_date(const WallTime& wall, const DefinedZone& zone);
 
 // Year to second of an instant in the current calendar (of the process's locale,
 // e.g. Buddhist for th_TH) and the local time zone.

@@ -57,4 +57,20 @@ inline const char* const kCustomEasternZone =
     "BEGIN:DAYLIGHT\r\nDTSTART:20070311T020000\r\nTZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\n"
     "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
 
+// Central European rules as Outlook writes them: a Windows name, phases from 1601.
+inline const char* const kWindowsBerlinZone =
+    "BEGIN:VTIMEZONE\r\nTZID:W. Europe Standard Time\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:16011028T030000\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\n"
+    "RRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:16010325T020000\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\n"
+    "RRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=3\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
+
+// A copy of a known zone that disagrees with the tz database, and a definition that
+// no reader can use.
+inline const char* const kMisdefinedZones =
+    "BEGIN:VTIMEZONE\r\nTZID:America/New_York\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+    "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+    "BEGIN:VTIMEZONE\r\nTZID:Custom/Runaway\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+    "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nRRULE:FREQ=SECONDLY\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
+
 }  // namespace platform::local::testing

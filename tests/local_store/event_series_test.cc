@@ -258,15 +258,13 @@ TEST(EventSeries, EverySecondIsCappedNotEndless) {
   EXPECT_EQ(events.back().start_date.seconds_since_1970, utc(2025, 1, 1) + 99'999);
 }
 
-TEST(EventSeries, SubDailyVtimezoneFallsBackToTheZoneName) {
-  const std::string runaway =
-      "BEGIN:VTIMEZONE\nTZID:America/New_York\nBEGIN:STANDARD\nDTSTART:19700101T000000\n"
-      "TZOFFSETFROM:+0100\nTZOFFSETTO:+0200\nRRULE:FREQ=SECONDLY\nEND:STANDARD\nEND:VTIMEZONE\n";
+TEST(EventSeries, DefinedZoneRuleKeepsItsWallClockTime) {
   EventFiles files;
-  files.add("home/e", vcalendar(runaway + master("DTSTART;TZID=America/New_York:20250701T090000\n")));
-  auto events = files.in_window(utc(2025, 7, 1), utc(2025, 7, 2));
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].start_date.seconds_since_1970, utc(2025, 7, 1, 13));
+  files.add("home/s", vcalendar(std::string(testing::kWindowsBerlinZone) +
+                                master("DTSTART;TZID=W. Europe Standard Time:20250323T090000\nDURATION:PT1H\n"
+                                       "RRULE:FREQ=WEEKLY;COUNT=2\n")));
+  EXPECT_EQ(seen(files.in_window(utc(2025, 3, 1), utc(2025, 4, 1))),
+            (std::vector<Seen>{at(utc(2025, 3, 23, 8)), at(utc(2025, 3, 30, 7))}));
 }
 
 }  // namespace
