@@ -39,12 +39,16 @@ class ItemCache {
  private:
   // A file read (at most once) and, once someone needed it, parsed.
   struct Entry {
+    bool read = false;
     std::optional<FileContents> unparsed;  // read, not parsed yet
     ParsedItemRef parsed;                  // null when unreadable, unparseable or not parsed yet
   };
 
   Entry& entry(const std::string& folder, const std::string& name);
-  ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name);
+  // Reads the file into a fresh entry and parses it unless `unneeded` turns it down;
+  // true when it was turned down. Touches nothing but the entry, so several run at once.
+  bool load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const;
+  ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
 
   std::string root_;
   std::map<std::string, std::vector<std::string>> listings_;  // folder → sorted names
