@@ -63,13 +63,26 @@ bool has_by_parts(const icalrecurrencetype& rule) {
   return rule.rscale != nullptr;
 }
 
-// The wall time of a COUNT rule's last date when it is plain arithmetic: a rule of a
-// fixed period up to weeks, without BY parts, gives exactly one date per period.
+// The wall time of a COUNT rule's last date when it is plain arithmetic: without BY
+// parts every period gives exactly one date, as long as that date exists in every
+// month (day 28 at most) or every year (not 29 February).
 std::optional<double> plain_count_end(const icalrecurrencetype& rule, const icaltimetype& first) {
   static constexpr double kPeriodSeconds[] = {1, 60, 3600, kDay, 7 * kDay};
-  if (rule.count <= 0 || rule.freq > ICAL_WEEKLY_RECURRENCE || has_by_parts(rule)) return std::nullopt;
-  double periods = static_cast<double>(rule.count - 1) * std::max<short>(rule.interval, 1);
-  return wall_seconds(first) + periods * kPeriodSeconds[rule.freq];
+  if (rule.count <= 0 || has_by_parts(rule)) return std::nullopt;
+  std::int64_t periods = static_cast<std::int64_t>(rule.count - 1) * std::max<short>(rule.interval, 1);
+  WallTime last = wall_of(first);
+  switch (rule.freq) {
+    case ICAL_MONTHLY_RECURRENCE:
+      if (first.day > 28) return std::nullopt;
+      last.month += periods;
+      return wall_time_as_utc_seconds(last);
+    case ICAL_YEARLY_RECURRENCE:
+      if (first.month == 2 && first.day == 29) return std::nullopt;
+      last.year += periods;
+      return wall_time_as_utc_seconds(last);
+    case ICAL_NO_RECURRENCE: return std::nullopt;
+    default: return wall_seconds(first) + static_cast<double>(periods) * kPeriodSeconds[rule.freq];
+  }
 }
 
 // Everything one master event contributes to the window, kept in the order found.

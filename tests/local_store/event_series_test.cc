@@ -208,28 +208,37 @@ TEST(EventSeries, DailySince1990CostsOnlyTheWindow) {
 
 TEST(EventSeries, CountedRuleThatEndedCostsNoWalk) {
   struct CountCase {
+    const char* dtstart;
     const char* rule;
-    double window_start;
+    double window_start, window_end;
     std::vector<Seen> expected;
     std::uint64_t most_steps;
   };
+  const double march = utc(2025, 3, 1);
   const CountCase cases[] = {
-      {"FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 10, 30), {at(utc(2025, 1, 19, 10))}, 12},
-      {"FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 11), {}, 12},
-      {"FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 23), {}, 0},
-      {"FREQ=WEEKLY;COUNT=3", utc(2025, 1, 15, 10, 30), {at(utc(2025, 1, 15, 10))}, 4},
-      {"FREQ=WEEKLY;COUNT=3", utc(2025, 1, 19), {}, 0},
-      {"FREQ=HOURLY;INTERVAL=12;COUNT=3", utc(2025, 1, 2, 10, 30), {at(utc(2025, 1, 2, 10))}, 4},
-      // BY parts make the end a matter for libical: walked, and nothing found.
-      {"FREQ=WEEKLY;BYDAY=WE;COUNT=3", utc(2025, 1, 19), {}, 4},
+      {"20250101T100000Z", "FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 10, 30), march, {at(utc(2025, 1, 19, 10))}, 12},
+      {"20250101T100000Z", "FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 11), march, {}, 12},
+      {"20250101T100000Z", "FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 23), march, {}, 0},
+      {"20250101T100000Z", "FREQ=WEEKLY;COUNT=3", utc(2025, 1, 15, 10, 30), march, {at(utc(2025, 1, 15, 10))}, 4},
+      {"20250101T100000Z", "FREQ=WEEKLY;COUNT=3", utc(2025, 1, 19), march, {}, 0},
+      {"20250101T100000Z", "FREQ=HOURLY;INTERVAL=12;COUNT=3", utc(2025, 1, 2, 10, 30), march, {at(utc(2025, 1, 2, 10))}, 4},
+      {"20250128T100000Z", "FREQ=MONTHLY;COUNT=3", utc(2025, 3, 28, 10, 30), utc(2025, 5, 1), {at(utc(2025, 3, 28, 10))}, 4},
+      {"20250128T100000Z", "FREQ=MONTHLY;COUNT=3", utc(2025, 4, 1), utc(2025, 5, 1), {}, 0},
+      {"20240301T100000Z", "FREQ=YEARLY;INTERVAL=2;COUNT=2", utc(2026, 3, 1, 10, 30), utc(2027, 1, 1), {at(utc(2026, 3, 1, 10))}, 3},
+      {"20240301T100000Z", "FREQ=YEARLY;INTERVAL=2;COUNT=2", utc(2026, 3, 4), utc(2027, 1, 1), {}, 0},
+      // Dates that some months or years lack, and BY parts, leave the end to libical:
+      // walked (the 31st skips the short months).
+      {"20250131T100000Z", "FREQ=MONTHLY;COUNT=3", utc(2025, 5, 4), utc(2025, 6, 1), {at(utc(2025, 5, 31, 10))}, 4},
+      {"20240229T100000Z", "FREQ=YEARLY;COUNT=2", utc(2028, 3, 4), utc(2029, 1, 1), {}, 3},
+      {"20250101T100000Z", "FREQ=WEEKLY;BYDAY=WE;COUNT=3", utc(2025, 1, 19), march, {}, 4},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.rule);
+    SCOPED_TRACE(std::string(c.dtstart) + " " + c.rule);
     EventFiles files;
-    files.add("home/s", vcalendar(master(std::string("DTSTART:20250101T100000Z\nDURATION:PT1H\nRRULE:") + c.rule +
+    files.add("home/s", vcalendar(master(std::string("DTSTART:") + c.dtstart + "\nDURATION:PT1H\nRRULE:" + c.rule +
                                          "\n")));
     std::uint64_t before = recurrence_steps_taken();
-    EXPECT_EQ(seen(files.in_window(c.window_start, utc(2025, 3, 1))), c.expected);
+    EXPECT_EQ(seen(files.in_window(c.window_start, c.window_end)), c.expected);
     EXPECT_LE(recurrence_steps_taken() - before, c.most_steps);
   }
 }
