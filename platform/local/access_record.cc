@@ -59,7 +59,7 @@ std::optional<SysError> write_authorization_status(const std::string& root, Enti
   record[status_key(type)] = status;
   std::string text = record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
   std::string temp = root + "/.access.json.tmp-" + std::to_string(std::random_device{}());
-  if (auto error = write_new_file(temp, text, std::nullopt)) return error;
+  if (auto written = write_new_file(temp, text, std::nullopt); !written.ok()) return written.error();
   if (auto error = rename_path(temp, record_path(root))) {
     remove_file(temp);
     return error;

@@ -18,8 +18,9 @@ enum class WriteMode {
 };
 
 // Writes `text` as `folder_path/file_name`; the file gets `mode` when given. On
-// failure nothing of the write is left and the old file is untouched.
-std::optional<SysError> write_item_file(const std::string& folder_path, const std::string& file_name,
-                                        std::string_view text, std::optional<mode_t> mode, WriteMode how);
+// failure nothing of the write is left and the old file is untouched. Gives the
+// stamp of the version written.
+SysResult<FileStamp> write_item_file(const std::string& folder_path, const std::string& file_name,
+                                     std::string_view text, std::optional<mode_t> mode, WriteMode how);
 
 }  // namespace platform::local

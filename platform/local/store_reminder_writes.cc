@@ -100,9 +100,8 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
 
   bool moves = source && source->folder != target_folder;
   WriteMode how = source && !moves ? WriteMode::replace : WriteMode::create;
-  if (auto failure = write_item_file(root_ + "/" + target_folder, name + ".ics", *patched.text, mode, how)) {
-    return Error{"无法保存提醒事项：" + failure->describe()};
-  }
+  auto written = write_item_file(root_ + "/" + target_folder, name + ".ics", *patched.text, mode, how);
+  if (!written.ok()) return Error{"无法保存提醒事项：" + written.error().describe()};
   if (moves) {
     // The copy in the new list is complete; only then does the old file go.
     remove_file(items_.file_path(source->folder, source->name));
@@ -114,7 +113,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   if (!parsed) return Error{"无法保存提醒事项：写入的内容无法读取。"};
   parsed->folder = target_folder;
   parsed->name = name;
-  if (auto stamp = stamp_of(items_.file_path(target_folder, name)); stamp.ok()) parsed->stamp = stamp.value();
+  parsed->stamp = written.value();
   auto item = std::make_shared<const ParsedItem>(std::move(*parsed));
   items_.remember(item);
   reminders_.erase(item->identifier());

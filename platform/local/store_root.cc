@@ -44,7 +44,8 @@ std::optional<SysError> write_collection(const std::string& folder, const Defaul
   const std::pair<const char*, const char*> files[] = {
       {"displayname", c.displayname}, {"components", c.components}, {"color", c.color}};
   for (const auto& [name, text] : files) {
-    if (auto error = write_new_file(folder + "/" + name, std::string(text) + "\n", std::nullopt)) return error;
+    auto written = write_new_file(folder + "/" + name, std::string(text) + "\n", std::nullopt);
+    if (!written.ok()) return written.error();
   }
   return std::nullopt;
 }

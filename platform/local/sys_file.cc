@@ -175,8 +175,7 @@ std::optional<SysError> sync_directory(const std::string& path) {
   return std::nullopt;
 }
 
-std::optional<SysError> write_new_file(const std::string& path, std::string_view bytes,
-                                       std::optional<mode_t> exact_mode) {
+SysResult<FileStamp> write_new_file(const std::string& path, std::string_view bytes, std::optional<mode_t> exact_mode) {
   Descriptor fd(retry_eintr(
       [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666); }));
   if (fd.get() < 0) return failure("open", path);
@@ -193,8 +192,10 @@ std::optional<SysError> write_new_file(const std::string& path, std::string_view
     written += static_cast<std::size_t>(put);
   }
   if (retry_eintr([&] { return ::fsync(fd.get()); }) != 0) return fail("fsync");
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0) return fail("fstat");
   if (fd.release_and_close() != 0 && errno != EINTR) return fail("close");
-  return std::nullopt;
+  return stamp_from(st);
 }
 
 }  // namespace platform::local

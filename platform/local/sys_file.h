@@ -83,8 +83,8 @@ std::optional<SysError> sync_directory(const std::string& path);
 
 // Writes `bytes` to a new file at `path` (O_EXCL, so an existing file is never
 // touched), then fsyncs it. The file gets `exact_mode` when given, else 0666 less
-// the umask. A failed write removes what it created.
-std::optional<SysError> write_new_file(const std::string& path, std::string_view bytes,
-                                       std::optional<mode_t> exact_mode);
+// the umask. A failed write removes what it created. The stamp is the written
+// file's, which a rename keeps.
+SysResult<FileStamp> write_new_file(const std::string& path, std::string_view bytes, std::optional<mode_t> exact_mode);
 
 }  // namespace platform::local
