@@ -49,12 +49,27 @@ std::vector<ContentLine> split_content_lines(std::string_view text) {
       line.end = physical_line_end(text, line.end);
     }
     at = line.end;
-    std::string unfolded = unfolded_line(text, line);
-    if (unfolded.empty()) continue;
-    std::size_t name_end = 0;
-    while (name_end < unfolded.size() && is_name_char(unfolded[name_end])) ++name_end;
-    line.name = upper_trimmed(std::string_view(unfolded).substr(0, name_end));
-    if (line.name == "BEGIN" || line.name == "END") line.component = upper_trimmed(line_value(unfolded));
+    // The name is read where it stands; only a name cut by a fold needs the line unfolded.
+    std::size_t name_end = line.begin;
+    while (name_end < line.end && is_name_char(text[name_end])) ++name_end;
+    bool folded_name = name_end < line.end && (text[name_end] == '\r' || text[name_end] == '\n') &&
+                       name_end + 2 < line.end;
+    std::string unfolded;
+    std::string_view name = text.substr(line.begin, name_end - line.begin);
+    if (folded_name) {
+      unfolded = unfolded_line(text, line);
+      std::size_t end = 0;
+      while (end < unfolded.size() && is_name_char(unfolded[end])) ++end;
+      name = std::string_view(unfolded).substr(0, end);
+    }
+    if (name.empty()) {
+      if (unfolded_line(text, line).empty()) continue;  // a blank line
+    }
+    line.name = upper_trimmed(name);
+    if (line.name == "BEGIN" || line.name == "END") {
+      if (unfolded.empty()) unfolded = unfolded_line(text, line);
+      line.component = upper_trimmed(line_value(unfolded));
+    }
     lines.push_back(std::move(line));
   }
   return lines;

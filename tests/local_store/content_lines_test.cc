@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include "platform/local/content_lines.h"
+
+namespace {
+
+using platform::local::split_content_lines;
+using platform::local::unfolded_line;
+
+struct LinesCase {
+  const char* name;
+  std::string text;
+  std::vector<std::string> names;       // upper case, with the component for BEGIN/END as "BEGIN VTODO"
+  std::vector<std::string> unfolded;
+};
+
+class ContentLinesTest : public testing::TestWithParam<LinesCase> {};
+
+TEST_P(ContentLinesTest, LocatesLogicalLines) {
+  const std::string& text = GetParam().text;
+  auto lines = split_content_lines(text);
+  std::vector<std::string> names, unfolded;
+  std::size_t covered = 0;
+  for (const auto& line : lines) {
+    names.push_back(line.component.empty() ? line.name : line.name + " " + line.component);
+    unfolded.push_back(unfolded_line(text, line));
+    EXPECT_LE(covered, line.begin);
+    covered = line.end;
+  }
+  EXPECT_EQ(names, GetParam().names);
+  EXPECT_EQ(unfolded, GetParam().unfolded);
+}
+
+const LinesCase kLinesCases[] = {
+    {"CrLf", "BEGIN:VTODO\r\nSUMMARY:a\r\nEND:VTODO\r\n", {"BEGIN VTODO", "SUMMARY", "END VTODO"},
+     {"BEGIN:VTODO", "SUMMARY:a", "END:VTODO"}},
+    {"LfAndNoFinalBreak", "begin: vtodo \nx-a;P=\"q:r\":v\nend:vtodo", {"BEGIN VTODO", "X-A", "END VTODO"},
+     {"begin: vtodo ", "x-a;P=\"q:r\":v", "end:vtodo"}},
+    {"FoldedValue", "DESCRIPTION:one\r\n two\r\n\tthree\r\n", {"DESCRIPTION"}, {"DESCRIPTION:onetwothree"}},
+    {"FoldedName", "DTST\r\n ART:20250101\r\n", {"DTSTART"}, {"DTSTART:20250101"}},
+    {"BlankLinesSkipped", "A:1\r\n\r\n\r\nB:2\r\n", {"A", "B"}, {"A:1", "B:2"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, ContentLinesTest, testing::ValuesIn(kLinesCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
