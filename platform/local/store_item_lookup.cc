@@ -39,12 +39,13 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
   std::set<std::string> seen;
   for (const CalendarRef& calendar : calendars) {
     if (!calendar || !seen.insert(calendar->identifier).second) continue;
+    const Collection* collection = collection_named(calendar->identifier);
+    if (!collection) continue;
     // Files whose one event lies far from the window are read but never parsed.
-    auto found = items_.items_in(calendar->identifier,
+    auto found = items_.items_in(collection->folder,
                                  [&](std::string_view text) { return event_surely_outside(text, start, end); });
     if (!found.ok()) continue;
-    const Collection* collection = collection_named(calendar->identifier);
-    CalendarRef ref = collection ? collection->calendar : calendar;
+    const CalendarRef& ref = collection->calendar;
     for (ParsedItemRef& item : found.value()) {
       if (item->kind != ICAL_VEVENT_COMPONENT) continue;
       items.push_back(EventItem{item->root.get(), item->identifier(), ref});

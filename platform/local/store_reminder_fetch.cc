@@ -2,6 +2,7 @@
 // files and parse cache belong to it), answered on another thread.
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 
 #include "platform/local/local_event_store.h"
@@ -15,15 +16,16 @@ FetchRequestId LocalEventStore::fetch_reminders(const std::vector<CalendarRef>& 
   std::set<std::string> seen;
   for (const CalendarRef& list : lists) {
     if (!list || !seen.insert(list->identifier).second) continue;
-    auto items = items_.items_in(list->identifier);
+    // Only the store's own collections are read: a list is never a path of its own.
+    const Collection* collection = collection_named(list->identifier);
+    auto items = collection ? items_.items_in(collection->folder)
+                            : SysResult<std::vector<ParsedItemRef>>(SysError{ENOENT, "open", list->identifier});
     if (!items.ok()) {
       readable = false;
       break;
     }
-    const Collection* collection = collection_named(list->identifier);
-    CalendarRef calendar = collection ? collection->calendar : list;
     for (const ParsedItemRef& item : items.value()) {
-      if (item->kind == ICAL_VTODO_COMPONENT) reminders->push_back(reminder_of(item, calendar));
+      if (item->kind == ICAL_VTODO_COMPONENT) reminders->push_back(reminder_of(item, collection->calendar));
     }
   }
   if (!readable) {

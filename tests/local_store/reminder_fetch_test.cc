@@ -87,6 +87,20 @@ TEST_F(ReminderFetchTest, VanishedFolderAnswersWithoutAnArray) {
   EXPECT_NE(answer.thread, std::this_thread::get_id());
 }
 
+TEST_F(ReminderFetchTest, ListThatIsNoCollectionAnswersWithoutAnArray) {
+  folder_.write("a/m.ics", todo("m"));
+  folder_.write(".hidden/h.ics", todo("h"));
+  auto store = platform_.open_event_store();
+  for (const char* identifier : {"..", ".hidden", "a/..", "missing"}) {
+    auto list = std::make_shared<platform::Calendar>();
+    list->identifier = identifier;
+    auto answer = store_test::fetch_and_wait(*store, {store_test::list_named(*store, "a"), list});
+    EXPECT_TRUE(answer.answered) << identifier;
+    EXPECT_FALSE(answer.had_array) << identifier;
+    EXPECT_TRUE(store->events_matching(platform::Date{0}, platform::Date{1e9}, {list}).empty());
+  }
+}
+
 TEST_F(ReminderFetchTest, EachFileIsReadOncePerStore) {
   folder_.write("a/m.ics", todo("m"));
   auto store = platform_.open_event_store();
