@@ -42,7 +42,7 @@ class LocalEventStore : public EventStore {
   // The collections as this store first read them (each metadata file read once).
   const std::vector<Collection>& collections();
   const Collection* collection_named(std::string_view folder);
-  // The folder an item's file must be written in, when the store may write there.
+  // An error when the collection is not the store's or its folder may not be written.
   std::optional<Error> check_writable(const std::string& folder);
   // The reminder of a parsed VTODO item, converted once per store.
   const Reminder& reminder_of(const ParsedItemRef& item, const CalendarRef& calendar);

@@ -1,5 +1,5 @@
-// Reminder fetches of the local store: read on the caller's thread (the store's
-// files and parse cache belong to it), answered on another thread.
+// Reminder fetches of the local store: read during the call (the store's files
+// and parse cache belong to its caller), answered on another thread.
 
 #include <algorithm>
 #include <cerrno>
