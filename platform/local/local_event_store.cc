@@ -25,10 +25,23 @@ const Collection* LocalEventStore::collection_named(std::string_view folder) {
   return nullptr;
 }
 
-const Reminder& LocalEventStore::reminder_of(const ParsedItemRef& item, const CalendarRef& calendar) {
-  auto [found, added] = reminders_.try_emplace(item->identifier());
-  if (added) found->second = reminder_from_item(item, calendar);
-  return found->second;
+const Reminder* LocalEventStore::reminder_of(const ParsedItemRef& item, const CalendarRef& calendar) {
+  auto found = reminders_.find(item->identifier());
+  if (found != reminders_.end()) return &found->second;
+  std::optional<ParsedItem> reparsed;
+  if (!item->root) {
+    // Only the text of this version is kept: parse it once more.
+    reparsed = parse_item_text(item->text);
+    if (!reparsed) return nullptr;
+    reparsed->folder = item->folder;
+    reparsed->name = item->name;
+    reparsed->stamp = item->stamp;
+  }
+  // Once read, a reminder is saved from its text alone: libical's tree can go.
+  ParsedItemRef kept = text_only(*item);
+  Reminder reminder = reminder_from_item(reparsed ? *reparsed : *item, kept, calendar);
+  items_.remember(std::move(kept));
+  return &reminders_.emplace(item->identifier(), std::move(reminder)).first->second;
 }
 
 std::vector<CalendarRef> LocalEventStore::calendars_for_entity_type(EntityType type) {

@@ -45,7 +45,7 @@ class LocalEventStore : public EventStore {
   // An error when the collection is not the store's or its folder may not be written.
   std::optional<Error> check_writable(const std::string& folder);
   // The reminder of a parsed VTODO item, converted once per store.
-  const Reminder& reminder_of(const ParsedItemRef& item, const CalendarRef& calendar);
+  const Reminder* reminder_of(const ParsedItemRef& item, const CalendarRef& calendar);
 
   std::string root_;
   std::optional<std::vector<Collection>> collections_;

@@ -38,6 +38,16 @@ std::optional<ParsedItem> parse_item_text(std::string text) {
   return item;
 }
 
+ParsedItemRef text_only(const ParsedItem& item) {
+  auto copy = std::make_shared<ParsedItem>();
+  copy->folder = item.folder;
+  copy->name = item.name;
+  copy->text = item.text;
+  copy->stamp = item.stamp;
+  copy->kind = item.kind;
+  return copy;
+}
+
 bool is_item_file_name(std::string_view file_name) {
   constexpr std::string_view kSuffix = ".ics";
   return file_name.size() > kSuffix.size() && file_name.front() != '.' &&

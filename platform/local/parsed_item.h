@@ -31,6 +31,10 @@ struct ParsedItem {
 
 using ParsedItemRef = std::shared_ptr<const ParsedItem>;
 
+// The same file version without libical's tree: all a reminder needs to be saved
+// once it has been read, at a fraction of the memory.
+ParsedItemRef text_only(const ParsedItem& item);
+
 // Parses an item's text; nothing when it does not parse or holds neither a VEVENT
 // nor a VTODO. Texts nested deeper than any item needs are refused before libical
 // sees them.

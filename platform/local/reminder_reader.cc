@@ -68,7 +68,8 @@ std::optional<std::vector<RecurrenceRule>> rules_of(const ParsedItem& item, cons
 
 }  // namespace
 
-Reminder reminder_from_item(const ParsedItemRef& item, CalendarRef calendar) {
+Reminder reminder_from_item(const ParsedItem& parsed, ParsedItemRef stored, CalendarRef calendar) {
+  const ParsedItem* item = &parsed;
   icalcomponent* todo = item->main;
   icalcomponent* vcalendar = item->vcalendar();
   std::vector<ContentLine> lines = split_content_lines(item->text);
@@ -99,7 +100,7 @@ Reminder reminder_from_item(const ParsedItemRef& item, CalendarRef calendar) {
   fields.recurrence_rules = rules_of(*item, lines, span);
 
   auto origin = std::make_shared<StoredReminderOrigin>();
-  origin->item = item;
+  origin->item = std::move(stored);
   return Reminder(std::move(fields), std::move(origin), false);
 }
 

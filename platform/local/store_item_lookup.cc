@@ -64,7 +64,10 @@ std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::
   if (!collection) return std::nullopt;
   ParsedItemRef item = items_.item(name->folder, name->name);
   if (!item) return std::nullopt;
-  if (item->kind == ICAL_VTODO_COMPONENT) return CalendarItem(reminder_of(item, collection->calendar));
+  if (item->kind == ICAL_VTODO_COMPONENT) {
+    const Reminder* reminder = reminder_of(item, collection->calendar);
+    return reminder ? std::optional<CalendarItem>(*reminder) : std::nullopt;
+  }
   if (auto event = stored_event(*item, collection->calendar)) {
     make_texts_valid(*event);
     return CalendarItem(std::move(*event));

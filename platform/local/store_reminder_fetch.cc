@@ -25,7 +25,8 @@ FetchRequestId LocalEventStore::fetch_reminders(const std::vector<CalendarRef>& 
       break;
     }
     for (const ParsedItemRef& item : items.value()) {
-      if (item->kind == ICAL_VTODO_COMPONENT) reminders->push_back(reminder_of(item, collection->calendar));
+      if (item->kind != ICAL_VTODO_COMPONENT) continue;
+      if (const Reminder* reminder = reminder_of(item, collection->calendar)) reminders->push_back(*reminder);
     }
   }
   if (!readable) {
