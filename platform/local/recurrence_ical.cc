@@ -93,7 +93,8 @@ std::optional<Date> until_date(const icaltimetype& until) {
 }
 
 icaltimetype utc_until(Date end) {
-  icaltimetype value = ical_wall(utc_wall_time(Date{std::floor(end.seconds_since_1970)}), false);
+  // iCalendar has no fractions of a second: the fraction is dropped.
+  icaltimetype value = ical_wall(utc_wall_time(Date{std::trunc(end.seconds_since_1970)}), false);
   value.zone = icaltimezone_get_utc_timezone();
   return value;
 }

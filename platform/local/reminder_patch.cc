@@ -15,7 +15,8 @@ namespace platform::local {
 namespace {
 
 icaltimetype utc_time(Date date) {
-  icaltimetype value = ical_wall(utc_wall_time(Date{std::floor(date.seconds_since_1970)}), false);
+  // iCalendar has no fractions of a second: the fraction is dropped.
+  icaltimetype value = ical_wall(utc_wall_time(Date{std::trunc(date.seconds_since_1970)}), false);
   value.zone = icaltimezone_get_utc_timezone();
   return value;
 }
