@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <nlohmann/json.hpp>
 
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -215,17 +216,29 @@ TEST(AccessRequest, RunLoopReturnsForAnAnswerThatCameBeforeItRan) {
 }
 
 TEST(AccessRequest, UnwritableRecordRefusesWithTheReason) {
-  if (store_test::running_as_root()) GTEST_SKIP() << "root writes through permission bits";
   StoreFolder folder;
+  folder.write("access.json", R"({"reminders":1})");
   LocalPlatform platform(folder.root());
   auto store = platform.open_event_store();
-  std::filesystem::permissions(folder.root(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
   auto probe = std::make_shared<Probe>();
+  // A file size limit makes the write fail, whatever the permissions of the process.
+  struct rlimit old_limit;
+  ::getrlimit(RLIMIT_FSIZE, &old_limit);
+  auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit tiny = old_limit;
+  tiny.rlim_cur = 4;
+  ::setrlimit(RLIMIT_FSIZE, &tiny);
   store->request_full_access(EntityType::event, completion_for(probe));
+  ::setrlimit(RLIMIT_FSIZE, &old_limit);
+  ::signal(SIGXFSZ, old_handler);
   ASSERT_TRUE(probe->wait_for_news());
   EXPECT_FALSE(probe->granted);
   ASSERT_TRUE(probe->error.has_value());
-  EXPECT_NE(probe->error->localized_description.find("Permission denied"), std::string::npos);
+  EXPECT_EQ(probe->error->localized_description.rfind("无法保存授权记录：write ", 0), 0u)
+      << probe->error->localized_description;
+  EXPECT_NE(probe->error->localized_description.find("File too large"), std::string::npos);
+  EXPECT_EQ(folder.read("access.json"), R"({"reminders":1})");
+  EXPECT_EQ(platform.authorization_status(EntityType::event), 0);
 }
 
 }  // namespace
