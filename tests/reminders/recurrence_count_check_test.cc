@@ -125,7 +125,11 @@ TEST_F(RecurrenceCountCheckTest, TheRemovalOfTheRulesFailing) {
 TEST_F(RecurrenceCountCheckTest, TheReminderIsLookedUpInItsOwnList) {
   platform.remove_stored_reminder("A/1");
   platform::ReminderFields fields = reminder_fields("B/1", list_b, "Elsewhere");
-  fields.due_date_components = platform::DateComponents{2025, 3, 1};
+  platform::DateComponents due;
+  due.year = 2025;
+  due.month = 3;
+  due.day = 1;
+  fields.due_date_components = due;
   platform.add_reminder(fields);
   Json params = request();
   params["id"] = "B/1";  // "listId" still names A
