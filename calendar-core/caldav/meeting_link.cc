@@ -7,6 +7,7 @@
 
 #include "caldav/meeting_hosts.h"
 #include "caldav/url/whatwg_url.h"
+#include "text/white_space.h"
 
 namespace caldav {
 
@@ -20,7 +21,7 @@ bool is_terminator(UChar32 c) {
       return true;
     default:
       // Ill-formed bytes (negative) belong to the candidate.
-      return c >= 0 && u_hasBinaryProperty(c, UCHAR_WHITE_SPACE);
+      return c >= 0 && text::is_white_space(static_cast<char32_t>(c));
   }
 }
 

@@ -1,7 +1,5 @@
 #include "calendar/apple/event_conversion.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
 #include <cstdint>
 #include <string_view>
@@ -9,6 +7,7 @@
 #include "caldav/meeting_link.h"
 #include "calendar/apple/calendar_color.h"
 #include "calendar/apple/local_date_text.h"
+#include "text/white_space.h"
 
 namespace bridge {
 
@@ -16,20 +15,6 @@ namespace {
 
 constexpr std::string_view kNoCalendarTitle = "Apple 日历";
 constexpr std::string_view kUntitled = "（无标题）";
-
-// True when the text holds a code point outside Unicode White_Space. Bytes that
-// are not valid UTF-8 count as content: they are certainly not blank.
-bool has_visible_text(std::string_view text) {
-  const char* bytes = text.data();
-  std::int32_t length = static_cast<std::int32_t>(text.size());
-  std::int32_t offset = 0;
-  while (offset < length) {
-    UChar32 c;
-    U8_NEXT(bytes, offset, length, c);
-    if (c < 0 || !u_hasBinaryProperty(c, UCHAR_WHITE_SPACE)) return true;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -53,12 +38,12 @@ caldav::CalendarEvent event_from_ekevent(const EventConversionContext& context, 
   }
   record.event_id = event.event_identifier ? *event.event_identifier
                                            : "apple-" + record.calendar_id + "-" + record.start;
-  if (event.location && has_visible_text(*event.location)) record.location = event.location;
+  if (event.location && !text::is_blank(*event.location)) record.location = event.location;
   if (record.location) record.link = caldav::detect_meeting_link(std::nullopt, *record.location);
   record.repeat_read_only = event.has_recurrence_rules;
   record.id = "apple:" + record.event_id + ":" + record.start;
   record.provider = "apple";
-  record.title = has_visible_text(event.title) ? event.title : std::string(kUntitled);
+  record.title = !text::is_blank(event.title) ? event.title : std::string(kUntitled);
   record.description = event.notes;
   return record;
 }

@@ -1,12 +1,11 @@
 #include "calendar/reminders/save_request.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
 #include "calendar/reminders/due_text.h"
 #include "calendar/reminders/field_changes.h"
 #include "calendar/reminders/reminder_messages.h"
 #include "calendar/reminders/request_params.h"
+#include "text/white_space.h"
 
 namespace bridge::reminders {
 namespace {
@@ -18,29 +17,6 @@ constexpr const char* kTitleEmpty = "任务标题不能为空";
 constexpr const char* kPriorityOutOfRange = "优先级必须在 0–9 之间";
 constexpr const char* kRepeatNeedsDue = "重复提醒事项需要截止日期";
 constexpr std::uint64_t kHighestPriority = 9;
-
-// The text without Unicode white space at either end.
-std::string trimmed(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  int32_t length = static_cast<int32_t>(text.size());
-  int32_t start = 0;
-  while (start < length) {
-    int32_t next = start;
-    UChar32 code;
-    U8_NEXT(bytes, next, length, code);
-    if (code < 0 || !u_isUWhiteSpace(code)) break;
-    start = next;
-  }
-  int32_t end = length;
-  while (end > start) {
-    int32_t previous = end;
-    UChar32 code;
-    U8_PREV(bytes, start, previous, code);
-    if (code < 0 || !u_isUWhiteSpace(code)) break;
-    end = previous;
-  }
-  return std::string(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
-}
 
 bool is_non_negative_integer(const Json& value) {
   return value.is_number_unsigned() || (value.is_number_integer() && value.get<std::int64_t>() >= 0);
@@ -65,7 +41,7 @@ Expected<SavePlan> check_save_request(const Json& params, const std::vector<plat
   if (!plan.list) return Failure{kListNotSelected};
   if (!plan.list->allows_content_modifications) return Failure{kListReadOnly};
 
-  plan.title = trimmed(text_param(params, "title").value_or(""));
+  plan.title = std::string(text::trim_white_space(text_param(params, "title").value_or("")));
   if (plan.title.empty()) return Failure{kTitleEmpty};
 
   if (const Json* priority = find_param(params, "priority"); priority && is_non_negative_integer(*priority)) {
