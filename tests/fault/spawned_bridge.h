@@ -35,6 +35,7 @@ class SpawnedBridge {
   SpawnedBridge(const SpawnedBridge&) = delete;
   SpawnedBridge& operator=(const SpawnedBridge&) = delete;
 
+  pid_t pid() const { return pid_; }
   void kill_now();
   // Reads what was captured, then reaps the child.
   Finished wait();
