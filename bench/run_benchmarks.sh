@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# Whole-process timings of every bridge command on generated stores, next to khal
+# and todoman on the same folders and two floors (a do-nothing program linking the
+# same libraries, and `cat` of the files the command reads), with peak memory.
+#
+#   bench/run_benchmarks.sh [small] [medium] [large]     (default: all three)
+#
+# Environment: BENCH_WORK (stores, peer configs, results; default
+# /tmp/calendar-bridge-bench), BENCH_BUILD (default build-bench), BENCH_RUNS and
+# BENCH_PEER_RUNS (override the runs per size). Stores are generated once and
+# reused. The tables go to $BENCH_WORK/results/<size>.md.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+work=${BENCH_WORK:-/tmp/calendar-bridge-bench}
+build=${BENCH_BUILD:-$repo/build-bench}
+sizes=("$@")
+((${#sizes[@]})) || sizes=(small medium large)
+
+if [[ $EUID == 0 ]]; then scripts/setup-bench.sh; fi
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRIDGE_BENCH=ON >/dev/null
+ninja -C "$build" calendar-bridge floor_main >/dev/null
+bridge=$build/calendar-bridge
+floor=$build/bench/floor_main
+
+# calendars events-per-calendar lists reminders-per-list runs peer-runs
+size_shape() {
+  case $1 in
+    small) echo "2 200 2 100 10 10" ;;
+    medium) echo "5 2000 3 1000 5 5" ;;
+    large) echo "10 10000 5 5000 3 2" ;;
+    *) echo "unknown size: $1 (small, medium or large)" >&2; exit 2 ;;
+  esac
+}
+
+# Generates the store unless the same shape is already there.
+ensure_store() {
+  local dir=$1 calendars=$2 events=$3 lists=$4 reminders=$5
+  local shape="$calendars x $events, $lists x $reminders"
+  if [[ -f $dir/generated && $(cat "$dir/generated") == "$shape" ]]; then return; fi
+  python3 bench/generate_store.py --root "$dir/store" --force --calendars "$calendars" \
+    --events $((calendars * events)) --lists "$lists" --reminders $((lists * reminders))
+  echo "$shape" >"$dir/generated"
+}
+
+# hyperfine over one shell command line; extra arguments go to hyperfine.
+time_command() {
+  local json=$1 runs=$2 line=$3
+  shift 3
+  hyperfine --style basic --runs "$runs" --export-json "$json" "$@" "$line" >>"$log" 2>&1 ||
+    echo "  failed: $line (see $log)" >&2
+}
+
+# Peak resident memory (kB) of one bridge run, after an optional preparation.
+peak_memory() {
+  local command=$1 params=$2 prepare=${3:-true}
+  bash -c "$prepare"
+  /usr/bin/time -v "$bridge" "$command" <"$params" 2>&1 >/dev/null |
+    awk -F': ' '/Maximum resident set size/ {print $2}'
+}
+
+# One bridge command: warm index, right after the index was deleted, peak memory
+# of both, and the floors. `restore` undoes a write before each run. Commands whose
+# parameters are empty run without a shell (empty standard input reads as {}), so
+# that hyperfine need not subtract a shell's start from a few milliseconds.
+bench_bridge() {
+  local name=$1 command=$2 params=$3 read_list=$4 restore=${5:-}
+  local line="$bridge $command < $params" shell=() warm_prepare=() cold_prepare=(--prepare "rm -f $index")
+  if [[ $params == */empty.json ]]; then line="$bridge $command" shell=(-N); fi
+  if [[ -n $restore ]]; then warm_prepare=(--prepare "$restore") cold_prepare=(--prepare "$restore; rm -f $index"); fi
+  echo "  $name"
+  "$bridge" "$command" <"$params" >"$out/$name.reply" 2>&1 ||
+    echo "  $name answered with a failure: $(cat "$out/$name.reply")" >&2
+  bash -c "${restore:-true}"
+  time_command "$out/$name.warm.json" "$runs" "$line" "${shell[@]}" --warmup 1 "${warm_prepare[@]}"
+  time_command "$out/$name.cold.json" "$runs" "$line" "${shell[@]}" "${cold_prepare[@]}"
+  printf '%s\twarm\t%s\n' "$name" "$(peak_memory "$command" "$params" "${restore:-true}")" >>"$out/memory.tsv"
+  printf '%s\tcold\t%s\n' "$name" "$(peak_memory "$command" "$params" "${restore:-true}; rm -f $index")" \
+    >>"$out/memory.tsv"
+  bash -c "${restore:-true}"
+  time_command "$out/$name.floor-cat.json" "$runs" "xargs -a $read_list cat" -N --warmup 1
+}
+
+for size in "${sizes[@]}"; do
+  read -r calendars events lists reminders runs peer_runs <<<"$(size_shape "$size")"
+  runs=${BENCH_RUNS:-$runs}
+  peer_runs=${BENCH_PEER_RUNS:-$peer_runs}
+  dir=$work/$size
+  out=$work/results/$size
+  log=$out/hyperfine.log
+  mkdir -p "$dir" "$out"
+  rm -f "$out"/*.json "$out"/*.reply "$out/memory.tsv" "$log"
+  echo "== $size: $calendars x $events events, $lists x $reminders reminders"
+  ensure_store "$dir" "$calendars" "$events" "$lists" "$reminders"
+  root=$dir/store
+  index=$root/.index.sqlite
+  export CALENDAR_STORE_DIR=$root
+  bench/write_peer_configs.sh "$root" "$dir/peers"
+  khal=(khal -c "$dir/peers/khal.conf")
+  todoman=(todoman -c "$dir/peers/todoman.py")
+
+  # What each command reads, for the cat floor.
+  ls -d "$root"/access.json >"$dir/read-status"
+  { cat "$dir/read-status"; ls "$root"/*/displayname "$root"/*/color "$root"/*/components 2>/dev/null; } \
+    >"$dir/read-calendars"
+  find "$root" -path "$root/calendar-*" -name '*.ics' >"$dir/read-events"
+  find "$root" -path "$root/list-*" -name '*.ics' | sort >"$dir/read-reminders"
+  calendar_ids=$(cd "$root" && ls -d calendar-* | sed 's/.*/"&"/' | paste -sd,)
+  list_ids=$(cd "$root" && ls -d list-* | sed 's/.*/"&"/' | paste -sd,)
+
+  # Parameters, and the targets of the update and the delete with their originals.
+  p=$dir/params
+  mkdir -p "$p" "$dir/saved"
+  echo '{}' >"$p/empty.json"
+  for days in 1 30 365; do
+    end=$(date -u -d "2026-03-02 + $days days" +%Y-%m-%dT%H:%M:%SZ)
+    echo "{\"calendarIds\":[$calendar_ids],\"start\":\"2026-03-02T00:00:00Z\",\"end\":\"$end\"}" >"$p/events-$days.json"
+  done
+  echo "{\"listIds\":[$list_ids]}" >"$p/lists.json"
+  echo "{\"listIds\":[$list_ids],\"listId\":\"list-00\",\"clientId\":\"bench-create\",\"title\":\"Benchmark create\",\"due\":\"2026-03-05\",\"priority\":5}" >"$p/create.json"
+  update_file=$(grep '/list-01/' "$dir/read-reminders" | sed -n 1p)
+  delete_file=$(grep '/list-01/' "$dir/read-reminders" | sed -n 2p)
+  cp -n "$update_file" "$dir/saved/update.ics"
+  cp -n "$delete_file" "$dir/saved/delete.ics"
+  update_id=list-01/$(basename "$update_file" .ics)
+  delete_id=list-01/$(basename "$delete_file" .ics)
+  echo "{\"listIds\":[$list_ids],\"listId\":\"list-01\",\"id\":\"$update_id\",\"title\":\"Renamed by the benchmark\",\"previousFields\":{\"title\":\"Before\"}}" >"$p/update.json"
+  echo "{\"listIds\":[$list_ids],\"id\":\"$delete_id\"}" >"$p/delete.json"
+  touch "$dir/before-creates"
+  undo_create="find $root/list-00 -name '*.ics' -newer $dir/before-creates -delete"
+  undo_update="cp $dir/saved/update.ics $update_file"
+  undo_delete="cp $dir/saved/delete.ics $delete_file"
+
+  bench_bridge status status "$p/empty.json" "$dir/read-status"
+  bench_bridge calendars calendars "$p/empty.json" "$dir/read-calendars"
+  bench_bridge connect connect "$p/empty.json" "$dir/read-calendars"
+  for days in 1 30 365; do bench_bridge "events-$days" events "$p/events-$days.json" "$dir/read-events"; done
+  bench_bridge reminders-connect reminders-connect "$p/empty.json" "$dir/read-calendars"
+  bench_bridge reminders-read reminders-read "$p/lists.json" "$dir/read-reminders"
+  bench_bridge create reminders-save "$p/create.json" "$dir/read-reminders" "$undo_create"
+  bench_bridge update reminders-save "$p/update.json" "$dir/read-reminders" "$undo_update"
+  bench_bridge delete reminders-delete "$p/delete.json" "$dir/read-reminders" "$undo_delete"
+
+  echo "  floor and peers"
+  time_command "$out/floor-exe.json" "$runs" "$floor" -N --warmup 1
+  time_command "$out/calendars.peer.json" "$peer_runs" "${khal[*]} printcalendars" -N --warmup 1
+  for days in 1 30 365; do
+    "${khal[@]}" list --format "{start} {title}" --day-format "" 2026-03-02 "${days}d" 2>/dev/null |
+      grep -c . >"$out/events-$days.peer-count" || true
+    time_command "$out/events-$days.peer.json" "$peer_runs" \
+      "${khal[*]} list --format '{start} {title}' --day-format '' 2026-03-02 ${days}d 2>/dev/null" --warmup 1
+  done
+  time_command "$out/reminders-read.peer.json" "$peer_runs" "${todoman[*]} --porcelain list --status ANY" --warmup 1
+  time_command "$out/create.peer.json" "$peer_runs" "${todoman[*]} new -l 'List 0' 'Benchmark create' < /dev/null" \
+    --warmup 1 --prepare "$undo_create"
+  bash -c "$undo_create"
+
+  # What the store holds, for the memory target and the report.
+  {
+    echo "event_files=$(wc -l <"$dir/read-events")"
+    echo "event_bytes=$(xargs -a "$dir/read-events" cat | wc -c)"
+    echo "reminder_files=$(wc -l <"$dir/read-reminders")"
+    echo "reminder_bytes=$(xargs -a "$dir/read-reminders" cat | wc -c)"
+    echo "index_file=$([[ -e $index ]] && echo present || echo absent)"
+    echo "load_after=$(cut -d' ' -f1-3 /proc/loadavg)"
+  } >"$out/store.txt"
+  python3 bench/summarize_results.py "$out" "$size" >"$work/results/$size.md"
+  cat "$work/results/$size.md"
+done

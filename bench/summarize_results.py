@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Turns one size's hyperfine exports, peak memory and store figures into Markdown.
+
+    bench/summarize_results.py RESULTS_DIR SIZE_NAME
+"""
+
+import json
+import os
+import sys
+
+COMMANDS = ["status", "calendars", "connect", "events-1", "events-30", "events-365", "reminders-connect",
+            "reminders-read", "create", "update", "delete"]
+PEERS = {"calendars": "khal printcalendars", "events-1": "khal list 1d", "events-30": "khal list 30d",
+         "events-365": "khal list 365d", "reminders-read": "todoman list", "create": "todoman new"}
+
+
+def median_ms(folder, name):
+    path = os.path.join(folder, name + ".json")
+    if not os.path.exists(path):
+        return None
+    with open(path) as source:
+        return json.load(source)["results"][0]["median"] * 1000
+
+
+def read_memory(folder):
+    memory = {}
+    path = os.path.join(folder, "memory.tsv")
+    if os.path.exists(path):
+        for line in open(path):
+            parts = line.rstrip("\n").split("\t")
+            if len(parts) == 3 and parts[2]:
+                memory[(parts[0], parts[1])] = int(parts[2])
+    return memory
+
+
+def read_store(folder):
+    store = {}
+    path = os.path.join(folder, "store.txt")
+    if os.path.exists(path):
+        for line in open(path):
+            key, _, value = line.strip().partition("=")
+            store[key] = value
+    return store
+
+
+def ms(value):
+    if value is None:
+        return "–"
+    return "%.0f ms" % value if value >= 100 else "%.1f ms" % value
+
+
+def ratio(top, bottom):
+    return "–" if top is None or bottom is None or bottom == 0 else "%.2f×" % (top / bottom)
+
+
+def reply_size(folder, name):
+    path = os.path.join(folder, name + ".reply")
+    return os.path.getsize(path) if os.path.exists(path) else 0
+
+
+def table(folder, memory, floor):
+    rows = ["| command | warm index | no index | peak RSS warm / no index | peer | peer median | peer ÷ bridge "
+            "| cat floor | bridge ÷ cat | bridge ÷ do-nothing | reply |",
+            "|---|---|---|---|---|---|---|---|---|---|---|"]
+    for name in COMMANDS:
+        warm, cold = median_ms(folder, name + ".warm"), median_ms(folder, name + ".cold")
+        peer = median_ms(folder, name + ".peer")
+        cat = median_ms(folder, name + ".floor-cat")
+        rss = "%s / %s MB" % tuple("%.1f" % (memory[(name, v)] / 1024) if (name, v) in memory else "–"
+                                   for v in ("warm", "cold"))
+        rows.append("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %d B |" % (
+            name, ms(warm), ms(cold), rss, PEERS.get(name, ""), ms(peer), ratio(peer, warm), ms(cat),
+            ratio(warm, cat), ratio(warm, floor), reply_size(folder, name)))
+    return rows
+
+
+def targets(folder, memory, floor, store):
+    def warm(name):
+        return median_ms(folder, name + ".warm")
+
+    def verdict(ok):
+        return "–" if ok is None else ("met" if ok else "not met")
+
+    def at_least(top, bottom, limit):
+        return None if top is None or bottom is None else top / bottom >= limit
+
+    def at_most(top, bottom, limit):
+        return None if top is None or bottom is None else top / bottom <= limit
+
+    read_rss = memory.get(("reminders-read", "warm"))
+    reminder_bytes = int(store.get("reminder_bytes", "0") or 0)
+    slowest_save = max((v for v in (warm("create"), warm("update")) if v is not None), default=None)
+    rows = ["| target | measured | verdict |", "|---|---|---|",
+            "| events 30 days ≥ 20× faster than khal | %s | %s |" % (
+                ratio(median_ms(folder, "events-30.peer"), warm("events-30")),
+                verdict(at_least(median_ms(folder, "events-30.peer"), warm("events-30"), 20))),
+            "| reminders-read ≥ 10× faster than todoman | %s | %s |" % (
+                ratio(median_ms(folder, "reminders-read.peer"), warm("reminders-read")),
+                verdict(at_least(median_ms(folder, "reminders-read.peer"), warm("reminders-read"), 10))),
+            "| status within 1.3× of the do-nothing floor | %s | %s |" % (
+                ratio(warm("status"), floor), verdict(at_most(warm("status"), floor, 1.3))),
+            "| calendars within 1.3× of the do-nothing floor | %s | %s |" % (
+                ratio(warm("calendars"), floor), verdict(at_most(warm("calendars"), floor, 1.3))),
+            "| slower save (create, update) within 1.5× of reminders-read | %s | %s |" % (
+                ratio(slowest_save, warm("reminders-read")),
+                verdict(at_most(slowest_save, warm("reminders-read"), 1.5))),
+            "| reminders-read peak RSS < 4× reminder file bytes (%.1f MB) | %s | %s |" % (
+                reminder_bytes / 2**20, ratio(read_rss * 1024 if read_rss else None, reminder_bytes),
+                verdict(None if not read_rss or not reminder_bytes else read_rss * 1024 < 4 * reminder_bytes))]
+    return rows
+
+
+def main():
+    folder, size = sys.argv[1], sys.argv[2]
+    memory, store = read_memory(folder), read_store(folder)
+    floor = median_ms(folder, "floor-exe")
+    lines = ["### %s store" % size, "",
+             "%s event files (%s bytes), %s reminder files (%s bytes); index file after the runs: %s; "
+             "load average after: %s. Do-nothing floor: %s." % (
+                 store.get("event_files"), store.get("event_bytes"), store.get("reminder_files"),
+                 store.get("reminder_bytes"), store.get("index_file"), store.get("load_after"), ms(floor)), ""]
+    lines += table(folder, memory, floor)
+    lines += ["", "Events found by khal (lines) over 1, 30, 365 days: %s." % ", ".join(
+        open(os.path.join(folder, "events-%d.peer-count" % d)).read().strip()
+        if os.path.exists(os.path.join(folder, "events-%d.peer-count" % d)) else "–" for d in (1, 30, 365)), ""]
+    lines += targets(folder, memory, floor, store)
+    print("\n".join(lines))
+
+
+if __name__ == "__main__":
+    main()
