@@ -64,7 +64,8 @@ std::string todo_text(const std::string& uid, const std::string& title, const st
          "\r\nX-KEEP:kept\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
 }
 
-FaultStore::FaultStore(fs::path root) : root_(std::move(root)) {
+FaultStore::FaultStore(fs::path root, bool set_up) : root_(std::move(root)) {
+  if (!set_up) return;
   fs::create_directories(folder());
   put(root_ / "access.json", R"({"events":3,"reminders":3})");
   put(folder() / "displayname", "Inbox\n");

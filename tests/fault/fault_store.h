@@ -34,8 +34,9 @@ std::string todo_text(const std::string& uid, const std::string& title, const st
 
 class FaultStore {
  public:
-  // Writes the permission record and the reminder list "inbox" under `root`.
-  explicit FaultStore(std::filesystem::path root);
+  // Writes the permission record and the reminder list "inbox" under `root`,
+  // unless `set_up` is false: then it is a second view of a store made before.
+  explicit FaultStore(std::filesystem::path root, bool set_up = true);
 
   const std::filesystem::path& root() const { return root_; }
   std::filesystem::path folder() const { return root_ / "inbox"; }
