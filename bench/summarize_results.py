@@ -18,8 +18,11 @@ def median_ms(folder, name):
     path = os.path.join(folder, name + ".json")
     if not os.path.exists(path):
         return None
-    with open(path) as source:
-        return json.load(source)["results"][0]["median"] * 1000
+    try:
+        with open(path) as source:
+            return json.load(source)["results"][0]["median"] * 1000
+    except (ValueError, KeyError, IndexError):  # a run that failed or is still going
+        return None
 
 
 def read_memory(folder):
@@ -54,8 +57,17 @@ def ratio(top, bottom):
 
 
 def reply_size(folder, name):
+    """The reply's bytes, with its number of items when it is an array."""
     path = os.path.join(folder, name + ".reply")
-    return os.path.getsize(path) if os.path.exists(path) else 0
+    if not os.path.exists(path):
+        return "–"
+    text = open(path, encoding="utf-8").read()
+    try:
+        value = json.loads(text)
+    except ValueError:
+        return "failure"
+    items = "%d items, " % len(value) if isinstance(value, list) else ""
+    return "%s%d B" % (items, len(text.encode("utf-8")))
 
 
 def table(folder, memory, floor):
@@ -68,7 +80,7 @@ def table(folder, memory, floor):
         cat = median_ms(folder, name + ".floor-cat")
         rss = "%s / %s MB" % tuple("%.1f" % (memory[(name, v)] / 1024) if (name, v) in memory else "–"
                                    for v in ("warm", "cold"))
-        rows.append("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %d B |" % (
+        rows.append("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |" % (
             name, ms(warm), ms(cold), rss, PEERS.get(name, ""), ms(peer), ratio(peer, warm), ms(cat),
             ratio(warm, cat), ratio(warm, floor), reply_size(folder, name)))
     return rows
