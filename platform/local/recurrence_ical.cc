@@ -42,20 +42,66 @@ std::vector<std::string_view> rule_parts(std::string_view value) {
   return parts;
 }
 
+// The largest INTERVAL the store keeps (libical's own is a short's).
+constexpr std::int64_t kLargestInterval = 2147483647;
+
+// An INTERVAL value of digits only, 1 when it is missing, zero or unreadable.
+std::int64_t interval_of(std::string_view digits) {
+  std::int64_t value = 0;
+  if (digits.empty()) return 1;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return 1;
+    value = value * 10 + (c - '0');
+    if (value > kLargestInterval) return 1;
+  }
+  return value > 0 ? value : 1;
+}
+
+// What of a rule's text libical reads for the store.
+struct KnownParts {
+  icalrecurrencetype parsed;
+  bool has_wkst = false;
+  std::int64_t interval = 1;
+};
+
 // libical refuses a whole rule for one part it does not know, and reads names in
-// upper case only: parse the known parts, named in upper case.
-icalrecurrencetype parse_known_parts(std::string_view value, bool& has_wkst) {
+// upper case only: parse the known parts, named in upper case. INTERVAL is read
+// here: libical keeps it in a short and refuses the rule beyond that.
+KnownParts parse_known_parts(std::string_view value) {
+  KnownParts out;
   std::string known;
-  has_wkst = false;
   for (std::string_view part : rule_parts(value)) {
     std::size_t equals = part.find('=');
     std::string name = upper(part.substr(0, equals));
     if (name.rfind("X-", 0) == 0 || equals == std::string_view::npos) continue;
-    if (name == "WKST") has_wkst = true;
+    if (name == "WKST") out.has_wkst = true;
+    if (name == "INTERVAL") {
+      out.interval = interval_of(part.substr(equals + 1));
+      continue;
+    }
     if (!known.empty()) known += ';';
     known += name + upper(part.substr(equals));
   }
-  return icalrecurrencetype_from_string(known.c_str());
+  out.parsed = icalrecurrencetype_from_string(known.c_str());
+  return out;
+}
+
+// Puts INTERVAL where libical writes it, after FREQ, UNTIL and COUNT.
+void insert_interval(std::string& text, std::int64_t interval) {
+  if (interval <= 1) return;
+  std::size_t at = 0;
+  for (std::string_view part : rule_parts(text)) {
+    bool leading = part.rfind("FREQ=", 0) == 0 || part.rfind("UNTIL=", 0) == 0 || part.rfind("COUNT=", 0) == 0 ||
+                   part.rfind("RSCALE=", 0) == 0 || part.rfind("SKIP=", 0) == 0;
+    if (!leading) break;
+    at += part.size() + 1;
+  }
+  std::string interval_part = "INTERVAL=" + std::to_string(interval);
+  if (at > text.size()) {
+    text += ";" + interval_part;  // every part leads: INTERVAL goes last
+  } else {
+    text.insert(at, interval_part + ";");
+  }
 }
 
 std::optional<std::vector<std::int64_t>> list_of(const short* values, int capacity) {
@@ -102,8 +148,8 @@ icaltimetype utc_until(Date end) {
 }  // namespace
 
 std::optional<RecurrenceRule> rule_from_rrule_value(std::string_view value) {
-  bool has_wkst = false;
-  icalrecurrencetype parsed = parse_known_parts(value, has_wkst);
+  KnownParts known = parse_known_parts(value);
+  icalrecurrencetype& parsed = known.parsed;
   // RSCALE's text is the parser's to free; the store keeps Gregorian rules only.
   std::free(parsed.rscale);
   parsed.rscale = nullptr;
@@ -112,8 +158,8 @@ std::optional<RecurrenceRule> rule_from_rrule_value(std::string_view value) {
 
   RecurrenceRule rule;
   rule.frequency = frequency - std::begin(kFrequencies);
-  rule.interval = parsed.interval > 0 ? parsed.interval : 1;
-  rule.first_day_of_the_week = has_wkst ? static_cast<std::int64_t>(parsed.week_start) : 0;
+  rule.interval = known.interval;
+  rule.first_day_of_the_week = known.has_wkst ? static_cast<std::int64_t>(parsed.week_start) : 0;
   std::vector<RecurrenceDayOfWeek> days;
   for (int i = 0; i < ICAL_BY_DAY_SIZE && parsed.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
     days.push_back(RecurrenceDayOfWeek::make(icalrecurrencetype_day_day_of_week(parsed.by_day[i]),
@@ -146,7 +192,8 @@ std::optional<std::string> rrule_value_of(const RecurrenceRule& rule) {
     icalrecurrencetype_clear(&r);
   }
   r.freq = kFrequencies[rule.frequency];
-  r.interval = static_cast<short>(std::clamp<std::int64_t>(rule.interval, 1, 32767));
+  // libical writes INTERVAL only up to a short: the text gets it from insert_interval.
+  r.interval = 1;
   r.week_start = ICAL_NO_WEEKDAY;
   short days[ICAL_BY_DAY_SIZE];
   int count = 0;
@@ -176,6 +223,7 @@ std::optional<std::string> rrule_value_of(const RecurrenceRule& rule) {
   }
   std::string text = take_ical_string(icalrecurrencetype_as_string_r(&r));
   if (text.empty()) return std::nullopt;
+  insert_interval(text, std::clamp<std::int64_t>(rule.interval, 1, kLargestInterval));
   // libical leaves Monday out as its own default; the file must still say it.
   if (rule.first_day_of_the_week >= 1 && rule.first_day_of_the_week <= 7) {
     text += ";WKST=";

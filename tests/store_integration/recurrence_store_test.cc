@@ -161,7 +161,7 @@ TEST_F(RecurrenceStore, ReusedStoredRuleKeepsItsFirstWeekdayWithANewEnd) {
 
 // The largest interval a rule may have is stored as 32767: INTERVAL goes through
 // libical's 16-bit field. Enable once the store keeps every editable interval.
-TEST_F(RecurrenceStore, DISABLED_LargestEditableIntervalReadsBack) {
+TEST_F(RecurrenceStore, LargestEditableIntervalReadsBack) {
   std::string id = save_new_reminder_with(Json::parse(R"([{"frequency":"daily","interval":2147483647}])"));
   auto reminder = read_back(id);
   ASSERT_TRUE(reminder);
