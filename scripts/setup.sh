@@ -7,6 +7,7 @@ packages=(
   nlohmann-json3-dev libicu-dev libical-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   locales tzdata python3
+  clang libclang-rt-14-dev llvm
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -151,7 +151,8 @@ class StoreDouble : public platform::EventStore {
     ++state_->counters.fetches;
     platform::FetchRequestId id = state_->next_fetch++;
     auto reminders = std::make_shared<std::vector<Reminder>>();
-    for (const auto& [identifier, fields] : state_->reminders) {
+    for (const auto& entry : state_->reminders) {
+      const auto& fields = entry.second;  // clang 14 cannot capture a structured binding
       bool chosen = std::any_of(lists.begin(), lists.end(), [&](const CalendarRef& c) {
         return fields.calendar && c && c->identifier == fields.calendar->identifier;
       });
