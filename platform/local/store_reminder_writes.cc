@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "platform/local/folder_lock.h"
 #include "platform/local/item_file_writer.h"
 #include "platform/local/local_event_store.h"
 #include "platform/local/random_uuid.h"
@@ -73,6 +74,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   std::optional<mode_t> mode;
   std::uint32_t changed = reminder.changed_fields();
   std::string name;
+  std::optional<FolderLock> lock;  // held from reading the current version until the new one is in place
   if (reminder.is_new()) {
     const Collection* collection = collection_named(target_folder);
     if (!collection->serves_reminders) return Error{"列表「" + collection->calendar->title + "」不能存放提醒事项。"};
@@ -85,6 +87,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     if (source->folder != target_folder) {
       if (auto refused = check_writable(source->folder)) return refused;
     }
+    lock.emplace(root_ + "/" + source->folder);
     std::string error;
     auto current = current_text(items_, *source, reminder.origin(), error);
     if (!current) return Error{error};
@@ -128,6 +131,7 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
   auto name = split_item_identifier(reminder.calendar_item_identifier());
   if (!name) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
   if (auto refused = check_writable(name->folder)) return refused;
+  FolderLock lock(root_ + "/" + name->folder);
   auto removed = remove_file(items_.file_path(name->folder, name->name));
   // A file that is already gone is what removal wants.
   if (removed && removed->code != ENOENT) return Error{"无法删除提醒事项：" + removed->describe()};
