@@ -65,7 +65,7 @@ void add_recurrence_date(EventComponent& event, icalproperty* property, FileZone
 }  // namespace
 
 std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalcomponent* vcalendar,
-                                                   FileZones* shared_zones) {
+                                                   FileZones* shared_zones, const EventTexts* texts) {
   FileZones own_zones(vcalendar);
   FileZones& zones = shared_zones ? *shared_zones : own_zones;
   EventComponent event;
@@ -109,6 +109,11 @@ std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalco
     }
   }
   if (!start || !instant_of(start->value, start->zone)) return std::nullopt;
+  if (texts) {
+    event.summary = texts->summary;
+    event.location = texts->location;
+    event.description = texts->description;
+  }
   event.start = *start;
   event.length = length_of(*start, end, duration);
   return event;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/local/ical_time.h"
+#include "platform/local/text_properties.h"
 
 namespace platform::local {
 
@@ -45,7 +46,9 @@ struct EventComponent {
 // Reads a VEVENT (of `vcalendar`, whose VTIMEZONEs its TZIDs may name; null for a bare
 // VEVENT). Nothing when it has no usable DTSTART. The VEVENTs of one file may share
 // `zones`, so that each VTIMEZONE is read once.
+// `texts`, when given, are the component's SUMMARY, LOCATION and DESCRIPTION as the
+// file wrote them, taken over libical's trimmed ones.
 std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalcomponent* vcalendar,
-                                                   FileZones* zones = nullptr);
+                                                   FileZones* zones = nullptr, const EventTexts* texts = nullptr);
 
 }  // namespace platform::local

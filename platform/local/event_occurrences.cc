@@ -42,18 +42,24 @@ platform::Event event_of(const EventComponent& event, const EventItem& item, boo
   return out;
 }
 
-// The VEVENTs of an item: the whole component when it is a bare VEVENT.
-std::vector<EventComponent> components_of(icalcomponent* root) {
+// The VEVENTs of an item: the whole component when it is a bare VEVENT. Their texts
+// come from the file's lines when its VEVENTs line up one to one with libical's.
+std::vector<EventComponent> components_of(icalcomponent* root, std::string_view text) {
   std::vector<EventComponent> found;
-  FileZones zones(root);
+  std::vector<EventTexts> texts = text.empty() ? std::vector<EventTexts>{} : event_texts(text);
   if (icalcomponent_isa(root) == ICAL_VEVENT_COMPONENT) {
-    if (auto event = read_event_component(root, nullptr)) found.push_back(std::move(*event));
+    const EventTexts* own = texts.size() == 1 ? &texts.front() : nullptr;
+    if (auto event = read_event_component(root, nullptr, nullptr, own)) found.push_back(std::move(*event));
     return found;
   }
   if (icalcomponent_isa(root) != ICAL_VCALENDAR_COMPONENT) return found;
+  FileZones zones(root);
+  bool lined_up = texts.size() == static_cast<std::size_t>(icalcomponent_count_components(root, ICAL_VEVENT_COMPONENT));
+  std::size_t index = 0;
   for (icalcompiter it = icalcomponent_begin_component(root, ICAL_VEVENT_COMPONENT); icalcompiter_deref(&it) != nullptr;
-       icalcompiter_next(&it)) {
-    if (auto event = read_event_component(icalcompiter_deref(&it), root, &zones)) found.push_back(std::move(*event));
+       icalcompiter_next(&it), ++index) {
+    const EventTexts* own = lined_up ? &texts[index] : nullptr;
+    if (auto event = read_event_component(icalcompiter_deref(&it), root, &zones, own)) found.push_back(std::move(*event));
   }
   return found;
 }
@@ -68,7 +74,7 @@ bool names_same_occurrence(const IcalTime& a, const IcalTime& b) {
 void add_item_events(const EventItem& item, const Window& window, std::vector<platform::Event>& out) {
   if (item.vcalendar == nullptr) return;
   // libical takes no const components; nothing below changes the item's content.
-  std::vector<EventComponent> events = components_of(const_cast<icalcomponent*>(item.vcalendar));
+  std::vector<EventComponent> events = components_of(const_cast<icalcomponent*>(item.vcalendar), item.text);
   auto master = std::find_if(events.begin(), events.end(), [](const EventComponent& e) { return !e.recurrence_id; });
 
   // Overrides of the master (its UID, a RECURRENCE-ID); of two naming the same

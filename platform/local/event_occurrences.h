@@ -6,6 +6,7 @@
 #include <libical/ical.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/calendar.h"
@@ -20,6 +21,7 @@ struct EventItem {
   const icalcomponent* vcalendar;
   std::string identifier;
   platform::CalendarRef calendar;
+  std::string_view text = {};  // the file's text; empty when only libical's reading is at hand
 };
 
 // Every occurrence of the items' events that overlaps [start, end), the window cut to

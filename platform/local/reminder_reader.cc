@@ -5,6 +5,7 @@
 #include "platform/local/ical_time.h"
 #include "platform/local/recurrence_ical.h"
 #include "platform/local/reminder_origin.h"
+#include "platform/local/text_properties.h"
 #include "platform/local/url_syntax.h"
 #include "platform/local/utf8_text.h"
 
@@ -79,8 +80,13 @@ Reminder reminder_from_item(const ParsedItem& parsed, ParsedItemRef stored, Cale
   fields.calendar_item_identifier = item->identifier();
   fields.calendar_item_external_identifier = text_of(first(todo, ICAL_UID_PROPERTY), icalproperty_get_uid);
   fields.calendar = std::move(calendar);
-  fields.title = text_of(first(todo, ICAL_SUMMARY_PROPERTY), icalproperty_get_summary).value_or("");
-  fields.notes = text_of(first(todo, ICAL_DESCRIPTION_PROPERTY), icalproperty_get_description);
+  if (span) {
+    fields.title = valid_utf8(text_property(item->text, lines, *span, "SUMMARY").value_or(""));
+    if (auto notes = text_property(item->text, lines, *span, "DESCRIPTION")) fields.notes = valid_utf8(*notes);
+  } else {
+    fields.title = text_of(first(todo, ICAL_SUMMARY_PROPERTY), icalproperty_get_summary).value_or("");
+    fields.notes = text_of(first(todo, ICAL_DESCRIPTION_PROPERTY), icalproperty_get_description);
+  }
   if (auto url = text_of(first(todo, ICAL_URL_PROPERTY), icalproperty_get_url); url && is_absolute_url(*url)) {
     fields.url = Url{*url};
   }

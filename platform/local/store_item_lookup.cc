@@ -48,7 +48,7 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
     const CalendarRef& ref = collection->calendar;
     for (ParsedItemRef& item : found.value()) {
       if (item->kind != ICAL_VEVENT_COMPONENT) continue;
-      items.push_back(EventItem{item->root.get(), item->identifier(), ref});
+      items.push_back(EventItem{item->root.get(), item->identifier(), ref, item->text});
       kept.push_back(std::move(item));
     }
   }

@@ -2,11 +2,16 @@
 
 #include "platform/local/event_component.h"
 #include "platform/local/event_series.h"
+#include "platform/local/text_properties.h"
 
 namespace platform::local {
 
 std::optional<Event> stored_event(const ParsedItem& item, CalendarRef calendar) {
-  auto event = read_event_component(item.main, item.vcalendar());
+  // The file's own texts when its VEVENTs line up one to one with libical's.
+  std::vector<EventTexts> texts = event_texts(item.text);
+  int vevents = item.vcalendar() ? icalcomponent_count_components(item.vcalendar(), ICAL_VEVENT_COMPONENT) : 1;
+  const EventTexts* own = !texts.empty() && texts.size() == static_cast<std::size_t>(vevents) ? &texts.front() : nullptr;
+  auto event = read_event_component(item.main, item.vcalendar(), nullptr, own);
   if (!event) return std::nullopt;
   auto times = occurrence_at(*event, event->start.value, event->start.zone);
   if (!times) return std::nullopt;

@@ -85,6 +85,20 @@ const ReadCase kReadCases[] = {
        EXPECT_EQ(r.title(), "Milk, bread; eggs");
        EXPECT_EQ(r.notes(), "line one\nline two");
      }},
+    {"SpacesAroundTextsKept", "SUMMARY:  Lunch  \r\nDESCRIPTION: a\\, b \r\n", "",
+     [](const Reminder& r) {
+       EXPECT_EQ(r.title(), "  Lunch  ");
+       EXPECT_EQ(r.notes(), " a, b ");
+     }},
+    {"EmptyTextsKeptAsEmpty", "SUMMARY:\r\nDESCRIPTION:\r\n", "",
+     [](const Reminder& r) {
+       EXPECT_EQ(r.title(), "");
+       EXPECT_EQ(r.notes(), "");
+     }},
+    {"FirstOfTwoSummariesEvenWhenEmpty", "SUMMARY:\r\nSUMMARY:Second\r\n", "",
+     [](const Reminder& r) { EXPECT_EQ(r.title(), ""); }},
+    {"FoldedTextUnfolded", "SUMMARY:Long\r\n  title\r\n", "",
+     [](const Reminder& r) { EXPECT_EQ(r.title(), "Long title"); }},
     {"InvalidUtf8BecomesReplacementCharacter", "SUMMARY:caf\xff\xfe!\r\n", "",
      [](const Reminder& r) { EXPECT_EQ(r.title(), "caf\xef\xbf\xbd\xef\xbf\xbd!"); }},
     {"Url", "URL:zolt-task:task-1\r\n", "",

@@ -76,4 +76,50 @@ TEST_F(StoreEventsTest, VanishedCollectionGivesNoEvents) {
   EXPECT_EQ(events.size(), 2u);
 }
 
+struct EventTextCase {
+  const char* name;
+  const char* file;  // the VCALENDAR's body
+  std::optional<std::string> title, location, notes;
+};
+
+class EventTextsTest : public testing::TestWithParam<EventTextCase> {};
+
+// Spaces around a value and empty values stay as the file wrote them, both for the
+// window query and for the lookup by identifier.
+TEST_P(EventTextsTest, ReadAsWritten) {
+  platform::local::testing::MachineSettings settings;
+  settings.zone("UTC");
+  store_test::StoreFolder folder;
+  folder.add_collection("home", "Home", "VEVENT");
+  folder.write("home/e.ics", std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\n") + GetParam().file + "END:VCALENDAR\r\n");
+  platform::local::LocalPlatform platform{folder.root()};
+  auto store = platform.open_event_store();
+  auto events = store->events_matching(Date{utc(2025, 3, 1)}, Date{utc(2025, 3, 2)},
+                                       store->calendars_for_entity_type(EntityType::event));
+  ASSERT_EQ(events.size(), 1u);
+  auto item = store->calendar_item_with_identifier("home/e");
+  ASSERT_TRUE(item && std::holds_alternative<platform::Event>(*item));
+  for (const platform::Event& event : {events[0], std::get<platform::Event>(*item)}) {
+    EXPECT_EQ(event.title, GetParam().title.value_or(""));
+    EXPECT_EQ(event.location, GetParam().location);
+    EXPECT_EQ(event.notes, GetParam().notes);
+  }
+}
+
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EventTextsTest,
+    testing::Values(
+        EventTextCase{"Spaces",
+                      "BEGIN:VEVENT\r\nUID:e\r\nDTSTART:20250301T090000Z\r\nSUMMARY:  Lunch  \r\n"
+                      "LOCATION: Room\\, 4 \r\nDESCRIPTION:\\n x\r\nEND:VEVENT\r\n",
+                      "  Lunch  ", " Room, 4 ", "\n x"},
+        EventTextCase{"Empty",
+                      "BEGIN:VEVENT\r\nUID:e\r\nDTSTART:20250301T090000Z\r\nSUMMARY:\r\nLOCATION:\r\n"
+                      "DESCRIPTION:\r\nEND:VEVENT\r\n",
+                      "", "", ""},
+        EventTextCase{"Absent", "BEGIN:VEVENT\r\nUID:e\r\nDTSTART:20250301T090000Z\r\nEND:VEVENT\r\n", std::nullopt,
+                      std::nullopt, std::nullopt}),
+    [](const testing::TestParamInfo<EventTextCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
