@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "platform/local/folder_lock.h"
+
 namespace platform::local {
 
 namespace {
@@ -55,6 +57,8 @@ AccessRecord read_access_record(const std::string& root) {
 }
 
 std::optional<SysError> write_authorization_status(const std::string& root, EntityType type, int status) {
+  // Two requests answered at once must not drop each other's status.
+  FolderLock lock(root);
   json record = read_record_json(root);
   record[status_key(type)] = status;
   std::string text = record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
