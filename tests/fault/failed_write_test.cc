@@ -47,6 +47,17 @@ void expect_failure_matching(const cli::RunResult& r, const std::string& pattern
   EXPECT_TRUE(std::regex_match(r.err, std::regex(pattern))) << r.err << "\ndoes not match\n" << pattern;
 }
 
+// Reading needs no space and no write permission, index or not.
+void expect_readable(const fault::FaultStore& store) {
+  cli::RunResult read = store.run("reminders-read", R"({"listIds":["inbox"]})");
+  EXPECT_EQ(read.exit_status, 0) << read.err;
+  EXPECT_EQ(read.err, "");
+  auto records = nlohmann::json::parse(read.out, nullptr, false);
+  ASSERT_TRUE(records.is_array()) << read.out;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]["title"], "old title");
+}
+
 void expect_untouched(const fault::FaultStore& store) {
   std::ifstream file(store.folder() / "victim.ics", std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -87,6 +98,7 @@ TEST(FailedWrite, FullFileSystemFailsSavesAndStillDeletes) {
     while (filler.write(block.data(), block.size()) && filler.flush()) {
     }
   }
+  expect_readable(store);
   expect_failure_matching(store.run("reminders-save", update_request(20000)),
                           temp_write_failure(store.folder(), "victim", "write", "No space left on device"));
   expect_untouched(store);
@@ -125,6 +137,7 @@ TEST(FailedWrite, ReadOnlyMountFailsWritesWithTheSystemsText) {
   auto sandbox = fault::MountSandbox::read_only(dir.str(), why_not);
   if (!sandbox) GTEST_SKIP() << why_not;
   fault::FaultStore store(sandbox->view(dir.str()) + "/store", false);
+  expect_readable(store);
 
   expect_failure_matching(store.run("reminders-save", update_request(10)),
                           temp_write_failure(store.folder(), "victim", "open", "Read-only file system"));
