@@ -20,6 +20,9 @@ constexpr std::uint32_t kEveryField = Reminder::kTitle | Reminder::kNotes | Remi
                                       Reminder::kPriority | Reminder::kStartDateComponents |
                                       Reminder::kDueDateComponents | Reminder::kAlarms | Reminder::kRecurrenceRules;
 
+// The largest item file the store reads; a larger one would be saved and then never seen again.
+constexpr std::size_t kLargestItemBytes = 16 * 1024 * 1024;
+
 Date wall_clock_now() {
   return Date{std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()};
 }
@@ -40,7 +43,7 @@ std::optional<FileContents> current_text(const ItemCache& cache, const ItemName&
       stored->item->name == name.name) {
     return FileContents{stored->item->text, stored->item->stamp};
   }
-  auto read = read_file(path, 16 * 1024 * 1024);
+  auto read = read_file(path, kLargestItemBytes);
   if (!read.ok()) {
     error = "无法读取提醒事项：" + read.error().describe();
     return std::nullopt;
@@ -100,6 +103,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   if (!edit) return Error{"无法识别提醒事项文件的内容：" + reminder.calendar_item_identifier()};
   PatchedText patched = patch_reminder(std::move(*edit), fields, changed, now);
   if (!patched.text) return Error{patched.error};
+  if (patched.text->size() > kLargestItemBytes) return Error{"无法保存提醒事项：提醒事项文件将超过 16 MiB 的上限。"};
 
   bool moves = source && source->folder != target_folder;
   WriteMode how = source && !moves ? WriteMode::replace : WriteMode::create;
