@@ -2,6 +2,7 @@
 // client identifiers, updates, completions, deletes and updates of one shared
 // reminder. Afterwards every file must be whole, every live task present exactly
 // once, no temporary file left, and a fresh read must agree with the files.
+// FAULT_PROCESSES and FAULT_SAVES set the size (8 x 80 here; 8 x 200 by hand).
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,8 @@
 // writing it, right after the rename. After every kill each item must be its old
 // or its new version, whole, and the next command must answer correctly; what a
 // killed writer leaves behind must never be taken for an item.
+// FAULT_KILLS sets the number of kills (150 here; 1,000 by hand) and
+// FAULT_KILL_MAX_DELAY_US the longest random delay before a kill.
 
 #include <gtest/gtest.h>
 #include <signal.h>
