@@ -1,6 +1,7 @@
 #include "platform/local/item_cache.h"
 
 #include <algorithm>
+#include <map>
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -43,7 +44,7 @@ void for_each_index(std::size_t count, Work work) {
 
 }  // namespace
 
-ItemCache::ItemCache(std::string root) : root_(std::move(root)) {
+ItemCache::ItemCache(std::string root) : root_(root), index_(std::move(root)) {
   // libical reports problems through its error state; it must never abort us.
   icalerror_set_errors_are_fatal(0);
 }
@@ -53,42 +54,75 @@ std::string ItemCache::file_path(const std::string& folder, const std::string& n
 }
 
 SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& folder, const Unneeded& unneeded) {
-  auto listed = listings_.find(folder);
-  if (listed == listings_.end()) {
-    auto entries = list_directory(root_ + "/" + folder);
+  if (listings_.find(folder) == listings_.end()) {
+    auto entries = list_directory(root_ + "/" + folder, true);
     if (!entries.ok()) return entries.error();
+    std::map<std::string, IndexedFile> rows = index_.files_in(folder);
     std::vector<std::string> names;
     for (const auto& entry : entries.value()) {
-      if (entry.kind == EntryKind::regular && is_item_file_name(entry.name)) {
-        names.push_back(entry.name.substr(0, entry.name.size() - 4));
+      if (entry.kind != EntryKind::regular || !is_item_file_name(entry.name)) continue;
+      std::string name = entry.name.substr(0, entry.name.size() - 4);
+      auto row = rows.find(name);
+      if (row != rows.end()) {
+        Entry& known = entries_[identifier_of(folder, name)];
+        if (!known.read && entry.stamp && same_version(*entry.stamp, row->second.stamp)) {
+          known.in_index = true;
+          known.stamp = *entry.stamp;
+          known.reach = row->second.reach;
+        }
+        rows.erase(row);
       }
+      names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end());
-    listed = listings_.emplace(folder, std::move(names)).first;
+    listings_.emplace(folder, std::move(names));
+    std::vector<std::string>& vanished = vanished_[folder];
+    for (const auto& row : rows) vanished.push_back(row.first);
   }
-  const std::vector<std::string>& names = listed->second;
+  const std::vector<std::string>& names = listings_.find(folder)->second;
   std::vector<Entry*> entries(names.size());
   std::vector<std::size_t> fresh;
+  std::vector<char> turned_down(names.size(), 0);
   for (std::size_t i = 0; i < names.size(); ++i) {
     entries[i] = &entries_[identifier_of(folder, names[i])];
-    if (!entries[i]->read) fresh.push_back(i);
+    if (entries[i]->read) continue;
+    // The index knows this version lies far from the window: it is not even read.
+    if (unneeded && entries[i]->reach && unneeded(*entries[i]->reach)) {
+      turned_down[i] = 1;
+    } else {
+      fresh.push_back(i);
+    }
   }
   // Reading and parsing new files is most of a large query: it runs on every core.
   // libical keeps its error and buffer state per thread.
-  std::vector<char> turned_down(names.size(), 0);
   for_each_index(fresh.size(), [&](std::size_t k) {
     std::size_t i = fresh[k];
     turned_down[i] = load(*entries[i], folder, names[i], unneeded);
   });
+  store_rows(folder, names);
 
   std::vector<ParsedItemRef> items;
   items.reserve(names.size());
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& found = *entries[i];
-    if (turned_down[i] || (unneeded && found.unparsed && unneeded(found.unparsed->bytes))) continue;
+    if (turned_down[i] || (unneeded && found.unparsed && found.reach && unneeded(*found.reach))) continue;
     if (auto item = parsed(found, folder, names[i])) items.push_back(std::move(item));
   }
   return items;
+}
+
+// One transaction for all the folder's news: rows of files read anew, rows of files gone.
+void ItemCache::store_rows(const std::string& folder, const std::vector<std::string>& names) {
+  std::vector<std::pair<std::string, IndexedFile>> changed;
+  for (const std::string& name : names) {
+    Entry& entry = entries_[identifier_of(folder, name)];
+    if (!entry.row_changed) continue;
+    entry.row_changed = false;
+    changed.emplace_back(name, IndexedFile{entry.stamp, entry.reach});
+  }
+  std::vector<std::string> vanished;
+  vanished.swap(vanished_[folder]);
+  index_.update(folder, changed, vanished);
 }
 
 ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name) {
@@ -106,7 +140,14 @@ bool ItemCache::load(Entry& entry, const std::string& folder, const std::string&
   auto contents = read_file(file_path(folder, name), kLargestItemBytes);
   if (!contents.ok()) return false;
   entry.unparsed = std::move(contents.value());
-  if (unneeded && unneeded(entry.unparsed->bytes)) return true;
+  // What the index said holds only for the version it listed.
+  bool indexed_version = entry.in_index && same_version(entry.unparsed->stamp, entry.stamp);
+  if (!indexed_version) entry.reach.reset();
+  bool learnt = unneeded && !entry.reach;
+  if (learnt) entry.reach = event_reach(entry.unparsed->bytes);
+  entry.row_changed = !indexed_version || learnt;
+  entry.stamp = entry.unparsed->stamp;
+  if (unneeded && unneeded(*entry.reach)) return true;
   parsed(entry, folder, name);
   return false;
 }
@@ -124,6 +165,12 @@ ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const s
   return entry.parsed;
 }
 
+void ItemCache::keep_lighter(ParsedItemRef item) {
+  Entry& stored = entries_[item->identifier()];
+  stored.unparsed.reset();
+  stored.parsed = std::move(item);
+}
+
 void ItemCache::remember(ParsedItemRef item) {
   auto listed = listings_.find(item->folder);
   if (listed != listings_.end()) {
@@ -132,6 +179,9 @@ void ItemCache::remember(ParsedItemRef item) {
     if (at == names.end() || *at != item->name) names.insert(at, item->name);
   }
   Entry& stored = entries_[item->identifier()];
+  stored.reach = event_reach(item->text);
+  stored.stamp = item->stamp;
+  index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach});
   stored.read = true;
   stored.unparsed.reset();
   stored.parsed = std::move(item);
@@ -145,6 +195,7 @@ void ItemCache::forget(const std::string& folder, const std::string& name) {
     if (at != names.end() && *at == name) names.erase(at);
   }
   entries_.erase(identifier_of(folder, name));
+  index_.erase(folder, name);
 }
 
 }  // namespace platform::local

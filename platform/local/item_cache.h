@@ -1,8 +1,9 @@
 #pragma once
 
 // What one store object has read of the item files: each folder listed once, each
-// file read and parsed once, kept for the life of the store (nothing is kept
-// between processes). The store's own writes update it.
+// file read and parsed once, kept for the life of the store. Between processes
+// only the index is kept: a file whose listed version the index knows to lie far
+// from an event query's window is not even read. The store's own writes update both.
 
 #include <functional>
 #include <map>
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include "platform/local/parsed_item.h"
+#include "platform/local/store_index.h"
 #include "platform/local/sys_file.h"
+#include "platform/local/window_prefilter.h"
 
 namespace platform::local {
 
@@ -20,8 +23,9 @@ class ItemCache {
  public:
   explicit ItemCache(std::string root);
 
-  // Tells from a file's text that the caller has no use for it, so it need not be parsed.
-  using Unneeded = std::function<bool(std::string_view text)>;
+  // Tells from what the window prefilter found in a file that the caller has no use
+  // for it, so it need not be read (when the index knows it) nor parsed.
+  using Unneeded = std::function<bool(const EventReach& reach)>;
 
   // The parsed items of a collection folder in ascending order of file name (so of
   // identifier); files that do not parse, or that `unneeded` turns down, are left
@@ -30,6 +34,8 @@ class ItemCache {
   // One item; null when its file is missing or does not parse.
   ParsedItemRef item(const std::string& folder, const std::string& name);
 
+  // The same version of a file in a lighter form (see text_only).
+  void keep_lighter(ParsedItemRef item);
   // After the store wrote or removed a file.
   void remember(ParsedItemRef item);
   void forget(const std::string& folder, const std::string& name);
@@ -40,6 +46,10 @@ class ItemCache {
   // A file read (at most once) and, once someone needed it, parsed.
   struct Entry {
     bool read = false;
+    bool in_index = false;            // the index holds the listed version of the file
+    bool row_changed = false;         // learnt something the index does not hold yet
+    FileStamp stamp;                  // of the version read
+    std::optional<EventReach> reach;  // what the prefilter found, once someone asked
     std::optional<FileContents> unparsed;  // read, not parsed yet
     ParsedItemRef parsed;                  // null when unreadable, unparseable or not parsed yet
   };
@@ -50,7 +60,11 @@ class ItemCache {
   bool load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const;
   ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
 
+  void store_rows(const std::string& folder, const std::vector<std::string>& names);
+
   std::string root_;
+  StoreIndex index_;
+  std::map<std::string, std::vector<std::string>> vanished_;  // folder → rows without a file
   std::map<std::string, std::vector<std::string>> listings_;  // folder → sorted names
   std::map<std::string, Entry> entries_;                       // by identifier
 };

@@ -40,7 +40,7 @@ const Reminder* LocalEventStore::reminder_of(const ParsedItemRef& item, const Ca
   // Once read, a reminder is saved from its text alone: libical's tree can go.
   ParsedItemRef kept = text_only(*item);
   Reminder reminder = reminder_from_item(reparsed ? *reparsed : *item, kept, calendar);
-  items_.remember(std::move(kept));
+  items_.keep_lighter(std::move(kept));
   return &reminders_.emplace(item->identifier(), std::move(reminder)).first->second;
 }
 

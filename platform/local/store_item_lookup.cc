@@ -41,9 +41,10 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
     if (!calendar || !seen.insert(calendar->identifier).second) continue;
     const Collection* collection = collection_named(calendar->identifier);
     if (!collection) continue;
-    // Files whose one event lies far from the window are read but never parsed.
+    // Files whose one event lies far from the window are never parsed, nor read when
+    // the index knows their version.
     auto found = items_.items_in(collection->folder,
-                                 [&](std::string_view text) { return event_surely_outside(text, start, end); });
+                                 [&](const EventReach& reach) { return reach_surely_outside(reach, start, end); });
     if (!found.ok()) continue;
     const CalendarRef& ref = collection->calendar;
     for (ParsedItemRef& item : found.value()) {

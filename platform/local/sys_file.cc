@@ -94,7 +94,7 @@ SysResult<FileStamp> stamp_of(const std::string& path) {
   return stamp_from(st.value());
 }
 
-SysResult<std::vector<DirEntry>> list_directory(const std::string& path) {
+SysResult<std::vector<DirEntry>> list_directory(const std::string& path, bool stamp_entries) {
   int fd = retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) return failure("open", path);
   DIR* dir = ::fdopendir(fd);
@@ -111,16 +111,18 @@ SysResult<std::vector<DirEntry>> list_directory(const std::string& path) {
     std::string_view name(entry->d_name);
     if (name == "." || name == "..") continue;
     EntryKind kind = EntryKind::other;
+    std::optional<FileStamp> stamp;
     unsigned char type = entry->d_type;
-    if (type == DT_LNK || type == DT_UNKNOWN) {
+    if (stamp_entries || type == DT_LNK || type == DT_UNKNOWN) {
       struct stat st;
       if (retry_eintr([&] { return ::fstatat(fd, entry->d_name, &st, 0); }) == 0) {
         type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : 0;
+        if (stamp_entries) stamp = stamp_from(st);
       }
     }
     if (type == DT_REG) kind = EntryKind::regular;
     if (type == DT_DIR) kind = EntryKind::directory;
-    entries.push_back(DirEntry{std::string(name), kind});
+    entries.push_back(DirEntry{std::string(name), kind, stamp});
   }
   SysError error = failure("readdir", path);
   ::closedir(dir);

@@ -56,6 +56,7 @@ enum class EntryKind { regular, directory, other };
 struct DirEntry {
   std::string name;
   EntryKind kind = EntryKind::other;
+  std::optional<FileStamp> stamp;  // when asked for and the entry could be looked at
 };
 
 // Reads a whole regular file with one open and as few reads as its size needs.
@@ -66,8 +67,9 @@ SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes
 SysResult<struct stat> stat_path(const std::string& path);
 SysResult<FileStamp> stamp_of(const std::string& path);
 
-// The entries of a directory (without "." and ".."), links resolved to what they name.
-SysResult<std::vector<DirEntry>> list_directory(const std::string& path);
+// The entries of a directory (without "." and ".."), links resolved to what they name;
+// with `stamp_entries`, each entry's stamp from one fstatat(2).
+SysResult<std::vector<DirEntry>> list_directory(const std::string& path, bool stamp_entries = false);
 
 std::optional<SysError> make_directory(const std::string& path, mode_t mode);
 // mkdir -p: every missing folder of the path.

@@ -67,32 +67,40 @@ EventLines event_lines(const std::vector<ContentLine>& lines) {
 
 }  // namespace
 
-bool event_surely_outside(std::string_view text, Date window_start, Date window_end) {
-  constexpr double kFarSeconds = 1e12;  // some 30,000 years: beyond, nothing is certain
-  if (!(std::fabs(window_start.seconds_since_1970) < kFarSeconds) ||
-      !(std::fabs(window_end.seconds_since_1970) < kFarSeconds)) {
-    return false;
-  }
+EventReach event_reach(std::string_view text) {
   std::vector<ContentLine> lines = split_content_lines(text);
   EventLines event = event_lines(lines);
-  if (event.events != 1 || event.repeats || !event.start) return false;
+  if (event.events != 1 || event.repeats || !event.start) return {};
 
   auto start_day = day_in(text, *event.start);
-  if (!start_day) return false;
+  if (!start_day) return {};
   std::int64_t end_day = *start_day + 1;
   if (event.end) {
     auto day = day_in(text, *event.end);
-    if (!day) return false;
+    if (!day) return {};
     end_day = std::max(*day, *start_day);
   } else if (event.duration) {
     icaldurationtype length = icaldurationtype_from_string(value_of(text, *event.duration).c_str());
-    if (icaldurationtype_is_bad_duration(length) || length.weeks > 1000 || length.days > 10000) return false;
+    if (icaldurationtype_is_bad_duration(length) || length.weeks > 1000 || length.days > 10000) return {};
     double seconds = std::fabs(static_cast<double>(icaldurationtype_as_int(length)));
     end_day = *start_day + static_cast<std::int64_t>(std::ceil(seconds / 86400)) + 1;
   }
+  return EventReach{true, *start_day, end_day};
+}
+
+bool reach_surely_outside(const EventReach& reach, Date window_start, Date window_end) {
+  constexpr double kFarSeconds = 1e12;  // some 30,000 years: beyond, nothing is certain
+  if (!reach.bounded || !(std::fabs(window_start.seconds_since_1970) < kFarSeconds) ||
+      !(std::fabs(window_end.seconds_since_1970) < kFarSeconds)) {
+    return false;
+  }
   auto first_window_day = static_cast<std::int64_t>(std::floor(window_start.seconds_since_1970 / 86400));
   auto last_window_day = static_cast<std::int64_t>(std::floor(window_end.seconds_since_1970 / 86400));
-  return *start_day > last_window_day + kMarginDays || end_day < first_window_day - kMarginDays;
+  return reach.first_day > last_window_day + kMarginDays || reach.last_day < first_window_day - kMarginDays;
+}
+
+bool event_surely_outside(std::string_view text, Date window_start, Date window_end) {
+  return reach_surely_outside(event_reach(text), window_start, window_end);
 }
 
 }  // namespace platform::local

@@ -3,16 +3,32 @@
 // A cheap look at an event file's lines that tells, before libical parses the
 // whole file, whether none of its occurrences can come near a window of time.
 
+#include <cstdint>
 #include <string_view>
 
 #include "platform/date.h"
 
 namespace platform::local {
 
-// True only for a file that surely has no occurrence in [start, end): one VEVENT
-// with no RRULE, RDATE, EXRULE or RECURRENCE-ID, whose start and end dates lie
-// days away from the window (so no time zone can bring them into it). Whatever
-// it cannot read for certain counts as possibly inside.
+// What the look at a file's lines found: the days (UTC day numbers, counted from
+// 1970) its one event can touch, or that it may reach any window.
+struct EventReach {
+  bool bounded = false;
+  std::int64_t first_day = 0;
+  std::int64_t last_day = 0;
+  friend bool operator==(const EventReach&, const EventReach&) = default;
+};
+
+// Bounded only for one VEVENT with no RRULE, RDATE, EXRULE or RECURRENCE-ID whose
+// start and end dates read for certain.
+EventReach event_reach(std::string_view text);
+
+// True only when a bounded reach lies days away from [start, end) (so no time zone
+// can bring it into the window).
+bool reach_surely_outside(const EventReach& reach, Date start, Date end);
+
+// True only for a file that surely has no occurrence in [start, end): a bounded
+// reach outside it. Whatever it cannot read for certain counts as possibly inside.
 bool event_surely_outside(std::string_view text, Date start, Date end);
 
 }  // namespace platform::local

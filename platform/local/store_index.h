@@ -1,0 +1,62 @@
+#pragma once
+
+// The store's index: `.index.sqlite` in the root remembers, for each item file of a
+// collection, which version of the file it saw (device, inode, size, modification
+// time in nanoseconds) and what the window prefilter found in it. Files whose
+// version matches a row need not be read to be left out of an event query. The
+// files stay the only truth: a row counts only while its file's version matches.
+// A database that is missing, damaged, of another schema, locked or cannot be
+// written is rebuilt or left aside; nothing here ever fails a command.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/local/sys_file.h"
+#include "platform/local/window_prefilter.h"
+
+namespace platform::local {
+
+struct IndexedFile {
+  FileStamp stamp;                  // the mode is not kept (it changes no content)
+  std::optional<EventReach> reach;  // none when the file was not looked at for it
+};
+
+// Whether a file listed with `stamp` is the version a row describes.
+bool same_version(const FileStamp& listed, const FileStamp& indexed);
+
+class IndexDatabase;
+
+class StoreIndex {
+ public:
+  // Opens nothing: the database is opened on first use.
+  explicit StoreIndex(std::string root);
+  ~StoreIndex();
+  StoreIndex(const StoreIndex&) = delete;
+  StoreIndex& operator=(const StoreIndex&) = delete;
+
+  // The rows of a folder by file name (without ".ics"); none when there is no usable index.
+  std::map<std::string, IndexedFile> files_in(const std::string& folder);
+  // Brings a folder's rows up to date in one short transaction.
+  void update(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
+              const std::vector<std::string>& vanished);
+  // After the store itself wrote or removed a file. An index not yet made is left to
+  // the next query.
+  void put(const std::string& folder, const std::string& name, const IndexedFile& file);
+  void erase(const std::string& folder, const std::string& name);
+
+  std::string path() const { return root_ + "/.index.sqlite"; }
+
+ private:
+  // The open database, opening (and when asked creating) it on first use; null
+  // once it has proved unusable.
+  IndexDatabase* database(bool create);
+
+  std::string root_;
+  std::unique_ptr<IndexDatabase> database_;
+  bool given_up_ = false;
+};
+
+}  // namespace platform::local
