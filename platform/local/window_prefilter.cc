@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -15,6 +17,8 @@ namespace {
 
 // More than any time zone's offset, so wall dates compare safely with UTC days.
 constexpr std::int64_t kMarginDays = 2;
+// The last day of an event that repeats without end.
+constexpr std::int64_t kNoLastDay = std::numeric_limits<std::int64_t>::max();
 
 std::optional<std::int64_t> day_of(const icaltimetype& value) {
   using namespace std::chrono;
@@ -35,7 +39,8 @@ std::optional<std::int64_t> day_in(std::string_view text, const ContentLine& lin
 
 struct EventLines {
   int events = 0;
-  bool repeats = false;
+  bool repeats = false;  // dates other than DTSTART and its rules' (RDATE, overrides ...)
+  std::vector<const ContentLine*> rules;
   const ContentLine* start = nullptr;
   const ContentLine* end = nullptr;
   const ContentLine* duration = nullptr;
@@ -56,7 +61,8 @@ EventLines event_lines(const std::vector<ContentLine>& lines) {
     }
     if (open.empty() || *open.back() != "VEVENT") continue;
     const std::string& name = line.name;
-    if (name == "RRULE" || name == "RDATE" || name == "EXRULE" || name == "RECURRENCE-ID") found.repeats = true;
+    if (name == "RDATE" || name == "EXRULE" || name == "RECURRENCE-ID") found.repeats = true;
+    if (name == "RRULE") found.rules.push_back(&line);
     // The first of each, as libical reads them.
     if (name == "DTSTART" && !found.start) found.start = &line;
     if (name == "DTEND" && !found.end) found.end = &line;
@@ -85,7 +91,17 @@ EventReach event_reach(std::string_view text) {
     double seconds = std::fabs(static_cast<double>(icaldurationtype_as_int(length)));
     end_day = *start_day + static_cast<std::int64_t>(std::ceil(seconds / 86400)) + 1;
   }
-  return EventReach{true, *start_day, end_day};
+  // A rule never gives an occurrence before DTSTART; it ends by its UNTIL, or never
+  // as far as this look can tell (COUNT is left to the full reading).
+  std::int64_t last_day = end_day;
+  for (const ContentLine* rule : event.rules) {
+    icalrecurrencetype parsed = icalrecurrencetype_from_string(value_of(text, *rule).c_str());
+    std::free(parsed.rscale);
+    auto until = parsed.freq == ICAL_NO_RECURRENCE ? std::nullopt : day_of(parsed.until);
+    if (!until) return EventReach{true, *start_day, kNoLastDay};
+    last_day = std::max(last_day, *until + (end_day - *start_day));
+  }
+  return EventReach{true, *start_day, last_day};
 }
 
 bool reach_surely_outside(const EventReach& reach, Date window_start, Date window_end) {

@@ -11,7 +11,8 @@
 namespace platform::local {
 
 // What the look at a file's lines found: the days (UTC day numbers, counted from
-// 1970) its one event can touch, or that it may reach any window.
+// 1970) its one event can touch, the last one the largest number for a rule without
+// UNTIL; or that it may reach any window.
 struct EventReach {
   bool bounded = false;
   std::int64_t first_day = 0;
@@ -19,8 +20,8 @@ struct EventReach {
   friend bool operator==(const EventReach&, const EventReach&) = default;
 };
 
-// Bounded only for one VEVENT with no RRULE, RDATE, EXRULE or RECURRENCE-ID whose
-// start and end dates read for certain.
+// Bounded only for one VEVENT with no RDATE, EXRULE or RECURRENCE-ID whose start
+// and end dates (and its RRULEs' UNTIL, where given) read for certain.
 EventReach event_reach(std::string_view text);
 
 // True only when a bounded reach lies days away from [start, end) (so no time zone

@@ -153,6 +153,75 @@ TEST_F(StoreIndexTest, ALockedIndexIsPassedBy) {
   sqlite3_close(holder);
 }
 
+// One fixture store: event bodies, each the lines of one VEVENT after its UID.
+struct FixtureStore {
+  const char* name;
+  std::vector<std::string> bodies;
+};
+
+class SameAnswersTest : public testing::TestWithParam<FixtureStore> {};
+
+std::vector<std::string> occurrences(const std::string& root, double start, double end) {
+  platform::local::LocalPlatform platform(root);
+  auto store = platform.open_event_store();
+  std::vector<std::string> found;
+  for (const auto& event :
+       store->events_matching(Date{start}, Date{end}, store->calendars_for_entity_type(EntityType::event))) {
+    found.push_back(event.calendar_item_identifier + " " + std::to_string(event.start_date.seconds_since_1970) + " " +
+                    std::to_string(event.end_date.seconds_since_1970) + " " + event.title);
+  }
+  return found;
+}
+
+// Without an index, while it is made, and from it: every window gets the same answer.
+TEST_P(SameAnswersTest, WithAndWithoutTheIndex) {
+  platform::local::testing::MachineSettings settings;
+  settings.zone("America/New_York");
+  store_test::StoreFolder with, without;
+  for (auto* folder : {&with, &without}) {
+    folder->add_collection("cal", "Cal", "VEVENT");
+    int n = 0;
+    for (const std::string& body : GetParam().bodies) {
+      std::string name = "cal/e" + std::to_string(n++) + ".ics";
+      folder->write(name, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:u" + std::to_string(n) +
+                              "\r\nSUMMARY:s" + std::to_string(n) + "\r\n" + body + "END:VEVENT\r\nEND:VCALENDAR\r\n");
+      set_modified(folder->path(name), 1700000000);
+    }
+  }
+  ASSERT_EQ(::mkdir(without.path(".index.sqlite").c_str(), 0755), 0);
+  const std::pair<double, double> windows[] = {{utc(2025, 3, 1), utc(2025, 3, 31)},
+                                               {utc(2024, 12, 30), utc(2025, 1, 2)},
+                                               {utc(2025, 6, 1), utc(2026, 6, 1)},
+                                               {utc(2023, 1, 1), utc(2023, 1, 8)}};
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const auto& [start, end] : windows) {
+      EXPECT_EQ(occurrences(with.root(), start, end), occurrences(without.root(), start, end)) << pass << " " << start;
+    }
+  }
+  EXPECT_EQ(StoreIndex(with.root()).files_in("cal").size(), GetParam().bodies.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, SameAnswersTest,
+    testing::Values(
+        FixtureStore{"Single",
+                     {"DTSTART:20250301T040000Z\r\nDTEND:20250301T050000Z\r\n", "DTSTART;VALUE=DATE:20250331\r\n",
+                      "DTSTART;TZID=Asia/Tokyo:20250101T080000\r\nDURATION:PT2H\r\n",
+                      "DTSTART:20240101T000000Z\r\nDTEND:20250302T000000Z\r\n", "DTSTART:20230105T120000\r\n"}},
+        FixtureStore{"Repeating",
+                     {"DTSTART:20240101T090000Z\r\nRRULE:FREQ=WEEKLY;UNTIL=20250301T085959Z\r\n",
+                      "DTSTART:20240101T090000Z\r\nRRULE:FREQ=MONTHLY;COUNT=15\r\n",
+                      "DTSTART;VALUE=DATE:20221231\r\nRRULE:FREQ=YEARLY;UNTIL=20250101\r\n",
+                      "DTSTART:20250331T230000\r\nRRULE:FREQ=DAILY\r\n",
+                      "DTSTART:20240101T090000Z\r\nRRULE:FREQ=DAILY;INTERVAL=40;UNTIL=20250601T000000Z\r\n"
+                      "EXDATE:20240210T090000Z\r\n"}},
+        FixtureStore{"Overrides",
+                     {"DTSTART:20240101T090000Z\r\nRRULE:FREQ=DAILY;UNTIL=20240110T000000Z\r\n"
+                      "END:VEVENT\r\nBEGIN:VEVENT\r\nUID:u1\r\nRECURRENCE-ID:20240105T090000Z\r\n"
+                      "DTSTART:20250310T090000Z\r\n",
+                      "DTSTART:20240101T090000Z\r\nRDATE:20250315T090000Z\r\n"}}),
+    [](const testing::TestParamInfo<FixtureStore>& info) { return std::string(info.param.name); });
+
 TEST(StoreIndexWrites, RowsFollowSavesAndRemovals) {
   store_test::StoreFolder folder;
   folder.add_collection("todo", "Todo", "VTODO");
