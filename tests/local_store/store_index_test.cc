@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "local_store/event_test_env.h"
 #include "local_store/reminder_test_support.h"
@@ -221,6 +222,18 @@ INSTANTIATE_TEST_SUITE_P(
                       "DTSTART:20250310T090000Z\r\n",
                       "DTSTART:20240101T090000Z\r\nRDATE:20250315T090000Z\r\n"}}),
     [](const testing::TestParamInfo<FixtureStore>& info) { return std::string(info.param.name); });
+
+// Stores of several processes make and use one index at the same time.
+TEST_F(StoreIndexTest, StoresAtTheSameTimeShareIt) {
+  for (int i = 0; i < 40; ++i) add_event("more" + std::to_string(i), i % 2 ? "20250320" : "20240320");
+  std::vector<std::vector<std::string>> answers(6);
+  std::vector<std::thread> stores;
+  for (auto& answer : answers) stores.emplace_back([&] { answer = march_titles(); });
+  for (auto& store : stores) store.join();
+  for (const auto& answer : answers) EXPECT_EQ(answer, march_titles());
+  EXPECT_EQ(answers[0].size(), 24u);
+  EXPECT_EQ(indexed_names().size(), 43u);
+}
 
 TEST(StoreIndexWrites, RowsFollowSavesAndRemovals) {
   store_test::StoreFolder folder;
