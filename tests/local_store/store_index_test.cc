@@ -223,6 +223,18 @@ INSTANTIATE_TEST_SUITE_P(
                       "DTSTART:20240101T090000Z\r\nRDATE:20250315T090000Z\r\n"}}),
     [](const testing::TestParamInfo<FixtureStore>& info) { return std::string(info.param.name); });
 
+TEST_F(StoreIndexTest, AReadOnlyRootWorksWithoutOrWithItsOldIndex) {
+  if (store_test::running_as_root()) GTEST_SKIP() << "root writes where the permission bits say it may not";
+  for (bool indexed_before : {false, true}) {
+    if (indexed_before) march_titles();
+    ASSERT_EQ(::chmod(folder_.root().c_str(), 0555), 0);
+    add_event("far", "20250312");  // the collection folder itself stays writable
+    EXPECT_EQ(march_titles(), (Titles{"repeats", "repeats", "near", "far", "repeats"}));
+    ASSERT_EQ(::chmod(folder_.root().c_str(), 0755), 0);
+    add_event("far", "20240110");
+  }
+}
+
 // Stores of several processes make and use one index at the same time.
 TEST_F(StoreIndexTest, StoresAtTheSameTimeShareIt) {
   for (int i = 0; i < 40; ++i) add_event("more" + std::to_string(i), i % 2 ? "20250320" : "20240320");
