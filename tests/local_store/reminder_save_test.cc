@@ -45,6 +45,18 @@ class ReminderSaveTest : public testing::Test {
   platform::local::LocalPlatform platform_{folder_.root()};
 };
 
+TEST_F(ReminderSaveTest, SpacesAroundTextsComeBackAsSaved) {
+  auto store = open();
+  Reminder reminder = store->new_reminder();
+  reminder.set_calendar(store_test::list_named(*store, "todo"));
+  reminder.set_title("  Lunch, soon  ");
+  reminder.set_notes(" see\nyou ");
+  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+  Reminder read = store_test::stored_reminder(*open(), reminder.calendar_item_identifier());
+  EXPECT_EQ(read.title(), "  Lunch, soon  ");
+  EXPECT_EQ(read.notes(), std::optional<std::string>(" see\nyou "));
+}
+
 TEST_F(ReminderSaveTest, NewReminderGetsAUuidFileAndUid) {
   auto store = open();
   Reminder reminder = store->new_reminder();
