@@ -11,7 +11,6 @@ namespace platform::local {
 namespace {
 
 // Larger files are no calendar item anyone wrote by hand or tool; they are skipped.
-constexpr std::size_t kLargestItemBytes = 16 * 1024 * 1024;
 
 // Below this many new files a second thread costs more than it saves.
 constexpr std::size_t kFilesWorthASecondThread = 256;

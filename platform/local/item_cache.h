@@ -5,6 +5,7 @@
 // only the index is kept: a file whose listed version the index knows to lie far
 // from an event query's window is not even read. The store's own writes update both.
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <optional>
@@ -18,6 +19,9 @@
 #include "platform/local/window_prefilter.h"
 
 namespace platform::local {
+
+// Larger item files are skipped when read, so the store refuses to write one.
+inline constexpr std::size_t kLargestItemBytes = 16 * 1024 * 1024;
 
 class ItemCache {
  public:

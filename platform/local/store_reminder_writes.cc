@@ -7,6 +7,7 @@
 
 #include "platform/local/folder_lock.h"
 #include "platform/local/item_file_writer.h"
+#include "platform/local/item_cache.h"
 #include "platform/local/local_event_store.h"
 #include "platform/local/random_uuid.h"
 #include "platform/local/reminder_origin.h"
@@ -19,9 +20,6 @@ namespace {
 constexpr std::uint32_t kEveryField = Reminder::kTitle | Reminder::kNotes | Reminder::kUrl | Reminder::kCompleted |
                                       Reminder::kPriority | Reminder::kStartDateComponents |
                                       Reminder::kDueDateComponents | Reminder::kAlarms | Reminder::kRecurrenceRules;
-
-// The largest item file the store reads; a larger one would be saved and then never seen again.
-constexpr std::size_t kLargestItemBytes = 16 * 1024 * 1024;
 
 Date wall_clock_now() {
   return Date{std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()};

@@ -88,7 +88,9 @@ class KilledWriter : public ::testing::Test {
     EXPECT_NE(victim->text.find("X-KEEP:kept\r\n"), std::string::npos) << "round " << round;
     Version seen{victim->title, victim->notes};
     EXPECT_TRUE(seen == victim_ || seen == next) << "round " << round << ": " << show(seen);
-    if (finished) EXPECT_EQ(seen, next) << "round " << round << ": a finished save is not stored";
+    if (finished) {
+      EXPECT_EQ(seen, next) << "round " << round << ": a finished save is not stored";
+    }
     if (!finished) ++outcomes_[seen == next ? "killed, new version" : "killed, old version"];
     victim_ = seen;
   }
@@ -99,7 +101,9 @@ class KilledWriter : public ::testing::Test {
     bool finished = run_and_kill("reminders-save", input, round);
     auto items = store_.items();
     const fault::ItemFile* made = find_by_url(items, client);
-    if (finished) EXPECT_NE(made, nullptr) << "round " << round << ": a finished create is not stored";
+    if (finished) {
+      EXPECT_NE(made, nullptr) << "round " << round << ": a finished create is not stored";
+    }
     if (!made) return;
     EXPECT_TRUE(made->complete) << "round " << round << ":\n" << made->text;
     EXPECT_EQ(made->title, "created") << "round " << round;
@@ -112,8 +116,12 @@ class KilledWriter : public ::testing::Test {
     std::string before = dir_.read("store/inbox/" + name + ".ics").value_or("");
     bool finished = run_and_kill("reminders-delete", input, round);
     auto after = dir_.read("store/inbox/" + name + ".ics");
-    if (finished) EXPECT_FALSE(after) << "round " << round << ": a finished delete left the file";
-    if (after) EXPECT_EQ(*after, before) << "round " << round;
+    if (finished) {
+      EXPECT_FALSE(after) << "round " << round << ": a finished delete left the file";
+    }
+    if (after) {
+      EXPECT_EQ(*after, before) << "round " << round;
+    }
     if (!after) created_.erase(client);
   }
 
@@ -128,7 +136,9 @@ class KilledWriter : public ::testing::Test {
     json records = json::parse(read.out);
     ASSERT_EQ(records.size(), created_.size() + 1) << "round " << round;
     for (const json& record : records) {
-      if (record["id"] == "inbox/victim") EXPECT_EQ(record["title"], victim_.title) << "round " << round;
+      if (record["id"] == "inbox/victim") {
+        EXPECT_EQ(record["title"], victim_.title) << "round " << round;
+      }
     }
   }
 
