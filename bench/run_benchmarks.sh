@@ -7,8 +7,9 @@
 #
 # Environment: BENCH_WORK (stores, peer configs, results; default
 # /tmp/calendar-bridge-bench), BENCH_BUILD (default build-bench), BENCH_RUNS and
-# BENCH_PEER_RUNS (override the runs per size). Stores are generated once and
-# reused. The tables go to $BENCH_WORK/results/<size>.md.
+# BENCH_PEER_RUNS (override the runs per size), BENCH_ONLY (space-separated bridge
+# cases to time again, e.g. "update delete", keeping the other results; no peers).
+# Stores are generated once and reused. The tables go to $BENCH_WORK/results/<size>.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -67,6 +68,8 @@ peak_memory() {
 # that hyperfine need not subtract a shell's start from a few milliseconds.
 bench_bridge() {
   local name=$1 command=$2 params=$3 read_list=$4 restore=${5:-}
+  if [[ -n ${BENCH_ONLY:-} && " $BENCH_ONLY " != *" $name "* ]]; then return; fi
+  if [[ -f $out/memory.tsv ]]; then sed -i "/^$name\t/d" "$out/memory.tsv"; fi
   local line="$bridge $command < $params" shell=() warm_prepare=() cold_prepare=(--prepare "rm -f $index")
   if [[ $params == */empty.json ]]; then line="$bridge $command" shell=(-N); fi
   if [[ -n $restore ]]; then warm_prepare=(--prepare "$restore") cold_prepare=(--prepare "$restore; rm -f $index"); fi
@@ -92,7 +95,7 @@ for size in "${sizes[@]}"; do
   out=$work/results/$size
   log=$out/hyperfine.log
   mkdir -p "$dir" "$out"
-  rm -f "$out"/*.json "$out"/*.reply "$out/memory.tsv" "$log"
+  [[ -n ${BENCH_ONLY:-} ]] || rm -f "$out"/*.json "$out"/*.reply "$out/memory.tsv" "$log"
   echo "== $size: $calendars x $events events, $lists x $reminders reminders"
   ensure_store "$dir" "$calendars" "$events" "$lists" "$reminders"
   root=$dir/store
@@ -121,18 +124,18 @@ for size in "${sizes[@]}"; do
   done
   echo "{\"listIds\":[$list_ids]}" >"$p/lists.json"
   echo "{\"listIds\":[$list_ids],\"listId\":\"list-00\",\"clientId\":\"bench-create\",\"title\":\"Benchmark create\",\"due\":\"2026-03-05\",\"priority\":5}" >"$p/create.json"
-  update_file=$(grep '/list-01/' "$dir/read-reminders" | sed -n 1p)
-  delete_file=$(grep '/list-01/' "$dir/read-reminders" | sed -n 2p)
-  cp -n "$update_file" "$dir/saved/update.ics"
-  cp -n "$delete_file" "$dir/saved/delete.ics"
+  # A reminder without a rule: updating a repeating one would have to send its due date too.
+  update_file=$(grep '/list-01/' "$dir/read-reminders" | xargs grep -L '^RRULE' | sed -n 1p)
+  delete_file=$(grep '/list-01/' "$dir/read-reminders" | xargs grep -L '^RRULE' | sed -n 2p)
+  cp -n "$update_file" "$delete_file" "$dir/saved/"
   update_id=list-01/$(basename "$update_file" .ics)
   delete_id=list-01/$(basename "$delete_file" .ics)
   echo "{\"listIds\":[$list_ids],\"listId\":\"list-01\",\"id\":\"$update_id\",\"title\":\"Renamed by the benchmark\",\"previousFields\":{\"title\":\"Before\"}}" >"$p/update.json"
   echo "{\"listIds\":[$list_ids],\"id\":\"$delete_id\"}" >"$p/delete.json"
   touch "$dir/before-creates"
   undo_create="find $root/list-00 -name '*.ics' -newer $dir/before-creates -delete"
-  undo_update="cp $dir/saved/update.ics $update_file"
-  undo_delete="cp $dir/saved/delete.ics $delete_file"
+  undo_update="cp $dir/saved/$(basename "$update_file") $update_file"
+  undo_delete="cp $dir/saved/$(basename "$delete_file") $delete_file"
 
   bench_bridge status status "$p/empty.json" "$dir/read-status"
   bench_bridge calendars calendars "$p/empty.json" "$dir/read-calendars"
@@ -144,6 +147,10 @@ for size in "${sizes[@]}"; do
   bench_bridge update reminders-save "$p/update.json" "$dir/read-reminders" "$undo_update"
   bench_bridge delete reminders-delete "$p/delete.json" "$dir/read-reminders" "$undo_delete"
 
+  if [[ -n ${BENCH_ONLY:-} ]]; then
+    python3 bench/summarize_results.py "$out" "$size" >"$work/results/$size.md"
+    continue
+  fi
   echo "  floor and peers"
   time_command "$out/floor-exe.json" "$runs" "$floor" -N --warmup 1
   time_command "$out/calendars.peer.json" "$peer_runs" "${khal[*]} printcalendars" -N --warmup 1
