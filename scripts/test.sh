@@ -1,7 +1,19 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test.
+# Sets up, builds and runs every test; then runs the whole suite again built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target briefly.
+# Fails on the first failing test or sanitizer or fuzzer finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j2
+
+# Any sanitizer report aborts the process, so the test that ran it fails (a bare
+# exit status 1 could pass for the bridge's own failure answer).
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:abort_on_error=1
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIDGE_SANITIZE=ON >/dev/null
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure -j2
+
+fuzz/run.sh "${FUZZ_SECONDS:-30}"
