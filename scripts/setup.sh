@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs everything the bridge, its tests and its benchmarks need from Debian's
-# packages. Safe to run again: installed packages are left as they are.
+# packages, and any further packages named as arguments. Safe to run again:
+# installed packages are left as they are.
 set -euo pipefail
 packages=(
+  "$@"
   build-essential cmake ninja-build pkg-config ccache
   nlohmann-json3-dev libicu-dev libical-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
