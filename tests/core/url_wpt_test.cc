@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/wpt_data.h"
 #include "caldav/url/whatwg_url.h"
 
 namespace {
@@ -19,22 +20,9 @@ using caldav::url::parse_absolute_url_authority;
 using caldav::url::ParsedUrl;
 using nlohmann::json;
 
-std::string read_file(const std::string& name) {
-  std::ifstream in(std::string(BRIDGE_TESTDATA) + "/url/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The test objects of a data file; the strings between them are comments.
-std::vector<json> test_cases(const std::string& text) {
-  std::vector<json> cases;
-  for (json& element : json::parse(text)) {
-    if (element.is_object()) cases.push_back(std::move(element));
-  }
-  return cases;
-}
-
-// The input as JSON with every non-ASCII character escaped, for messages.
-std::string printable(const std::string& text) { return json(text).dump(-1, ' ', true); }
+using wpt::printable;
+using wpt::read_file;
+using wpt::test_cases;
 
 std::string hostname_of(const ParsedUrl& url) { return url.host.value_or(""); }
 
