@@ -1,0 +1,83 @@
+// Reminders: the asynchronous fetch, new reminders, saves and removals.
+
+#include <memory>
+#include <vector>
+
+#include "platform/eventkit/eventkit_event_store.h"
+#include "platform/eventkit/nil_guard.h"
+#include "platform/eventkit/ns_text.h"
+#include "platform/eventkit/reminder_items.h"
+
+namespace platform::eventkit {
+namespace {
+
+// Saves and removals of a reminder this store did not hand out.
+constexpr const char* kForeignReminder = "提醒事项不属于当前的日历数据库";
+
+Error error_of(NSError* _Nullable error, const char* operation) {
+  return Error{text_of(required(required(error, operation).localizedDescription, "localizedDescription"))};
+}
+
+}  // namespace
+
+FetchRequestId EventKitEventStore::fetch_reminders(const std::vector<CalendarRef>& lists,
+                                                   ReminderFetchCompletion completion) {
+  NSPredicate* predicate =
+      required([store_ predicateForRemindersInCalendars:ek_calendars(lists)], "predicateForRemindersInCalendars:");
+  auto sending_end = std::make_shared<const ReminderFetchCompletion>(std::move(completion));
+  // Runs on a platform thread. Reminder objects stay there: only each one's
+  // identifier is read, and the main thread looks the reminders up again.
+  id request = [store_ fetchRemindersMatchingPredicate:predicate
+                                            completion:^(NSArray<EKReminder*>* _Nullable reminders) {
+                                              if (!*sending_end) return;
+                                              if (reminders == nil) {
+                                                (*sending_end)(nullptr);
+                                                return;
+                                              }
+                                              std::vector<Reminder> identified;
+                                              identified.reserve(reminders.count);
+                                              for (EKReminder* reminder in reminders) {
+                                                ReminderFields fields;
+                                                fields.calendar_item_identifier = text_of(required(
+                                                    reminder.calendarItemIdentifier, "calendarItemIdentifier"));
+                                                identified.emplace_back(std::move(fields), nullptr, false);
+                                              }
+                                              (*sending_end)(&identified);
+                                            }];
+  FetchRequestId id = next_fetch_++;
+  fetches_.emplace(id, required(request, "fetchRemindersMatchingPredicate:completion:"));
+  return id;
+}
+
+void EventKitEventStore::cancel_fetch_request(FetchRequestId id) {
+  auto found = fetches_.find(id);
+  if (found == fetches_.end()) return;
+  [store_ cancelFetchRequest:found->second];
+  fetches_.erase(found);
+}
+
+Reminder EventKitEventStore::new_reminder() {
+  EKReminder* reminder = required([EKReminder reminderWithEventStore:store_], "reminderWithEventStore:");
+  return reminder_of(reminder, calendars_, *zones_, true);
+}
+
+std::optional<Error> EventKitEventStore::save_reminder(Reminder& reminder) {
+  EKReminder* target = stored_reminder(reminder);
+  if (target == nil) return Error{kForeignReminder};
+  apply_changes(reminder, target, calendars_, *zones_);
+  NSError* error = nil;
+  if (![store_ saveReminder:target commit:YES error:&error]) return error_of(error, "saveReminder:commit:error:");
+  // What was stored becomes the reminder's baseline, a new one's identifier included.
+  reminder = reminder_of(target, calendars_, *zones_, false);
+  return std::nullopt;
+}
+
+std::optional<Error> EventKitEventStore::remove_reminder(const Reminder& reminder) {
+  EKReminder* target = stored_reminder(reminder);
+  if (target == nil) return Error{kForeignReminder};
+  NSError* error = nil;
+  if (![store_ removeReminder:target commit:YES error:&error]) return error_of(error, "removeReminder:commit:error:");
+  return std::nullopt;
+}
+
+}  // namespace platform::eventkit
