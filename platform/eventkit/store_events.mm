@@ -41,7 +41,12 @@ std::vector<Event> EventKitEventStore::events_matching(Date start, Date end, con
   NSArray<EKEvent*>* events = required([store_ eventsMatchingPredicate:predicate], "eventsMatchingPredicate:");
   std::vector<Event> result;
   result.reserve(events.count);
-  for (EKEvent* event in events) result.push_back(event_of(event, calendars_, *zones_));
+  for (EKEvent* event in events) {
+    // A wide window holds many events: each one's temporaries go before the next.
+    @autoreleasepool {
+      result.push_back(event_of(event, calendars_, *zones_));
+    }
+  }
   return result;
 }
 
