@@ -2,12 +2,14 @@
 
 #include <sqlite3.h>
 
+#include "platform/local/reminder_columns.h"
+
 namespace platform::local {
 
 namespace {
 
 // Raised whenever the rows change meaning: an index of another version is remade.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 // Other processes hold the database for one short transaction at most; waiting
 // longer than this costs more than reading the files.
 constexpr int kBusyTimeoutMs = 200;
@@ -16,7 +18,16 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS items("
     "folder TEXT NOT NULL, name TEXT NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
     "size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, reach INTEGER NOT NULL,"
-    "first_day INTEGER NOT NULL, last_day INTEGER NOT NULL, PRIMARY KEY(folder, name)) WITHOUT ROWID";
+    "first_day INTEGER NOT NULL, last_day INTEGER NOT NULL, kind INTEGER NOT NULL,"
+    // A reminder's fields; a null title means the row holds no reminder.
+    "uid TEXT, title TEXT, notes TEXT, url TEXT, zone TEXT, completed INTEGER, priority INTEGER,"
+    "start TEXT, due TEXT, alarms TEXT, rules TEXT,"
+    "PRIMARY KEY(folder, name)) WITHOUT ROWID";
+
+constexpr const char* kColumns =
+    "name, device, inode, size, modified_ns, reach, first_day, last_day, kind,"
+    " uid, title, notes, url, zone, completed, priority, start, due, alarms, rules";
+constexpr int kFirstReminderColumn = 9;  // uid, counted from 0 in the SELECT
 
 // What a row's reach column says.
 enum ReachColumn { kNotLookedAt = 0, kUnbounded = 1, kBounded = 2 };
@@ -39,6 +50,56 @@ bool run(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, n
 
 bool bind_text(sqlite3_stmt* statement, int column, const std::string& text) {
   return sqlite3_bind_text(statement, column, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+bool bind_text(sqlite3_stmt* statement, int column, const std::optional<std::string>& text) {
+  return text ? bind_text(statement, column, *text) : sqlite3_bind_null(statement, column) == SQLITE_OK;
+}
+
+std::optional<std::string> text_column(sqlite3_stmt* row, int column) {
+  const unsigned char* text = sqlite3_column_text(row, column);
+  if (text == nullptr) return std::nullopt;
+  return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
+}
+
+// Binds the reminder's columns from `first` on (all null when there is none).
+bool bind_reminder(sqlite3_stmt* s, int first, const ReminderRowRef& reminder) {
+  std::optional<ReminderColumns> c;
+  if (reminder) c = columns_of(*reminder);
+  if (!c) {
+    for (int i = 0; i < 11; ++i) {
+      if (sqlite3_bind_null(s, first + i) != SQLITE_OK) return false;
+    }
+    return true;
+  }
+  return bind_text(s, first, c->uid) && bind_text(s, first + 1, c->title) && bind_text(s, first + 2, c->notes) &&
+         bind_text(s, first + 3, c->url) && bind_text(s, first + 4, c->zone) &&
+         sqlite3_bind_int(s, first + 5, c->completed ? 1 : 0) == SQLITE_OK &&
+         sqlite3_bind_int64(s, first + 6, c->priority) == SQLITE_OK && bind_text(s, first + 7, c->start) &&
+         bind_text(s, first + 8, c->due) && bind_text(s, first + 9, c->alarms) && bind_text(s, first + 10, c->rules);
+}
+
+// The reminder of a row; null when it holds none or it does not read.
+ReminderRowRef read_reminder(sqlite3_stmt* row, int first) {
+  std::optional<std::string> title = text_column(row, first + 1);
+  if (!title) return nullptr;
+  ReminderColumns c;
+  c.uid = text_column(row, first);
+  c.title = std::move(*title);
+  c.notes = text_column(row, first + 2);
+  c.url = text_column(row, first + 3);
+  c.zone = text_column(row, first + 4);
+  c.completed = sqlite3_column_int(row, first + 5) != 0;
+  c.priority = sqlite3_column_int64(row, first + 6);
+  c.start = text_column(row, first + 7);
+  c.due = text_column(row, first + 8);
+  c.alarms = text_column(row, first + 9);
+  c.rules = text_column(row, first + 10);
+  return row_from_columns(std::move(c));
+}
+
+ItemKind kind_of(int column) {
+  return column >= 0 && column <= static_cast<int>(ItemKind::other) ? static_cast<ItemKind>(column) : ItemKind::unknown;
 }
 
 int schema_version(sqlite3* db) {
@@ -100,9 +161,7 @@ std::unique_ptr<IndexDatabase> IndexDatabase::open(const std::string& path, bool
 IndexDatabase::~IndexDatabase() { sqlite3_close_v2(db_); }
 
 bool IndexDatabase::read_folder(const std::string& folder, std::map<std::string, IndexedFile>& rows) {
-  Statement select = prepare(db_,
-                             "SELECT name, device, inode, size, modified_ns, reach, first_day, last_day "
-                             "FROM items WHERE folder = ?");
+  Statement select = prepare(db_, (std::string("SELECT ") + kColumns + " FROM items WHERE folder = ?").c_str());
   if (!select || !bind_text(select.get(), 1, folder)) return false;
   int code;
   while ((code = sqlite3_step(select.get())) == SQLITE_ROW) {
@@ -117,6 +176,14 @@ bool IndexDatabase::read_folder(const std::string& folder, std::map<std::string,
     int reach = sqlite3_column_int(row, 5);
     if (reach == kUnbounded) file.reach = EventReach{};
     if (reach == kBounded) file.reach = EventReach{true, sqlite3_column_int64(row, 6), sqlite3_column_int64(row, 7)};
+    file.kind = kind_of(sqlite3_column_int(row, 8));
+    if (file.kind == ItemKind::reminder) {
+      file.reminder = read_reminder(row, kFirstReminderColumn);
+      // A reminder whose columns do not read is read from its file again.
+      if (!file.reminder && sqlite3_column_type(row, kFirstReminderColumn + 1) != SQLITE_NULL) {
+        file.kind = ItemKind::unknown;
+      }
+    }
     rows.emplace(reinterpret_cast<const char*>(name), file);
   }
   return code == SQLITE_DONE;
@@ -126,9 +193,9 @@ bool IndexDatabase::write(const std::string& folder, const std::vector<std::pair
                           const std::vector<std::string>& vanished) {
   if (changed.empty() && vanished.empty()) return true;
   if (!run(db_, "BEGIN IMMEDIATE")) return false;
-  Statement upsert = prepare(db_,
-                             "INSERT OR REPLACE INTO items(folder, name, device, inode, size, modified_ns, reach,"
-                             " first_day, last_day) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  Statement upsert = prepare(db_, (std::string("INSERT OR REPLACE INTO items(folder, ") + kColumns +
+                                  ") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                     .c_str());
   Statement remove = prepare(db_, "DELETE FROM items WHERE folder = ? AND name = ?");
   bool ok = upsert && remove;
   for (const auto& [name, file] : changed) {
@@ -142,6 +209,7 @@ bool IndexDatabase::write(const std::string& folder, const std::vector<std::pair
          sqlite3_bind_int64(s, 6, file.stamp.modified_ns) == SQLITE_OK && sqlite3_bind_int(s, 7, reach) == SQLITE_OK &&
          sqlite3_bind_int64(s, 8, file.reach ? file.reach->first_day : 0) == SQLITE_OK &&
          sqlite3_bind_int64(s, 9, file.reach ? file.reach->last_day : 0) == SQLITE_OK &&
+         sqlite3_bind_int(s, 10, static_cast<int>(file.kind)) == SQLITE_OK && bind_reminder(s, 11, file.reminder) &&
          sqlite3_step(s) == SQLITE_DONE;
     sqlite3_reset(s);
   }

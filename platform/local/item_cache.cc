@@ -1,5 +1,7 @@
 #include "platform/local/item_cache.h"
 
+#include "platform/local/reminder_reader.h"
+
 #include <algorithm>
 #include <map>
 #include <atomic>
@@ -17,6 +19,14 @@ constexpr std::size_t kFilesWorthASecondThread = 256;
 constexpr std::size_t kFilesPerClaim = 32;
 
 std::string identifier_of(const std::string& folder, const std::string& name) { return folder + "/" + name; }
+
+ItemKind kind_of_item(const ParsedItem& item) {
+  switch (item.kind) {
+    case ICAL_VEVENT_COMPONENT: return ItemKind::event;
+    case ICAL_VTODO_COMPONENT: return ItemKind::reminder;
+    default: return ItemKind::other;
+  }
+}
 
 // Runs work(i) for every i below count, on this thread and, for many, on helpers
 // that claim the indices in small runs.
@@ -52,33 +62,40 @@ std::string ItemCache::file_path(const std::string& folder, const std::string& n
   return root_ + "/" + folder + "/" + name + ".ics";
 }
 
-SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& folder, const Unneeded& unneeded) {
-  if (listings_.find(folder) == listings_.end()) {
-    auto entries = list_directory(root_ + "/" + folder, true);
-    if (!entries.ok()) return entries.error();
-    std::map<std::string, IndexedFile> rows = index_.files_in(folder);
-    std::vector<std::string> names;
-    for (const auto& entry : entries.value()) {
-      if (entry.kind != EntryKind::regular || !is_item_file_name(entry.name)) continue;
-      std::string name = entry.name.substr(0, entry.name.size() - 4);
-      auto row = rows.find(name);
-      if (row != rows.end()) {
-        Entry& known = entries_[identifier_of(folder, name)];
-        if (!known.read && entry.stamp && same_version(*entry.stamp, row->second.stamp)) {
-          known.in_index = true;
-          known.stamp = *entry.stamp;
-          known.reach = row->second.reach;
-        }
-        rows.erase(row);
+SysResult<const std::vector<std::string>*> ItemCache::listing(const std::string& folder) {
+  auto listed = listings_.find(folder);
+  if (listed != listings_.end()) return &listed->second;
+  auto entries = list_directory(root_ + "/" + folder, true);
+  if (!entries.ok()) return entries.error();
+  std::map<std::string, IndexedFile> rows = index_.files_in(folder);
+  std::vector<std::string> names;
+  for (const auto& entry : entries.value()) {
+    if (entry.kind != EntryKind::regular || !is_item_file_name(entry.name)) continue;
+    std::string name = entry.name.substr(0, entry.name.size() - 4);
+    auto row = rows.find(name);
+    if (row != rows.end()) {
+      Entry& known = entries_[identifier_of(folder, name)];
+      if (!known.read && entry.stamp && same_version(*entry.stamp, row->second.stamp)) {
+        known.in_index = true;
+        known.stamp = *entry.stamp;
+        known.reach = row->second.reach;
+        known.kind = row->second.kind;
+        known.reminder = std::move(row->second.reminder);
       }
-      names.push_back(std::move(name));
+      rows.erase(row);
     }
-    std::sort(names.begin(), names.end());
-    listings_.emplace(folder, std::move(names));
-    std::vector<std::string>& vanished = vanished_[folder];
-    for (const auto& row : rows) vanished.push_back(row.first);
+    names.push_back(std::move(name));
   }
-  const std::vector<std::string>& names = listings_.find(folder)->second;
+  std::sort(names.begin(), names.end());
+  std::vector<std::string>& vanished = vanished_[folder];
+  for (const auto& row : rows) vanished.push_back(row.first);
+  return &listings_.emplace(folder, std::move(names)).first->second;
+}
+
+SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& folder, const Unneeded& unneeded) {
+  auto listed = listing(folder);
+  if (!listed.ok()) return listed.error();
+  const std::vector<std::string>& names = *listed.value();
   std::vector<Entry*> entries(names.size());
   std::vector<std::size_t> fresh;
   std::vector<char> turned_down(names.size(), 0);
@@ -110,6 +127,39 @@ SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& fol
   return items;
 }
 
+SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::reminders_in(const std::string& folder) {
+  auto listed = listing(folder);
+  if (!listed.ok()) return listed.error();
+  const std::vector<std::string>& names = *listed.value();
+  std::vector<Entry*> entries(names.size());
+  std::vector<std::size_t> fresh;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Entry& known = entries_[identifier_of(folder, names[i])];
+    entries[i] = &known;
+    // The index already says what this version holds: nothing to read.
+    bool settled = known.reminder || (known.in_index && known.kind != ItemKind::unknown && known.kind != ItemKind::reminder);
+    if (!known.read && !settled) fresh.push_back(i);
+  }
+  for_each_index(fresh.size(), [&](std::size_t k) { load(*entries[fresh[k]], folder, names[fresh[k]], nullptr); });
+
+  std::vector<std::pair<std::string, ReminderRowRef>> found;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Entry& known = *entries[i];
+    if (!known.reminder && known.read) {
+      ParsedItemRef item = parsed(known, folder, names[i]);
+      if (!item || item->kind != ICAL_VTODO_COMPONENT) continue;
+      // Converted here, one at a time: libical's zone lookups are shared by all threads.
+      known.reminder = std::make_shared<const ReminderRow>(reminder_row_of(*item));
+      known.row_changed = true;
+      // What a later save needs is the text; libical's tree can go.
+      if (item->root) known.parsed = text_only(*item);
+    }
+    if (known.reminder) found.emplace_back(names[i], known.reminder);
+  }
+  store_rows(folder, names);
+  return found;
+}
+
 // One transaction for all the folder's news: rows of files read anew, rows of files gone.
 void ItemCache::store_rows(const std::string& folder, const std::vector<std::string>& names) {
   std::vector<std::pair<std::string, IndexedFile>> changed;
@@ -117,11 +167,16 @@ void ItemCache::store_rows(const std::string& folder, const std::vector<std::str
     Entry& entry = entries_[identifier_of(folder, name)];
     if (!entry.row_changed) continue;
     entry.row_changed = false;
-    changed.emplace_back(name, IndexedFile{entry.stamp, entry.reach});
+    changed.emplace_back(name, IndexedFile{entry.stamp, entry.reach, entry.kind, entry.reminder});
   }
   std::vector<std::string> vanished;
   vanished.swap(vanished_[folder]);
   index_.update(folder, changed, vanished);
+}
+
+ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::string& name) const {
+  auto found = entries_.find(identifier_of(folder, name));
+  return found == entries_.end() ? nullptr : found->second.reminder;
 }
 
 ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name) {
@@ -141,7 +196,10 @@ bool ItemCache::load(Entry& entry, const std::string& folder, const std::string&
   entry.unparsed = std::move(contents.value());
   // What the index said holds only for the version it listed.
   bool indexed_version = entry.in_index && same_version(entry.unparsed->stamp, entry.stamp);
-  if (!indexed_version) entry.reach.reset();
+  if (!indexed_version) {
+    entry.reach.reset();
+    entry.reminder.reset();
+  }
   bool learnt = unneeded && !entry.reach;
   if (learnt) entry.reach = event_reach(entry.unparsed->bytes);
   entry.row_changed = !indexed_version || learnt;
@@ -156,7 +214,11 @@ ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const s
   FileContents contents = std::move(*entry.unparsed);
   entry.unparsed.reset();
   auto item = parse_item_text(std::move(contents.bytes));
-  if (!item) return nullptr;
+  if (!item) {
+    entry.kind = ItemKind::other;
+    return nullptr;
+  }
+  entry.kind = kind_of_item(*item);
   item->folder = folder;
   item->name = name;
   item->stamp = contents.stamp;
@@ -180,7 +242,10 @@ void ItemCache::remember(ParsedItemRef item) {
   Entry& stored = entries_[item->identifier()];
   stored.reach = event_reach(item->text);
   stored.stamp = item->stamp;
-  index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach});
+  stored.kind = kind_of_item(*item);
+  stored.reminder.reset();
+  if (stored.kind == ItemKind::reminder) stored.reminder = std::make_shared<const ReminderRow>(reminder_row_of(*item));
+  index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, stored.reminder});
   stored.read = true;
   stored.unparsed.reset();
   stored.parsed = std::move(item);

@@ -35,6 +35,13 @@ class ItemCache {
   // identifier); files that do not parse, or that `unneeded` turns down, are left
   // out. Fails when the folder cannot be listed.
   SysResult<std::vector<ParsedItemRef>> items_in(const std::string& folder, const Unneeded& unneeded = nullptr);
+  // The reminders of a collection folder, by file name in ascending order: for each
+  // file holding a VTODO, the reminder as the index holds it for the file's version,
+  // else as read from the file now. Fails when the folder cannot be listed.
+  SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> reminders_in(const std::string& folder);
+  // The reminder of a file as reminders_in last gave it (or the store last wrote it);
+  // null when there is none, so that lookups right after a fetch see what it saw.
+  ReminderRowRef known_reminder(const std::string& folder, const std::string& name) const;
   // One item; null when its file is missing or does not parse.
   ParsedItemRef item(const std::string& folder, const std::string& name);
 
@@ -54,11 +61,15 @@ class ItemCache {
     bool row_changed = false;         // learnt something the index does not hold yet
     FileStamp stamp;                  // of the version read
     std::optional<EventReach> reach;  // what the prefilter found, once someone asked
+    ItemKind kind = ItemKind::unknown;
+    ReminderRowRef reminder;  // a reminder file's reminder, once read or taken from the index
     std::optional<FileContents> unparsed;  // read, not parsed yet
     ParsedItemRef parsed;                  // null when unreadable, unparseable or not parsed yet
   };
 
   Entry& entry(const std::string& folder, const std::string& name);
+  // The folder's item file names, sorted, listed once; the index's rows for them noted.
+  SysResult<const std::vector<std::string>*> listing(const std::string& folder);
   // Reads the file into a fresh entry and parses it unless `unneeded` turns it down;
   // true when it was turned down. Touches nothing but the entry, so several run at once.
   bool load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const;

@@ -55,31 +55,33 @@ std::vector<Alarm> alarms_of(const ParsedItem& item, const std::vector<ContentLi
 }
 
 // Rules are read from the file's lines: libical forgets whether WKST was written.
-std::optional<std::vector<RecurrenceRule>> rules_of(const ParsedItem& item, const std::vector<ContentLine>& lines,
-                                                    std::optional<ComponentSpan> span) {
-  if (!span) return std::nullopt;
+void read_rules(const ParsedItem& item, const std::vector<ContentLine>& lines, std::optional<ComponentSpan> span,
+                ReminderRow& row) {
+  if (!span) return;
   std::vector<RecurrenceRule> rules;
   for (std::size_t index : own_properties(lines, *span, "RRULE")) {
     std::string line = unfolded_line(item.text, lines[index]);
-    if (auto rule = rule_from_rrule_value(line_value(line))) rules.push_back(std::move(*rule));
+    std::string value(line_value(line));
+    if (auto rule = rule_from_rrule_value(value)) {
+      rules.push_back(std::move(*rule));
+      row.rule_values.push_back(std::move(value));
+    }
   }
-  if (rules.empty()) return std::nullopt;
-  return rules;
+  if (!rules.empty()) row.fields.recurrence_rules = std::move(rules);
 }
 
 }  // namespace
 
-Reminder reminder_from_item(const ParsedItem& parsed, ParsedItemRef stored, CalendarRef calendar) {
+ReminderRow reminder_row_of(const ParsedItem& parsed) {
   const ParsedItem* item = &parsed;
   icalcomponent* todo = item->main;
   icalcomponent* vcalendar = item->vcalendar();
   std::vector<ContentLine> lines = split_content_lines(item->text);
   std::optional<ComponentSpan> span = item_component_span(lines, "VTODO");
 
-  ReminderFields fields;
-  fields.calendar_item_identifier = item->identifier();
+  ReminderRow row;
+  ReminderFields& fields = row.fields;
   fields.calendar_item_external_identifier = text_of(first(todo, ICAL_UID_PROPERTY), icalproperty_get_uid);
-  fields.calendar = std::move(calendar);
   if (span) {
     fields.title = valid_utf8(text_property(item->text, lines, *span, "SUMMARY").value_or(""));
     if (auto notes = text_property(item->text, lines, *span, "DESCRIPTION")) fields.notes = valid_utf8(*notes);
@@ -103,11 +105,21 @@ Reminder reminder_from_item(const ParsedItem& parsed, ParsedItemRef stored, Cale
   if (!fields.time_zone && start) fields.time_zone = zone_of_property(start, vcalendar);
 
   fields.alarms = alarms_of(*item, lines, span);
-  fields.recurrence_rules = rules_of(*item, lines, span);
+  read_rules(*item, lines, span, row);
+  return row;
+}
 
+Reminder reminder_from_row(ReminderFields fields, std::string identifier, CalendarRef calendar,
+                           ParsedItemRef stored) {
+  fields.calendar_item_identifier = std::move(identifier);
+  fields.calendar = std::move(calendar);
   auto origin = std::make_shared<StoredReminderOrigin>();
   origin->item = std::move(stored);
   return Reminder(std::move(fields), std::move(origin), false);
+}
+
+Reminder reminder_from_item(const ParsedItem& item, ParsedItemRef stored, CalendarRef calendar) {
+  return reminder_from_row(reminder_row_of(item).fields, item.identifier(), std::move(calendar), std::move(stored));
 }
 
 }  // namespace platform::local

@@ -16,7 +16,11 @@ IndexedFile settled(IndexedFile file) {
   auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                  std::chrono::system_clock::now().time_since_epoch())
                  .count();
-  if (now - file.stamp.modified_ns < kSettledNs) file.reach.reset();
+  if (now - file.stamp.modified_ns < kSettledNs) {
+    file.reach.reset();
+    file.kind = ItemKind::unknown;
+    file.reminder.reset();
+  }
   return file;
 }
 

@@ -2,9 +2,10 @@
 
 // The store's index: `.index.sqlite` in the root remembers, for each item file of a
 // collection, which version of the file it saw (device, inode, size, modification
-// time in nanoseconds) and what the window prefilter found in it. Files whose
-// version matches a row need not be read to be left out of an event query. The
-// files stay the only truth: a row counts only while its file's version matches.
+// time in nanoseconds), what the window prefilter found in it, what kind of item it
+// holds and, for a reminder, the reminder as read. Files whose version matches a row
+// need not be read to be left out of an event query nor to be listed as reminders.
+// The files stay the only truth: a row counts only while its file's version matches.
 // A database that is missing, damaged, of another schema, locked or cannot be
 // written is rebuilt or left aside; nothing here ever fails a command.
 
@@ -14,14 +15,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/local/reminder_row.h"
 #include "platform/local/sys_file.h"
 #include "platform/local/window_prefilter.h"
 
 namespace platform::local {
 
+enum class ItemKind : int { unknown = 0, event = 1, reminder = 2, other = 3 };
+
 struct IndexedFile {
   FileStamp stamp;                  // the mode is not kept (it changes no content)
   std::optional<EventReach> reach;  // none when the file was not looked at for it
+  ItemKind kind = ItemKind::unknown;
+  ReminderRowRef reminder;  // a reminder file's reminder; null when not kept
 };
 
 // Whether a file listed with `stamp` is the version a row describes.

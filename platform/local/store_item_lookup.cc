@@ -4,6 +4,7 @@
 
 #include "platform/local/event_occurrences.h"
 #include "platform/local/local_event_store.h"
+#include "platform/local/reminder_reader.h"
 #include "platform/local/window_prefilter.h"
 #include "platform/local/stored_event.h"
 #include "platform/local/utf8_text.h"
@@ -63,6 +64,10 @@ std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::
   if (!name) return std::nullopt;
   const Collection* collection = collection_named(name->folder);
   if (!collection) return std::nullopt;
+  // A reminder a fetch just listed reads as the fetch saw it, file unread.
+  if (ReminderRowRef row = items_.known_reminder(name->folder, name->name)) {
+    return CalendarItem(reminder_from_row(row->fields, std::string(identifier), collection->calendar, nullptr));
+  }
   ParsedItemRef item = items_.item(name->folder, name->name);
   if (!item) return std::nullopt;
   if (item->kind == ICAL_VTODO_COMPONENT) {

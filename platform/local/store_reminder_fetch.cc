@@ -2,10 +2,10 @@
 // and parse cache belong to its caller), answered on another thread.
 
 #include <algorithm>
-#include <cerrno>
 #include <set>
 
 #include "platform/local/local_event_store.h"
+#include "platform/local/reminder_reader.h"
 
 namespace platform::local {
 
@@ -18,15 +18,18 @@ FetchRequestId LocalEventStore::fetch_reminders(const std::vector<CalendarRef>& 
     if (!list || !seen.insert(list->identifier).second) continue;
     // Only the store's own collections are read: a list is never a path of its own.
     const Collection* collection = collection_named(list->identifier);
-    auto items = collection ? items_.items_in(collection->folder)
-                            : SysResult<std::vector<ParsedItemRef>>(SysError{ENOENT, "open", list->identifier});
-    if (!items.ok()) {
+    if (!collection) {
       readable = false;
       break;
     }
-    for (const ParsedItemRef& item : items.value()) {
-      if (item->kind != ICAL_VTODO_COMPONENT) continue;
-      if (const Reminder* reminder = reminder_of(item, collection->calendar)) reminders->push_back(*reminder);
+    auto rows = items_.reminders_in(collection->folder);
+    if (!rows.ok()) {
+      readable = false;
+      break;
+    }
+    for (const auto& [name, row] : rows.value()) {
+      // No file text is kept: a later save reads the file as it is then.
+      reminders->push_back(reminder_from_row(row->fields, collection->folder + "/" + name, collection->calendar, nullptr));
     }
   }
   if (!readable) {
@@ -40,8 +43,10 @@ FetchRequestId LocalEventStore::fetch_reminders(const std::vector<CalendarRef>& 
   FetchRequestId id = next_fetch_++;
   auto cancelled = std::make_shared<std::atomic<bool>>(false);
   fetch_cancelled_.emplace(id, cancelled);
-  threads_.run([completion = std::move(completion), reminders = std::move(reminders), cancelled] {
+  threads_.run([completion = std::move(completion), reminders = std::move(reminders), cancelled]() mutable {
     if (completion && !cancelled->load()) completion(reminders.get());
+    // The caller looks each reminder up again: this copy goes at once.
+    reminders.reset();
   });
   return id;
 }
