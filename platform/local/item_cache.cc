@@ -81,6 +81,7 @@ SysResult<const std::vector<std::string>*> ItemCache::listing(const std::string&
         known.reach = row->second.reach;
         known.kind = row->second.kind;
         known.reminder = std::move(row->second.reminder);
+        known.reminder_in_index = known.reminder != nullptr;
       }
       rows.erase(row);
     }
@@ -131,6 +132,7 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
   auto listed = listing(folder);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = *listed.value();
+  if (handed_over_.erase(folder) > 0) take_back_reminders(folder);
   std::vector<Entry*> entries(names.size());
   std::vector<std::size_t> fresh;
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -148,16 +150,45 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
     if (!known.reminder && known.read) {
       ParsedItemRef item = parsed(known, folder, names[i]);
       if (!item || item->kind != ICAL_VTODO_COMPONENT) continue;
+      if (!item->root) {
+        // Only the text of this version was kept: parse it once more.
+        auto again = parse_item_text(item->text);
+        if (!again) continue;
+        again->folder = item->folder;
+        again->name = item->name;
+        again->stamp = item->stamp;
+        item = std::make_shared<const ParsedItem>(std::move(*again));
+      }
       // Converted here, one at a time: libical's zone lookups are shared by all threads.
-      known.reminder = std::make_shared<const ReminderRow>(reminder_row_of(*item));
+      known.reminder = std::make_shared<ReminderRow>(reminder_row_of(*item));
       known.row_changed = true;
       // What a later save needs is the text; libical's tree can go.
-      if (item->root) known.parsed = text_only(*item);
+      known.parsed = text_only(*item);
     }
     if (known.reminder) found.emplace_back(names[i], known.reminder);
   }
   store_rows(folder, names);
+  // What the index holds stays there: the caller's copy is the only one.
+  for (Entry* known : entries) {
+    if (known->read || !known->reminder_in_index || !known->reminder) continue;
+    known->reminder.reset();
+    handed_over_.insert(folder);
+  }
   return found;
+}
+
+// The reminders reminders_in let go, as the index still holds them for the versions listed.
+void ItemCache::take_back_reminders(const std::string& folder) {
+  std::map<std::string, IndexedFile> rows = index_.files_in(folder);
+  for (auto& [name, row] : rows) {
+    auto found = entries_.find(identifier_of(folder, name));
+    if (found == entries_.end()) continue;
+    Entry& known = found->second;
+    if (known.read || known.reminder || !known.reminder_in_index || !same_version(known.stamp, row.stamp)) continue;
+    known.reminder = std::move(row.reminder);
+    // Gone from the index meanwhile: the file is read instead.
+    if (!known.reminder) known.in_index = false;
+  }
 }
 
 // One transaction for all the folder's news: rows of files read anew, rows of files gone.
@@ -172,6 +203,12 @@ void ItemCache::store_rows(const std::string& folder, const std::vector<std::str
   std::vector<std::string> vanished;
   vanished.swap(vanished_[folder]);
   index_.update(folder, changed, vanished);
+}
+
+SysResult<std::size_t> ItemCache::file_count(const std::string& folder) {
+  auto listed = listing(folder);
+  if (!listed.ok()) return listed.error();
+  return listed.value()->size();
 }
 
 ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::string& name) const {
@@ -244,7 +281,8 @@ void ItemCache::remember(ParsedItemRef item) {
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
   stored.reminder.reset();
-  if (stored.kind == ItemKind::reminder) stored.reminder = std::make_shared<const ReminderRow>(reminder_row_of(*item));
+  stored.reminder_in_index = false;
+  if (stored.kind == ItemKind::reminder) stored.reminder = std::make_shared<ReminderRow>(reminder_row_of(*item));
   index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, stored.reminder});
   stored.read = true;
   stored.unparsed.reset();

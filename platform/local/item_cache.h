@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,7 +39,11 @@ class ItemCache {
   // The reminders of a collection folder, by file name in ascending order: for each
   // file holding a VTODO, the reminder as the index holds it for the file's version,
   // else as read from the file now. Fails when the folder cannot be listed.
+  // Reminders the index gave are not kept here afterwards (the caller holds the only
+  // reference, so it may take them over); a later call asks the index again.
   SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> reminders_in(const std::string& folder);
+  // How many item files a collection folder holds (listing it, once).
+  SysResult<std::size_t> file_count(const std::string& folder);
   // The reminder of a file as reminders_in last gave it (or the store last wrote it);
   // null when there is none, so that lookups right after a fetch see what it saw.
   ReminderRowRef known_reminder(const std::string& folder, const std::string& name) const;
@@ -63,6 +68,7 @@ class ItemCache {
     std::optional<EventReach> reach;  // what the prefilter found, once someone asked
     ItemKind kind = ItemKind::unknown;
     ReminderRowRef reminder;  // a reminder file's reminder, once read or taken from the index
+    bool reminder_in_index = false;  // the index holds `reminder` for this version
     std::optional<FileContents> unparsed;  // read, not parsed yet
     ParsedItemRef parsed;                  // null when unreadable, unparseable or not parsed yet
   };
@@ -76,11 +82,13 @@ class ItemCache {
   ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
 
   void store_rows(const std::string& folder, const std::vector<std::string>& names);
+  void take_back_reminders(const std::string& folder);
 
   std::string root_;
   StoreIndex index_;
   std::map<std::string, std::vector<std::string>> vanished_;  // folder → rows without a file
   std::map<std::string, std::vector<std::string>> listings_;  // folder → sorted names
+  std::set<std::string> handed_over_;  // folders whose indexed reminders reminders_in let go
   std::map<std::string, Entry> entries_;                       // by identifier
 };
 

@@ -65,6 +65,7 @@ std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::
   const Collection* collection = collection_named(name->folder);
   if (!collection) return std::nullopt;
   // A reminder a fetch just listed reads as the fetch saw it, file unread.
+  if (auto fetched = fetched_reminder(identifier)) return CalendarItem(std::move(*fetched));
   if (ReminderRowRef row = items_.known_reminder(name->folder, name->name)) {
     return CalendarItem(reminder_from_row(row->fields, std::string(identifier), collection->calendar, nullptr));
   }

@@ -64,6 +64,8 @@ std::optional<Error> LocalEventStore::check_writable(const std::string& folder) 
 }
 
 std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
+  // What an earlier fetch saw is no longer the store's state once anything is written.
+  last_fetch_.reset();
   const ReminderFields& fields = reminder.fields();
   if (!fields.calendar) return Error{"提醒事项没有所属列表。"};
   const std::string& target_folder = fields.calendar->identifier;
@@ -130,6 +132,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
 }
 
 std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) {
+  last_fetch_.reset();
   auto name = split_item_identifier(reminder.calendar_item_identifier());
   if (!name) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
   if (auto refused = check_writable(name->folder)) return refused;

@@ -1,1 +1,18 @@
 #include "calendar/apple/command_outcome.h"
+
+namespace bridge {
+
+const Json& CommandOutcome::reply_value() const {
+  if (const auto* text = std::get_if<SerializedReply>(&value_)) {
+    if (!read_back_) read_back_ = Json::parse(text->text, nullptr, false);
+    return *read_back_;
+  }
+  return std::get<Json>(value_);
+}
+
+std::string CommandOutcome::reply_text() const {
+  if (const auto* text = std::get_if<SerializedReply>(&value_)) return text->text;
+  return std::get<Json>(value_).dump();
+}
+
+}  // namespace bridge

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -15,21 +16,33 @@ struct Failure {
   std::string message;
 };
 
+// A reply already in its compact form, for replies too large to hold both as
+// values and as text (a list of every reminder, say).
+struct SerializedReply {
+  std::string text;
+};
+
 // What every handler returns: a reply value or a failure message.
 class CommandOutcome {
  public:
   CommandOutcome(Json reply) : value_(std::move(reply)) {}
   CommandOutcome(Failure failure) : value_(std::move(failure)) {}
+  CommandOutcome(SerializedReply reply) : value_(std::move(reply)) {}
 
   static CommandOutcome reply(Json value) { return CommandOutcome(std::move(value)); }
   static CommandOutcome failure(std::string message) { return CommandOutcome(Failure{std::move(message)}); }
 
-  bool is_reply() const { return std::holds_alternative<Json>(value_); }
-  const Json& reply_value() const { return std::get<Json>(value_); }
+  bool is_reply() const { return !std::holds_alternative<Failure>(value_); }
+  // The reply as a value; a serialized reply is read back once, when first asked.
+  const Json& reply_value() const;
+  // The reply's compact text (keys in byte order, non-ASCII raw). Throws
+  // Json::exception when a value holds invalid UTF-8.
+  std::string reply_text() const;
   const std::string& message() const { return std::get<Failure>(value_).message; }
 
  private:
-  std::variant<Json, Failure> value_;
+  std::variant<Json, Failure, SerializedReply> value_;
+  mutable std::optional<Json> read_back_;
 };
 
 }  // namespace bridge

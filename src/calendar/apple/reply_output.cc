@@ -24,7 +24,7 @@ FrontEndOutput render_outcome(const CommandOutcome& outcome) {
   try {
     // Compact, keys in byte order (the object type is an ordered map), non-ASCII
     // text raw; invalid UTF-8 in a string throws.
-    return FrontEndOutput{0, outcome.reply_value().dump() + "\n", {}};
+    return FrontEndOutput{0, outcome.reply_text() + "\n", {}};
   } catch (const Json::exception& error) {
     return failure_output(error.what());
   }

@@ -36,10 +36,29 @@ bool names_unsupported_feature(const Json& params) {
          reminders::find_param(params, "smartListId");
 }
 
-Json read_reply(platform::Platform& platform, const std::vector<platform::Reminder>& fetched) {
-  Json records = Json::array();
-  for (const platform::Reminder& reminder : fetched) records.push_back(reminders::reminder_to_record(platform, reminder));
-  return records;
+// Each record is written out as soon as its reminder is looked up, so the list of
+// every reminder is never held as values and as text at once. The text is what
+// dumping the array would give; a record that cannot be written fails the reply
+// only after the lookups, which fail first.
+CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& store,
+                          const std::vector<platform::CalendarRef>& lists) {
+  std::string text = "[";
+  std::optional<std::string> unwritable;
+  std::optional<Failure> failure =
+      reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder) {
+        if (unwritable) return;
+        try {
+          std::string record = reminders::reminder_to_record(platform, reminder).dump();
+          if (text.size() > 1) text += ',';
+          text += record;
+        } catch (const Json::exception& error) {
+          unwritable = error.what();
+        }
+      });
+  if (failure) return std::move(*failure);
+  if (unwritable) return CommandOutcome::failure(*unwritable);
+  text += ']';
+  return SerializedReply{std::move(text)};
 }
 
 }  // namespace
@@ -65,11 +84,10 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   const auto& selected_lists = std::get<std::vector<platform::CalendarRef>>(selected);
 
   // "read" shows every list; the writes look only where the application synchronises.
-  Expected<std::vector<platform::Reminder>> fetched =
-      reminders::fetch_reminders(platform, *store, sub_command == "read" ? lists : selected_lists);
+  if (sub_command == "read") return read_reply(platform, *store, lists);
+  Expected<std::vector<platform::Reminder>> fetched = reminders::fetch_reminders(platform, *store, selected_lists);
   if (failed(fetched)) return std::get<Failure>(std::move(fetched));
   const auto& fetched_reminders = std::get<std::vector<platform::Reminder>>(fetched);
-  if (sub_command == "read") return read_reply(platform, fetched_reminders);
 
   Expected<const platform::Reminder*> target = reminders::find_target_reminder(platform, params, fetched_reminders);
   if (failed(target)) return std::get<Failure>(std::move(target));

@@ -103,8 +103,9 @@ Expected<FetchAnswer> wait_for_answer(platform::Platform& platform, platform::Ev
 
 }  // namespace
 
-Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& platform, platform::EventStore& store,
-                                                          const std::vector<platform::CalendarRef>& lists) {
+std::optional<Failure> for_each_fetched_reminder(platform::Platform& platform, platform::EventStore& store,
+                                                 const std::vector<platform::CalendarRef>& lists,
+                                                 const std::function<void(platform::Reminder&&)>& visit) {
   auto channel = std::make_shared<AnswerChannel>();
   platform::FetchRequestId request = store.fetch_reminders(lists, make_completion(channel));
   Expected<FetchAnswer> waited = wait_for_answer(platform, store, request, *channel);
@@ -113,13 +114,20 @@ Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& pl
   if (!answer) return Failure{kNoArray};
 
   // Back on the main thread: each identifier becomes a reminder of this store again.
-  std::vector<platform::Reminder> reminders;
-  reminders.reserve(answer->size());
   for (const std::string& identifier : *answer) {
     std::optional<platform::CalendarItem> item = store.calendar_item_with_identifier(identifier);
     if (!item || !std::holds_alternative<platform::Reminder>(*item)) return Failure{kChangedWhileReading};
-    reminders.push_back(std::get<platform::Reminder>(std::move(*item)));
+    visit(std::get<platform::Reminder>(std::move(*item)));
   }
+  return std::nullopt;
+}
+
+Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& platform, platform::EventStore& store,
+                                                          const std::vector<platform::CalendarRef>& lists) {
+  std::vector<platform::Reminder> reminders;
+  std::optional<Failure> failure = for_each_fetched_reminder(
+      platform, store, lists, [&](platform::Reminder&& reminder) { reminders.push_back(std::move(reminder)); });
+  if (failure) return std::move(*failure);
   return reminders;
 }
 

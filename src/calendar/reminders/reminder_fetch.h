@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "calendar/reminders/expected.h"
@@ -13,5 +15,12 @@ namespace bridge::reminders {
 // wait ends without an answer.
 Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& platform, platform::EventStore& store,
                                                           const std::vector<platform::CalendarRef>& lists);
+
+// The same reminders, each handed to `visit` as soon as it is looked up again, so
+// that no more than one is held at a time. The failure, if any, comes after every
+// reminder was visited that could be.
+std::optional<Failure> for_each_fetched_reminder(platform::Platform& platform, platform::EventStore& store,
+                                                 const std::vector<platform::CalendarRef>& lists,
+                                                 const std::function<void(platform::Reminder&&)>& visit);
 
 }  // namespace bridge::reminders

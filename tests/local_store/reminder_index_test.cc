@@ -1,0 +1,223 @@
+// Reminders served from the index: a reminder read from the index for an unchanged
+// file must be exactly the reminder read from the file, and a file the index
+// cannot vouch for is read.
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "local_store/reminder_test_support.h"
+#include "local_store/store_folder.h"
+#include "platform/local/local_platform.h"
+#include "platform/local/recurrence_ical.h"
+#include "platform/local/reminder_columns.h"
+#include "platform/local/reminder_origin.h"
+#include "platform/local/store_index.h"
+
+namespace {
+
+using platform::Reminder;
+using platform::local::StoreIndex;
+
+void set_modified(const std::string& path, long seconds, long nanoseconds = 0) {
+  struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+void sql(const std::string& path, const char* statements) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+}
+
+// Everything a reminder says, alarm blocks and rule texts included, as one text.
+std::string describe(const Reminder& r) {
+  auto components = [](const std::optional<platform::DateComponents>& c) {
+    return c ? platform::local::components_text(*c).value_or("?") : std::string("none");
+  };
+  std::string out = r.calendar_item_identifier() + "|" + r.calendar_item_external_identifier().value_or("-") + "|" +
+                    r.title() + "|" + r.notes().value_or("-") + "|" + (r.url() ? r.url()->absolute_string : "-") +
+                    "|" + (r.time_zone() ? platform::local::zone_text(*r.time_zone()) : "-") + "|" +
+                    (r.is_completed() ? "done" : "open") + "|" + std::to_string(r.priority()) + "|" +
+                    components(r.start_date_components()) + "|" + components(r.due_date_components()) + "|" +
+                    (r.calendar() ? r.calendar()->identifier : "-");
+  for (const auto& alarm : r.alarms()) {
+    auto stored = std::dynamic_pointer_cast<const platform::local::StoredAlarmOrigin>(alarm.origin);
+    out += "|alarm " + (alarm.absolute_date ? std::to_string(alarm.absolute_date->seconds_since_1970) : "-") + " " +
+           (stored ? stored->block : "no block");
+  }
+  if (r.recurrence_rules()) {
+    for (const auto& rule : *r.recurrence_rules()) {
+      out += "|rule " + platform::local::rrule_value_of(rule).value_or("?") + " wkst " +
+             std::to_string(rule.first_day_of_the_week);
+    }
+  }
+  return out;
+}
+
+class ReminderIndexTest : public testing::Test {
+ protected:
+  ReminderIndexTest() { folder_.add_collection("todo", "Todo", "VTODO"); }
+  void put(const std::string& name, const std::string& body, long nanoseconds = 0) {
+    folder_.write("todo/" + name + ".ics", store_test::todo_file(body));
+    set_modified(folder_.path("todo/" + name + ".ics"), 1700000000, nanoseconds);
+  }
+  // The reminders as a new process reads them.
+  std::vector<std::string> read() {
+    platform::local::LocalPlatform platform(folder_.root());
+    auto store = platform.open_event_store();
+    std::vector<std::string> out;
+    for (const Reminder& r : store_test::fetch_and_wait(*store, {store_test::list_named(*store, "todo")}).reminders) {
+      out.push_back(describe(r));
+    }
+    return out;
+  }
+  bool indexed(const std::string& name) {
+    auto rows = StoreIndex(folder_.root()).files_in("todo");
+    return rows.count(name) && rows[name].reminder != nullptr;
+  }
+  store_test::StoreFolder folder_;
+};
+
+struct IndexedCase {
+  const char* name;
+  const char* body;
+  bool kept;  // whether the index can hold this reminder
+};
+
+class IndexedReminderTest : public ReminderIndexTest, public testing::WithParamInterface<IndexedCase> {};
+
+TEST_P(IndexedReminderTest, ReadsBackAsFromTheFile) {
+  put("r", GetParam().body);
+  std::vector<std::string> from_file = read();
+  ASSERT_EQ(from_file.size(), 1u);
+  EXPECT_EQ(indexed("r"), GetParam().kept);
+  EXPECT_EQ(read(), from_file);
+}
+
+const IndexedCase kIndexedCases[] = {
+    {"Plain", "UID:a\r\nSUMMARY:Plain\r\n", true},
+    {"NoUidNoTitle", "PRIORITY:1\r\n", true},
+    {"EveryField",
+     "UID:b\r\nSUMMARY:  Buy\\, milk  \r\nDESCRIPTION:one\\ntwo\r\nURL:https://example.com/a?b=c\r\n"
+     "STATUS:COMPLETED\r\nPRIORITY:5\r\nDTSTART;VALUE=DATE:20250301\r\nDUE;TZID=Europe/Berlin:20250310T090000\r\n",
+     true},
+    {"EmptyNotes", "UID:c\r\nSUMMARY:x\r\nDESCRIPTION:\r\n", true},
+    {"UtcAndFloating", "UID:d\r\nDUE:20250310T090000Z\r\nDTSTART:20250309T080000\r\n", true},
+    {"FixedOffsetZone", "UID:e\r\nDUE;TZID=GMT+0530:20250310T090000\r\n", true},
+    {"Alarms",
+     "UID:f\r\nDUE:20250310T090000Z\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME:20250310T080000Z\r\n"
+     "DESCRIPTION:x\r\nEND:VALARM\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nDESCRIPTION:y\r\n"
+     "END:VALARM\r\n",
+     true},
+    {"Rules",
+     "UID:g\r\nDUE:20250310T090000Z\r\nRRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,WE;WKST=SU\r\n"
+     "RRULE:FREQ=MONTHLY;COUNT=3;X-NAME=1\r\nRRULE:FREQ=HOURLY\r\n",
+     true},
+    {"RuleUntil", "UID:h\r\nDUE;VALUE=DATE:20250310\r\nRRULE:FREQ=DAILY;UNTIL=20250320\r\n", true},
+    {"InvalidUtf8", "UID:i\r\nSUMMARY:bad \xff byte\r\nDESCRIPTION:\xc3\r\n", true},
+    // A block that is no valid UTF-8 has no column form: the file is read each time.
+    {"InvalidUtf8InAlarm",
+     "UID:j\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nDESCRIPTION:\xff\r\nEND:VALARM\r\n", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Reminders, IndexedReminderTest, testing::ValuesIn(kIndexedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Titles of the same length, so a rewrite keeps the file's size.
+TEST_F(ReminderIndexTest, AnUnchangedVersionIsNotReadAgain) {
+  put("r", "UID:r\r\nSUMMARY:Before\r\n");
+  ASSERT_EQ(read().size(), 1u);
+  // Same size, time and inode: only the index can say what the file held.
+  put("r", "UID:r\r\nSUMMARY:Behind\r\n");
+  EXPECT_NE(read().front().find("|Before|"), std::string::npos);
+  put("r", "UID:r\r\nSUMMARY:Behind\r\n", 1);
+  EXPECT_NE(read().front().find("|Behind|"), std::string::npos);
+}
+
+TEST_F(ReminderIndexTest, RowsThatDoNotReadSendTheStoreToTheFile) {
+  put("r", "UID:r\r\nSUMMARY:Title\r\nDUE:20250310T090000Z\r\n");
+  std::vector<std::string> from_file = read();
+  for (const char* damage : {"UPDATE items SET due = 'garbage'", "UPDATE items SET alarms = '[1'",
+                             "UPDATE items SET rules = '[\"FREQ=SECONDLY\"]'", "UPDATE items SET zone = '=x'",
+                             "UPDATE items SET title = NULL", "UPDATE items SET kind = 7"}) {
+    SCOPED_TRACE(damage);
+    sql(folder_.path(".index.sqlite"), damage);
+    EXPECT_EQ(read(), from_file);
+    EXPECT_TRUE(indexed("r"));  // and the row is written anew
+  }
+}
+
+TEST_F(ReminderIndexTest, ASaveOfAnIndexedReminderChangesOnlyItsField) {
+  put("r", "UID:r\r\nSUMMARY:Old\r\nX-KEEP:yes\r\nDUE:20250310T090000Z\r\nRRULE:FREQ=WEEKLY;WKST=MO\r\n");
+  read();
+  ASSERT_TRUE(indexed("r"));
+  std::string before = folder_.read("todo/r.ics");
+  {
+    platform::local::LocalPlatform platform(folder_.root());
+    auto store = platform.open_event_store();
+    store_test::fetch_and_wait(*store, {store_test::list_named(*store, "todo")});
+    Reminder reminder = store_test::stored_reminder(*store, "todo/r");
+    reminder.set_title("New");
+    ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+  }
+  std::vector<std::string> expected = store_test::lines_without_stamps(before);
+  for (auto& line : expected) {
+    if (line == "SUMMARY:Old") line = "SUMMARY:New";
+  }
+  EXPECT_EQ(store_test::lines_without_stamps(folder_.read("todo/r.ics")), expected);
+}
+
+TEST_F(ReminderIndexTest, AReminderFetchedThenRemovedIsGone) {
+  put("a", "UID:a\r\nSUMMARY:A\r\n");
+  put("b", "UID:b\r\nSUMMARY:B\r\n");
+  read();
+  platform::local::LocalPlatform platform(folder_.root());
+  auto store = platform.open_event_store();
+  auto list = store_test::list_named(*store, "todo");
+  ASSERT_EQ(store_test::fetch_and_wait(*store, {list}).identifiers.size(), 2u);
+  ASSERT_EQ(store->remove_reminder(store_test::stored_reminder(*store, "todo/a")), std::nullopt);
+  // The earlier answer no longer speaks for the store.
+  EXPECT_FALSE(store->calendar_item_with_identifier("todo/a").has_value());
+  EXPECT_EQ(store_test::fetch_and_wait(*store, {list}).identifiers, (std::vector<std::string>{"todo/b"}));
+  // Fetched twice in one process: the second answer comes from the index again.
+  EXPECT_EQ(store_test::fetch_and_wait(*store, {list}).identifiers, (std::vector<std::string>{"todo/b"}));
+}
+
+struct ComponentsCase {
+  const char* text;
+  bool reads;
+};
+
+TEST(ReminderColumns, DateComponentsTexts) {
+  platform::DateComponents all{2025, 3, 10, 9, 0, -1, 5, std::string("gregorian"), platform::TimeZone::named("A B")};
+  platform::DateComponents none;
+  platform::DateComponents fixed{2025, 3, 10, 9, 0, 0, platform::kUndefinedComponent, std::nullopt,
+                                 platform::TimeZone::for_seconds_from_gmt(-12600)};
+  for (const auto& c : {all, none, fixed}) {
+    auto text = platform::local::components_text(c);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(platform::local::components_from_text(*text), c) << *text;
+  }
+  EXPECT_EQ(*platform::local::components_text(fixed), "2025 3 10 9 0 0 - - =-12600");
+  platform::DateComponents spaced = none;
+  spaced.calendar = "a b";
+  EXPECT_FALSE(platform::local::components_text(spaced));
+  for (const ComponentsCase& c : std::initializer_list<ComponentsCase>{
+           {"- - - - - - - - -", true},
+           {"1 2 3 4 5 6 7 gregorian @Europe/Berlin", true},
+           {"- - - - - - - -", false},
+           {"x - - - - - - - -", false},
+           {"9223372036854775807 - - - - - - - -", false},
+           {"- - - - - - - - =99999999", false},
+           {"- - - - - - - - ?", false},
+           {"- - - - - - -  -", false},
+           {"", false}}) {
+    EXPECT_EQ(platform::local::components_from_text(c.text).has_value(), c.reads) << c.text;
+  }
+}
+
+}  // namespace
