@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -43,6 +44,14 @@ class EventStore {
 
   // predicateForEventsWithStartDate:endDate:calendars: + eventsMatchingPredicate:.
   virtual std::vector<Event> events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) = 0;
+  // The first `limit` events of events_matching, in its order, for a caller that
+  // reads no further: a store may find them without finding all the others.
+  virtual std::vector<Event> first_events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars,
+                                                   std::size_t limit) {
+    std::vector<Event> events = events_matching(start, end, calendars);
+    if (events.size() > limit) events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
+    return events;
+  }
 
   // predicateForRemindersInCalendars: + fetchRemindersMatchingPredicate:completion:.
   virtual FetchRequestId fetch_reminders(const std::vector<CalendarRef>& lists,

@@ -29,6 +29,8 @@ class LocalEventStore : public EventStore {
 
   std::vector<CalendarRef> calendars_for_entity_type(EntityType type) override;
   std::vector<Event> events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) override;
+  std::vector<Event> first_events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars,
+                                           std::size_t limit) override;
 
   FetchRequestId fetch_reminders(const std::vector<CalendarRef>& lists, ReminderFetchCompletion completion) override;
   void cancel_fetch_request(FetchRequestId id) override;

@@ -1,5 +1,6 @@
 // Reading items of the local store: the event query and lookups by identifier.
 
+#include <cmath>
 #include <set>
 
 #include "platform/local/event_occurrences.h"
@@ -56,6 +57,31 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
   }
   std::vector<Event> events = events_in_window(items, start, end);
   for (Event& event : events) make_texts_valid(event);
+  return events;
+}
+
+// Events come in order of start, and the events of [start, t) are exactly those of
+// [start, end) that start before t: so the first `limit` of a shorter window that
+// holds that many are the first `limit` of the whole one. Windows from one day on,
+// each four times the last, find them without expanding a long window in full;
+// files parsed for one window stay parsed for the next.
+std::vector<Event> LocalEventStore::first_events_matching(Date start, Date end,
+                                                          const std::vector<CalendarRef>& calendars,
+                                                          std::size_t limit) {
+  if (limit == 0) return {};
+  constexpr double kFirstWindowSeconds = 86400;
+  constexpr double kGrowth = 4;
+  for (double span = kFirstWindowSeconds; std::isfinite(start.seconds_since_1970); span *= kGrowth) {
+    Date shorter{start.seconds_since_1970 + span};
+    if (!(shorter < end)) break;
+    std::vector<Event> events = events_matching(start, shorter, calendars);
+    if (events.size() >= limit) {
+      events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
+      return events;
+    }
+  }
+  std::vector<Event> events = events_matching(start, end, calendars);
+  if (events.size() > limit) events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
   return events;
 }
 
