@@ -5,6 +5,7 @@
 
 #import <EventKit/EventKit.h>
 
+#include <cstddef>
 #include <map>
 #include <memory>
 
@@ -30,6 +31,8 @@ class EventKitEventStore : public EventStore {
   // store_events.mm
   std::vector<CalendarRef> calendars_for_entity_type(EntityType type) override;
   std::vector<Event> events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) override;
+  std::vector<Event> first_events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars,
+                                           std::size_t limit) override;
   std::optional<CalendarItem> calendar_item_with_identifier(std::string_view identifier) override;
 
   // store_reminders.mm

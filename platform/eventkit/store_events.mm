@@ -1,5 +1,7 @@
 // Calendars, events and items looked up by identifier.
 
+#include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "platform/eventkit/date_components.h"
@@ -31,17 +33,25 @@ NSArray<EKCalendar*>* EventKitEventStore::ek_calendars(const std::vector<Calenda
 }
 
 std::vector<Event> EventKitEventStore::events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) {
+  return first_events_matching(start, end, calendars, std::numeric_limits<std::size_t>::max());
+}
+
+// The platform finds the whole window at once; only the events the caller reads are converted.
+std::vector<Event> EventKitEventStore::first_events_matching(Date start, Date end,
+                                                             const std::vector<CalendarRef>& calendars,
+                                                             std::size_t limit) {
   NSArray<EKCalendar*>* searched = ek_calendars(calendars);
   // No calendar of this store: no events (the platform could read no calendars as all of them).
-  if (searched.count == 0) return {};
+  if (searched.count == 0 || limit == 0) return {};
   NSPredicate* predicate = required([store_ predicateForEventsWithStartDate:ns_date(start)
                                                                     endDate:ns_date(end)
                                                                   calendars:searched],
                                     "predicateForEventsWithStartDate:endDate:calendars:");
   NSArray<EKEvent*>* events = required([store_ eventsMatchingPredicate:predicate], "eventsMatchingPredicate:");
   std::vector<Event> result;
-  result.reserve(events.count);
+  result.reserve(std::min<std::size_t>(events.count, limit));
   for (EKEvent* event in events) {
+    if (result.size() == limit) break;
     // A wide window holds many events: each one's temporaries go before the next.
     @autoreleasepool {
       result.push_back(event_of(event, calendars_, *zones_));
