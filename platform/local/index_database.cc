@@ -160,7 +160,7 @@ std::unique_ptr<IndexDatabase> IndexDatabase::open(const std::string& path, bool
 
 IndexDatabase::~IndexDatabase() { sqlite3_close_v2(db_); }
 
-bool IndexDatabase::read_folder(const std::string& folder, std::map<std::string, IndexedFile>& rows) {
+bool IndexDatabase::read_folder(const std::string& folder, std::unordered_map<std::string, IndexedFile>& rows) {
   Statement select = prepare(db_, (std::string("SELECT ") + kColumns + " FROM items WHERE folder = ?").c_str());
   if (!select || !bind_text(select.get(), 1, folder)) return false;
   int code;

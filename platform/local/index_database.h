@@ -5,6 +5,7 @@
 // Every call answers false on any failure; the caller then leaves the index aside.
 
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -24,7 +25,7 @@ class IndexDatabase {
   static std::unique_ptr<IndexDatabase> open(const std::string& path, bool create);
   ~IndexDatabase();
 
-  bool read_folder(const std::string& folder, std::map<std::string, IndexedFile>& rows);
+  bool read_folder(const std::string& folder, std::unordered_map<std::string, IndexedFile>& rows);
   bool write(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
              const std::vector<std::string>& vanished);
 

@@ -62,39 +62,70 @@ std::string ItemCache::file_path(const std::string& folder, const std::string& n
   return root_ + "/" + folder + "/" + name + ".ics";
 }
 
-SysResult<const std::vector<std::string>*> ItemCache::listing(const std::string& folder) {
+SysResult<const std::vector<std::string>*> ItemCache::listing(const std::string& folder, bool with_rows) {
   auto listed = listings_.find(folder);
-  if (listed != listings_.end()) return &listed->second;
-  auto entries = list_directory(root_ + "/" + folder, true);
-  if (!entries.ok()) return entries.error();
-  std::map<std::string, IndexedFile> rows = index_.files_in(folder);
-  std::vector<std::string> names;
-  for (const auto& entry : entries.value()) {
-    if (entry.kind != EntryKind::regular || !is_item_file_name(entry.name)) continue;
-    std::string name = entry.name.substr(0, entry.name.size() - 4);
-    auto row = rows.find(name);
-    if (row != rows.end()) {
-      Entry& known = entries_[identifier_of(folder, name)];
-      if (!known.read && entry.stamp && same_version(*entry.stamp, row->second.stamp)) {
-        known.in_index = true;
-        known.stamp = *entry.stamp;
-        known.reach = row->second.reach;
-        known.kind = row->second.kind;
-        known.reminder = std::move(row->second.reminder);
-        known.reminder_in_index = known.reminder != nullptr;
-      }
-      rows.erase(row);
-    }
-    names.push_back(std::move(name));
+  if (listed != listings_.end()) {
+    if (with_rows && !listed->second.rows_attached) attach_rows(folder, listed->second, index_.files_in(folder));
+    return &listed->second.names;
   }
-  std::sort(names.begin(), names.end());
+  // The folder's rows are read while the folder is listed: neither waits on the other.
+  std::unordered_map<std::string, IndexedFile> rows;
+  std::thread reader;
+  if (with_rows) {
+    try {
+      reader = std::thread([&] { rows = index_.files_in(folder); });
+    } catch (const std::system_error&) {
+      rows = index_.files_in(folder);
+    }
+  }
+  auto entries = list_directory(root_ + "/" + folder, true);
+  if (reader.joinable()) reader.join();
+  if (!entries.ok()) return entries.error();
+  std::vector<std::pair<std::string, std::optional<FileStamp>>> files;
+  for (auto& entry : entries.value()) {
+    if (entry.kind != EntryKind::regular || !is_item_file_name(entry.name)) continue;
+    entry.name.resize(entry.name.size() - 4);
+    files.emplace_back(std::move(entry.name), entry.stamp);
+  }
+  entries.value().clear();
+  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  Listing& made = listings_[folder];
+  made.names.reserve(files.size());
+  made.stamps.reserve(files.size());
+  for (auto& [name, stamp] : files) {
+    made.names.push_back(std::move(name));
+    made.stamps.push_back(stamp);
+  }
+  if (with_rows) attach_rows(folder, made, std::move(rows));
+  return &made.names;
+}
+
+// What the index says of each listed file whose version it holds; rows without a file are noted.
+void ItemCache::attach_rows(const std::string& folder, Listing& listed,
+                            std::unordered_map<std::string, IndexedFile> rows) {
+  for (std::size_t i = 0; i < listed.names.size(); ++i) {
+    auto row = rows.find(listed.names[i]);
+    if (row == rows.end()) continue;
+    Entry& known = entries_[identifier_of(folder, listed.names[i])];
+    const std::optional<FileStamp>& stamp = listed.stamps[i];
+    if (!known.read && stamp && same_version(*stamp, row->second.stamp)) {
+      known.in_index = true;
+      known.stamp = *stamp;
+      known.reach = row->second.reach;
+      known.kind = row->second.kind;
+      known.reminder = std::move(row->second.reminder);
+      known.reminder_in_index = known.reminder != nullptr;
+    }
+    rows.erase(row);
+  }
   std::vector<std::string>& vanished = vanished_[folder];
   for (const auto& row : rows) vanished.push_back(row.first);
-  return &listings_.emplace(folder, std::move(names)).first->second;
+  listed.rows_attached = true;
+  listed.stamps = {};
 }
 
 SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& folder, const Unneeded& unneeded) {
-  auto listed = listing(folder);
+  auto listed = listing(folder, true);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = *listed.value();
   std::vector<Entry*> entries(names.size());
@@ -129,7 +160,7 @@ SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& fol
 }
 
 SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::reminders_in(const std::string& folder) {
-  auto listed = listing(folder);
+  auto listed = listing(folder, true);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = *listed.value();
   if (handed_over_.erase(folder) > 0) take_back_reminders(folder);
@@ -179,7 +210,7 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
 
 // The reminders reminders_in let go, as the index still holds them for the versions listed.
 void ItemCache::take_back_reminders(const std::string& folder) {
-  std::map<std::string, IndexedFile> rows = index_.files_in(folder);
+  std::unordered_map<std::string, IndexedFile> rows = index_.files_in(folder);
   for (auto& [name, row] : rows) {
     auto found = entries_.find(identifier_of(folder, name));
     if (found == entries_.end()) continue;
@@ -206,7 +237,7 @@ void ItemCache::store_rows(const std::string& folder, const std::vector<std::str
 }
 
 SysResult<std::size_t> ItemCache::file_count(const std::string& folder) {
-  auto listed = listing(folder);
+  auto listed = listing(folder, false);
   if (!listed.ok()) return listed.error();
   return listed.value()->size();
 }
@@ -272,9 +303,13 @@ void ItemCache::keep_lighter(ParsedItemRef item) {
 void ItemCache::remember(ParsedItemRef item) {
   auto listed = listings_.find(item->folder);
   if (listed != listings_.end()) {
-    auto& names = listed->second;
-    auto at = std::lower_bound(names.begin(), names.end(), item->name);
-    if (at == names.end() || *at != item->name) names.insert(at, item->name);
+    Listing& listing = listed->second;
+    auto at = std::lower_bound(listing.names.begin(), listing.names.end(), item->name);
+    if (at == listing.names.end() || *at != item->name) {
+      // Rows not yet matched still need each name's listed version beside it.
+      if (!listing.rows_attached) listing.stamps.insert(listing.stamps.begin() + (at - listing.names.begin()), item->stamp);
+      listing.names.insert(at, item->name);
+    }
   }
   Entry& stored = entries_[item->identifier()];
   stored.reach = event_reach(item->text);
@@ -292,9 +327,12 @@ void ItemCache::remember(ParsedItemRef item) {
 void ItemCache::forget(const std::string& folder, const std::string& name) {
   auto listed = listings_.find(folder);
   if (listed != listings_.end()) {
-    auto& names = listed->second;
-    auto at = std::lower_bound(names.begin(), names.end(), name);
-    if (at != names.end() && *at == name) names.erase(at);
+    Listing& listing = listed->second;
+    auto at = std::lower_bound(listing.names.begin(), listing.names.end(), name);
+    if (at != listing.names.end() && *at == name) {
+      if (!listing.rows_attached) listing.stamps.erase(listing.stamps.begin() + (at - listing.names.begin()));
+      listing.names.erase(at);
+    }
   }
   entries_.erase(identifier_of(folder, name));
   index_.erase(folder, name);

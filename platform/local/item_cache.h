@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <unordered_map>
 #include <optional>
 #include <set>
 #include <string>
@@ -74,8 +75,17 @@ class ItemCache {
   };
 
   Entry& entry(const std::string& folder, const std::string& name);
-  // The folder's item file names, sorted, listed once; the index's rows for them noted.
-  SysResult<const std::vector<std::string>*> listing(const std::string& folder);
+  // A folder as listed once: its item file names, sorted, and until the index's rows
+  // were matched to them, the versions listed.
+  struct Listing {
+    std::vector<std::string> names;
+    std::vector<std::optional<FileStamp>> stamps;
+    bool rows_attached = false;
+  };
+  // The folder's item file names, listed once; with `with_rows`, the index's rows
+  // for them noted too.
+  SysResult<const std::vector<std::string>*> listing(const std::string& folder, bool with_rows);
+  void attach_rows(const std::string& folder, Listing& listed, std::unordered_map<std::string, IndexedFile> rows);
   // Reads the file into a fresh entry and parses it unless `unneeded` turns it down;
   // true when it was turned down. Touches nothing but the entry, so several run at once.
   bool load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const;
@@ -87,9 +97,9 @@ class ItemCache {
   std::string root_;
   StoreIndex index_;
   std::map<std::string, std::vector<std::string>> vanished_;  // folder → rows without a file
-  std::map<std::string, std::vector<std::string>> listings_;  // folder → sorted names
+  std::map<std::string, Listing> listings_;  // by folder
   std::set<std::string> handed_over_;  // folders whose indexed reminders reminders_in let go
-  std::map<std::string, Entry> entries_;                       // by identifier
+  std::unordered_map<std::string, Entry> entries_;                     // by identifier
 };
 
 }  // namespace platform::local

@@ -20,9 +20,10 @@ constexpr icalrecurrencetype_frequency kFrequencies[] = {ICAL_DAILY_RECURRENCE, 
                                                         ICAL_MONTHLY_RECURRENCE, ICAL_YEARLY_RECURRENCE};
 constexpr const char* kWeekdayCodes[] = {"", "SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 
-// The parts of a stored rule the platform's rule has no field for.
+// The parts of a stored rule the platform's rule has no field for, kept as the
+// rule's text (libical's reading of it is some 3 kB) and read again for a write.
 struct StoredRuleOrigin : ItemOrigin {
-  icalrecurrencetype parsed;
+  std::string value;
 };
 
 std::string upper(std::string_view text) {
@@ -177,7 +178,7 @@ std::optional<RecurrenceRule> rule_from_rrule_value(std::string_view value) {
     rule.recurrence_end = RecurrenceEnd::with_end_date(*end);
   }
   auto origin = std::make_shared<StoredRuleOrigin>();
-  origin->parsed = parsed;
+  origin->value = std::string(value);
   rule.origin = std::move(origin);
   return rule;
 }
@@ -187,7 +188,9 @@ std::optional<std::string> rrule_value_of(const RecurrenceRule& rule) {
   icalrecurrencetype r;
   auto stored = std::dynamic_pointer_cast<const StoredRuleOrigin>(rule.origin);
   if (stored) {
-    r = stored->parsed;
+    r = parse_known_parts(stored->value).parsed;
+    std::free(r.rscale);
+    r.rscale = nullptr;
   } else {
     icalrecurrencetype_clear(&r);
   }

@@ -44,8 +44,8 @@ IndexDatabase* StoreIndex::database(bool create) {
   return database_.get();
 }
 
-std::map<std::string, IndexedFile> StoreIndex::files_in(const std::string& folder) {
-  std::map<std::string, IndexedFile> rows;
+std::unordered_map<std::string, IndexedFile> StoreIndex::files_in(const std::string& folder) {
+  std::unordered_map<std::string, IndexedFile> rows;
   IndexDatabase* db = database(true);
   if (db && !db->read_folder(folder, rows)) rows.clear();
   return rows;

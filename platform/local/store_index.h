@@ -10,6 +10,7 @@
 // written is rebuilt or left aside; nothing here ever fails a command.
 
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,7 +45,7 @@ class StoreIndex {
   StoreIndex& operator=(const StoreIndex&) = delete;
 
   // The rows of a folder by file name (without ".ics"); none when there is no usable index.
-  std::map<std::string, IndexedFile> files_in(const std::string& folder);
+  std::unordered_map<std::string, IndexedFile> files_in(const std::string& folder);
   // Brings a folder's rows up to date in one short transaction.
   void update(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
               const std::vector<std::string>& vanished);

@@ -45,10 +45,12 @@ CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& st
   std::string text = "[";
   std::optional<std::string> unwritable;
   std::optional<Failure> failure =
-      reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder) {
+      reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t count) {
         if (unwritable) return;
         try {
           std::string record = reminders::reminder_to_record(platform, reminder).dump();
+          // Room for as many records of about this size, so the text is rarely moved.
+          if (text.size() == 1) text.reserve(2 + (record.size() + 1) * count / 4 * 5);
           if (text.size() > 1) text += ',';
           text += record;
         } catch (const Json::exception& error) {

@@ -103,9 +103,9 @@ Expected<FetchAnswer> wait_for_answer(platform::Platform& platform, platform::Ev
 
 }  // namespace
 
-std::optional<Failure> for_each_fetched_reminder(platform::Platform& platform, platform::EventStore& store,
-                                                 const std::vector<platform::CalendarRef>& lists,
-                                                 const std::function<void(platform::Reminder&&)>& visit) {
+std::optional<Failure> for_each_fetched_reminder(
+    platform::Platform& platform, platform::EventStore& store, const std::vector<platform::CalendarRef>& lists,
+    const std::function<void(platform::Reminder&& reminder, std::size_t count)>& visit) {
   auto channel = std::make_shared<AnswerChannel>();
   platform::FetchRequestId request = store.fetch_reminders(lists, make_completion(channel));
   Expected<FetchAnswer> waited = wait_for_answer(platform, store, request, *channel);
@@ -117,7 +117,7 @@ std::optional<Failure> for_each_fetched_reminder(platform::Platform& platform, p
   for (const std::string& identifier : *answer) {
     std::optional<platform::CalendarItem> item = store.calendar_item_with_identifier(identifier);
     if (!item || !std::holds_alternative<platform::Reminder>(*item)) return Failure{kChangedWhileReading};
-    visit(std::get<platform::Reminder>(std::move(*item)));
+    visit(std::get<platform::Reminder>(std::move(*item)), answer->size());
   }
   return std::nullopt;
 }
@@ -126,7 +126,10 @@ Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& pl
                                                           const std::vector<platform::CalendarRef>& lists) {
   std::vector<platform::Reminder> reminders;
   std::optional<Failure> failure = for_each_fetched_reminder(
-      platform, store, lists, [&](platform::Reminder&& reminder) { reminders.push_back(std::move(reminder)); });
+      platform, store, lists, [&](platform::Reminder&& reminder, std::size_t count) {
+        reminders.reserve(count);
+        reminders.push_back(std::move(reminder));
+      });
   if (failure) return std::move(*failure);
   return reminders;
 }

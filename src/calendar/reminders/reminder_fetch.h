@@ -16,11 +16,11 @@ namespace bridge::reminders {
 Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& platform, platform::EventStore& store,
                                                           const std::vector<platform::CalendarRef>& lists);
 
-// The same reminders, each handed to `visit` as soon as it is looked up again, so
-// that no more than one is held at a time. The failure, if any, comes after every
-// reminder was visited that could be.
-std::optional<Failure> for_each_fetched_reminder(platform::Platform& platform, platform::EventStore& store,
-                                                 const std::vector<platform::CalendarRef>& lists,
-                                                 const std::function<void(platform::Reminder&&)>& visit);
+// The same reminders, each handed to `visit` as soon as it is looked up again (with
+// how many the fetch answered), so that no more than one is held at a time. The
+// failure, if any, comes after every reminder was visited that could be.
+std::optional<Failure> for_each_fetched_reminder(
+    platform::Platform& platform, platform::EventStore& store, const std::vector<platform::CalendarRef>& lists,
+    const std::function<void(platform::Reminder&& reminder, std::size_t count)>& visit);
 
 }  // namespace bridge::reminders
