@@ -18,7 +18,6 @@ namespace {
 constexpr std::size_t kFilesWorthASecondThread = 256;
 constexpr std::size_t kFilesPerClaim = 32;
 
-std::string identifier_of(const std::string& folder, const std::string& name) { return folder + "/" + name; }
 
 ItemKind kind_of_item(const ParsedItem& item) {
   switch (item.kind) {
@@ -103,10 +102,11 @@ SysResult<const std::vector<std::string>*> ItemCache::listing(const std::string&
 // What the index says of each listed file whose version it holds; rows without a file are noted.
 void ItemCache::attach_rows(const std::string& folder, Listing& listed,
                             std::unordered_map<std::string, IndexedFile> rows) {
+  auto& in_folder = entries_[folder];
   for (std::size_t i = 0; i < listed.names.size(); ++i) {
     auto row = rows.find(listed.names[i]);
     if (row == rows.end()) continue;
-    Entry& known = entries_[identifier_of(folder, listed.names[i])];
+    Entry& known = in_folder[listed.names[i]];
     const std::optional<FileStamp>& stamp = listed.stamps[i];
     if (!known.read && stamp && same_version(*stamp, row->second.stamp)) {
       known.in_index = true;
@@ -128,11 +128,12 @@ SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& fol
   auto listed = listing(folder, true);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = *listed.value();
+  auto& in_folder = entries_[folder];
   std::vector<Entry*> entries(names.size());
   std::vector<std::size_t> fresh;
   std::vector<char> turned_down(names.size(), 0);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    entries[i] = &entries_[identifier_of(folder, names[i])];
+    entries[i] = &in_folder[names[i]];
     if (entries[i]->read) continue;
     // The index knows this version lies far from the window: it is not even read.
     if (unneeded && entries[i]->reach && unneeded(*entries[i]->reach)) {
@@ -164,10 +165,11 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = *listed.value();
   if (handed_over_.erase(folder) > 0) take_back_reminders(folder);
+  auto& in_folder = entries_[folder];
   std::vector<Entry*> entries(names.size());
   std::vector<std::size_t> fresh;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& known = entries_[identifier_of(folder, names[i])];
+    Entry& known = in_folder[names[i]];
     entries[i] = &known;
     // The index already says what this version holds: nothing to read.
     bool settled = known.reminder || (known.in_index && known.kind != ItemKind::unknown && known.kind != ItemKind::reminder);
@@ -212,9 +214,9 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
 void ItemCache::take_back_reminders(const std::string& folder) {
   std::unordered_map<std::string, IndexedFile> rows = index_.files_in(folder);
   for (auto& [name, row] : rows) {
-    auto found = entries_.find(identifier_of(folder, name));
-    if (found == entries_.end()) continue;
-    Entry& known = found->second;
+    Entry* found = find_entry(folder, name);
+    if (!found) continue;
+    Entry& known = *found;
     if (known.read || known.reminder || !known.reminder_in_index || !same_version(known.stamp, row.stamp)) continue;
     known.reminder = std::move(row.reminder);
     // Gone from the index meanwhile: the file is read instead.
@@ -225,8 +227,9 @@ void ItemCache::take_back_reminders(const std::string& folder) {
 // One transaction for all the folder's news: rows of files read anew, rows of files gone.
 void ItemCache::store_rows(const std::string& folder, const std::vector<std::string>& names) {
   std::vector<std::pair<std::string, IndexedFile>> changed;
+  auto& in_folder = entries_[folder];
   for (const std::string& name : names) {
-    Entry& entry = entries_[identifier_of(folder, name)];
+    Entry& entry = in_folder[name];
     if (!entry.row_changed) continue;
     entry.row_changed = false;
     changed.emplace_back(name, IndexedFile{entry.stamp, entry.reach, entry.kind, entry.reminder});
@@ -242,9 +245,20 @@ SysResult<std::size_t> ItemCache::file_count(const std::string& folder) {
   return listed.value()->size();
 }
 
+ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::string& name) {
+  auto in_folder = entries_.find(folder);
+  if (in_folder == entries_.end()) return nullptr;
+  auto found = in_folder->second.find(name);
+  return found == in_folder->second.end() ? nullptr : &found->second;
+}
+
+const ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::string& name) const {
+  return const_cast<ItemCache*>(this)->find_entry(folder, name);
+}
+
 ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::string& name) const {
-  auto found = entries_.find(identifier_of(folder, name));
-  return found == entries_.end() ? nullptr : found->second.reminder;
+  const Entry* found = find_entry(folder, name);
+  return found ? found->reminder : nullptr;
 }
 
 ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name) {
@@ -252,7 +266,7 @@ ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name
 }
 
 ItemCache::Entry& ItemCache::entry(const std::string& folder, const std::string& name) {
-  Entry& found = entries_[identifier_of(folder, name)];
+  Entry& found = entries_[folder][name];
   if (!found.read) load(found, folder, name, nullptr);
   return found;
 }
@@ -295,7 +309,7 @@ ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const s
 }
 
 void ItemCache::keep_lighter(ParsedItemRef item) {
-  Entry& stored = entries_[item->identifier()];
+  Entry& stored = entries_[item->folder][item->name];
   stored.unparsed.reset();
   stored.parsed = std::move(item);
 }
@@ -311,7 +325,7 @@ void ItemCache::remember(ParsedItemRef item) {
       listing.names.insert(at, item->name);
     }
   }
-  Entry& stored = entries_[item->identifier()];
+  Entry& stored = entries_[item->folder][item->name];
   stored.reach = event_reach(item->text);
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
@@ -334,7 +348,8 @@ void ItemCache::forget(const std::string& folder, const std::string& name) {
       listing.names.erase(at);
     }
   }
-  entries_.erase(identifier_of(folder, name));
+  auto in_folder = entries_.find(folder);
+  if (in_folder != entries_.end()) in_folder->second.erase(name);
   index_.erase(folder, name);
 }
 

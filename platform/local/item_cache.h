@@ -75,6 +75,8 @@ class ItemCache {
   };
 
   Entry& entry(const std::string& folder, const std::string& name);
+  Entry* find_entry(const std::string& folder, const std::string& name);
+  const Entry* find_entry(const std::string& folder, const std::string& name) const;
   // A folder as listed once: its item file names, sorted, and until the index's rows
   // were matched to them, the versions listed.
   struct Listing {
@@ -99,7 +101,8 @@ class ItemCache {
   std::map<std::string, std::vector<std::string>> vanished_;  // folder → rows without a file
   std::map<std::string, Listing> listings_;  // by folder
   std::set<std::string> handed_over_;  // folders whose indexed reminders reminders_in let go
-  std::unordered_map<std::string, Entry> entries_;                     // by identifier
+  // By folder, then file name.
+  std::unordered_map<std::string, std::unordered_map<std::string, Entry>> entries_;
 };
 
 }  // namespace platform::local
