@@ -123,6 +123,19 @@ std::vector<ComponentSpan> child_components(const std::vector<ContentLine>& line
   return found;
 }
 
+bool components_nest(const std::vector<ContentLine>& lines) {
+  std::vector<const std::string*> open;
+  for (const ContentLine& line : lines) {
+    if (line.name == "BEGIN") {
+      open.push_back(&line.component);
+    } else if (line.name == "END") {
+      if (open.empty() || *open.back() != line.component) return false;
+      open.pop_back();
+    }
+  }
+  return open.empty();
+}
+
 std::vector<std::size_t> own_properties(const std::vector<ContentLine>& lines, ComponentSpan parent,
                                         std::string_view name) {
   std::vector<std::size_t> found;

@@ -40,6 +40,11 @@ std::vector<ComponentSpan> child_components(const std::vector<ContentLine>& line
 std::vector<std::size_t> own_properties(const std::vector<ContentLine>& lines, ComponentSpan parent,
                                         std::string_view name);
 
+// Whether every END names the component its innermost open BEGIN began and every
+// BEGIN is closed. Where they do not nest, libical and these lines may take
+// different lines for the same component.
+bool components_nest(const std::vector<ContentLine>& lines);
+
 // The deepest nesting of BEGIN lines, read cheaply without splitting the text.
 int nesting_depth(std::string_view text);
 

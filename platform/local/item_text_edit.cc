@@ -19,6 +19,9 @@ std::string with_line_breaks(const std::string& text, bool crlf) {
 
 std::optional<ItemTextEdit> ItemTextEdit::open(std::string text, std::string_view kind, std::string_view product_id) {
   std::vector<ContentLine> lines = split_content_lines(text);
+  // Lines that do not nest could put an edit in another component than the one
+  // libical reads: such a file is not written to.
+  if (!components_nest(lines)) return std::nullopt;
   auto calendars = child_components(lines, std::nullopt, "VCALENDAR");
   if (calendars.empty()) {
     if (!text.empty() && text.back() != '\n') text += "\r\n";

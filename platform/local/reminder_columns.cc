@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include <nlohmann/json.hpp>
 
@@ -104,7 +105,9 @@ std::optional<TimeZone> zone_from_text(std::string_view text) {
   if (text[0] == '@') return TimeZone::named(std::string(text.substr(1)));
   if (text[0] != '=') return std::nullopt;
   auto offset = integer_of(text.substr(1));
-  if (!offset || *offset < -86400 || *offset > 86400) return std::nullopt;
+  if (!offset || *offset < std::numeric_limits<int>::min() || *offset > std::numeric_limits<int>::max()) {
+    return std::nullopt;
+  }
   return TimeZone::for_seconds_from_gmt(static_cast<int>(*offset));
 }
 

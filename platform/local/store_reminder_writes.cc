@@ -104,10 +104,14 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   PatchedText patched = patch_reminder(std::move(*edit), fields, changed, now);
   if (!patched.text) return Error{patched.error};
   if (patched.text->size() > kLargestItemBytes) return Error{"无法保存提醒事项：提醒事项文件将超过 16 MiB 的上限。"};
+  // What is written must read back as a reminder, or the reminder would vanish
+  // from its list: the text is read before it goes to disk.
+  auto parsed = parse_item_text(std::move(*patched.text));
+  if (!parsed || parsed->kind != ICAL_VTODO_COMPONENT) return Error{"无法保存提醒事项：写入的内容无法读取。"};
 
   bool moves = source && source->folder != target_folder;
   WriteMode how = source && !moves ? WriteMode::replace : WriteMode::create;
-  auto written = write_item_file(root_ + "/" + target_folder, name + ".ics", *patched.text, mode, how);
+  auto written = write_item_file(root_ + "/" + target_folder, name + ".ics", parsed->text, mode, how);
   if (!written.ok()) return Error{"无法保存提醒事项：" + written.error().describe()};
   if (moves) {
     // The copy in the new list is complete; only then does the old file go.
@@ -116,8 +120,6 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     reminders_.erase(reminder.calendar_item_identifier());
   }
 
-  auto parsed = parse_item_text(std::move(*patched.text));
-  if (!parsed) return Error{"无法保存提醒事项：写入的内容无法读取。"};
   parsed->folder = target_folder;
   parsed->name = name;
   parsed->stamp = written.value();

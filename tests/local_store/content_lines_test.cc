@@ -44,4 +44,22 @@ const LinesCase kLinesCases[] = {
 INSTANTIATE_TEST_SUITE_P(Texts, ContentLinesTest, testing::ValuesIn(kLinesCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(ComponentsNest, OnlyWhenEveryEndClosesItsBegin) {
+  struct Case {
+    const char* text;
+    bool nests;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"", true},
+           {"BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nBEGIN:VALARM\r\nEND:VALARM\r\nEND:VTODO\r\nEND:VCALENDAR\r\n", true},
+           {"begin:vtodo\nEND:VTODO\n", true},
+           {"BEGIN:VTODO\r\nEND:VEVENT\r\n", false},
+           {"BEGIN:VTODO\r\nEND:VTODO\r\nEND:VTODO\r\n", false},
+           {"BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nEND:VCALENDAR\r\n", false},
+           {"BEGIN:VTODO\r\n", false},
+           {"END:VTODO\r\n", false}}) {
+    EXPECT_EQ(platform::local::components_nest(split_content_lines(c.text)), c.nests) << c.text;
+  }
+}
+
 }  // namespace

@@ -108,6 +108,8 @@ const IndexedCase kIndexedCases[] = {
     {"EmptyNotes", "UID:c\r\nSUMMARY:x\r\nDESCRIPTION:\r\n", true},
     {"UtcAndFloating", "UID:d\r\nDUE:20250310T090000Z\r\nDTSTART:20250309T080000\r\n", true},
     {"FixedOffsetZone", "UID:e\r\nDUE;TZID=GMT+0530:20250310T090000\r\n", true},
+    // Found by fuzzing: an offset beyond a day was written to the index but not read back.
+    {"OffsetBeyondADay", "UID:e\r\nDUE;TZID=GMT+4630:20250310T090000\r\n", true},
     {"Alarms",
      "UID:f\r\nDUE:20250310T090000Z\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME:20250310T080000Z\r\n"
      "DESCRIPTION:x\r\nEND:VALARM\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nDESCRIPTION:y\r\n"
@@ -212,7 +214,8 @@ TEST(ReminderColumns, DateComponentsTexts) {
            {"- - - - - - - -", false},
            {"x - - - - - - - -", false},
            {"9223372036854775807 - - - - - - - -", false},
-           {"- - - - - - - - =99999999", false},
+           {"- - - - - - - - =167400", true},
+           {"- - - - - - - - =99999999999", false},
            {"- - - - - - - - ?", false},
            {"- - - - - - -  -", false},
            {"", false}}) {

@@ -171,6 +171,48 @@ TEST_F(ReminderSaveTest, WritesOntoAFileChangedSinceItWasRead) {
   EXPECT_NE(text.find("PRIORITY:1"), std::string::npos);
 }
 
+// Found by fuzzing: with an END that closes another component than its BEGIN, the
+// completion was written into one VTODO while libical read another, and the save
+// passed for done.
+TEST_F(ReminderSaveTest, AFileWhoseComponentsDoNotNestIsNotWritten) {
+  const std::string texts[] = {
+      "BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:a\r\nBEGIN:VTODO\r\nUID:b\r\nEND:VTODO\r\nEND:VCALEN\r\n"
+      "BEGIN:VTODO\r\nUID:c\r\nEND:VTODO\r\nEND:VCALENDAR\r\n",
+      store_test::todo_file("UID:a\r\n") + "END:VTODO\r\n",
+      store_test::todo_file("UID:a\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\nEND:VEVENT\r\n"),
+  };
+  for (const std::string& text : texts) {
+    folder_.write("todo/a.ics", text);
+    auto store = open();
+    auto item = store->calendar_item_with_identifier("todo/a");
+    ASSERT_TRUE(item && std::holds_alternative<Reminder>(*item)) << text;
+    Reminder reminder = std::get<Reminder>(*item);
+    reminder.set_completed(true);
+    auto error = store->save_reminder(reminder);
+    ASSERT_TRUE(error) << text;
+    EXPECT_EQ(error->localized_description, "无法识别提醒事项文件的内容：todo/a");
+    EXPECT_EQ(folder_.read("todo/a.ics"), text);
+  }
+}
+
+// Found by fuzzing: a bare VTODO followed by a NUL byte reads, but wrapped in a
+// VCALENDAR for a time zone its END:VCALENDAR fell behind the NUL, where libical
+// stops: the file was written and then no longer read as a reminder.
+TEST_F(ReminderSaveTest, ATextThatWouldNotReadBackIsNotWritten) {
+  std::string text = "BEGIN:VTODO\r\nUID:a\r\nEND:VTODO\r\nX" + std::string(1, '\0') + "\r\n";
+  folder_.write("todo/a.ics", text);
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  reminder.set_due_date_components(platform::DateComponents{2025, 3, 10, 9, 0, 0, platform::kUndefinedComponent,
+                                                            std::string(platform::kGregorianCalendar),
+                                                            platform::TimeZone::named("Europe/Berlin")});
+  auto error = store->save_reminder(reminder);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->localized_description, "无法保存提醒事项：写入的内容无法读取。");
+  EXPECT_EQ(folder_.read("todo/a.ics"), text);
+  EXPECT_EQ(folder_entries(folder_, "todo"), (std::vector<std::string>{"a.ics"}));
+}
+
 TEST_F(ReminderSaveTest, SavingAReminderWhoseFileWentFails) {
   folder_.write("todo/a.ics", store_test::todo_file("UID:a\r\n"));
   auto store = open();
