@@ -182,16 +182,7 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
     Entry& known = *entries[i];
     if (!known.reminder && known.read) {
       ParsedItemRef item = parsed(known, folder, names[i]);
-      if (!item || item->kind != ICAL_VTODO_COMPONENT) continue;
-      if (!item->root) {
-        // Only the text of this version was kept: parse it once more.
-        auto again = parse_item_text(item->text);
-        if (!again) continue;
-        again->folder = item->folder;
-        again->name = item->name;
-        again->stamp = item->stamp;
-        item = std::make_shared<const ParsedItem>(std::move(*again));
-      }
+      if (!item || item->kind != ICAL_VTODO_COMPONENT || !(item = with_tree(std::move(item)))) continue;
       // Converted here, one at a time: libical's zone lookups are shared by all threads.
       known.reminder = std::make_shared<ReminderRow>(reminder_row_of(*item));
       known.row_changed = true;

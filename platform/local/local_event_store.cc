@@ -28,18 +28,11 @@ const Collection* LocalEventStore::collection_named(std::string_view folder) {
 const Reminder* LocalEventStore::reminder_of(const ParsedItemRef& item, const CalendarRef& calendar) {
   auto found = reminders_.find(item->identifier());
   if (found != reminders_.end()) return &found->second;
-  std::optional<ParsedItem> reparsed;
-  if (!item->root) {
-    // Only the text of this version is kept: parse it once more.
-    reparsed = parse_item_text(item->text);
-    if (!reparsed) return nullptr;
-    reparsed->folder = item->folder;
-    reparsed->name = item->name;
-    reparsed->stamp = item->stamp;
-  }
+  ParsedItemRef tree = with_tree(item);
+  if (!tree) return nullptr;
   // Once read, a reminder is saved from its text alone: libical's tree can go.
   ParsedItemRef kept = text_only(*item);
-  Reminder reminder = reminder_from_item(reparsed ? *reparsed : *item, kept, calendar);
+  Reminder reminder = reminder_from_item(*tree, kept, calendar);
   items_.keep_lighter(std::move(kept));
   return &reminders_.emplace(item->identifier(), std::move(reminder)).first->second;
 }

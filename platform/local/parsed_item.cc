@@ -38,6 +38,16 @@ std::optional<ParsedItem> parse_item_text(std::string text) {
   return item;
 }
 
+ParsedItemRef with_tree(ParsedItemRef item) {
+  if (!item || item->root) return item;
+  auto again = parse_item_text(item->text);
+  if (!again) return nullptr;
+  again->folder = item->folder;
+  again->name = item->name;
+  again->stamp = item->stamp;
+  return std::make_shared<const ParsedItem>(std::move(*again));
+}
+
 ParsedItemRef text_only(const ParsedItem& item) {
   auto copy = std::make_shared<ParsedItem>();
   copy->folder = item.folder;

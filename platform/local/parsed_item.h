@@ -35,6 +35,10 @@ using ParsedItemRef = std::shared_ptr<const ParsedItem>;
 // once it has been read, at a fraction of the memory.
 ParsedItemRef text_only(const ParsedItem& item);
 
+// The same file version with libical's tree: the item itself, or its kept text
+// parsed once more. Null when that text no longer parses.
+ParsedItemRef with_tree(ParsedItemRef item);
+
 // Parses an item's text; nothing when it does not parse or holds neither a VEVENT
 // nor a VTODO. Texts nested deeper than any item needs are refused before libical
 // sees them.
