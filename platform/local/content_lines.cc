@@ -65,6 +65,10 @@ std::vector<ContentLine> split_content_lines(std::string_view text) {
     if (name.empty()) {
       if (unfolded_line(text, line).empty()) continue;  // a blank line
     }
+    // As libical reads it, a name ends at ":" or ";": "BEGIN':VTODO" begins nothing.
+    std::size_t after = folded_name ? name.size() : name_end - line.begin;
+    std::string_view rest = folded_name ? std::string_view(unfolded) : text.substr(line.begin, line.end - line.begin);
+    if (after >= rest.size() || (rest[after] != ':' && rest[after] != ';')) name = {};
     line.name = upper_trimmed(name);
     if (line.name == "BEGIN" || line.name == "END") {
       if (unfolded.empty()) unfolded = unfolded_line(text, line);

@@ -18,6 +18,11 @@ std::string with_line_breaks(const std::string& text, bool crlf) {
 }  // namespace
 
 std::optional<ItemTextEdit> ItemTextEdit::open(std::string text, std::string_view kind, std::string_view product_id) {
+  // libical also breaks lines at a lone carriage return, these lines do not: the two
+  // could take different lines for a component, so such a file is not written to.
+  for (std::size_t cr = text.find('\r'); cr != std::string::npos; cr = text.find('\r', cr + 1)) {
+    if (cr + 1 >= text.size() || text[cr + 1] != '\n') return std::nullopt;
+  }
   std::vector<ContentLine> lines = split_content_lines(text);
   // Lines that do not nest could put an edit in another component than the one
   // libical reads: such a file is not written to.

@@ -17,9 +17,9 @@ namespace platform::local {
 
 class ItemTextEdit {
  public:
-  // Nothing when the text holds no `kind` component (VTODO, VEVENT) or its
-  // components do not nest. A bare component is wrapped in a VCALENDAR first,
-  // where its time zones can go.
+  // Nothing when the text holds no `kind` component (VTODO, VEVENT), its
+  // components do not nest or it holds a carriage return without a line feed. A
+  // bare component is wrapped in a VCALENDAR first, where its time zones can go.
   static std::optional<ItemTextEdit> open(std::string text, std::string_view kind, std::string_view product_id);
 
   // Replaces the item's own properties named `name` with `lines` (iCalendar text,

@@ -39,6 +39,9 @@ const LinesCase kLinesCases[] = {
     {"FoldedValue", "DESCRIPTION:one\r\n two\r\n\tthree\r\n", {"DESCRIPTION"}, {"DESCRIPTION:onetwothree"}},
     {"FoldedName", "DTST\r\n ART:20250101\r\n", {"DTSTART"}, {"DTSTART:20250101"}},
     {"BlankLinesSkipped", "A:1\r\n\r\n\r\nB:2\r\n", {"A", "B"}, {"A:1", "B:2"}},
+    // Found by fuzzing: libical ends a name at ":" or ";" only, so these begin nothing.
+    {"NameNotEndedByColon", "BEGIN':VTODO\r\nSUMMARY x:a\r\nDUE;VALUE=DATE:20250101\r\n", {"", "", "DUE"},
+     {"BEGIN':VTODO", "SUMMARY x:a", "DUE;VALUE=DATE:20250101"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Texts, ContentLinesTest, testing::ValuesIn(kLinesCases),

@@ -174,12 +174,17 @@ TEST_F(ReminderSaveTest, WritesOntoAFileChangedSinceItWasRead) {
 // Found by fuzzing: with an END that closes another component than its BEGIN, the
 // completion was written into one VTODO while libical read another, and the save
 // passed for done.
-TEST_F(ReminderSaveTest, AFileWhoseComponentsDoNotNestIsNotWritten) {
+TEST_F(ReminderSaveTest, AFileWhoseLinesLibicalReadsOtherwiseIsNotWritten) {
   const std::string texts[] = {
       "BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:a\r\nBEGIN:VTODO\r\nUID:b\r\nEND:VTODO\r\nEND:VCALEN\r\n"
       "BEGIN:VTODO\r\nUID:c\r\nEND:VTODO\r\nEND:VCALENDAR\r\n",
       store_test::todo_file("UID:a\r\n") + "END:VTODO\r\n",
       store_test::todo_file("UID:a\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\nEND:VEVENT\r\n"),
+      // A lone carriage return ends a line for libical only.
+      store_test::todo_file("UID:a\r\nX-NOTE:one\rtwo\r\n"),
+      // "BEGIN'" is no BEGIN to libical: the outer VTODO is not one.
+      "BEGIN:VCALENDAR\r\nBEGIN':VTODO\r\nUID:outer\r\nBEGIN:VTODO\r\nUID:a\r\nEND:VTODO\r\nEND:VTODO\r\n"
+      "END:VCALENDAR\r\n",
   };
   for (const std::string& text : texts) {
     folder_.write("todo/a.ics", text);
