@@ -24,9 +24,13 @@ std::optional<ItemTextEdit> ItemTextEdit::open(std::string text, std::string_vie
     if (cr + 1 >= text.size() || text[cr + 1] != '\n') return std::nullopt;
   }
   std::vector<ContentLine> lines = split_content_lines(text);
-  // Lines that do not nest could put an edit in another component than the one
-  // libical reads: such a file is not written to.
+  // Lines that do not nest, or whose name does not end at ":" or ";" (which libical
+  // may read otherwise), could put an edit in another component than the one libical
+  // reads: such a file is not written to.
   if (!components_nest(lines)) return std::nullopt;
+  for (const ContentLine& line : lines) {
+    if (line.name.empty()) return std::nullopt;
+  }
   auto calendars = child_components(lines, std::nullopt, "VCALENDAR");
   if (calendars.empty()) {
     if (!text.empty() && text.back() != '\n') text += "\r\n";

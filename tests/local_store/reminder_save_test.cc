@@ -182,6 +182,8 @@ TEST_F(ReminderSaveTest, AFileWhoseLinesLibicalReadsOtherwiseIsNotWritten) {
       store_test::todo_file("UID:a\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\nEND:VEVENT\r\n"),
       // A lone carriage return ends a line for libical only.
       store_test::todo_file("UID:a\r\nX-NOTE:one\rtwo\r\n"),
+      // A name followed by a tab: found by fuzzing with "END\t: ".
+      store_test::todo_file("UID:a\r\nX-NOTE\t:x\r\n"),
       // "BEGIN'" is no BEGIN to libical: the outer VTODO is not one.
       "BEGIN:VCALENDAR\r\nBEGIN':VTODO\r\nUID:outer\r\nBEGIN:VTODO\r\nUID:a\r\nEND:VTODO\r\nEND:VTODO\r\n"
       "END:VCALENDAR\r\n",
@@ -204,7 +206,7 @@ TEST_F(ReminderSaveTest, AFileWhoseLinesLibicalReadsOtherwiseIsNotWritten) {
 // VCALENDAR for a time zone its END:VCALENDAR fell behind the NUL, where libical
 // stops: the file was written and then no longer read as a reminder.
 TEST_F(ReminderSaveTest, ATextThatWouldNotReadBackIsNotWritten) {
-  std::string text = "BEGIN:VTODO\r\nUID:a\r\nEND:VTODO\r\nX" + std::string(1, '\0') + "\r\n";
+  std::string text = "BEGIN:VTODO\r\nUID:a\r\nEND:VTODO\r\nX-A:1" + std::string(1, '\0') + "\r\n";
   folder_.write("todo/a.ics", text);
   auto store = open();
   Reminder reminder = store_test::stored_reminder(*store, "todo/a");
