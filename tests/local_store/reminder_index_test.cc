@@ -18,20 +18,13 @@
 
 namespace {
 
+using store_test::set_modified;
+using store_test::sql;
+
 using platform::Reminder;
 using platform::local::StoreIndex;
 
-void set_modified(const std::string& path, long seconds, long nanoseconds = 0) {
-  struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
 
-void sql(const std::string& path, const char* statements) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
-}
 
 // Everything a reminder says, alarm blocks and rule texts included, as one text.
 std::string describe(const Reminder& r) {

@@ -48,4 +48,11 @@ class ScopedEnv {
   std::string old_;
 };
 
+// Sets a file's access and modification times. Rows are kept only for files that
+// settled, so index fixtures get a time long past.
+void set_modified(const std::string& path, long seconds, long nanoseconds = 0);
+
+// Runs SQL statements on a database file (to damage or inspect the store's index).
+void sql(const std::string& path, const char* statements);
+
 }  // namespace store_test

@@ -16,6 +16,9 @@
 
 namespace {
 
+using store_test::set_modified;
+using store_test::sql;
+
 using platform::Date;
 using platform::EntityType;
 using platform::local::StoreIndex;
@@ -27,11 +30,6 @@ std::string event_file(const std::string& uid, const std::string& day) {
          "T090000Z\r\nDTEND:" + day + "T100000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
 }
 
-// Rows are kept only for files that settled: fixtures get a modification time long past.
-void set_modified(const std::string& path, long seconds, long nanoseconds = 0) {
-  struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
 
 class StoreIndexTest : public testing::Test {
  protected:
@@ -116,12 +114,6 @@ TEST_P(UnusableIndexTest, NeverChangesTheAnswer) {
   EXPECT_EQ(indexed_names().size(), GetParam().rebuilt ? 3u : 0u);
 }
 
-void sql(const std::string& path, const char* statements) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
-}
 
 const UnusableIndex kUnusableIndexes[] = {
     {"GarbageBytes",
