@@ -1,5 +1,5 @@
 // Domain-to-ASCII through the URL parser, with the web-platform-tests IDNA
-// data: testdata/url/toascii.json and IdnaTestV2.json (see the README there).
+// data: tests/data/url/toascii.json and IdnaTestV2.json (see the README there).
 #include <gtest/gtest.h>
 
 #include <fstream>

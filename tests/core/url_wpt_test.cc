@@ -1,5 +1,5 @@
 // The URL parser against the web-platform-tests URL parser data
-// (testdata/url/urltestdata.json; see the README there).
+// (tests/data/url/urltestdata.json; see the README there).
 #include <gtest/gtest.h>
 
 #include <fstream>
