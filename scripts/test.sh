@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test; then runs the whole suite again built with
+# Sets up, builds and runs every test, then type-checks the macOS backend (a few
+# minutes). With --full it also runs the whole suite again built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target briefly.
 # Fails on the first failing test or sanitizer or fuzzer finding.
+#
+#   scripts/test.sh [--full]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+full=0
+case "${1:-}" in
+  --full) full=1 ;;
+  "") ;;
+  *) echo "usage: scripts/test.sh [--full]" >&2; exit 2 ;;
+esac
+
 scripts/setup.sh
-scripts/build.sh
+scripts/build.sh -DBRIDGE_WERROR=ON
 ctest --test-dir build --output-on-failure -j2
 # The macOS backend cannot build here: type-check it against its declarations.
 scripts/check-eventkit.sh
+((full)) || exit 0
 
 # Any sanitizer report aborts the process, so the test that ran it fails (a bare
 # exit status 1 could pass for the bridge's own failure answer).
