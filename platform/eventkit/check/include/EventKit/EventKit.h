@@ -18,8 +18,8 @@ typedef enum EKAuthorizationStatus : NSInteger {
   EKAuthorizationStatusNotDetermined = 0,
   EKAuthorizationStatusRestricted = 1,
   EKAuthorizationStatusDenied = 2,
-  EKAuthorizationStatusFullAccess = 3,
-  EKAuthorizationStatusWriteOnly = 4,
+  EKAuthorizationStatusFullAccess __attribute__((availability(macos, introduced = 14.0))) = 3,
+  EKAuthorizationStatusWriteOnly __attribute__((availability(macos, introduced = 14.0))) = 4,
 } EKAuthorizationStatus;
 
 typedef enum EKRecurrenceFrequency : NSInteger {
