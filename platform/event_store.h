@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/calendar.h"
+#include "platform/earliest_starts.h"
 #include "platform/event.h"
 #include "platform/reminder.h"
 
@@ -18,8 +19,9 @@ namespace platform {
 // also destroy it without calling it; whatever it captured is released then.
 using AccessCompletion = std::function<void(bool granted, std::optional<Error> error)>;
 
-// Called once on another thread with the fetched reminders, or with nullptr
-// when the platform has no array to give. The reminders may only be read.
+// Called once, on another thread or before the fetch call returns, with the
+// fetched reminders, or with nullptr when the platform has no array to give.
+// The reminders may only be read.
 using ReminderFetchCompletion = std::function<void(const std::vector<Reminder>* reminders)>;
 
 using FetchRequestId = std::uint64_t;
@@ -44,18 +46,31 @@ class EventStore {
 
   // predicateForEventsWithStartDate:endDate:calendars: + eventsMatchingPredicate:.
   virtual std::vector<Event> events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) = 0;
-  // The first `limit` events of events_matching, in its order, for a caller that
-  // reads no further: a store may find them without finding all the others.
+  // The `limit` events of events_matching that start first (of equal starts, the
+  // earlier in its order), kept in its order; events_matching promises no order,
+  // so its first `limit` could leave out the start of the window. A store that
+  // answers in order of start may simply stop after `limit` events.
   virtual std::vector<Event> first_events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars,
                                                    std::size_t limit) {
     std::vector<Event> events = events_matching(start, end, calendars);
-    if (events.size() > limit) events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
-    return events;
+    if (events.size() <= limit) return events;
+    std::vector<Date> starts;
+    starts.reserve(events.size());
+    for (const Event& event : events) starts.push_back(event.start_date);
+    std::vector<Event> kept;
+    kept.reserve(limit);
+    for (std::size_t position : earliest_starts(starts, limit)) kept.push_back(std::move(events[position]));
+    return kept;
   }
 
   // predicateForRemindersInCalendars: + fetchRemindersMatchingPredicate:completion:.
   virtual FetchRequestId fetch_reminders(const std::vector<CalendarRef>& lists,
                                          ReminderFetchCompletion completion) = 0;
+  // reset: forgets what the store has read, so the next read sees the database as
+  // it is now. A store made before access was first granted may go on answering as
+  // if without access until then. A store that reads afresh every time has nothing to do.
+  virtual void reset() {}
+
   // cancelFetchRequest:.
   virtual void cancel_fetch_request(FetchRequestId id) = 0;
 

@@ -1,34 +1,67 @@
 #!/usr/bin/env bash
 # Type-checks the macOS backend (platform/eventkit/*.mm) on a machine without
-# the macOS SDK: every file is parsed as Objective-C++ with ARC and blocks
-# against the declarations in platform/eventkit/check/include, so a message the
-# frameworks do not have, a wrong argument type or a wrong block signature
-# fails; and reads the Info.plist linked into the executable. Exits non-zero on
-# any error or warning.
+# the macOS SDK, as a Mac's compiler sees it: every file is compiled as
+# Objective-C++ with ARC and blocks against the declarations in
+# platform/eventkit/check/include, for arm64 and x86_64 Macs, at the oldest
+# macOS the bridge supports (platform/eventkit/oldest-macos) and at macOS 14.
+# A message the frameworks do not have, a wrong argument type or block
+# signature, a call newer than the oldest system without an availability
+# check, or a deprecated call not marked as such fails it. It also reads the
+# Info.plist linked into the executable. Exits non-zero on any error or warning.
+# Arguments, if any, name the .mm files to check instead of all of them.
+#
+# The C library's headers do not parse for an Apple target, so each file is
+# preprocessed once for this machine, and the preprocessed text is then compiled
+# for each Apple target (the stand-ins take BOOL from the target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 CLANG=${CLANG:-clang++}
-flags=(
-  -fsyntax-only -x objective-c++ -std=c++20
-  -fobjc-arc -fblocks -fobjc-runtime=macosx-11.0
-  -Werror -Wall -Wextra -Wconversion -Wsign-conversion -Wshorten-64-to-32
-  -Wobjc-method-access -Wundeclared-selector -Wincompatible-pointer-types
-  -Wnullable-to-nonnull-conversion -Wobjc-signed-char-bool -Wstrict-selector-match
-  -Iplatform/eventkit/check/include -I.
-)
+oldest=$(head -n 1 platform/eventkit/oldest-macos)
+if [[ ! $oldest =~ ^[0-9]+(\.[0-9]+){0,2}$ ]]; then
+  echo "check-eventkit: platform/eventkit/oldest-macos holds no macOS version" >&2
+  exit 1
+fi
+systems=("$oldest" 14.0)
+architectures=(arm64 x86_64)
 
-files=(platform/eventkit/*.mm)
+language=(-std=c++20 -fobjc-arc -fblocks)
+# The standard library's spin wait calls an x86 builtin that an arm64 target
+# lacks; it becomes a no-op (the check runs no code).
+preprocess=(-E -x objective-c++ "${language[@]}" -fobjc-runtime=macosx-11.0
+            "-D__builtin_ia32_pause()=((void)0)" -Iplatform/eventkit/check/include -I.)
+check=(-fsyntax-only -x objective-c++-cpp-output "${language[@]}"
+       -Werror -Wall -Wextra -Wconversion -Wsign-conversion -Wshorten-64-to-32
+       -Wobjc-method-access -Wundeclared-selector -Wincompatible-pointer-types
+       -Wnullable-to-nonnull-conversion -Wobjc-signed-char-bool -Wstrict-selector-match
+       -Wunguarded-availability -Wunguarded-availability-new -Wdeprecated-declarations)
+
+# Every backend file, or only the files named as arguments.
+files=("$@")
+((${#files[@]})) || files=(platform/eventkit/*.mm)
 if [[ ! -e ${files[0]} ]]; then
   echo "check-eventkit: no .mm files in platform/eventkit" >&2
   exit 1
 fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
 failed=0
 for file in "${files[@]}"; do
-  if ! "$CLANG" "${flags[@]}" "$file"; then
-    echo "check-eventkit: $file fails the check" >&2
+  preprocessed="$work/$(basename "$file" .mm).mii"
+  if ! "$CLANG" "${preprocess[@]}" "$file" -o "$preprocessed"; then
+    echo "check-eventkit: $file fails to preprocess" >&2
     failed=1
+    continue
   fi
+  for arch in "${architectures[@]}"; do
+    for system in "${systems[@]}"; do
+      if ! "$CLANG" "${check[@]}" -target "$arch-apple-macos$system" "$preprocessed"; then
+        echo "check-eventkit: $file fails the check for $arch-apple-macos$system" >&2
+        failed=1
+      fi
+    done
+  done
 done
 # The embedded Info.plist: a readable property list with every usage description.
 if ! python3 - platform/eventkit/Info.plist <<'PY'
@@ -46,4 +79,4 @@ then
   failed=1
 fi
 if ((failed)); then exit 1; fi
-echo "check-eventkit: ${#files[@]} files and Info.plist pass"
+echo "check-eventkit: ${#files[@]} files for ${architectures[*]} at macOS ${systems[*]}, and Info.plist, pass"

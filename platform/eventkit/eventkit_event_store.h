@@ -27,6 +27,7 @@ class EventKitEventStore : public EventStore {
   bool responds_to_full_access_request(EntityType type) const override;
   void request_full_access(EntityType type, AccessCompletion completion) override;
   void request_access(EntityType type, AccessCompletion completion) override;
+  void reset() override;
 
   // store_events.mm
   std::vector<CalendarRef> calendars_for_entity_type(EntityType type) override;

@@ -9,6 +9,7 @@
 #include "platform/eventkit/eventkit_event_store.h"
 #include "platform/eventkit/nil_guard.h"
 #include "platform/eventkit/ns_text.h"
+#include "platform/eventkit/ns_url.h"
 
 namespace platform::eventkit {
 namespace {
@@ -73,7 +74,7 @@ std::optional<Date> EventKitPlatform::date_from_components(const DateComponents&
 }
 
 std::optional<Url> EventKitPlatform::url_with_string(std::string_view text) {
-  NSURL* url = [NSURL URLWithString:ns_string(text)];
+  NSURL* url = ns_url(text);
   if (url == nil) return std::nullopt;
   NSString* written = url.absoluteString;
   if (written == nil) return std::nullopt;

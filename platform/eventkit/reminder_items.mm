@@ -7,6 +7,7 @@
 #include "platform/eventkit/nil_guard.h"
 #include "platform/eventkit/ns_array.h"
 #include "platform/eventkit/ns_text.h"
+#include "platform/eventkit/ns_url.h"
 #include "platform/eventkit/recurrence_rules.h"
 
 namespace platform::eventkit {
@@ -106,7 +107,7 @@ void apply_changes(const Reminder& reminder, EKReminder* target, const CalendarT
   if (changed & Reminder::kTitle) target.title = ns_string(fields.title);
   if (changed & Reminder::kNotes) target.notes = ns_string_or_nil(fields.notes);
   if (changed & Reminder::kUrl) {
-    target.URL = fields.url ? [NSURL URLWithString:ns_string(fields.url->absolute_string)] : nil;
+    target.URL = fields.url ? ns_url(fields.url->absolute_string) : nil;
   }
   if (changed & Reminder::kCompleted) target.completed = fields.completed;
   if (changed & Reminder::kPriority) target.priority = static_cast<NSUInteger>(fields.priority);

@@ -37,19 +37,19 @@ bool EventKitEventStore::responds_to_full_access_request(EntityType type) const 
   return [store_ respondsToSelector:request];
 }
 
-// Sent only after responds_to_full_access_request said yes: that check is the
-// guard for systems older than the one that brought these requests.
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wunguarded-availability"
-#pragma clang diagnostic ignored "-Wunguarded-availability-new"
+// Sent after responds_to_full_access_request said yes, which no system older
+// than the one that brought these requests does; such a system gets the older request.
 void EventKitEventStore::request_full_access(EntityType type, AccessCompletion completion) {
-  if (type == EntityType::event) {
-    [store_ requestFullAccessToEventsWithCompletion:handler_for(std::move(completion))];
+  if (@available(macOS 14.0, *)) {
+    if (type == EntityType::event) {
+      [store_ requestFullAccessToEventsWithCompletion:handler_for(std::move(completion))];
+    } else {
+      [store_ requestFullAccessToRemindersWithCompletion:handler_for(std::move(completion))];
+    }
   } else {
-    [store_ requestFullAccessToRemindersWithCompletion:handler_for(std::move(completion))];
+    request_access(type, std::move(completion));
   }
 }
-#pragma clang diagnostic pop
 
 // The request of systems without full-access requests; deprecated where those exist.
 #pragma clang diagnostic push
@@ -58,5 +58,12 @@ void EventKitEventStore::request_access(EntityType type, AccessCompletion comple
   [store_ requestAccessToEntityType:ek_entity_type(type) completion:handler_for(std::move(completion))];
 }
 #pragma clang diagnostic pop
+
+// Runs on the main thread, where the store is used, once the waiting command
+// has taken the answer: the calendars read before belong to the old state.
+void EventKitEventStore::reset() {
+  [store_ reset];
+  calendars_ = CalendarTable();
+}
 
 }  // namespace platform::eventkit

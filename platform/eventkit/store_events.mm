@@ -1,9 +1,9 @@
 // Calendars, events and items looked up by identifier.
 
-#include <algorithm>
 #include <limits>
 #include <vector>
 
+#include "platform/earliest_starts.h"
 #include "platform/eventkit/date_components.h"
 #include "platform/eventkit/event_items.h"
 #include "platform/eventkit/eventkit_event_store.h"
@@ -36,7 +36,9 @@ std::vector<Event> EventKitEventStore::events_matching(Date start, Date end, con
   return first_events_matching(start, end, calendars, std::numeric_limits<std::size_t>::max());
 }
 
-// The platform finds the whole window at once; only the events the caller reads are converted.
+// The platform finds the whole window at once, in no documented order: past the
+// limit, only the start dates are read to choose the events that start first, and
+// only those are converted, in the platform's order.
 std::vector<Event> EventKitEventStore::first_events_matching(Date start, Date end,
                                                              const std::vector<CalendarRef>& calendars,
                                                              std::size_t limit) {
@@ -49,25 +51,41 @@ std::vector<Event> EventKitEventStore::first_events_matching(Date start, Date en
                                     "predicateForEventsWithStartDate:endDate:calendars:");
   NSArray<EKEvent*>* events = required([store_ eventsMatchingPredicate:predicate], "eventsMatchingPredicate:");
   std::vector<Event> result;
-  result.reserve(std::min<std::size_t>(events.count, limit));
-  for (EKEvent* event in events) {
-    if (result.size() == limit) break;
+  auto convert = [&](EKEvent* event) {
     // A wide window holds many events: each one's temporaries go before the next.
     @autoreleasepool {
       result.push_back(event_of(event, calendars_, *zones_));
     }
+  };
+  if (events.count <= limit) {
+    result.reserve(events.count);
+    for (EKEvent* event in events) convert(event);
+    return result;
   }
+  std::vector<Date> starts;
+  starts.reserve(events.count);
+  for (EKEvent* event in events) {
+    @autoreleasepool {
+      starts.push_back(date_of(required(event.startDate, "startDate")));
+    }
+  }
+  result.reserve(limit);
+  for (std::size_t position : earliest_starts(starts, limit)) convert([events objectAtIndex:position]);
   return result;
 }
 
+// Called once per fetched reminder: each lookup's temporaries (the item's texts
+// among them) go before the next, as thousands of reminders may follow.
 std::optional<CalendarItem> EventKitEventStore::calendar_item_with_identifier(std::string_view identifier) {
-  EKCalendarItem* item = [store_ calendarItemWithIdentifier:ns_string(identifier)];
-  if (item == nil) return std::nullopt;
-  if ([item isKindOfClass:[EKReminder class]]) {
-    return reminder_of(static_cast<EKReminder*>(item), calendars_, *zones_, false);
+  @autoreleasepool {
+    EKCalendarItem* item = [store_ calendarItemWithIdentifier:ns_string(identifier)];
+    if (item == nil) return std::nullopt;
+    if ([item isKindOfClass:[EKReminder class]]) {
+      return reminder_of(static_cast<EKReminder*>(item), calendars_, *zones_, false);
+    }
+    if ([item isKindOfClass:[EKEvent class]]) return event_of(static_cast<EKEvent*>(item), calendars_, *zones_);
+    return std::nullopt;
   }
-  if ([item isKindOfClass:[EKEvent class]]) return event_of(static_cast<EKEvent*>(item), calendars_, *zones_);
-  return std::nullopt;
 }
 
 }  // namespace platform::eventkit

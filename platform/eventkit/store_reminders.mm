@@ -13,6 +13,8 @@ namespace {
 
 // Saves and removals of a reminder this store did not hand out.
 constexpr const char* kForeignReminder = "提醒事项不属于当前的日历数据库";
+// A new reminder the database declined to store without saying why.
+constexpr const char* kNewReminderNotSaved = "日历数据库没有保存新的提醒事项";
 
 Error error_of(NSError* _Nullable error, const char* operation) {
   return Error{text_of(required(required(error, operation).localizedDescription, "localizedDescription"))};
@@ -22,8 +24,16 @@ Error error_of(NSError* _Nullable error, const char* operation) {
 
 FetchRequestId EventKitEventStore::fetch_reminders(const std::vector<CalendarRef>& lists,
                                                    ReminderFetchCompletion completion) {
+  NSArray<EKCalendar*>* searched = ek_calendars(lists);
+  // No list of this store: no reminders (the platform could read no lists as all
+  // of them). Answered at once; there is nothing to cancel.
+  if (searched.count == 0) {
+    const std::vector<Reminder> none;
+    if (completion) completion(&none);
+    return next_fetch_++;
+  }
   NSPredicate* predicate =
-      required([store_ predicateForRemindersInCalendars:ek_calendars(lists)], "predicateForRemindersInCalendars:");
+      required([store_ predicateForRemindersInCalendars:searched], "predicateForRemindersInCalendars:");
   auto sending_end = std::make_shared<const ReminderFetchCompletion>(std::move(completion));
   // Runs on a platform thread. Reminder objects stay there: only each one's
   // identifier is read, and the main thread looks the reminders up again.
@@ -37,10 +47,12 @@ FetchRequestId EventKitEventStore::fetch_reminders(const std::vector<CalendarRef
                                               std::vector<Reminder> identified;
                                               identified.reserve(reminders.count);
                                               for (EKReminder* reminder in reminders) {
-                                                ReminderFields fields;
-                                                fields.calendar_item_identifier = text_of(required(
-                                                    reminder.calendarItemIdentifier, "calendarItemIdentifier"));
-                                                identified.emplace_back(std::move(fields), nullptr, false);
+                                                @autoreleasepool {
+                                                  ReminderFields fields;
+                                                  fields.calendar_item_identifier = text_of(required(
+                                                      reminder.calendarItemIdentifier, "calendarItemIdentifier"));
+                                                  identified.emplace_back(std::move(fields), nullptr, false);
+                                                }
                                               }
                                               (*sending_end)(&identified);
                                             }];
@@ -66,7 +78,13 @@ std::optional<Error> EventKitEventStore::save_reminder(Reminder& reminder) {
   if (target == nil) return Error{kForeignReminder};
   apply_changes(reminder, target, calendars_, *zones_);
   NSError* error = nil;
-  if (![store_ saveReminder:target commit:YES error:&error]) return error_of(error, "saveReminder:commit:error:");
+  if (![store_ saveReminder:target commit:YES error:&error]) {
+    if (error != nil) return error_of(error, "saveReminder:commit:error:");
+    // No and no error: the database found nothing to save, so the stored reminder
+    // already is as asked and is read back as it is. A new reminder always has
+    // something to save: that answer means it was not stored.
+    if (reminder.is_new()) return Error{kNewReminderNotSaved};
+  }
   // What was stored becomes the reminder's baseline, a new one's identifier included.
   reminder = reminder_of(target, calendars_, *zones_, false);
   return std::nullopt;

@@ -128,6 +128,8 @@ TEST(ConnectCommand, AsksOnEveryCallAndReportsTheAnswer) {
     EXPECT_EQ(p.counters().full_access_requests, 1) << c.name;
     EXPECT_EQ(p.counters().stores_opened, 1) << c.name;
     EXPECT_EQ(p.counters().stores_alive, 0) << c.name;
+    // Only a grant resets the store, which before it may list no calendars.
+    EXPECT_EQ(p.counters().resets, c.expected_failure ? 0 : 1) << c.name;
     if (c.expected_failure) {
       ASSERT_FALSE(outcome.is_reply()) << c.name;
       EXPECT_EQ(outcome.message(), *c.expected_failure) << c.name;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "double/platform_double.h"
 
@@ -159,14 +161,46 @@ TEST_F(EventQueryTest, OccurrencesOfARepeatingEventShareTheirEventId) {
   EXPECT_EQ(reply[1].at("repeatReadOnly"), true);
 }
 
-TEST_F(EventQueryTest, KeepsTheFirst800EventsInPlatformOrder) {
-  for (int i = 0; i < 1200; ++i) add_event("e" + std::to_string(i), work, kMarch9 + i);
-  bridge::CommandOutcome outcome = query(window({"work"}));
-  ASSERT_TRUE(outcome.is_reply()) << outcome.message();
-  const Json& reply = outcome.reply_value();
-  ASSERT_EQ(reply.size(), 800u);
-  EXPECT_EQ(reply.front().at("eventId"), "e0");
-  EXPECT_EQ(reply.back().at("eventId"), "e799");
+// The platform answers in no particular order: event i starts at second
+// (i * 7919 % count) / 3 of the window, so starts come scrambled and in threes.
+TEST_F(EventQueryTest, PastThe800thKeepsTheEarliestStartsInPlatformOrder) {
+  const struct {
+    int count;
+    int last_start_kept;    // every event starting before it is kept ...
+    int kept_at_last_start; // ... and this many of those starting at it, the first in platform order
+  } cases[] = {
+      {1200, 266, 2},  // 266 * 3 + 2 = 800
+      {801, 266, 2},
+      {800, 266, 3},   // no more than 800: every event, in platform order
+      {3, 0, 3},
+  };
+  for (const auto& c : cases) {
+    PlatformDouble fresh;
+    fresh.set_status(EntityType::event, 3);
+    platform::CalendarRef calendar =
+        fresh.add_calendar(EntityType::event, platform::Calendar{"work", "Work", {}, std::nullopt, true});
+    std::vector<std::string> expected;
+    int at_last = 0;
+    for (int i = 0; i < c.count; ++i) {
+      int second = i * 7919 % c.count / 3;
+      Event e;
+      e.event_identifier = "e" + std::to_string(i);
+      e.calendar_item_identifier = *e.event_identifier;
+      e.start_date = Date{kMarch9 + second};
+      e.end_date = Date{kMarch9 + second + 60};
+      e.calendar = calendar;
+      fresh.add_event(e);
+      if (second < c.last_start_kept || (second == c.last_start_kept && at_last++ < c.kept_at_last_start)) {
+        expected.push_back(*e.event_identifier);
+      }
+    }
+    bridge::CommandOutcome outcome = bridge::query_events(fresh, window({"work"}));
+    ASSERT_TRUE(outcome.is_reply()) << outcome.message();
+    std::vector<std::string> ids;
+    for (const Json& record : outcome.reply_value()) ids.push_back(record.at("eventId").get<std::string>());
+    EXPECT_EQ(ids.size(), std::min(c.count, 800)) << c.count;
+    EXPECT_EQ(ids, expected) << c.count;
+  }
 }
 
 TEST_F(EventQueryTest, WritesTimesInTheLocalZone) {

@@ -114,6 +114,7 @@ class StoreDouble : public platform::EventStore {
   explicit StoreDouble(std::shared_ptr<State> state) : state_(std::move(state)) {
     ++state_->counters.stores_opened;
     ++state_->counters.stores_alive;
+    note_access();
   }
   ~StoreDouble() override { --state_->counters.stores_alive; }
 
@@ -129,7 +130,13 @@ class StoreDouble : public platform::EventStore {
   }
 
   std::vector<CalendarRef> calendars_for_entity_type(EntityType type) override {
+    if (!access_noted_[static_cast<int>(type)]) return {};
     return state_->calendars[static_cast<int>(type)];
+  }
+
+  void reset() override {
+    ++state_->counters.resets;
+    note_access();
   }
 
   std::vector<platform::Event> events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) override {
@@ -194,6 +201,21 @@ class StoreDouble : public platform::EventStore {
   Reminder new_reminder() override { return Reminder(ReminderFields{}, nullptr, true); }
 
   std::optional<platform::Error> save_reminder(Reminder& reminder) override {
+    // What the calendar database does with nothing to save (answers no, without
+    // an error), as the backend reports it: a success that stores nothing.
+    if (!reminder.is_new()) {
+      auto found = state_->reminders.find(reminder.calendar_item_identifier());
+      if (found != state_->reminders.end() && state_->save_error.empty() &&
+          state_->counters.saves + 1 != state_->save_error_on) {
+        ReminderFields stored = found->second;
+        apply_changes(reminder, stored);
+        if (same_fields(stored, found->second)) {
+          ++state_->counters.saves;
+          ++state_->counters.unchanged_saves;
+          return std::nullopt;
+        }
+      }
+    }
     int number = ++state_->counters.saves;
     if (!state_->save_error.empty()) return platform::Error{state_->save_error};
     if (number == state_->save_error_on) return platform::Error{state_->save_error_on_text};
@@ -242,6 +264,45 @@ class StoreDouble : public platform::EventStore {
     if (changed & Reminder::kRecurrenceRules) stored.recurrence_rules = f.recurrence_rules;
   }
 
+  // What a store opened (or reset) now may see.
+  void note_access() {
+    for (int type = 0; type < 2; ++type) access_noted_[type] = state_->status[type] == 3;
+  }
+
+  static bool same_fields(const ReminderFields& a, const ReminderFields& b) {
+    auto same_alarms = [](const std::vector<platform::Alarm>& x, const std::vector<platform::Alarm>& y) {
+      if (x.size() != y.size()) return false;
+      for (std::size_t i = 0; i < x.size(); ++i) {
+        if (x[i].absolute_date != y[i].absolute_date) return false;
+      }
+      return true;
+    };
+    auto rules_of = [](const ReminderFields& f) {
+      std::vector<platform::RecurrenceRule> rules = f.recurrence_rules.value_or(std::vector<platform::RecurrenceRule>{});
+      for (auto& rule : rules) rule.origin = nullptr;
+      return rules;
+    };
+    auto same_rules = [&](const ReminderFields& x, const ReminderFields& y) {
+      std::vector<platform::RecurrenceRule> rx = rules_of(x), ry = rules_of(y);
+      if (rx.size() != ry.size()) return false;
+      for (std::size_t i = 0; i < rx.size(); ++i) {
+        const auto& l = rx[i];
+        const auto& r = ry[i];
+        if (l.frequency != r.frequency || l.interval != r.interval || l.first_day_of_the_week != r.first_day_of_the_week ||
+            l.days_of_the_week != r.days_of_the_week || l.days_of_the_month != r.days_of_the_month ||
+            l.months_of_the_year != r.months_of_the_year || l.weeks_of_the_year != r.weeks_of_the_year ||
+            l.days_of_the_year != r.days_of_the_year || l.set_positions != r.set_positions ||
+            l.recurrence_end != r.recurrence_end)
+          return false;
+      }
+      return true;
+    };
+    return a.calendar == b.calendar && a.title == b.title && a.notes == b.notes && a.url == b.url &&
+           a.completed == b.completed && a.priority == b.priority &&
+           a.start_date_components == b.start_date_components && a.due_date_components == b.due_date_components &&
+           same_alarms(a.alarms, b.alarms) && same_rules(a, b);
+  }
+
   void request(EntityType type, AccessCompletion completion) {
     State& s = *state_;
     int& status = s.status[static_cast<int>(type)];
@@ -261,6 +322,7 @@ class StoreDouble : public platform::EventStore {
   }
 
   std::shared_ptr<State> state_;
+  bool access_noted_[2] = {false, false};
 };
 
 }  // namespace

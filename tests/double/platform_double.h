@@ -2,7 +2,9 @@
 
 // An in-memory platform for tests: programmable permission and access answers,
 // calendars, events and reminders, and a fake clock that moves only when the
-// run loop runs, so long waits take no real time.
+// run loop runs, so long waits take no real time. Like EventKit, a store opened
+// without access to a kind of data lists none of its calendars until it is reset,
+// and answers events in the order they were added, whatever their start.
 
 #include <chrono>
 #include <cstdint>
@@ -45,6 +47,8 @@ struct Counters {
   int saves = 0;
   int removes = 0;
   int status_reads = 0;
+  int resets = 0;
+  int unchanged_saves = 0;  // saves of a stored reminder that changed nothing
 };
 
 struct State;

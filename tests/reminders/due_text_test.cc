@@ -144,6 +144,12 @@ TEST(ParseDueComponents, DateOnlyZonedAndFloatingFormsAndTheirMessages) {
       {"2025-03-01T09:60", bad_time},
       {"2025-03-01T9:30", bad_time},
       {"2025-03-01T09:30:00+24:00", bad_time},
+      // the widest offsets the platform has a zone for, and just past them
+      {"2025-03-01T09:30:00+18:00", std::nullopt, 9, 30, 0, 0, 18 * 3600},
+      {"2025-03-01T09:30:00-18:00", std::nullopt, 9, 30, 0, 0, -18 * 3600},
+      {"2025-03-01T09:30:00+18:01", bad_time},
+      {"2025-03-01T09:30:00-18:01", bad_time},
+      {"2025-03-01T09:30:00+23:59", bad_time},
       {"2025-03-01T09:30 ", bad_time},
       {"2025-03-01X", bad_time},
   };

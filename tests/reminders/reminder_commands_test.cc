@@ -62,6 +62,7 @@ TEST_F(ReminderCommandsTest, UnsupportedFeaturesAreRefusedBeforeThePermissionGat
 TEST_F(ReminderCommandsTest, ConnectListsEveryListAndAsksOnlyWithoutFullAccess) {
   EXPECT_EQ(run("connect", R"({"listIds":["nothing"]})"), kLists);
   EXPECT_EQ(platform.counters().full_access_requests, 0);
+  EXPECT_EQ(platform.counters().resets, 0);
 
   const struct {
     int status;
@@ -84,6 +85,8 @@ TEST_F(ReminderCommandsTest, ConnectListsEveryListAndAsksOnlyWithoutFullAccess) 
     fresh.platform.set_grant_updates_status(c.grant_updates_status);
     EXPECT_EQ(fresh.run("connect"), c.expected) << c.status << " " << static_cast<int>(c.answer);
     EXPECT_EQ(fresh.platform.counters().full_access_requests, 1);
+    // A grant resets the store, which before it may list no lists.
+    EXPECT_EQ(fresh.platform.counters().resets, c.answer == AccessAnswer::grant ? 1 : 0);
   }
 }
 

@@ -126,6 +126,27 @@ TEST_F(ReminderSaveTest, RepeatingACreateFindsTheReminderThroughItsMarker) {
   EXPECT_EQ(stored("new-1").url, platform::Url{"zolt-task:a%20b"});
 }
 
+// The calendar database answers a save that changes nothing with no error and
+// stores nothing: the save succeeds and the reminder reads back as stored.
+TEST_F(ReminderSaveTest, ASaveThatChangesNothingSucceedsWithTheStoredReminder) {
+  const char* request = R"({"clientId":"t9","listId":"A","title":"Call","priority":2,"due":"2025-03-01"})";
+  std::string created = save(request);
+  EXPECT_EQ(created,
+            R"({"clientId":"t9","completed":false,"due":"2025-03-01","externalId":"new-1","id":"new-1","listId":"A",)"
+            R"("notes":"","priority":2,"recurrenceRules":[],"remindAt":null,"title":"Call"})");
+  EXPECT_EQ(save(request), created);
+  EXPECT_EQ(platform.counters().saves, 2);
+  EXPECT_EQ(platform.counters().unchanged_saves, 1);
+  EXPECT_EQ(platform.stored_reminders().size(), 1u);
+}
+
+TEST_F(ReminderSaveTest, TitleAndNotesKeepALeadingByteOrderMark) {
+  save(R"({"clientId":"bom","listId":"A","title":"\ufeffCall \t","notes":"\ufeff\ufeffnote"})");
+  platform::ReminderFields created = stored("new-1");
+  EXPECT_EQ(created.title, "\xEF\xBB\xBF" "Call");  // not white space: only the tab and space go
+  EXPECT_EQ(created.notes, "\xEF\xBB\xBF\xEF\xBB\xBF" "note");
+}
+
 TEST_F(ReminderSaveTest, AnUpdateWritesOnlyTheFieldsThatChangedInTheApplication) {
   existing().completed = false;
   existing_.alarms = {platform::Alarm{}, platform::Alarm::with_absolute_date(platform::Date{100})};
@@ -173,6 +194,7 @@ TEST_F(ReminderSaveTest, AnUnchangedRequestStillSavesAndStillChecks) {
   const char* same = R"({"id":"A/1","listId":"A","title":"Old title","previousFields":{"id":"A/1","title":"Old title"}})";
   EXPECT_EQ(Json::parse(save(same))["title"], "Old title");
   EXPECT_EQ(platform.counters().saves, 1);
+  EXPECT_EQ(platform.counters().unchanged_saves, 1);
   EXPECT_EQ(save(R"({"id":"A/1","listId":"A","title":" ","previousFields":{"title":" "}})"),
             "failure: 任务标题不能为空");
 }

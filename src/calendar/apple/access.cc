@@ -98,7 +98,11 @@ std::optional<std::string> request_access(platform::Platform& platform, platform
     platform.run_main_loop_until(platform::Date{platform.now().seconds_since_1970 + profile.slice_seconds});
   }
 
-  if (reply.granted) return std::nullopt;
+  if (reply.granted) {
+    // A store made before the first grant may go on answering as without access.
+    store.reset();
+    return std::nullopt;
+  }
   if (reply.error_text) return std::move(*reply.error_text);
   return std::string(profile.refused);
 }

@@ -12,7 +12,7 @@ namespace bridge {
 
 namespace {
 
-// Wide windows can hold thousands of occurrences; the reply keeps the first ones.
+// Wide windows can hold thousands of occurrences; the reply keeps those that start first.
 constexpr std::size_t kMaxEvents = 800;
 
 // A missing key or a value of another type reads as the empty text.
@@ -63,7 +63,7 @@ CommandOutcome query_events(platform::Platform& platform, const Json& request) {
   auto end = parse_query_instant(end_text);
   if (auto* failure = std::get_if<Failure>(&end)) return CommandOutcome(std::move(*failure));
 
-  // Events past the 800th are never converted, so the store need not find them.
+  // Only the events kept are converted, so the store need not convert the others.
   std::vector<platform::Event> events = store->first_events_matching(
       std::get<platform::Date>(start), std::get<platform::Date>(end), calendars, kMaxEvents);
   EventConversionContext context{platform, platform.local_time_zone()};

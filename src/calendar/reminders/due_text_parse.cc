@@ -16,6 +16,8 @@ constexpr const char* kInvalidRemindAt = "提醒时间无效";
 constexpr std::size_t kDateLength = 10;          // yyyy-mm-dd
 constexpr std::size_t kFloatingLength = 16;      // yyyy-mm-ddThh:mm
 constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
+// The widest offset the platform makes a time zone for (timeZoneForSecondsFromGMT:).
+constexpr int kMaxZoneOffsetSeconds = 18 * 3600;
 
 // Exactly `count` ASCII digits from `pos`.
 bool read_number(std::string_view text, std::size_t pos, std::size_t count, int& value) {
@@ -69,6 +71,10 @@ Expected<std::optional<DateComponents>> parse_due_components(std::optional<std::
   if (due.size() == kDateLength) return std::optional<DateComponents>(components);
 
   if (std::optional<Rfc3339DateTime> zoned = parse_rfc3339(due)) {
+    // A wider offset would have no zone and silently become a floating time.
+    if (zoned->offset_seconds > kMaxZoneOffsetSeconds || zoned->offset_seconds < -kMaxZoneOffsetSeconds) {
+      return Failure{kInvalidDueTime};
+    }
     // The date stays as written: it is the local date in the text's own offset.
     components.hour = zoned->hour;
     components.minute = zoned->minute;

@@ -1,6 +1,6 @@
 // Stand-in for <EventKit/EventKit.h>, for the syntax check on machines without
 // the macOS SDK: only the classes, methods and constants the EventKit backend
-// uses, with the types and nullability of Apple's public documentation (an
+// uses, with the types, availability and nullability of Apple's headers (an
 // implicitly unwrapped Swift type is null_unspecified). Never built into the bridge.
 #pragma once
 
@@ -18,8 +18,8 @@ typedef enum EKAuthorizationStatus : NSInteger {
   EKAuthorizationStatusNotDetermined = 0,
   EKAuthorizationStatusRestricted = 1,
   EKAuthorizationStatusDenied = 2,
-  EKAuthorizationStatusFullAccess = 3,
-  EKAuthorizationStatusWriteOnly = 4,
+  EKAuthorizationStatusFullAccess __attribute__((availability(macos, introduced = 14.0))) = 3,
+  EKAuthorizationStatusWriteOnly __attribute__((availability(macos, introduced = 14.0))) = 4,
 } EKAuthorizationStatus;
 
 typedef enum EKRecurrenceFrequency : NSInteger {
@@ -52,7 +52,7 @@ typedef void (^EKEventStoreRequestAccessCompletionHandler)(BOOL granted, NSError
 
 @interface EKCalendar : EKObject
 @property(nonatomic, readonly) NSString *calendarIdentifier;
-@property(null_unspecified, nonatomic, copy) NSString *title;
+@property(nonatomic, copy) NSString *title;
 @property(null_unspecified, nonatomic, copy) NSColor *color;
 @property(null_unspecified, nonatomic, strong) EKSource *source;
 @property(nonatomic, readonly) BOOL allowsContentModifications;
@@ -148,6 +148,7 @@ typedef void (^EKEventStoreRequestAccessCompletionHandler)(BOOL granted, NSError
 - (nullable EKCalendarItem *)calendarItemWithIdentifier:(NSString *)identifier;
 - (BOOL)saveReminder:(EKReminder *)reminder commit:(BOOL)commit error:(NSError **)error;
 - (BOOL)removeReminder:(EKReminder *)reminder commit:(BOOL)commit error:(NSError **)error;
+- (void)reset;
 @end
 
 #pragma clang assume_nonnull end

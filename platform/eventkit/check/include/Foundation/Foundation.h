@@ -1,14 +1,16 @@
 // Stand-in for <Foundation/Foundation.h>, for the syntax check on machines
 // without the macOS SDK. Declares only what the EventKit backend uses, with the
-// types of Apple's public documentation (arm64: BOOL is bool). Never built into
-// the bridge: on a Mac the real framework headers are used.
+// types, availability and nullability of Apple's headers. Never built into the
+// bridge: on a Mac the real framework headers are used.
 #pragma once
 
 #include <limits.h>
 
 // --- Objective-C and Foundation base types ---
-typedef bool BOOL;
+// The type of the target's own YES: bool on arm64, signed char on x86_64 Macs.
+typedef __typeof__(__objc_yes) BOOL;
 #define YES __objc_yes
+#define NO __objc_no
 #define nil nullptr
 typedef long NSInteger;
 typedef unsigned long NSUInteger;
@@ -46,11 +48,14 @@ typedef struct {
 @end
 
 // --- Strings ---
+typedef unsigned short unichar;
 typedef NSUInteger NSStringEncoding;
 enum : NSStringEncoding { NSUTF8StringEncoding = 4 };
 
 @interface NSString : NSObject
 - (nullable instancetype)initWithBytes:(const void *)bytes length:(NSUInteger)len encoding:(NSStringEncoding)encoding;
+- (instancetype)initWithCharacters:(const unichar *)characters length:(NSUInteger)length;
+- (NSString *)stringByAppendingString:(NSString *)aString;
 @property(nullable, readonly) const char *UTF8String __attribute__((objc_returns_inner_pointer));
 - (NSUInteger)lengthOfBytesUsingEncoding:(NSStringEncoding)enc;
 @end
@@ -67,6 +72,7 @@ enum : NSStringEncoding { NSUTF8StringEncoding = 4 };
 @interface NSArray<__covariant ObjectType> : NSObject <NSFastEnumeration>
 - (instancetype)initWithObjects:(const ObjectType _Nonnull[_Nullable])objects count:(NSUInteger)cnt;
 @property(readonly) NSUInteger count;
+- (ObjectType)objectAtIndex:(NSUInteger)index;
 @end
 
 // --- Dates, calendars, date components, time zones ---
@@ -112,7 +118,8 @@ enum : NSInteger { NSDateComponentUndefined = NSIntegerMax };
 
 @interface NSTimeZone : NSObject
 @property(class, readonly, copy) NSTimeZone *localTimeZone;
-+ (nullable instancetype)timeZoneForSecondsFromGMT:(NSInteger)seconds;
+// Nonnull as declared, though there is no zone beyond ±18 hours.
++ (instancetype)timeZoneForSecondsFromGMT:(NSInteger)seconds;
 @property(readonly, copy) NSString *name;
 - (NSInteger)secondsFromGMTForDate:(NSDate *)aDate;
 @end
@@ -120,6 +127,8 @@ enum : NSInteger { NSDateComponentUndefined = NSIntegerMax };
 // --- URLs, errors, predicates, the run loop ---
 @interface NSURL : NSObject
 + (nullable instancetype)URLWithString:(NSString *)URLString;
++ (nullable instancetype)URLWithString:(NSString *)URLString encodingInvalidCharacters:(BOOL)encodingInvalidCharacters
+    __attribute__((availability(macos, introduced = 14.0)));
 @property(nullable, readonly, copy) NSString *absoluteString;
 @end
 
