@@ -11,6 +11,12 @@
 
 namespace platform {
 
+// A lock held until this object is destroyed.
+class HeldLock {
+ public:
+  virtual ~HeldLock() = default;
+};
+
 // Everything the bridge asks of the machine: the calendar database's class-level
 // operations, and the Foundation services (clock, run loop, calendar, time zones, URLs).
 class Platform {
@@ -42,6 +48,13 @@ class Platform {
 
   // URLWithString:: nothing when the text is no valid URL.
   virtual std::optional<Url> url_with_string(std::string_view text) = 0;
+
+  // Waits until no other bridge process of this user holds the reminder-write
+  // lock, then holds it until the result is destroyed. A write holds it from
+  // looking up its reminder to the end of the save, so two processes saving one
+  // new task make one reminder. Nothing when the lock cannot be had in good time:
+  // the write then goes on without it.
+  virtual std::unique_ptr<HeldLock> hold_reminder_write_lock() = 0;
 };
 
 // The platform of this build (the backend linked into the executable).

@@ -26,6 +26,8 @@ class EventKitPlatform : public Platform {
 
   std::optional<Url> url_with_string(std::string_view text) override;
 
+  std::unique_ptr<HeldLock> hold_reminder_write_lock() override;
+
  private:
   // Shared with the stores, which read zones from items.
   std::shared_ptr<TimeZones> zones_ = std::make_shared<TimeZones>();

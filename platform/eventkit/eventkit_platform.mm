@@ -10,6 +10,7 @@
 #include "platform/eventkit/nil_guard.h"
 #include "platform/eventkit/ns_text.h"
 #include "platform/eventkit/ns_url.h"
+#include "platform/posix/user_lock.h"
 
 namespace platform::eventkit {
 namespace {
@@ -79,6 +80,11 @@ std::optional<Url> EventKitPlatform::url_with_string(std::string_view text) {
   NSString* written = url.absoluteString;
   if (written == nil) return std::nullopt;
   return Url{text_of(written)};
+}
+
+// EventKit has no lock of its own across processes: the file lock every backend shares.
+std::unique_ptr<HeldLock> EventKitPlatform::hold_reminder_write_lock() {
+  return posix::hold_reminder_write_lock_file();
 }
 
 }  // namespace platform::eventkit

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "platform/local/reminder_columns.h"
+#include "platform/local/sys_file.h"
 
 namespace platform::local {
 
@@ -146,6 +147,11 @@ int open_connection(const std::string& path, bool create, sqlite3** db) {
 
 std::unique_ptr<IndexDatabase> IndexDatabase::open(const std::string& path, bool create) {
   for (int attempt = 0; attempt < 2; ++attempt) {
+    // The index holds every reminder's text. SQLite would create it readable by
+    // whom the umask lets in, and gives its -wal and -shm files the database's
+    // mode, so a missing index is made empty and private first (an empty file is
+    // an empty database). One that exists keeps its mode.
+    if (create) write_new_file(path, "", 0600);
     sqlite3* db = nullptr;
     int code = open_connection(path, create, &db);
     if (code == SQLITE_OK) return std::unique_ptr<IndexDatabase>(new IndexDatabase(db));

@@ -23,4 +23,13 @@ enum class WriteMode {
 SysResult<FileStamp> write_item_file(const std::string& folder_path, const std::string& file_name,
                                      std::string_view text, std::optional<mode_t> mode, WriteMode how);
 
+// Whether `name` is that of a temporary file write_item_file makes: ".", the start
+// of the item's name, ".", a random UUID and ".tmp".
+bool is_item_temporary_name(std::string_view name);
+
+// A writer killed before its rename leaves its temporary file behind. Removes from
+// the folder every regular file with such a name whose last change is older than
+// any write can take. Best effort: what cannot be looked at or removed stays.
+void remove_stale_temporary_files(const std::string& folder_path);
+
 }  // namespace platform::local

@@ -10,6 +10,7 @@
 #include "platform/local/store_root.h"
 #include "platform/local/url_syntax.h"
 #include "platform/local/zone_time.h"
+#include "platform/posix/user_lock.h"
 
 namespace platform::local {
 
@@ -61,6 +62,8 @@ std::optional<Url> LocalPlatform::url_with_string(std::string_view text) {
   if (!is_absolute_url(text)) return std::nullopt;
   return Url{std::string(text)};
 }
+
+std::unique_ptr<HeldLock> LocalPlatform::hold_reminder_write_lock() { return posix::hold_reminder_write_lock_file(); }
 
 }  // namespace platform::local
 

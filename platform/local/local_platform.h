@@ -33,6 +33,8 @@ class LocalPlatform : public Platform {
 
   std::optional<Url> url_with_string(std::string_view text) override;
 
+  std::unique_ptr<HeldLock> hold_reminder_write_lock() override;
+
  private:
   std::string root_;
   std::shared_ptr<RunLoopSignal> signal_ = std::make_shared<RunLoopSignal>();

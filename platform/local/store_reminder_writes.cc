@@ -113,6 +113,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   WriteMode how = source && !moves ? WriteMode::replace : WriteMode::create;
   auto written = write_item_file(root_ + "/" + target_folder, name + ".ics", parsed->text, mode, how);
   if (!written.ok()) return Error{"无法保存提醒事项：" + written.error().describe()};
+  remove_stale_temporary_files(root_ + "/" + target_folder);
   if (moves) {
     // The copy in the new list is complete; only then does the old file go.
     remove_file(items_.file_path(source->folder, source->name));
@@ -143,6 +144,7 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
   // A file that is already gone is what removal wants.
   if (removed && removed->code != ENOENT) return Error{"无法删除提醒事项：" + removed->describe()};
   sync_directory(root_ + "/" + name->folder);
+  remove_stale_temporary_files(root_ + "/" + name->folder);
   items_.forget(name->folder, name->name);
   reminders_.erase(reminder.calendar_item_identifier());
   return std::nullopt;

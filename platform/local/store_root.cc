@@ -27,6 +27,8 @@ std::string home_directory() {
   return "/";
 }
 
+constexpr mode_t kPrivateFolderMode = 0700;
+
 struct DefaultCollection {
   const char* folder;
   const char* displayname;
@@ -85,10 +87,12 @@ std::optional<SysError> create_default_root_if_missing(const std::string& root_p
   if (existing.error().code != ENOENT) return existing.error();
 
   std::string parent = parent_of(root);
-  if (auto error = make_directories(parent, 0755)) return error;
+  // The store holds the user's calendars: what it makes is the user's alone, as
+  // the XDG base directories are (folders that exist keep their modes).
+  if (auto error = make_directories(parent, kPrivateFolderMode)) return error;
   // Built aside and renamed into place, so no reader sees a root without its collections.
   std::string staging = parent + "/.calendar-store-new-" + std::to_string(std::random_device{}());
-  if (auto error = make_directory(staging, 0755)) return error;
+  if (auto error = make_directory(staging, kPrivateFolderMode)) return error;
   for (const auto& c : kDefaultCollections) {
     if (auto error = write_collection(staging + "/" + c.folder, c)) {
       remove_staging(staging);

@@ -173,6 +173,15 @@ TEST(RemindersCli, MessagesOfTheCommonSteps) {
   for (const auto& c : cases) EXPECT_EQ(c.store->failure(c.command, c.input), c.message) << c.command << c.input;
 }
 
+// Only white space may follow the parameters; a NUL byte makes them unreadable.
+TEST(RemindersCli, AValueFollowedByANulByteCountsAsNoParameters) {
+  ReminderStore store;
+  std::string request = save_request(R"("clientId":"nul-1","title":"Never")");
+  EXPECT_EQ(store.failure("reminders-save", request + std::string(1, '\0')), "请选择提醒事项列表。");
+  EXPECT_EQ(store.files("inbox"), std::vector<std::string>{});
+  EXPECT_EQ(store.reply("reminders-save", request + " \t\r\n")["title"], "Never");
+}
+
 TEST(RemindersCli, ReadShowsEveryListWithTheStoredValues) {
   ReminderStore store;
   store.add_todo("work", "w1",

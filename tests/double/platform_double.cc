@@ -67,6 +67,9 @@ struct State {
   nanoseconds monotonic{seconds(1000)};
   nanoseconds monotonic_start{seconds(1000)};
 
+  bool write_lock_unavailable = false;
+  bool write_lock_held = false;
+
   Counters counters;
 
   void answer_access(AccessCompletion completion) {
@@ -156,6 +159,7 @@ class StoreDouble : public platform::EventStore {
   platform::FetchRequestId fetch_reminders(const std::vector<CalendarRef>& lists,
                                            ReminderFetchCompletion completion) override {
     ++state_->counters.fetches;
+    if (state_->write_lock_held) ++state_->counters.fetches_under_write_lock;
     platform::FetchRequestId id = state_->next_fetch++;
     auto reminders = std::make_shared<std::vector<Reminder>>();
     for (const auto& entry : state_->reminders) {
@@ -217,6 +221,7 @@ class StoreDouble : public platform::EventStore {
       }
     }
     int number = ++state_->counters.saves;
+    if (state_->write_lock_held) ++state_->counters.saves_under_write_lock;
     if (!state_->save_error.empty()) return platform::Error{state_->save_error};
     if (number == state_->save_error_on) return platform::Error{state_->save_error_on_text};
     const ReminderFields& fields = reminder.fields();
@@ -243,6 +248,7 @@ class StoreDouble : public platform::EventStore {
 
   std::optional<platform::Error> remove_reminder(const Reminder& reminder) override {
     ++state_->counters.removes;
+    if (state_->write_lock_held) ++state_->counters.removes_under_write_lock;
     if (!state_->remove_error.empty()) return platform::Error{state_->remove_error};
     state_->reminders.erase(reminder.calendar_item_identifier());
     return std::nullopt;
@@ -463,6 +469,30 @@ std::optional<platform::Url> PlatformDouble::url_with_string(std::string_view te
       return std::nullopt;
   }
   return platform::Url{std::string(text)};
+}
+
+namespace {
+
+// Marks the lock held for as long as it lives.
+class WriteLockDouble : public platform::HeldLock {
+ public:
+  explicit WriteLockDouble(std::shared_ptr<State> state) : state_(std::move(state)) { state_->write_lock_held = true; }
+  ~WriteLockDouble() override { state_->write_lock_held = false; }
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
+}  // namespace
+
+void PlatformDouble::set_write_lock_unavailable(bool unavailable) { state_->write_lock_unavailable = unavailable; }
+
+bool PlatformDouble::write_lock_held() const { return state_->write_lock_held; }
+
+std::unique_ptr<platform::HeldLock> PlatformDouble::hold_reminder_write_lock() {
+  ++state_->counters.write_locks_taken;
+  if (state_->write_lock_unavailable) return nullptr;
+  return std::make_unique<WriteLockDouble>(state_);
 }
 
 }  // namespace double_platform

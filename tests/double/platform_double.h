@@ -49,6 +49,10 @@ struct Counters {
   int status_reads = 0;
   int resets = 0;
   int unchanged_saves = 0;  // saves of a stored reminder that changed nothing
+  int write_locks_taken = 0;
+  int fetches_under_write_lock = 0;
+  int saves_under_write_lock = 0;
+  int removes_under_write_lock = 0;
 };
 
 struct State;
@@ -92,6 +96,10 @@ class PlatformDouble : public platform::Platform {
   // Lets a test change what a save stores (e.g. drop a count), after the save is applied.
   void set_save_transform(std::function<void(platform::ReminderFields&)> transform);
 
+  // The reminder-write lock cannot be had: hold_reminder_write_lock gives nothing.
+  void set_write_lock_unavailable(bool unavailable);
+  bool write_lock_held() const;
+
   void set_local_time_zone(platform::TimeZone zone, int offset_seconds);
   // Offset of a named zone (fixed-offset zones need no entry).
   void set_zone_offset(const std::string& name, int offset_seconds);
@@ -111,6 +119,7 @@ class PlatformDouble : public platform::Platform {
   platform::CalendarFields current_calendar_components(Date date) override;
   std::optional<Date> date_from_components(const platform::DateComponents& components) override;
   std::optional<platform::Url> url_with_string(std::string_view text) override;
+  std::unique_ptr<platform::HeldLock> hold_reminder_write_lock() override;
 
  private:
   std::shared_ptr<State> state_;

@@ -73,7 +73,11 @@ FaultStore::FaultStore(fs::path root, bool set_up) : root_(std::move(root)) {
 }
 
 std::vector<std::pair<std::string, std::string>> FaultStore::env() const {
-  return {{"CALENDAR_STORE_DIR", root_.string()}, {"TZ", "UTC"}, {"LC_ALL", "C.UTF-8"}};
+  // The bridge's lock files go beside the store, not to the user's runtime folder.
+  return {{"CALENDAR_STORE_DIR", root_.string()},
+          {"XDG_RUNTIME_DIR", (root_.parent_path() / "runtime").string()},
+          {"TZ", "UTC"},
+          {"LC_ALL", "C.UTF-8"}};
 }
 
 void FaultStore::write_item(const std::string& name, const std::string& text) const {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "calendar/apple/json_input.h"
 
@@ -46,6 +47,22 @@ INSTANTIATE_TEST_SUITE_P(
         InputCase{"1e400", Json::object()}, InputCase{"01", Json::object()},
         InputCase{"\"\xff\"", Json::object()}, InputCase{"\"\\ud800\"", Json::object()},
         InputCase{"\"tab\tinside\"", Json::object()}, InputCase{"{\"a\":1} \x0b", Json::object()}));
+
+std::string with_nul(std::string_view before, std::string_view after = "") {
+  return std::string(before) + std::string(1, '\0') + std::string(after);
+}
+
+// The parser ends its input at a NUL byte; no NUL may pass for the end.
+INSTANTIATE_TEST_SUITE_P(
+    NulBytes, ParameterInput,
+    testing::Values(InputCase{with_nul("{\"a\":1}"), Json::object()}, InputCase{with_nul("{\"a\":1}\n"), Json::object()},
+                    InputCase{with_nul("{\"a\":1}", " \t\r\n"), Json::object()},
+                    InputCase{with_nul("{\"a\":1}", "{\"b\":2}"), Json::object()},
+                    InputCase{with_nul("[1,2]"), Json::object()}, InputCase{with_nul("42"), Json::object()},
+                    InputCase{with_nul("\"text\""), Json::object()}, InputCase{with_nul("{\"a\":\"x", "y\"}"), Json::object()},
+                    InputCase{with_nul("", "{\"a\":1}"), Json::object()}, InputCase{with_nul(""), Json::object()},
+                    // Escaped, a NUL is text like any other.
+                    InputCase{"{\"a\":\"x\\u0000y\"}", Json{{"a", with_nul("x", "y")}}}));
 
 std::string nested_arrays(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
 
@@ -125,7 +142,8 @@ TEST(ParameterDescriptor, ReadsTheDocumentToTheEndOfInput) {
 
 TEST(ParameterDescriptor, StopsAtTheFirstFailureWithoutWaitingForTheEnd) {
   // The writer stays open: reading on would block, so a result proves reading stopped.
-  for (const std::string& text : {std::string("{} x"), std::string("{]"), nested_arrays(128).substr(0, 128)}) {
+  for (const std::string& text : {std::string("{} x"), std::string("{]"), nested_arrays(128).substr(0, 128),
+                                  with_nul("{\"a\":1}"), with_nul("{\"a\":1} ", " ")}) {
     Pipe pipe;
     pipe.write_text(text);
     EXPECT_EQ(bridge::read_parameters_from(pipe.read_end), Json::object()) << text;

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "local_store/store_folder.h"
 #include "platform/local/local_platform.h"
@@ -89,6 +90,73 @@ TEST(StoreRoot, AnExistingRootIsNeverChanged) {
   auto store = platform.open_event_store();
   EXPECT_TRUE(std::filesystem::is_empty(folder.root()));
   EXPECT_TRUE(store->calendars_for_entity_type(EntityType::event).empty());
+}
+
+// Sets the process's file mode creation mask for the life of the object.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(old_); }
+
+ private:
+  mode_t old_;
+};
+
+mode_t mode_of(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+// The event list of every collection, which reads the files through the index.
+void read_events(platform::EventStore& store) {
+  store.events_matching(platform::Date{0}, platform::Date{4102444800.0},
+                        store.calendars_for_entity_type(EntityType::event));
+}
+
+constexpr const char* kEvent =
+    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:e\r\nDTSTART:20250310T090000Z\r\nEND:VEVENT\r\n"
+    "END:VCALENDAR\r\n";
+
+TEST(StoreRoot, WhatTheStoreCreatesIsTheUsersAloneUnderTheUsualUmask) {
+  ScopedUmask mask(022);
+  StoreFolder folder;
+  ASSERT_EQ(::chmod(folder.base().c_str(), 0755), 0);
+  std::string root = folder.base() + "/data/share/calendar-store";
+  LocalPlatform platform(root);
+  auto store = platform.open_event_store();
+  ASSERT_TRUE(std::filesystem::exists(root + "/calendar"));
+  std::ofstream(root + "/calendar/e.ics") << kEvent;
+  read_events(*store);
+  // The folder that was there keeps its mode; every folder made on the way is private.
+  EXPECT_EQ(mode_of(folder.base()), 0755u);
+  for (const char* made : {"/data", "/data/share", "/data/share/calendar-store"}) {
+    EXPECT_EQ(mode_of(folder.base() + made), 0700u) << made;
+  }
+  // The index and its journal files, while the store has them open.
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    EXPECT_EQ(mode_of(root + "/.index.sqlite" + suffix), 0600u) << suffix;
+  }
+}
+
+TEST(StoreRoot, ModesTheUserChoseAreKept) {
+  ScopedUmask mask(022);
+  StoreFolder folder;
+  ASSERT_EQ(::chmod(folder.root().c_str(), 0750), 0);
+  folder.add_collection("home", "Home", "VEVENT");
+  folder.write("home/e.ics", kEvent);
+  {
+    LocalPlatform platform(folder.root());
+    read_events(*platform.open_event_store());
+  }
+  ASSERT_EQ(::chmod(folder.path(".index.sqlite").c_str(), 0640), 0);
+  LocalPlatform platform(folder.root());
+  auto store = platform.open_event_store();
+  read_events(*store);
+  EXPECT_EQ(mode_of(folder.root()), 0750u);
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    EXPECT_EQ(mode_of(folder.path(".index.sqlite") + suffix), 0640u) << suffix;
+  }
 }
 
 struct StatusCase {

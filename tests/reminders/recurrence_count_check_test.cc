@@ -78,6 +78,11 @@ TEST_F(RecurrenceCountCheckTest, ACountLostByTheFirstSaveIsRestoredOnce) {
   EXPECT_EQ(saves(), 3);    // the save, then the rules removed and installed again
   EXPECT_EQ(fetches(), 3);  // the fetch and two re-reads
   EXPECT_EQ(platform.counters().stores_opened, 3);
+  // No other writer comes between the lookup and the restored count.
+  EXPECT_EQ(platform.counters().write_locks_taken, 1);
+  EXPECT_EQ(platform.counters().fetches_under_write_lock, 3);
+  EXPECT_EQ(platform.counters().saves_under_write_lock, 3);
+  EXPECT_FALSE(platform.write_lock_held());
 }
 
 TEST_F(RecurrenceCountCheckTest, WhenTheCountCannotBeRestored) {

@@ -161,6 +161,49 @@ TEST_F(ReminderCommandsTest, DeleteRemovesTheTargetAndToleratesAMissingOne) {
   EXPECT_EQ(run("delete", R"({"listIds":["B"],"id":"B/1"})"), "failure: 无法删除");
 }
 
+// A second process saving the same new task must wait for this one's lookup and
+// save, or both would create a reminder with the task's marker.
+TEST_F(ReminderCommandsTest, WritesHoldTheWriteLockFromTheLookupToTheEndOfTheSave) {
+  const struct {
+    const char* sub_command;
+    const char* params;
+    const char* reply_start;
+    int saves;
+    int removes;
+  } cases[] = {
+      {"save", R"({"listIds":["A"],"listId":"A","clientId":"t9","title":"new"})", R"({"clientId":"t9")", 1, 0},
+      {"save", R"({"listIds":["A"],"listId":"A","clientId":"t1","title":"again"})", R"({"clientId":"t1")", 1, 0},
+      {"save", R"({"listIds":["A"],"listId":"A","title":" "})", "failure: 任务标题不能为空", 0, 0},
+      {"delete", R"({"listIds":["B"],"id":"B/1"})", "null", 0, 1},
+  };
+  for (const auto& c : cases) {
+    double_platform::Counters before = platform.counters();
+    EXPECT_EQ(run(c.sub_command, c.params).rfind(c.reply_start, 0), 0u) << c.params;
+    const double_platform::Counters& after = platform.counters();
+    EXPECT_EQ(after.write_locks_taken - before.write_locks_taken, 1) << c.params;
+    EXPECT_EQ(after.fetches_under_write_lock - before.fetches_under_write_lock, 1) << c.params;
+    EXPECT_EQ(after.saves_under_write_lock - before.saves_under_write_lock, c.saves) << c.params;
+    EXPECT_EQ(after.removes_under_write_lock - before.removes_under_write_lock, c.removes) << c.params;
+    EXPECT_FALSE(platform.write_lock_held()) << c.params;
+  }
+  EXPECT_EQ(platform.counters().saves, 2);
+  EXPECT_EQ(platform.counters().removes, 1);
+
+  // Only writes wait for other writers.
+  for (const char* sub_command : {"read", "connect", "status", "foo"}) run(sub_command, R"({"listIds":["A"]})");
+  EXPECT_EQ(platform.counters().write_locks_taken, 4);
+}
+
+TEST_F(ReminderCommandsTest, AWriteLockThatCannotBeHadNeverStopsASave) {
+  platform.set_write_lock_unavailable(true);
+  EXPECT_EQ(run("save", R"({"listIds":["A"],"listId":"A","clientId":"t9","title":"new"})").rfind(R"({"clientId":"t9")", 0),
+            0u);
+  EXPECT_EQ(run("delete", R"({"listIds":["A"],"clientId":"t9"})"), "null");
+  EXPECT_EQ(platform.counters().write_locks_taken, 2);
+  EXPECT_EQ(platform.counters().saves, 1);
+  EXPECT_EQ(platform.counters().removes, 1);
+}
+
 TEST_F(ReminderCommandsTest, AFailedFetchEndsEveryReadingSubCommand) {
   platform.set_fetch_answer(FetchAnswer::no_array);
   for (const char* sub_command : {"read", "save", "delete", "foo"}) {

@@ -43,8 +43,14 @@ class NestingLimitedBuilder : public nlohmann::json_sax<Json> {
   int depth_ = 0;
 };
 
-// A stream buffer over a descriptor that remembers whether reading failed,
-// since the parser sees a failure only as the end of the input.
+// The parser takes a NUL byte for the end of the input, so a value followed by
+// one would pass for a whole document. No JSON text holds a NUL anywhere (not
+// even inside a string, where control characters must be escaped), so input that
+// holds one is unreadable.
+bool holds_nul(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
+
+// A stream buffer over a descriptor that remembers whether reading failed or
+// met a NUL byte, since the parser sees either only as the end of the input.
 class DescriptorBuffer : public std::streambuf {
  public:
   explicit DescriptorBuffer(int fd) : fd_(fd) {}
@@ -56,6 +62,10 @@ class DescriptorBuffer : public std::streambuf {
     io::ReadResult read = io::read_some(fd_, chunk_.data(), chunk_.size());
     if (read.error) failed_ = true;
     if (read.error || read.bytes == 0) return traits_type::eof();
+    if (holds_nul(std::string_view(chunk_.data(), read.bytes))) {
+      failed_ = true;
+      return traits_type::eof();
+    }
     setg(chunk_.data(), chunk_.data(), chunk_.data() + read.bytes);
     return traits_type::to_int_type(chunk_[0]);
   }
@@ -77,6 +87,7 @@ Json parameters_or_empty(Parse parse) {
 }  // namespace
 
 Json read_parameters(std::string_view bytes) {
+  if (holds_nul(bytes)) return Json::object();
   return parameters_or_empty(
       [&](NestingLimitedBuilder& builder) { return Json::sax_parse(bytes.begin(), bytes.end(), &builder); });
 }

@@ -87,6 +87,10 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
 
   // "read" shows every list; the writes look only where the application synchronises.
   if (sub_command == "read") return read_reply(platform, *store, lists);
+  // Another process saving the same task between this lookup and this save would
+  // make a second reminder with its marker: writes hold the lock through both.
+  std::unique_ptr<platform::HeldLock> write_lock;
+  if (sub_command == "save" || sub_command == "delete") write_lock = platform.hold_reminder_write_lock();
   Expected<std::vector<platform::Reminder>> fetched = reminders::fetch_reminders(platform, *store, selected_lists);
   if (failed(fetched)) return std::get<Failure>(std::move(fetched));
   const auto& fetched_reminders = std::get<std::vector<platform::Reminder>>(fetched);
