@@ -277,10 +277,13 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   }
   // Once both kinds are known to be there, the rest cannot change the answer.
   if (kinds.events && kinds.reminders) return kinds;
+  // Files read here are parsed whole; what the window prefilter would find in them
+  // goes to the index as well, so an event query need not read them again.
+  const Unneeded learn_reach = [](const EventReach&) { return false; };
   for_each_index(fresh.size(), [&](std::size_t k) {
     Entry& known = *entries[fresh[k]];
     if (!known.read) {
-      load(known, folder, names[fresh[k]], nullptr);
+      load(known, folder, names[fresh[k]], learn_reach);
     } else {
       parsed(known, folder, names[fresh[k]]);
     }
