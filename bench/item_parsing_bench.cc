@@ -52,7 +52,7 @@ void BM_StoredEventFromParsedItem(benchmark::State& state) {
       parse(bench::event_file_text(static_cast<bench::EventKind>(state.range(0)), 40), "calendar");
   const platform::CalendarRef calendar = sample_calendar("calendar");
   for (auto _ : state) {
-    auto event = platform::local::stored_event(*item, calendar);
+    auto event = platform::local::stored_event(*item, item->parts.front(), calendar);
     if (!event) {
       state.SkipWithError("the sample event has no start");
       break;
@@ -76,7 +76,7 @@ void BM_ReadReminderFile(benchmark::State& state) {
   for (auto _ : state) {
     std::optional<ParsedItem> item = parse(text, "list");
     auto stored = platform::local::text_only(*item);
-    benchmark::DoNotOptimize(platform::local::reminder_from_item(*item, stored, list));
+    benchmark::DoNotOptimize(platform::local::reminder_from_item(*item, item->parts.front(), stored, list));
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }

@@ -1,6 +1,8 @@
-// The local store's reading and writing of one item text, without files: the text
-// is parsed as a reminder, its reminder goes through the index's column form and
-// back, and a change of title and state is written into the text and read again.
+// The local store's reading and writing of one item text, without files: the events
+// of every item are expanded over a week, and for each reminder item of the text
+// (a file may hold several, and several revisions of one) its reminder goes through
+// the index's column form and back, a change of title and state is written into
+// the text and read again, and the item is taken out of a file of several.
 // What the column form gives back must be the reminder read from the text; a
 // written text that reads back (the store writes no other) must hold what was
 // written.
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/local/event_occurrences.h"
 #include "platform/local/item_text_edit.h"
 #include "platform/local/parsed_item.h"
 #include "platform/local/reminder_columns.h"
@@ -46,14 +49,22 @@ void check_same(const ReminderFields& a, const ReminderFields& b) {
   if (a.recurrence_rules) check(a.recurrence_rules->size() == b.recurrence_rules->size());
 }
 
-}  // namespace
+// The position of the component a save of `part` writes to.
+std::size_t main_position(const platform::local::ItemPart& part) {
+  return part.master ? part.master->position : part.overrides.front().position;
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string text(reinterpret_cast<const char*>(data), size);
-  auto item = platform::local::parse_item_text(text);
-  if (!item || item->kind != ICAL_VTODO_COMPONENT) return 0;
-  platform::local::ReminderRow row = platform::local::reminder_row_of(*item);
+std::size_t todo_count(const platform::local::ParsedItem& item) {
+  icalcomponent* vcalendar = item.vcalendar();
+  return vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VTODO_COMPONENT)) : 1;
+}
 
+// One VTODO item of the file: its row through the column form and back, then a
+// change of title and state written as the store writes it (its older revisions
+// dropped, every other item kept), read again; then the item taken out.
+void check_reminder(const std::string& text, const platform::local::ParsedItem& item,
+                    const platform::local::ItemPart& part) {
+  platform::local::ReminderRow row = platform::local::reminder_row_of(item, part);
   if (auto columns = platform::local::columns_of(row)) {
     platform::local::ReminderRowRef back = platform::local::row_from_columns(*columns);
     check(back != nullptr);
@@ -61,18 +72,54 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(back->rule_values == row.rule_values);
   }
 
-  auto edit = platform::local::ItemTextEdit::open(text, "VTODO", platform::local::kProductId);
-  if (!edit) return 0;
+  auto edit = platform::local::ItemTextEdit::open(text, "VTODO", platform::local::kProductId, main_position(part));
+  if (!edit || edit->component_count() != todo_count(item)) return;
+  if (part.master) {
+    for (const auto& old : part.stale) edit->remove_component(old.position);
+  }
   ReminderFields changed = row.fields;
   changed.title = "fuzz \xe6\x94\xb9";
   changed.completed = !changed.completed;
-  auto patched = platform::local::patch_reminder(std::move(*edit), changed, Reminder::kTitle | Reminder::kCompleted,
+  auto patched = platform::local::patch_reminder(*edit, changed, Reminder::kTitle | Reminder::kCompleted,
                                                  platform::Date{kYear2025});
-  if (!patched.text) return 0;
-  auto again = platform::local::parse_item_text(*patched.text);
-  // A text that does not read back is refused by the store before it is written.
-  if (!again || again->kind != ICAL_VTODO_COMPONENT) return 0;
-  platform::local::ReminderRow reread = platform::local::reminder_row_of(*again);
-  check(reread.fields.title == changed.title && reread.fields.completed == changed.completed);
+  if (patched.text) {
+    auto again = platform::local::parse_item_text(*patched.text);
+    // A text that does not read back, or has lost or gained an item, is refused by
+    // the store before it is written.
+    std::optional<std::string> uid;
+    if (item.holds_several()) uid = platform::local::uid_in_identifier(part.uid);
+    const platform::local::ItemPart* saved =
+        again && again->parts.size() == item.parts.size() ? again->part_named(uid) : nullptr;
+    if (saved && saved->kind == ICAL_VTODO_COMPONENT) {
+      platform::local::ReminderRow reread = platform::local::reminder_row_of(*again, *saved);
+      check(reread.fields.title == changed.title && reread.fields.completed == changed.completed);
+      check(saved->stale.empty() || !part.master);
+    }
+  }
+
+  if (!item.holds_several()) return;
+  if (part.master) edit->remove_component(part.master->position);
+  for (const auto& c : part.overrides) edit->remove_component(c.position);
+  auto rest = platform::local::parse_item_text(edit->finish());
+  if (rest && rest->parts.size() + 1 == item.parts.size()) {
+    check(rest->part_named(platform::local::uid_in_identifier(part.uid)) == nullptr ||
+          rest->parts.size() == 1);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string text(reinterpret_cast<const char*>(data), size);
+  auto item = platform::local::parse_item_text(text);
+  if (!item) return 0;
+  // Every event of every item over a week, revisions and overrides resolved.
+  platform::local::EventItem events{item->root.get(), "home/fuzz", nullptr, item->text};
+  platform::local::events_in_window({events}, platform::Date{kYear2025 - 86400 * 3},
+                                    platform::Date{kYear2025 + 86400 * 4});
+  for (const auto& part : item->parts) {
+    check(part.main() != nullptr);
+    if (part.kind == ICAL_VTODO_COMPONENT) check_reminder(text, *item, part);
+  }
   return 0;
 }

@@ -54,6 +54,8 @@ Collection read_collection(const std::string& root, const std::string& folder) {
       if (line == "VTODO") collection.serves_reminders = true;
       rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     }
+  } else {
+    collection.components_known = false;
   }
   collection.calendar = std::make_shared<const Calendar>(std::move(calendar));
   return collection;

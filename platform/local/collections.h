@@ -18,6 +18,10 @@ struct Collection {
   CalendarRef calendar;
   bool serves_events = true;
   bool serves_reminders = true;
+  // False until the kinds it serves are known: a folder without a `components` file
+  // is told by its items (all VEVENT, all VTODO, else both), which the store looks at
+  // only when it needs to.
+  bool components_known = true;
 };
 
 // The collections in ascending byte order of folder name. Folders whose names are

@@ -175,12 +175,17 @@ int nesting_depth(std::string_view text) {
 
 namespace platform::local {
 
-std::optional<ComponentSpan> item_component_span(const std::vector<ContentLine>& lines, std::string_view kind) {
+std::vector<ComponentSpan> item_component_spans(const std::vector<ContentLine>& lines, std::string_view kind) {
   auto calendars = child_components(lines, std::nullopt, "VCALENDAR");
-  auto found = calendars.empty() ? child_components(lines, std::nullopt, kind)
-                                 : child_components(lines, calendars.front(), kind);
-  if (found.empty()) return std::nullopt;
-  return found.front();
+  return calendars.empty() ? child_components(lines, std::nullopt, kind)
+                           : child_components(lines, calendars.front(), kind);
+}
+
+std::optional<ComponentSpan> item_component_span(const std::vector<ContentLine>& lines, std::string_view kind,
+                                                 std::size_t position, std::optional<std::size_t> count) {
+  auto found = item_component_spans(lines, kind);
+  if (position >= found.size() || (count && found.size() != *count)) return std::nullopt;
+  return found[position];
 }
 
 }  // namespace platform::local

@@ -52,8 +52,12 @@ int nesting_depth(std::string_view text);
 
 namespace platform::local {
 
-// The first `kind` component of an item text: inside its VCALENDAR, or at the top
-// for a bare component.
-std::optional<ComponentSpan> item_component_span(const std::vector<ContentLine>& lines, std::string_view kind);
+// The `kind` components of an item text: inside its VCALENDAR, or at the top for a
+// bare component.
+std::vector<ComponentSpan> item_component_spans(const std::vector<ContentLine>& lines, std::string_view kind);
+// The one at `position`, when the text holds `count` of them as libical read it (so
+// that both readings take the same lines for it).
+std::optional<ComponentSpan> item_component_span(const std::vector<ContentLine>& lines, std::string_view kind,
+                                                 std::size_t position = 0, std::optional<std::size_t> count = {});
 
 }  // namespace platform::local

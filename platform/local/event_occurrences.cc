@@ -6,6 +6,7 @@
 
 #include "platform/local/event_component.h"
 #include "platform/local/event_series.h"
+#include "platform/local/item_parts.h"
 
 namespace platform::local {
 
@@ -24,11 +25,11 @@ std::optional<platform::TimeZone> zone_of(const EventComponent& event) {
   return std::nullopt;
 }
 
-platform::Event event_of(const EventComponent& event, const EventItem& item, bool has_recurrence_rules,
-                         const OccurrenceTimes& times) {
+platform::Event event_of(const EventComponent& event, const std::string& identifier,
+                         const platform::CalendarRef& calendar, bool has_recurrence_rules, const OccurrenceTimes& times) {
   platform::Event out;
-  out.event_identifier = item.identifier;
-  out.calendar_item_identifier = item.identifier;
+  out.event_identifier = identifier;
+  out.calendar_item_identifier = identifier;
   out.external_identifier = event.uid;
   out.title = event.summary.value_or("");
   out.location = event.location;
@@ -36,32 +37,10 @@ platform::Event event_of(const EventComponent& event, const EventItem& item, boo
   out.start_date = times.start;
   out.end_date = times.end;
   out.is_all_day = event.is_all_day();
-  out.calendar = item.calendar;
+  out.calendar = calendar;
   out.time_zone = zone_of(event);
   out.has_recurrence_rules = has_recurrence_rules;
   return out;
-}
-
-// The VEVENTs of an item: the whole component when it is a bare VEVENT. Their texts
-// come from the file's lines when its VEVENTs line up one to one with libical's.
-std::vector<EventComponent> components_of(icalcomponent* root, std::string_view text) {
-  std::vector<EventComponent> found;
-  std::vector<EventTexts> texts = text.empty() ? std::vector<EventTexts>{} : event_texts(text);
-  if (icalcomponent_isa(root) == ICAL_VEVENT_COMPONENT) {
-    const EventTexts* own = texts.size() == 1 ? &texts.front() : nullptr;
-    if (auto event = read_event_component(root, nullptr, nullptr, own)) found.push_back(std::move(*event));
-    return found;
-  }
-  if (icalcomponent_isa(root) != ICAL_VCALENDAR_COMPONENT) return found;
-  FileZones zones(root);
-  bool lined_up = texts.size() == static_cast<std::size_t>(icalcomponent_count_components(root, ICAL_VEVENT_COMPONENT));
-  std::size_t index = 0;
-  for (icalcompiter it = icalcomponent_begin_component(root, ICAL_VEVENT_COMPONENT); icalcompiter_deref(&it) != nullptr;
-       icalcompiter_next(&it), ++index) {
-    const EventTexts* own = lined_up ? &texts[index] : nullptr;
-    if (auto event = read_event_component(icalcompiter_deref(&it), root, &zones, own)) found.push_back(std::move(*event));
-  }
-  return found;
 }
 
 bool names_same_occurrence(const IcalTime& a, const IcalTime& b) {
@@ -71,37 +50,61 @@ bool names_same_occurrence(const IcalTime& a, const IcalTime& b) {
   return first && second && *first == *second;
 }
 
+// An override as read, with the component it was read from (for its revision).
+struct ReadOverride {
+  EventComponent event;
+  icalcomponent* component;
+};
+
 void add_item_events(const EventItem& item, const Window& window, std::vector<platform::Event>& out) {
   if (item.vcalendar == nullptr) return;
   // libical takes no const components; nothing below changes the item's content.
-  std::vector<EventComponent> events = components_of(const_cast<icalcomponent*>(item.vcalendar), item.text);
-  auto master = std::find_if(events.begin(), events.end(), [](const EventComponent& e) { return !e.recurrence_id; });
+  icalcomponent* root = const_cast<icalcomponent*>(item.vcalendar);
+  std::vector<ItemPart> parts = item_parts(root);
+  icalcomponent* vcalendar = icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT ? root : nullptr;
+  // Texts come from the file's lines when its VEVENTs line up one to one with libical's.
+  std::vector<EventTexts> texts = item.text.empty() ? std::vector<EventTexts>{} : event_texts(item.text);
+  std::size_t vevents = vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VEVENT_COMPONENT)) : 1;
+  bool lined_up = texts.size() == vevents;
+  FileZones zones(vcalendar);
+  auto read = [&](const PartComponent& c) {
+    return read_event_component(c.component, vcalendar, &zones, lined_up ? &texts[c.position] : nullptr);
+  };
 
-  // Overrides of the master (its UID, a RECURRENCE-ID); of two naming the same
-  // occurrence the later one in the file wins. Without a master each stands alone.
-  std::vector<const EventComponent*> overrides;
-  for (auto it = events.rbegin(); it != events.rend(); ++it) {
-    if (!it->recurrence_id) continue;
-    if (master != events.end() && it->uid != master->uid) continue;
-    bool named_already = std::any_of(overrides.begin(), overrides.end(), [&](const EventComponent* kept) {
-      return names_same_occurrence(*kept->recurrence_id, *it->recurrence_id);
-    });
-    if (!named_already) overrides.push_back(&*it);
-  }
-
-  bool repeats = master != events.end() && master->has_rrule;
-  if (master != events.end()) {
-    std::vector<IcalTime> overridden;
-    for (const EventComponent* o : overrides) overridden.push_back(*o->recurrence_id);
-    for (const OccurrenceTimes& times : series_in_window(*master, window, overridden)) {
-      out.push_back(event_of(*master, item, repeats, times));
+  for (const ItemPart& part : parts) {
+    if (part.kind != ICAL_VEVENT_COMPONENT) continue;
+    std::string identifier = parts.size() > 1 ? item.identifier + "/" + uid_in_identifier(part.uid) : item.identifier;
+    std::optional<EventComponent> master = part.master ? read(*part.master) : std::nullopt;
+    // Of two overrides naming the same occurrence the newer revision wins (the later
+    // in the file when neither is newer). Without a master each stands alone.
+    std::vector<ReadOverride> overrides;
+    for (const PartComponent& c : part.overrides) {
+      auto event = read(c);
+      if (!event || !event->recurrence_id) continue;
+      auto same = std::find_if(overrides.begin(), overrides.end(), [&](const ReadOverride& kept) {
+        return names_same_occurrence(*kept.event.recurrence_id, *event->recurrence_id);
+      });
+      if (same == overrides.end()) {
+        overrides.push_back(ReadOverride{std::move(*event), c.component});
+      } else if (replaces_revision(c.component, same->component)) {
+        *same = ReadOverride{std::move(*event), c.component};
+      }
     }
-  }
-  // An override counts where it now lies, wherever the occurrence it replaces was.
-  for (auto it = overrides.rbegin(); it != overrides.rend(); ++it) {
-    const EventComponent& moved = **it;
-    auto times = occurrence_at(moved, moved.start.value, moved.start.zone);
-    if (times && overlaps(*times, window)) out.push_back(event_of(moved, item, repeats, *times));
+
+    bool repeats = master && master->has_rrule;
+    if (master) {
+      std::vector<IcalTime> overridden;
+      for (const ReadOverride& o : overrides) overridden.push_back(*o.event.recurrence_id);
+      for (const OccurrenceTimes& times : series_in_window(*master, window, overridden)) {
+        out.push_back(event_of(*master, identifier, item.calendar, repeats, times));
+      }
+    }
+    // An override counts where it now lies, wherever the occurrence it replaces was.
+    for (const ReadOverride& o : overrides) {
+      const EventComponent& moved = o.event;
+      auto times = occurrence_at(moved, moved.start.value, moved.start.zone);
+      if (times && overlaps(*times, window)) out.push_back(event_of(moved, identifier, item.calendar, repeats, *times));
+    }
   }
 }
 

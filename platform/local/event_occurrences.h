@@ -16,7 +16,8 @@
 namespace platform::local {
 
 // One parsed event file: a VCALENDAR holding the master VEVENT, its overrides
-// (same UID, with RECURRENCE-ID) and the VTIMEZONEs they use; or a bare VEVENT.
+// (same UID, with RECURRENCE-ID) and the VTIMEZONEs they use; or a bare VEVENT. A
+// file holding several items (UIDs) shows each as `identifier` + "/" + its UID.
 struct EventItem {
   const icalcomponent* vcalendar;
   std::string identifier;

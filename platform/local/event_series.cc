@@ -149,6 +149,13 @@ bool SeriesCollector::beyond_until(const icaltimetype& wall, const icaltimetype&
 void SeriesCollector::walk_rule(icalrecurrencetype rule) {
   icaltimetype until = rule.until;
   rule.until = icaltime_null_time();
+  // An all-day rule's date-time UNTIL (which RFC 5545 forbids but exports write) ends
+  // on that value's own date, a Z value's UTC date: never on the machine's zone.
+  if (master_.is_all_day() && !icaltime_is_null_time(until) && !until.is_date) {
+    until.is_date = 1;
+    until.hour = until.minute = until.second = 0;
+    until.zone = nullptr;
+  }
   std::optional<Date> until_instant;
   if (!icaltime_is_null_time(until) && !until.is_date && icaltime_is_utc(until)) {
     until_instant = instant_of(until, IcalZone{IcalZone::Kind::utc, {}, nullptr});

@@ -10,7 +10,7 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the rows change meaning: an index of another version is remade.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 // Other processes hold the database for one short transaction at most; waiting
 // longer than this costs more than reading the files.
 constexpr int kBusyTimeoutMs = 200;
@@ -100,7 +100,7 @@ ReminderRowRef read_reminder(sqlite3_stmt* row, int first) {
 }
 
 ItemKind kind_of(int column) {
-  return column >= 0 && column <= static_cast<int>(ItemKind::other) ? static_cast<ItemKind>(column) : ItemKind::unknown;
+  return column >= 0 && column <= static_cast<int>(ItemKind::mixed) ? static_cast<ItemKind>(column) : ItemKind::unknown;
 }
 
 int schema_version(sqlite3* db) {

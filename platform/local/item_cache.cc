@@ -20,11 +20,20 @@ constexpr std::size_t kFilesPerClaim = 32;
 
 
 ItemKind kind_of_item(const ParsedItem& item) {
-  switch (item.kind) {
-    case ICAL_VEVENT_COMPONENT: return ItemKind::event;
-    case ICAL_VTODO_COMPONENT: return ItemKind::reminder;
-    default: return ItemKind::other;
+  bool events = false, reminders = false;
+  for (const ItemPart& part : item.parts) {
+    events = events || part.kind == ICAL_VEVENT_COMPONENT;
+    reminders = reminders || part.kind == ICAL_VTODO_COMPONENT;
   }
+  if (events && reminders) return ItemKind::mixed;
+  return events ? ItemKind::event : reminders ? ItemKind::reminder : ItemKind::other;
+}
+
+bool holds_reminders(const ParsedItem& item) {
+  for (const ItemPart& part : item.parts) {
+    if (part.kind == ICAL_VTODO_COMPONENT) return true;
+  }
+  return false;
 }
 
 // Runs work(i) for every i below count, on this thread and, for many, on helpers
@@ -172,7 +181,7 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
     Entry& known = in_folder[names[i]];
     entries[i] = &known;
     // The index already says what this version holds: nothing to read.
-    bool settled = known.reminder || (known.in_index && known.kind != ItemKind::unknown && known.kind != ItemKind::reminder);
+    bool settled = known.reminder || (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
     if (!known.read && !settled) fresh.push_back(i);
   }
   for_each_index(fresh.size(), [&](std::size_t k) { load(*entries[fresh[k]], folder, names[fresh[k]], nullptr); });
@@ -180,16 +189,17 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
   std::vector<std::pair<std::string, ReminderRowRef>> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = *entries[i];
-    if (!known.reminder && known.read) {
+    if (!known.reminder && known.several.empty() && known.read) {
       ParsedItemRef item = parsed(known, folder, names[i]);
-      if (!item || item->kind != ICAL_VTODO_COMPONENT || !(item = with_tree(std::move(item)))) continue;
+      if (!item || !holds_reminders(*item) || !(item = with_tree(std::move(item)))) continue;
       // Converted here, one at a time: libical's zone lookups are shared by all threads.
-      known.reminder = std::make_shared<ReminderRow>(reminder_row_of(*item));
+      read_reminders(known, *item);
       known.row_changed = true;
       // What a later save needs is the text; libical's tree can go.
       known.parsed = text_only(*item);
     }
     if (known.reminder) found.emplace_back(names[i], known.reminder);
+    for (const auto& [uid, row] : known.several) found.emplace_back(names[i] + "/" + uid, row);
   }
   store_rows(folder, names);
   // What the index holds stays there: the caller's copy is the only one.
@@ -230,6 +240,63 @@ void ItemCache::store_rows(const std::string& folder, const std::vector<std::str
   index_.update(folder, changed, vanished);
 }
 
+void ItemCache::read_reminders(Entry& entry, const ParsedItem& item) {
+  entry.reminder.reset();
+  entry.several.clear();
+  for (const ItemPart& part : item.parts) {
+    if (part.kind != ICAL_VTODO_COMPONENT) continue;
+    auto row = std::make_shared<ReminderRow>(reminder_row_of(item, part));
+    if (!item.holds_several()) {
+      entry.reminder = std::move(row);
+    } else {
+      std::string identifier = item.identifier_of(part);
+      entry.several.emplace_back(identifier.substr(item.identifier().size() + 1), std::move(row));
+    }
+  }
+}
+
+SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder) {
+  auto listed = listing(folder, true);
+  if (!listed.ok()) return listed.error();
+  const std::vector<std::string>& names = *listed.value();
+  auto& in_folder = entries_[folder];
+  FolderKinds kinds;
+  auto note = [&](ItemKind kind) {
+    kinds.events = kinds.events || kind == ItemKind::event || kind == ItemKind::mixed;
+    kinds.reminders = kinds.reminders || kind == ItemKind::reminder || kind == ItemKind::mixed;
+  };
+  std::vector<Entry*> entries(names.size());
+  std::vector<std::size_t> fresh;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    entries[i] = &in_folder[names[i]];
+    if (entries[i]->kind == ItemKind::unknown) {
+      fresh.push_back(i);
+    } else {
+      note(entries[i]->kind);
+    }
+  }
+  // Once both kinds are known to be there, the rest cannot change the answer.
+  if (kinds.events && kinds.reminders) return kinds;
+  // Files read here are parsed whole; what the window prefilter would find in them
+  // goes to the index as well, so an event query need not read them again.
+  const Unneeded learn_reach = [](const EventReach&) { return false; };
+  for_each_index(fresh.size(), [&](std::size_t k) {
+    Entry& known = *entries[fresh[k]];
+    if (!known.read) {
+      load(known, folder, names[fresh[k]], learn_reach);
+    } else {
+      parsed(known, folder, names[fresh[k]]);
+    }
+  });
+  for (std::size_t i : fresh) {
+    // A file that does not parse is no item; its kind goes to the index all the same.
+    if (entries[i]->kind == ItemKind::unknown && entries[i]->read) entries[i]->kind = ItemKind::other;
+    note(entries[i]->kind);
+  }
+  store_rows(folder, names);
+  return kinds;
+}
+
 SysResult<std::size_t> ItemCache::file_count(const std::string& folder) {
   auto listed = listing(folder, false);
   if (!listed.ok()) return listed.error();
@@ -247,9 +314,15 @@ const ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const s
   return const_cast<ItemCache*>(this)->find_entry(folder, name);
 }
 
-ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::string& name) const {
+ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::string& name,
+                                         const std::optional<std::string>& uid) const {
   const Entry* found = find_entry(folder, name);
-  return found ? found->reminder : nullptr;
+  if (!found) return nullptr;
+  if (!uid) return found->reminder;
+  for (const auto& [shown, row] : found->several) {
+    if (shown == *uid) return row;
+  }
+  return nullptr;
 }
 
 ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name) {
@@ -272,6 +345,7 @@ bool ItemCache::load(Entry& entry, const std::string& folder, const std::string&
   if (!indexed_version) {
     entry.reach.reset();
     entry.reminder.reset();
+    entry.kind = ItemKind::unknown;
   }
   bool learnt = unneeded && !entry.reach;
   if (learnt) entry.reach = event_reach(entry.unparsed->bytes);
@@ -287,11 +361,11 @@ ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const s
   FileContents contents = std::move(*entry.unparsed);
   entry.unparsed.reset();
   auto item = parse_item_text(std::move(contents.bytes));
-  if (!item) {
-    entry.kind = ItemKind::other;
-    return nullptr;
-  }
-  entry.kind = kind_of_item(*item);
+  ItemKind kind = item ? kind_of_item(*item) : ItemKind::other;
+  // What the index did not know yet goes to it with the folder's next rows.
+  if (entry.kind != kind) entry.row_changed = true;
+  entry.kind = kind;
+  if (!item) return nullptr;
   item->folder = folder;
   item->name = name;
   item->stamp = contents.stamp;
@@ -320,9 +394,8 @@ void ItemCache::remember(ParsedItemRef item) {
   stored.reach = event_reach(item->text);
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
-  stored.reminder.reset();
   stored.reminder_in_index = false;
-  if (stored.kind == ItemKind::reminder) stored.reminder = std::make_shared<ReminderRow>(reminder_row_of(*item));
+  read_reminders(stored, *item);
   index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, stored.reminder});
   stored.read = true;
   stored.unparsed.reset();

@@ -39,15 +39,25 @@ class ItemCache {
   SysResult<std::vector<ParsedItemRef>> items_in(const std::string& folder, const Unneeded& unneeded = nullptr);
   // The reminders of a collection folder, by file name in ascending order: for each
   // file holding a VTODO, the reminder as the index holds it for the file's version,
-  // else as read from the file now. Fails when the folder cannot be listed.
+  // else as read from the file now; a file holding several items gives one for each
+  // of its VTODO items, named "<file name>/<UID>". Fails when the folder cannot be listed.
   // Reminders the index gave are not kept here afterwards (the caller holds the only
   // reference, so it may take them over); a later call asks the index again.
   SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> reminders_in(const std::string& folder);
   // How many item files a collection folder holds (listing it, once).
   SysResult<std::size_t> file_count(const std::string& folder);
-  // The reminder of a file as reminders_in last gave it (or the store last wrote it);
+  // Which kinds of item a collection folder's files hold: what the index knows of a
+  // file's version, else what parsing it finds (and the index then keeps).
+  struct FolderKinds {
+    bool events = false;
+    bool reminders = false;
+  };
+  SysResult<FolderKinds> kinds_in(const std::string& folder);
+  // The reminder of an item as reminders_in last gave it (or the store last wrote it);
   // null when there is none, so that lookups right after a fetch see what it saw.
-  ReminderRowRef known_reminder(const std::string& folder, const std::string& name) const;
+  // `uid` names one item of a file holding several.
+  ReminderRowRef known_reminder(const std::string& folder, const std::string& name,
+                                const std::optional<std::string>& uid = std::nullopt) const;
   // One item; null when its file is missing or does not parse.
   ParsedItemRef item(const std::string& folder, const std::string& name);
 
@@ -69,6 +79,9 @@ class ItemCache {
     std::optional<EventReach> reach;  // what the prefilter found, once someone asked
     ItemKind kind = ItemKind::unknown;
     ReminderRowRef reminder;  // a reminder file's reminder, once read or taken from the index
+    // A file holding several items: each VTODO item's reminder by the UID its
+    // identifier shows, once read (never kept in the index).
+    std::vector<std::pair<std::string, ReminderRowRef>> several;
     bool reminder_in_index = false;  // the index holds `reminder` for this version
     std::optional<FileContents> unparsed;  // read, not parsed yet
     ParsedItemRef parsed;                  // null when unreadable, unparseable or not parsed yet
@@ -94,6 +107,8 @@ class ItemCache {
   ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
 
   void store_rows(const std::string& folder, const std::vector<std::string>& names);
+  // Fills the entry's reminder, or its several reminders, from its parsed file.
+  static void read_reminders(Entry& entry, const ParsedItem& item);
   void take_back_reminders(const std::string& folder);
 
   std::string root_;

@@ -17,7 +17,8 @@ std::string with_line_breaks(const std::string& text, bool crlf) {
 
 }  // namespace
 
-std::optional<ItemTextEdit> ItemTextEdit::open(std::string text, std::string_view kind, std::string_view product_id) {
+std::optional<ItemTextEdit> ItemTextEdit::open(std::string text, std::string_view kind, std::string_view product_id,
+                                               std::size_t position) {
   // libical also breaks lines at a lone carriage return, these lines do not: the two
   // could take different lines for a component, so such a file is not written to.
   for (std::size_t cr = text.find('\r'); cr != std::string::npos; cr = text.find('\r', cr + 1)) {
@@ -40,12 +41,17 @@ std::optional<ItemTextEdit> ItemTextEdit::open(std::string text, std::string_vie
     if (calendars.empty()) return std::nullopt;
   }
   auto items = child_components(lines, calendars.front(), kind);
-  if (items.empty()) return std::nullopt;
-  return ItemTextEdit(std::move(text), std::move(lines), calendars.front(), items.front());
+  if (position >= items.size()) return std::nullopt;
+  return ItemTextEdit(std::move(text), std::move(lines), calendars.front(), std::move(items), position);
 }
 
-ItemTextEdit::ItemTextEdit(std::string text, std::vector<ContentLine> lines, ComponentSpan calendar, ComponentSpan item)
-    : text_(std::move(text)), lines_(std::move(lines)), calendar_(calendar), item_(item) {
+ItemTextEdit::ItemTextEdit(std::string text, std::vector<ContentLine> lines, ComponentSpan calendar,
+                           std::vector<ComponentSpan> components, std::size_t position)
+    : text_(std::move(text)),
+      lines_(std::move(lines)),
+      calendar_(calendar),
+      components_(std::move(components)),
+      item_(components_[position]) {
   // New lines follow the file's own line breaks.
   std::size_t first_break = text_.find('\n');
   crlf_ = first_break == std::string::npos || (first_break > 0 && text_[first_break - 1] == '\r');
@@ -58,6 +64,10 @@ void ItemTextEdit::insert_before(std::size_t line, const std::string& text, bool
 
 void ItemTextEdit::remove_lines(std::size_t first, std::size_t last) {
   for (std::size_t i = first; i <= last; ++i) removed_[i] = true;
+}
+
+void ItemTextEdit::remove_component(std::size_t position) {
+  if (position < components_.size()) remove_lines(components_[position].begin_line, components_[position].end_line);
 }
 
 void ItemTextEdit::set_property(std::string_view name, const std::vector<std::string>& lines) {

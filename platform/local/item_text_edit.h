@@ -17,10 +17,17 @@ namespace platform::local {
 
 class ItemTextEdit {
  public:
-  // Nothing when the text holds no `kind` component (VTODO, VEVENT), its
-  // components do not nest or it holds a carriage return without a line feed. A
-  // bare component is wrapped in a VCALENDAR first, where its time zones can go.
-  static std::optional<ItemTextEdit> open(std::string text, std::string_view kind, std::string_view product_id);
+  // Edits the `position`th `kind` component (VTODO, VEVENT) of the text's
+  // VCALENDAR. Nothing when there is no such component, the components do not nest
+  // or the text holds a carriage return without a line feed. A bare component is
+  // wrapped in a VCALENDAR first, where its time zones can go.
+  static std::optional<ItemTextEdit> open(std::string text, std::string_view kind, std::string_view product_id,
+                                          std::size_t position = 0);
+
+  // How many `kind` components the VCALENDAR holds, as these lines see them.
+  std::size_t component_count() const { return components_.size(); }
+  // Removes the VCALENDAR's `position`th `kind` component whole (the edited one too).
+  void remove_component(std::size_t position);
 
   // Replaces the item's own properties named `name` with `lines` (iCalendar text,
   // each ending with a line break); no lines removes them. New ones go where the
@@ -34,7 +41,8 @@ class ItemTextEdit {
   std::string finish() const;
 
  private:
-  ItemTextEdit(std::string text, std::vector<ContentLine> lines, ComponentSpan calendar, ComponentSpan item);
+  ItemTextEdit(std::string text, std::vector<ContentLine> lines, ComponentSpan calendar,
+               std::vector<ComponentSpan> components, std::size_t position);
   // Child components go after the properties inserted at the same line.
   void insert_before(std::size_t line, const std::string& text, bool component = false);
   void remove_lines(std::size_t first, std::size_t last);
@@ -42,6 +50,7 @@ class ItemTextEdit {
   std::string text_;
   std::vector<ContentLine> lines_;
   ComponentSpan calendar_;
+  std::vector<ComponentSpan> components_;  // the VCALENDAR's components of the edited kind
   ComponentSpan item_;
   bool crlf_ = true;
   std::vector<bool> removed_;

@@ -25,21 +25,38 @@ const Collection* LocalEventStore::collection_named(std::string_view folder) {
   return nullptr;
 }
 
-const Reminder* LocalEventStore::reminder_of(const ParsedItemRef& item, const CalendarRef& calendar) {
-  auto found = reminders_.find(item->identifier());
+const Collection& LocalEventStore::with_components(const Collection& collection) {
+  if (collection.components_known) return collection;
+  // Only this store's own list of collections holds such a collection.
+  auto& settled = const_cast<Collection&>(collection);
+  auto kinds = items_.kinds_in(collection.folder);
+  // Items of one kind only tell; an empty or mixed collection serves both.
+  if (kinds.ok() && kinds.value().events != kinds.value().reminders) {
+    settled.serves_events = kinds.value().events;
+    settled.serves_reminders = kinds.value().reminders;
+  }
+  settled.components_known = true;
+  return collection;
+}
+
+const Reminder* LocalEventStore::reminder_of(const ParsedItemRef& item, std::size_t part, const CalendarRef& calendar) {
+  if (part >= item->parts.size()) return nullptr;
+  std::string identifier = item->identifier_of(item->parts[part]);
+  auto found = reminders_.find(identifier);
   if (found != reminders_.end()) return &found->second;
   ParsedItemRef tree = with_tree(item);
-  if (!tree) return nullptr;
+  if (!tree || part >= tree->parts.size()) return nullptr;
   // Once read, a reminder is saved from its text alone: libical's tree can go.
   ParsedItemRef kept = text_only(*item);
-  Reminder reminder = reminder_from_item(*tree, kept, calendar);
+  Reminder reminder = reminder_from_item(*tree, tree->parts[part], kept, calendar);
   items_.keep_lighter(std::move(kept));
-  return &reminders_.emplace(item->identifier(), std::move(reminder)).first->second;
+  return &reminders_.emplace(std::move(identifier), std::move(reminder)).first->second;
 }
 
 std::vector<CalendarRef> LocalEventStore::calendars_for_entity_type(EntityType type) {
   std::vector<CalendarRef> calendars;
-  for (const auto& collection : collections()) {
+  for (const auto& listed : collections()) {
+    const Collection& collection = with_components(listed);
     bool serves = type == EntityType::event ? collection.serves_events : collection.serves_reminders;
     if (serves) calendars.push_back(collection.calendar);
   }

@@ -45,10 +45,13 @@ class LocalEventStore : public EventStore {
   // The collections as this store first read them (each metadata file read once).
   const std::vector<Collection>& collections();
   const Collection* collection_named(std::string_view folder);
+  // The collection with the kinds it serves known (told by its items when it has no
+  // `components` file).
+  const Collection& with_components(const Collection& collection);
   // An error when the collection is not the store's or its folder may not be written.
   std::optional<Error> check_writable(const std::string& folder);
-  // The reminder of a parsed VTODO item, converted once per store.
-  const Reminder* reminder_of(const ParsedItemRef& item, const CalendarRef& calendar);
+  // The reminder of a parsed file's VTODO item (its parts[part]), converted once per store.
+  const Reminder* reminder_of(const ParsedItemRef& item, std::size_t part, const CalendarRef& calendar);
 
   std::string root_;
   std::optional<std::vector<Collection>> collections_;

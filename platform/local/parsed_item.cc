@@ -10,30 +10,36 @@ namespace {
 // VCALENDAR > VTODO > VALARM and VCALENDAR > VTIMEZONE > STANDARD are three deep.
 constexpr int kDeepestItem = 16;
 
-icalcomponent* first_item_component(icalcomponent* root) {
-  icalcomponent_kind kind = icalcomponent_isa(root);
-  if (kind == ICAL_VEVENT_COMPONENT || kind == ICAL_VTODO_COMPONENT) return root;
-  if (kind != ICAL_VCALENDAR_COMPONENT) return nullptr;
-  for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_ANY_COMPONENT); c;
-       c = icalcomponent_get_next_component(root, ICAL_ANY_COMPONENT)) {
-    icalcomponent_kind child = icalcomponent_isa(c);
-    if (child == ICAL_VEVENT_COMPONENT || child == ICAL_VTODO_COMPONENT) return c;
-  }
-  return nullptr;
+}  // namespace
+
+std::string ParsedItem::identifier_of(const ItemPart& part) const {
+  return holds_several() ? identifier() + "/" + uid_in_identifier(part.uid) : identifier();
 }
 
-}  // namespace
+const ItemPart* ParsedItem::part_named(const std::optional<std::string>& uid) const {
+  if (!uid) return parts.size() == 1 ? &parts.front() : nullptr;
+  // UIDs that are not valid UTF-8 may show as the same text: such an identifier
+  // names no item rather than the wrong one.
+  const ItemPart* found = nullptr;
+  for (const ItemPart& part : parts) {
+    if (uid_in_identifier(part.uid) != *uid) continue;
+    if (found) return nullptr;
+    found = &part;
+  }
+  return found;
+}
 
 std::optional<ParsedItem> parse_item_text(std::string text) {
   if (nesting_depth(text) > kDeepestItem) return std::nullopt;
   IcalComponentPtr root(icalparser_parse_string(text.c_str()));
   if (!root) return std::nullopt;
-  icalcomponent* main = first_item_component(root.get());
-  if (!main) return std::nullopt;
+  std::vector<ItemPart> parts = item_parts(root.get());
+  if (parts.empty()) return std::nullopt;
   ParsedItem item;
   item.text = std::move(text);
-  item.kind = icalcomponent_isa(main);
-  item.main = main;
+  item.kind = parts.front().kind;
+  item.main = parts.front().main();
+  item.parts = std::move(parts);
   item.root = std::move(root);
   return item;
 }
@@ -55,6 +61,8 @@ ParsedItemRef text_only(const ParsedItem& item) {
   copy->text = item.text;
   copy->stamp = item.stamp;
   copy->kind = item.kind;
+  copy->parts.reserve(item.parts.size());
+  for (const ItemPart& part : item.parts) copy->parts.push_back(ItemPart{part.uid, part.kind, {}, {}, {}});
   return copy;
 }
 
@@ -69,11 +77,16 @@ std::optional<ItemName> split_item_identifier(std::string_view identifier) {
   if (slash == std::string_view::npos || slash == 0 || slash + 1 == identifier.size()) return std::nullopt;
   std::string_view folder = identifier.substr(0, slash);
   std::string_view name = identifier.substr(slash + 1);
-  if (folder.front() == '.' || name.front() == '.' || name.find('/') != std::string_view::npos ||
-      identifier.find('\0') != std::string_view::npos || !is_valid_utf8(identifier)) {
+  std::optional<std::string> uid;
+  if (std::size_t second = name.find('/'); second != std::string_view::npos) {
+    uid = std::string(name.substr(second + 1));
+    name = name.substr(0, second);
+  }
+  if (folder.front() == '.' || name.empty() || name.front() == '.' || identifier.find('\0') != std::string_view::npos ||
+      !is_valid_utf8(identifier)) {
     return std::nullopt;
   }
-  return ItemName{std::string(folder), std::string(name)};
+  return ItemName{std::string(folder), std::string(name), std::move(uid)};
 }
 
 }  // namespace platform::local

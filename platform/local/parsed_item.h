@@ -8,7 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "platform/local/ical_handles.h"
+#include "platform/local/item_parts.h"
 #include "platform/local/sys_file.h"
 
 namespace platform::local {
@@ -19,10 +22,20 @@ struct ParsedItem {
   std::string text;
   FileStamp stamp;
   IcalComponentPtr root;          // VCALENDAR, or a bare VEVENT / VTODO
-  icalcomponent* main = nullptr;  // the item's first VEVENT or VTODO
-  icalcomponent_kind kind = ICAL_NO_COMPONENT;
+  icalcomponent* main = nullptr;  // the main component of the file's first item
+  icalcomponent_kind kind = ICAL_NO_COMPONENT;  // the kind of the file's first item
+  // The file's items (see item_parts); without libical's tree, their UIDs and kinds only.
+  std::vector<ItemPart> parts;
 
+  bool holds_several() const { return parts.size() > 1; }
+  // The file's identifier, "<folder>/<name>": that of its item when it holds one.
   std::string identifier() const { return folder + "/" + name; }
+  // The identifier of one of its items: for a file holding several, followed by
+  // "/" and the item's UID.
+  std::string identifier_of(const ItemPart& part) const;
+  // The item of that identifier's UID (none: the file's only item); null when the
+  // file holds no such item, or more than one that the UID could name.
+  const ItemPart* part_named(const std::optional<std::string>& uid) const;
   // The VCALENDAR whose VTIMEZONEs the item's TZIDs name; null for a bare component.
   icalcomponent* vcalendar() const {
     return icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT ? root.get() : nullptr;
@@ -44,10 +57,12 @@ ParsedItemRef with_tree(ParsedItemRef item);
 // sees them.
 std::optional<ParsedItem> parse_item_text(std::string text);
 
-// "<folder>/<name>" split in two, when it can name an item file of a collection.
+// "<folder>/<name>" or "<folder>/<name>/<UID>" split up, when it can name an item
+// of a collection (a UID may hold "/" itself).
 struct ItemName {
   std::string folder;
   std::string name;
+  std::optional<std::string> uid;
 };
 std::optional<ItemName> split_item_identifier(std::string_view identifier);
 

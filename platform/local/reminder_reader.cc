@@ -32,11 +32,11 @@ std::optional<Date> absolute_trigger(icalcomponent* alarm, icalcomponent* vcalen
   return instant_of(value.time, ical_zone_of(trigger, value.time, vcalendar));
 }
 
-std::vector<Alarm> alarms_of(const ParsedItem& item, const std::vector<ContentLine>& lines,
+std::vector<Alarm> alarms_of(const ParsedItem& item, icalcomponent* todo, const std::vector<ContentLine>& lines,
                              std::optional<ComponentSpan> span) {
   std::vector<Alarm> alarms;
-  for (icalcomponent* alarm = icalcomponent_get_first_component(item.main, ICAL_VALARM_COMPONENT); alarm;
-       alarm = icalcomponent_get_next_component(item.main, ICAL_VALARM_COMPONENT)) {
+  for (icalcomponent* alarm = icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT); alarm;
+       alarm = icalcomponent_get_next_component(todo, ICAL_VALARM_COMPONENT)) {
     alarms.push_back(Alarm{absolute_trigger(alarm, item.vcalendar()), nullptr});
   }
   // The same VALARMs as the file's lines hold them, when both readings agree.
@@ -72,12 +72,14 @@ void read_rules(const ParsedItem& item, const std::vector<ContentLine>& lines, s
 
 }  // namespace
 
-ReminderRow reminder_row_of(const ParsedItem& parsed) {
+ReminderRow reminder_row_of(const ParsedItem& parsed, const ItemPart& part) {
   const ParsedItem* item = &parsed;
-  icalcomponent* todo = item->main;
+  icalcomponent* todo = part.main();
   icalcomponent* vcalendar = item->vcalendar();
   std::vector<ContentLine> lines = split_content_lines(item->text);
-  std::optional<ComponentSpan> span = item_component_span(lines, "VTODO");
+  std::size_t position = part.master ? part.master->position : part.overrides.front().position;
+  std::size_t count = vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VTODO_COMPONENT)) : 1;
+  std::optional<ComponentSpan> span = item_component_span(lines, "VTODO", position, count);
 
   ReminderRow row;
   ReminderFields& fields = row.fields;
@@ -104,9 +106,16 @@ ReminderRow reminder_row_of(const ParsedItem& parsed) {
   if (due) fields.time_zone = zone_of_property(due, vcalendar);
   if (!fields.time_zone && start) fields.time_zone = zone_of_property(start, vcalendar);
 
-  fields.alarms = alarms_of(*item, lines, span);
+  fields.alarms = alarms_of(*item, todo, lines, span);
   read_rules(*item, lines, span, row);
   return row;
+}
+
+ReminderRow reminder_row_of(const ParsedItem& item) {
+  for (const ItemPart& part : item.parts) {
+    if (part.kind == ICAL_VTODO_COMPONENT) return reminder_row_of(item, part);
+  }
+  return {};
 }
 
 Reminder reminder_from_row(ReminderFields fields, std::string identifier, CalendarRef calendar,
@@ -118,8 +127,9 @@ Reminder reminder_from_row(ReminderFields fields, std::string identifier, Calend
   return Reminder(std::move(fields), std::move(origin), false);
 }
 
-Reminder reminder_from_item(const ParsedItem& item, ParsedItemRef stored, CalendarRef calendar) {
-  return reminder_from_row(reminder_row_of(item).fields, item.identifier(), std::move(calendar), std::move(stored));
+Reminder reminder_from_item(const ParsedItem& item, const ItemPart& part, ParsedItemRef stored, CalendarRef calendar) {
+  return reminder_from_row(reminder_row_of(item, part).fields, item.identifier_of(part), std::move(calendar),
+                           std::move(stored));
 }
 
 }  // namespace platform::local

@@ -8,8 +8,9 @@
 
 namespace platform::local {
 
-// What a file whose main component is a VTODO holds for a reminder, every text
-// valid UTF-8.
+// What one VTODO item of a file holds for a reminder, every text valid UTF-8.
+ReminderRow reminder_row_of(const ParsedItem& item, const ItemPart& part);
+// The same for the file's first VTODO item (an empty row when it holds none).
 ReminderRow reminder_row_of(const ParsedItem& item);
 
 // The reminder `identifier` of `calendar` with these fields. `stored` (the file
@@ -18,6 +19,6 @@ ReminderRow reminder_row_of(const ParsedItem& item);
 Reminder reminder_from_row(ReminderFields fields, std::string identifier, CalendarRef calendar, ParsedItemRef stored);
 
 // Both at once, for a parsed item.
-Reminder reminder_from_item(const ParsedItem& item, ParsedItemRef stored, CalendarRef calendar);
+Reminder reminder_from_item(const ParsedItem& item, const ItemPart& part, ParsedItemRef stored, CalendarRef calendar);
 
 }  // namespace platform::local

@@ -22,13 +22,15 @@
 
 namespace platform::local {
 
-enum class ItemKind : int { unknown = 0, event = 1, reminder = 2, other = 3 };
+// What a file's items are: all events, all reminders, or some of each (a file
+// holding several items).
+enum class ItemKind : int { unknown = 0, event = 1, reminder = 2, other = 3, mixed = 4 };
 
 struct IndexedFile {
   FileStamp stamp;                  // the mode is not kept (it changes no content)
   std::optional<EventReach> reach;  // none when the file was not looked at for it
   ItemKind kind = ItemKind::unknown;
-  ReminderRowRef reminder;  // a reminder file's reminder; null when not kept
+  ReminderRowRef reminder;  // a file's one reminder; null when not kept (or it holds several)
 };
 
 // Whether a file listed with `stamp` is the version a row describes.

@@ -1,5 +1,6 @@
 // Reading items of the local store: the event query and lookups by identifier.
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -50,7 +51,10 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
     if (!found.ok()) continue;
     const CalendarRef& ref = collection->calendar;
     for (ParsedItemRef& item : found.value()) {
-      if (item->kind != ICAL_VEVENT_COMPONENT) continue;
+      bool has_events = std::any_of(item->parts.begin(), item->parts.end(),
+                                    [](const ItemPart& part) { return part.kind == ICAL_VEVENT_COMPONENT; });
+      // A file whose reminder was read keeps only its text: its events need the tree again.
+      if (!has_events || !(item = with_tree(std::move(item)))) continue;
       items.push_back(EventItem{item->root.get(), item->identifier(), ref, item->text});
       kept.push_back(std::move(item));
     }
@@ -92,16 +96,21 @@ std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::
   if (!collection) return std::nullopt;
   // A reminder a fetch just listed reads as the fetch saw it, file unread.
   if (auto fetched = fetched_reminder(identifier)) return CalendarItem(std::move(*fetched));
-  if (ReminderRowRef row = items_.known_reminder(name->folder, name->name)) {
+  if (ReminderRowRef row = items_.known_reminder(name->folder, name->name, name->uid)) {
     return CalendarItem(reminder_from_row(row->fields, std::string(identifier), collection->calendar, nullptr));
   }
   ParsedItemRef item = items_.item(name->folder, name->name);
-  if (!item) return std::nullopt;
-  if (item->kind == ICAL_VTODO_COMPONENT) {
-    const Reminder* reminder = reminder_of(item, collection->calendar);
+  const ItemPart* part = item ? item->part_named(name->uid) : nullptr;
+  // A file of one item is named without a UID, and an item of several with one.
+  if (!part || item->identifier_of(*part) != identifier) return std::nullopt;
+  if (part->kind == ICAL_VTODO_COMPONENT) {
+    const Reminder* reminder = reminder_of(item, static_cast<std::size_t>(part - item->parts.data()), collection->calendar);
     return reminder ? std::optional<CalendarItem>(*reminder) : std::nullopt;
   }
-  if (auto event = stored_event(*item, collection->calendar)) {
+  item = with_tree(std::move(item));
+  part = item ? item->part_named(name->uid) : nullptr;
+  if (!part) return std::nullopt;
+  if (auto event = stored_event(*item, *part, collection->calendar)) {
     make_texts_valid(*event);
     return CalendarItem(std::move(*event));
   }

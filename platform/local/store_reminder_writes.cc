@@ -8,6 +8,7 @@
 #include "platform/local/folder_lock.h"
 #include "platform/local/item_file_writer.h"
 #include "platform/local/item_cache.h"
+#include "platform/local/item_text_edit.h"
 #include "platform/local/local_event_store.h"
 #include "platform/local/random_uuid.h"
 #include "platform/local/reminder_origin.h"
@@ -49,6 +50,31 @@ std::optional<FileContents> current_text(const ItemCache& cache, const ItemName&
   return std::move(read.value());
 }
 
+// The reminder's item in the file as it is now: the one its identifier's UID names,
+// or, for an identifier without one, the file's only item, else (the file took in
+// more items since) the one of the reminder's UID.
+const ItemPart* reminder_part(const ParsedItem& file, const ItemName& name, const Reminder& reminder) {
+  std::optional<std::string> uid = name.uid;
+  if (!uid && file.holds_several()) {
+    const auto& external = reminder.calendar_item_external_identifier();
+    if (!external) return nullptr;
+    uid = uid_in_identifier(*external);
+  }
+  const ItemPart* part = file.part_named(uid);
+  return part && part->kind == ICAL_VTODO_COMPONENT ? part : nullptr;
+}
+
+std::size_t main_position(const ItemPart& part) {
+  return part.master ? part.master->position : part.overrides.front().position;
+}
+
+// How many VTODOs libical read in a file. The line editor must see as many, so that
+// a position names the same component for both.
+std::size_t todo_count(const ParsedItem& file) {
+  icalcomponent* vcalendar = file.vcalendar();
+  return vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VTODO_COMPONENT)) : 1;
+}
+
 }  // namespace
 
 Reminder LocalEventStore::new_reminder() { return Reminder(ReminderFields{}, nullptr, true); }
@@ -79,7 +105,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   std::string name;
   std::optional<FolderLock> lock;  // held from reading the current version until the new one is in place
   if (reminder.is_new()) {
-    const Collection* collection = collection_named(target_folder);
+    const Collection* collection = &with_components(*collection_named(target_folder));
     if (!collection->serves_reminders) return Error{"列表「" + collection->calendar->title + "」不能存放提醒事项。"};
     name = random_uuid();
     base_text = new_reminder_text(name, now);
@@ -99,15 +125,48 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     name = source->name;
   }
 
-  auto edit = ItemTextEdit::open(std::move(base_text), "VTODO", kProductId);
-  if (!edit) return Error{"无法识别提醒事项文件的内容：" + reminder.calendar_item_identifier()};
+  // Of a file holding several items only the reminder's own components change: its
+  // newest revision is written to, older revisions of it go, the rest stays.
+  std::size_t position = 0;
+  std::vector<std::size_t> stale;
+  std::size_t items_before = 1;
+  std::optional<std::string> uid;  // the UID of the item written to, as its identifier shows it
+  bool several_before = false;
+  std::optional<std::size_t> todos_read;  // the file's VTODOs as libical read them
+  if (source) {
+    auto base = parse_item_text(base_text);
+    if (!base) return Error{"无法识别提醒事项文件的内容：" + reminder.calendar_item_identifier()};
+    const ItemPart* part = reminder_part(*base, *source, reminder);
+    if (!part) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
+    position = main_position(*part);
+    if (part->master) {
+      for (const PartComponent& old : part->stale) stale.push_back(old.position);
+    }
+    items_before = base->parts.size();
+    several_before = base->holds_several();
+    uid = uid_in_identifier(part->uid);
+    if (several_before && source->folder != target_folder) {
+      return Error{"无法移动提醒事项：它所在的文件还存有其他项目。"};
+    }
+    todos_read = todo_count(*base);
+  }
+
+  auto edit = ItemTextEdit::open(std::move(base_text), "VTODO", kProductId, position);
+  if (!edit || (todos_read && edit->component_count() != *todos_read)) {
+    return Error{"无法识别提醒事项文件的内容：" + reminder.calendar_item_identifier()};
+  }
+  for (std::size_t old : stale) edit->remove_component(old);
   PatchedText patched = patch_reminder(std::move(*edit), fields, changed, now);
   if (!patched.text) return Error{patched.error};
   if (patched.text->size() > kLargestItemBytes) return Error{"无法保存提醒事项：提醒事项文件将超过 16 MiB 的上限。"};
-  // What is written must read back as a reminder, or the reminder would vanish
-  // from its list: the text is read before it goes to disk.
+  // What is written must read back as a reminder, with every other item of its file
+  // still there, or the reminder would vanish from its list: the text is read
+  // before it goes to disk.
   auto parsed = parse_item_text(std::move(*patched.text));
-  if (!parsed || parsed->kind != ICAL_VTODO_COMPONENT) return Error{"无法保存提醒事项：写入的内容无法读取。"};
+  const ItemPart* saved = nullptr;
+  if (parsed && parsed->parts.size() == items_before) saved = parsed->part_named(several_before ? uid : std::nullopt);
+  if (!saved || saved->kind != ICAL_VTODO_COMPONENT) return Error{"无法保存提醒事项：写入的内容无法读取。"};
+  std::size_t saved_part = static_cast<std::size_t>(saved - parsed->parts.data());
 
   bool moves = source && source->folder != target_folder;
   WriteMode how = source && !moves ? WriteMode::replace : WriteMode::create;
@@ -126,27 +185,64 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   parsed->stamp = written.value();
   auto item = std::make_shared<const ParsedItem>(std::move(*parsed));
   items_.remember(item);
-  reminders_.erase(item->identifier());
+  const ItemPart& part = item->parts[saved_part];
+  std::string identifier = item->identifier_of(part);
+  reminders_.erase(identifier);
   auto origin = std::make_shared<StoredReminderOrigin>();
   origin->item = item;
-  const char* uid = icalcomponent_get_uid(item->main);
-  reminder.mark_saved(item->identifier(), uid ? std::optional<std::string>(uid) : std::nullopt, std::move(origin));
+  const char* saved_uid = icalcomponent_get_uid(part.main());
+  reminder.mark_saved(identifier, saved_uid ? std::optional<std::string>(saved_uid) : std::nullopt, std::move(origin));
   return std::nullopt;
 }
 
 std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) {
   last_fetch_.reset();
-  auto name = split_item_identifier(reminder.calendar_item_identifier());
-  if (!name) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
+  const std::string& identifier = reminder.calendar_item_identifier();
+  auto name = split_item_identifier(identifier);
+  if (!name) return Error{"提醒事项已不存在：" + identifier};
   if (auto refused = check_writable(name->folder)) return refused;
   FolderLock lock(root_ + "/" + name->folder);
-  auto removed = remove_file(items_.file_path(name->folder, name->name));
+  std::string path = items_.file_path(name->folder, name->name);
+  auto current = read_file(path, kLargestItemBytes);
   // A file that is already gone is what removal wants.
+  if (!current.ok() && current.error().code == ENOENT) {
+    items_.forget(name->folder, name->name);
+    reminders_.erase(identifier);
+    return std::nullopt;
+  }
+  std::optional<ParsedItem> file;
+  if (current.ok()) file = parse_item_text(current.value().bytes);
+  if (file && file->holds_several()) {
+    // Only the reminder's components leave the file; the other items stay as they were.
+    const ItemPart* part = reminder_part(*file, *name, reminder);
+    if (!part) return std::nullopt;  // no longer in the file
+    auto edit = ItemTextEdit::open(current.value().bytes, "VTODO", kProductId, main_position(*part));
+    if (!edit || edit->component_count() != todo_count(*file)) return Error{"无法识别提醒事项文件的内容：" + identifier};
+    if (part->master) edit->remove_component(part->master->position);
+    for (const PartComponent& c : part->stale) edit->remove_component(c.position);
+    for (const PartComponent& c : part->overrides) edit->remove_component(c.position);
+    auto rest = parse_item_text(edit->finish());
+    if (!rest || rest->parts.size() + 1 != file->parts.size()) return Error{"无法删除提醒事项：写入的内容无法读取。"};
+    auto written = write_item_file(root_ + "/" + name->folder, name->name + ".ics", rest->text, current.value().stamp.mode,
+                                   WriteMode::replace);
+    if (!written.ok()) return Error{"无法删除提醒事项：" + written.error().describe()};
+    rest->folder = name->folder;
+    rest->name = name->name;
+    rest->stamp = written.value();
+    items_.remember(std::make_shared<const ParsedItem>(std::move(*rest)));
+    reminders_.erase(identifier);
+    return std::nullopt;
+  }
+  // A file of one item is named without a UID: one named with a UID whose file now
+  // holds another item was removed already.
+  if (name->uid && file && !file->part_named(name->uid)) return std::nullopt;
+  if (name->uid && !file) return Error{"无法识别提醒事项文件的内容：" + identifier};
+  auto removed = remove_file(path);
   if (removed && removed->code != ENOENT) return Error{"无法删除提醒事项：" + removed->describe()};
   sync_directory(root_ + "/" + name->folder);
   remove_stale_temporary_files(root_ + "/" + name->folder);
   items_.forget(name->folder, name->name);
-  reminders_.erase(reminder.calendar_item_identifier());
+  reminders_.erase(identifier);
   return std::nullopt;
 }
 

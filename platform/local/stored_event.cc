@@ -6,18 +6,20 @@
 
 namespace platform::local {
 
-std::optional<Event> stored_event(const ParsedItem& item, CalendarRef calendar) {
+std::optional<Event> stored_event(const ParsedItem& item, const ItemPart& part, CalendarRef calendar) {
   // The file's own texts when its VEVENTs line up one to one with libical's.
   std::vector<EventTexts> texts = event_texts(item.text);
   int vevents = item.vcalendar() ? icalcomponent_count_components(item.vcalendar(), ICAL_VEVENT_COMPONENT) : 1;
-  const EventTexts* own = !texts.empty() && texts.size() == static_cast<std::size_t>(vevents) ? &texts.front() : nullptr;
-  auto event = read_event_component(item.main, item.vcalendar(), nullptr, own);
+  std::size_t position = part.master ? part.master->position : part.overrides.front().position;
+  const EventTexts* own =
+      texts.size() == static_cast<std::size_t>(vevents) && position < texts.size() ? &texts[position] : nullptr;
+  auto event = read_event_component(part.main(), item.vcalendar(), nullptr, own);
   if (!event) return std::nullopt;
   auto times = occurrence_at(*event, event->start.value, event->start.zone);
   if (!times) return std::nullopt;
   Event out;
-  out.event_identifier = item.identifier();
-  out.calendar_item_identifier = item.identifier();
+  out.event_identifier = item.identifier_of(part);
+  out.calendar_item_identifier = item.identifier_of(part);
   out.external_identifier = event->uid;
   out.title = event->summary.value_or("");
   out.location = event->location;

@@ -7,8 +7,8 @@
 
 namespace platform::local {
 
-// The event of an item whose main component is a VEVENT, as a lookup by identifier
-// finds it: its own first occurrence. Nothing when it has no usable start.
-std::optional<Event> stored_event(const ParsedItem& item, CalendarRef calendar);
+// The event of one VEVENT item of a file, as a lookup by identifier finds it: its
+// main component's own first occurrence. Nothing when it has no usable start.
+std::optional<Event> stored_event(const ParsedItem& item, const ItemPart& part, CalendarRef calendar);
 
 }  // namespace platform::local

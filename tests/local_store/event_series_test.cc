@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -108,11 +109,11 @@ TEST(EventSeries, Expansion) {
        master(ny_weekly) + override_of("RECURRENCE-ID;TZID=America/New_York:20250309T090000\nSUMMARY:moved\n"
                                        "DTSTART;TZID=America/New_York:20250401T090000\nDURATION:PT1H\n"),
        utc(2025, 3, 5), utc(2025, 3, 12), {}},
-      {"override of another UID is ignored",
+      {"an override of another UID replaces nothing: it is an item of its own",
        master(ny_weekly) + override_of("RECURRENCE-ID;TZID=America/New_York:20250309T090000\nSUMMARY:other\n"
                                        "DTSTART;TZID=America/New_York:20250309T110000\n",
                                        "other"),
-       utc(2025, 3, 5), utc(2025, 3, 12), {at(utc(2025, 3, 9, 13))}},
+       utc(2025, 3, 5), utc(2025, 3, 12), {at(utc(2025, 3, 9, 13)), at(utc(2025, 3, 9, 15), 0, "other")}},
       {"of two overrides of one occurrence the later wins",
        master(ny_weekly) +
            override_of("RECURRENCE-ID;TZID=America/New_York:20250309T090000\nSUMMARY:first\n"
@@ -151,6 +152,40 @@ TEST(EventSeries, Expansion) {
     EventFiles files;
     files.add("home/s", vcalendar(c.body));
     EXPECT_EQ(seen(files.in_window(c.window_start, c.window_end)), c.expected);
+  }
+}
+
+struct AllDayUntilCase {
+  const char* until;
+  std::vector<int> days;  // the March days that occur
+};
+
+TEST(EventSeries, AnAllDayRulesDateTimeUntilEndsOnItsOwnDateInEveryMachineZone) {
+  const AllDayUntilCase cases[] = {
+      {"20250305T000000Z", {1, 2, 3, 4, 5}},
+      {"20250304T230000Z", {1, 2, 3, 4}},
+      {"20250305T235959Z", {1, 2, 3, 4, 5}},
+      {"20250305T120000", {1, 2, 3, 4, 5}},
+      {"20250305", {1, 2, 3, 4, 5}},
+  };
+  MachineSettings settings;
+  for (const char* zone : {"America/Los_Angeles", "UTC", "Pacific/Kiritimati"}) {
+    settings.zone(zone);
+    for (const AllDayUntilCase& c : cases) {
+      EventFiles files;
+      files.add("home/holiday", vcalendar(std::string("BEGIN:VEVENT\r\nUID:h\r\nDTSTART;VALUE=DATE:20250301\r\n"
+                                                       "RRULE:FREQ=DAILY;UNTIL=") +
+                                          c.until + "\r\nSUMMARY:Holiday\r\nEND:VEVENT\r\n"));
+      // A window wide enough for every zone.
+      std::vector<int> days;
+      for (const auto& event : files.in_window(utc(2025, 2, 27), utc(2025, 3, 12))) {
+        // The start is the day's local midnight, which lies from 14 hours before to 8
+        // hours after the UTC midnight of that date in these zones.
+        double after = event.start_date.seconds_since_1970 + 14 * 3600 - utc(2025, 3, 1);
+        days.push_back(static_cast<int>(std::floor(after / 86400)) + 1);
+      }
+      EXPECT_EQ(days, c.days) << zone << " UNTIL=" << c.until;
+    }
   }
 }
 

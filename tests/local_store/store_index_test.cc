@@ -84,6 +84,20 @@ TEST_F(StoreIndexTest, AFileOfTheIndexedVersionIsNotReadAgain) {
   EXPECT_EQ(march_titles(), (Titles{"repeats", "repeats", "near", "repeats"}));
 }
 
+TEST_F(StoreIndexTest, ACollectionToldByItsItemsIsNotReadAgainEither) {
+  // Without a components file the first query parses every file to learn its kind,
+  // and keeps what the window prefilter finds in it too.
+  folder_.add_collection("synced", "Synced");
+  for (const char* name : {"far", "near"}) {
+    folder_.write(std::string("synced/") + name + ".ics", event_file(name, name == std::string("far") ? "20240110" : "20250312"));
+    set_modified(folder_.path(std::string("synced/") + name + ".ics"), 1700000000);
+  }
+  EXPECT_EQ(march_titles(), (Titles{"repeats", "repeats", "near", "near", "repeats"}));
+  folder_.write("synced/far.ics", event_file("xyz", "20250311"));
+  set_modified(folder_.path("synced/far.ics"), 1700000000);
+  EXPECT_EQ(march_titles(), (Titles{"repeats", "repeats", "near", "near", "repeats"}));
+}
+
 TEST_F(StoreIndexTest, AFileWithANewTimeIsReadAgain) {
   march_titles();
   folder_.write("home/far.ics", event_file("xyz", "20250311"));

@@ -1,0 +1,49 @@
+#pragma once
+
+// The items of one parsed file. A file normally holds one item, but a calendar
+// exported from another program holds many in one VCALENDAR: every UID is one
+// item, its components grouped by that UID. Of two masters of one UID (two
+// revisions) the one with the higher SEQUENCE wins, then the later LAST-MODIFIED,
+// then the later DTSTAMP, then the later in the file.
+
+#include <libical/ical.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::local {
+
+// One VEVENT or VTODO of a file and where it stands among the VCALENDAR's
+// components of its kind (the line editor finds it again by that position).
+struct PartComponent {
+  icalcomponent* component = nullptr;
+  std::size_t position = 0;
+};
+
+struct ItemPart {
+  std::string uid;  // empty for components without a UID
+  icalcomponent_kind kind = ICAL_NO_COMPONENT;
+  std::optional<PartComponent> master;  // the winning revision without RECURRENCE-ID
+  std::vector<PartComponent> stale;     // the revisions it won over, in file order
+  std::vector<PartComponent> overrides;  // components with a RECURRENCE-ID, in file order
+
+  // The item's main component: its master, else its first override.
+  icalcomponent* main() const;
+};
+
+// The UID as an item's identifier shows it: always valid UTF-8.
+std::string uid_in_identifier(const std::string& uid);
+
+// Whether `later` (which comes after `earlier` in the file) replaces it as a
+// revision: it does unless `earlier` has the higher SEQUENCE, or the same and a
+// later LAST-MODIFIED, or both the same and a later DTSTAMP.
+bool replaces_revision(icalcomponent* later, icalcomponent* earlier);
+
+// The items of a VCALENDAR in order of their first component, or the one item of a
+// bare VEVENT or VTODO. A UID's components of the other kind than its first belong
+// to no item.
+std::vector<ItemPart> item_parts(icalcomponent* root);
+
+}  // namespace platform::local
