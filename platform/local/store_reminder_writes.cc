@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "platform/local/components_ical.h"
 #include "platform/local/folder_lock.h"
 #include "platform/local/item_file_writer.h"
 #include "platform/local/item_cache.h"
@@ -47,6 +48,36 @@ std::optional<FileContents> current_text(const ItemCache& cache, const ItemName&
     return std::nullopt;
   }
   return std::move(read.value());
+}
+
+// The due and start dates among `changed` that name the time the stored version's
+// DUE and DTSTART already name: handed back as they were read, they keep their lines
+// as the file wrote them (a TZID that only the file defines, say).
+std::uint32_t times_as_stored(const ReminderFields& fields, std::uint32_t changed,
+                              const std::shared_ptr<const ItemOrigin>& origin, const FileContents& current) {
+  constexpr std::uint32_t kTimes = Reminder::kDueDateComponents | Reminder::kStartDateComponents;
+  if (!(changed & kTimes)) return 0;
+  auto stored = std::dynamic_pointer_cast<const StoredReminderOrigin>(origin);
+  ParsedItemRef item;
+  if (stored && stored->item && stored->item->stamp == current.stamp) {
+    item = with_tree(stored->item);
+  } else if (auto parsed = parse_item_text(current.bytes)) {
+    item = std::make_shared<const ParsedItem>(std::move(*parsed));
+  }
+  if (!item || item->kind != ICAL_VTODO_COMPONENT) return 0;
+  auto same = [&](icalproperty_kind kind, const std::optional<DateComponents>& wanted) {
+    icalproperty* property = icalcomponent_get_first_property(item->main, kind);
+    auto read = property ? components_of_property(property, item->vcalendar()) : std::nullopt;
+    return wanted && read && names_same_time(*wanted, *read);
+  };
+  std::uint32_t kept = 0;
+  if ((changed & Reminder::kDueDateComponents) && same(ICAL_DUE_PROPERTY, fields.due_date_components)) {
+    kept |= Reminder::kDueDateComponents;
+  }
+  if ((changed & Reminder::kStartDateComponents) && same(ICAL_DTSTART_PROPERTY, fields.start_date_components)) {
+    kept |= Reminder::kStartDateComponents;
+  }
+  return kept;
 }
 
 }  // namespace
@@ -94,6 +125,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     std::string error;
     auto current = current_text(items_, *source, reminder.origin(), error);
     if (!current) return Error{error};
+    changed &= ~times_as_stored(fields, changed, reminder.origin(), *current);
     base_text = std::move(current->bytes);
     mode = current->stamp.mode;
     name = source->name;
