@@ -1,21 +1,24 @@
-// The local store's reading and writing of one item text, without files: the text
-// is parsed as a reminder, its reminder goes through the index's column form and
-// back, and a change of title and state is written into the text and read again.
-// What the column form gives back must be the reminder read from the text; a
-// written text that reads back (the store writes no other) must hold what was
-// written.
+// The local store's reading and writing of one item text, without files. An event's
+// text is read as a lookup reads it. A reminder's text is parsed as a reminder, its
+// reminder goes through the index's column form and back, and a change of title and
+// state is written into the text and read again. What the column form gives back
+// must be the reminder read from the text; a written text that reads back (the
+// store writes no other) must hold what was written, and due and start dates
+// written back as they were read must name the same times again.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "platform/local/components_ical.h"
 #include "platform/local/item_text_edit.h"
 #include "platform/local/parsed_item.h"
 #include "platform/local/reminder_columns.h"
 #include "platform/local/reminder_origin.h"
 #include "platform/local/reminder_patch.h"
 #include "platform/local/reminder_reader.h"
+#include "platform/local/stored_event.h"
 
 namespace {
 
@@ -46,11 +49,22 @@ void check_same(const ReminderFields& a, const ReminderFields& b) {
   if (a.recurrence_rules) check(a.recurrence_rules->size() == b.recurrence_rules->size());
 }
 
+void check_same_time(const std::optional<platform::DateComponents>& a, const std::optional<platform::DateComponents>& b) {
+  check(a.has_value() == b.has_value());
+  if (a) check(platform::local::names_same_time(*a, *b));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   auto item = platform::local::parse_item_text(text);
+  if (item && item->kind == ICAL_VEVENT_COMPONENT) {
+    // An event's times resolve their TZIDs as a reminder's do.
+    auto event = platform::local::stored_event(*item, nullptr);
+    check(!event || event->start_date <= event->end_date);
+    return 0;
+  }
   if (!item || item->kind != ICAL_VTODO_COMPONENT) return 0;
   platform::local::ReminderRow row = platform::local::reminder_row_of(*item);
 
@@ -74,5 +88,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!again || again->kind != ICAL_VTODO_COMPONENT) return 0;
   platform::local::ReminderRow reread = platform::local::reminder_row_of(*again);
   check(reread.fields.title == changed.title && reread.fields.completed == changed.completed);
+
+  // The due and start dates written back as they were read name the same times again,
+  // whichever way their TZIDs resolved (tz database, Windows name, VTIMEZONE, none).
+  auto times = platform::local::ItemTextEdit::open(text, "VTODO", platform::local::kProductId);
+  if (!times) return 0;
+  auto rewritten = platform::local::patch_reminder(std::move(*times), row.fields,
+                                                   Reminder::kDueDateComponents | Reminder::kStartDateComponents,
+                                                   platform::Date{kYear2025});
+  if (!rewritten.text) return 0;
+  auto read_back = platform::local::parse_item_text(*rewritten.text);
+  if (!read_back || read_back->kind != ICAL_VTODO_COMPONENT) return 0;
+  platform::local::ReminderRow after = platform::local::reminder_row_of(*read_back);
+  check_same_time(row.fields.due_date_components, after.fields.due_date_components);
+  check_same_time(row.fields.start_date_components, after.fields.start_date_components);
   return 0;
 }
