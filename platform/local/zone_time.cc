@@ -243,6 +243,11 @@ std::shared_ptr<const DefinedZone> define_zone(std::string_view vtimezone_text) 
   std::unique_ptr<icu::VTimeZone> zone(icu::VTimeZone::createVTimeZone(
       icu::UnicodeString::fromUTF8(icu::StringPiece(vtimezone_text.data(), vtimezone_text.size())), status));
   if (U_FAILURE(status) || !zone) return nullptr;
+  // ICU gives up on some definitions (a phase without TZOFFSETTO, say) without saying
+  // so, and keeps a zone without rules that fails on first use; only a definition it
+  // took whole has been given the TZID as its ID.
+  icu::UnicodeString id;
+  if (zone->getID(id).isEmpty()) return nullptr;
   return std::make_shared<const DefinedZone>(std::move(zone));
 }
 

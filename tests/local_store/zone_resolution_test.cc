@@ -34,6 +34,18 @@ constexpr const char* kDisplayNameZone =
     "BEGIN:DAYLIGHT\r\nDTSTART:16010325T020000\r\nRRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=3\r\n"
     "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
 
+// A phase without TZOFFSETTO: ICU drops such a definition without a word.
+constexpr const char* kHalfDefinedZone =
+    "BEGIN:VTIMEZONE\r\nTZID:Customized Time Zone\r\nBEGIN:STANDARD\r\nDTSTART:16011028T030000\r\n"
+    "RRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10\r\nTZOFFSETFROM:+0200\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:16010325T020000\r\nRRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=3\r\n"
+    "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
+
+TEST(TzidResolution, ADefinitionIcuDoesNotTakeWholeIsNone) {
+  EXPECT_EQ(define_zone(kHalfDefinedZone), nullptr);
+  EXPECT_NE(define_zone(kDisplayNameZone), nullptr);
+}
+
 TEST(TzidResolution, TzNamesThenWindowsNames) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
       {"Europe/Berlin", "Europe/Berlin"},
@@ -98,6 +110,9 @@ TEST(EventZones, EachTzidResolvesInTurn) {
        utc(2026, 7, 15, 14), std::nullopt},
       {"an unreadable VTIMEZONE is floating", "Asia/Tokyo", testing::kMisdefinedZones,
        "DTSTART;TZID=Custom/Runaway:20260715T090000\n", utc(2026, 7, 15, 0), utc(2026, 7, 15, 0), std::nullopt},
+      {"a VTIMEZONE ICU gives up on is floating", "Asia/Tokyo", kHalfDefinedZone,
+       "DTSTART;TZID=Customized Time Zone:20260715T090000\n", utc(2026, 7, 15, 0), utc(2026, 7, 15, 0),
+       std::nullopt},
   };
   MachineSettings machine;
   for (const auto& c : cases) {
@@ -234,6 +249,9 @@ TEST(ReminderZones, DueAndStartCarryTheResolvedZone) {
        wall(2026, 7, 15, 17, 0, TimeZone::for_seconds_from_gmt(2 * 3600)), utc(2026, 7, 15, 15)},
       {"unknown TZID is floating", "", "DUE;TZID=Mars/Olympus:20260715T090000\r\n",
        wall(2026, 7, 15, 9, 0, std::nullopt), utc(2026, 7, 15, 0)},
+      {"a VTIMEZONE ICU gives up on is floating", kHalfDefinedZone,
+       "DUE;TZID=Customized Time Zone:20260715T090000\r\n", wall(2026, 7, 15, 9, 0, std::nullopt),
+       utc(2026, 7, 15, 0)},
   };
   MachineSettings machine;
   machine.zone("Asia/Tokyo");
