@@ -160,6 +160,23 @@ TEST(ZonesCli, ReminderDueDatesInTheirResolvedZone) {
   }
 }
 
+TEST(ZonesCli, AlarmsAtFloatingTimesFollowTheMachinesZone) {
+  ZoneStore store;
+  store.add_task("alarm", "",
+                 "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME;TZID=Mars/Olympus:20260715T080000\r\n"
+                 "DESCRIPTION:Erinnerung\r\nEND:VALARM\r\n");
+  const std::pair<const char*, const char*> reads[] = {
+      {"Asia/Tokyo", "2026-07-14T23:00:00+00:00"},
+      {"America/New_York", "2026-07-15T12:00:00+00:00"},
+      {"Asia/Tokyo", "2026-07-14T23:00:00+00:00"},
+  };
+  for (const auto& [tz, remind_at] : reads) {
+    RunResult r = store.run("reminders-read", R"({"listIds":["inbox"]})", tz);
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out).at(0).at("remindAt"), remind_at) << tz;
+  }
+}
+
 TEST(ZonesCli, ADueDateSavedAsItWasReadKeepsItsLine) {
   for (const auto& task : kTasks) {
     SCOPED_TRACE(task.name);
