@@ -65,6 +65,9 @@ std::uint32_t times_as_stored(const ReminderFields& fields, std::uint32_t change
     item = std::make_shared<const ParsedItem>(std::move(*parsed));
   }
   if (!item || item->kind != ICAL_VTODO_COMPONENT) return 0;
+  // Only the reminder's own VTODO may say what its file holds.
+  const char* uid = icalcomponent_get_uid(item->main);
+  if (fields.calendar_item_external_identifier != (uid ? std::optional<std::string>(uid) : std::nullopt)) return 0;
   auto same = [&](icalproperty_kind kind, const std::optional<DateComponents>& wanted) {
     icalproperty* property = icalcomponent_get_first_property(item->main, kind);
     auto read = property ? components_of_property(property, item->vcalendar()) : std::nullopt;
