@@ -5,13 +5,15 @@
 // the text and read again, and the item is taken out of a file of several.
 // What the column form gives back must be the reminder read from the text; a
 // written text that reads back (the store writes no other) must hold what was
-// written.
+// written, and due and start dates written back as they were read must name the
+// same times again. Each event is also read as a lookup reads it.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "platform/local/components_ical.h"
 #include "platform/local/event_occurrences.h"
 #include "platform/local/item_text_edit.h"
 #include "platform/local/parsed_item.h"
@@ -19,6 +21,7 @@
 #include "platform/local/reminder_origin.h"
 #include "platform/local/reminder_patch.h"
 #include "platform/local/reminder_reader.h"
+#include "platform/local/stored_event.h"
 
 namespace {
 
@@ -47,6 +50,11 @@ void check_same(const ReminderFields& a, const ReminderFields& b) {
   }
   check(a.recurrence_rules.has_value() == b.recurrence_rules.has_value());
   if (a.recurrence_rules) check(a.recurrence_rules->size() == b.recurrence_rules->size());
+}
+
+void check_same_time(const std::optional<platform::DateComponents>& a, const std::optional<platform::DateComponents>& b) {
+  check(a.has_value() == b.has_value());
+  if (a) check(platform::local::names_same_time(*a, *b));
 }
 
 // The position of the component a save of `part` writes to.
@@ -82,18 +90,37 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
   changed.completed = !changed.completed;
   auto patched = platform::local::patch_reminder(*edit, changed, Reminder::kTitle | Reminder::kCompleted,
                                                  platform::Date{kYear2025});
-  if (patched.text) {
-    auto again = platform::local::parse_item_text(*patched.text);
-    // A text that does not read back, or has lost or gained an item, is refused by
-    // the store before it is written.
-    std::optional<std::string> uid;
-    if (item.holds_several()) uid = platform::local::uid_in_identifier(part.uid);
+  std::optional<std::string> uid;
+  if (item.holds_several()) uid = platform::local::uid_in_identifier(part.uid);
+  // A text that does not read back, or has lost or gained an item, is refused by the
+  // store before it is written.
+  auto saved_part = [&](const std::optional<platform::local::ParsedItem>& again) -> const platform::local::ItemPart* {
     const platform::local::ItemPart* saved =
         again && again->parts.size() == item.parts.size() ? again->part_named(uid) : nullptr;
-    if (saved && saved->kind == ICAL_VTODO_COMPONENT) {
+    return saved && saved->kind == ICAL_VTODO_COMPONENT ? saved : nullptr;
+  };
+  if (patched.text) {
+    auto again = platform::local::parse_item_text(*patched.text);
+    if (const auto* saved = saved_part(again)) {
       platform::local::ReminderRow reread = platform::local::reminder_row_of(*again, *saved);
       check(reread.fields.title == changed.title && reread.fields.completed == changed.completed);
       check(saved->stale.empty() || !part.master);
+    }
+  }
+
+  // The due and start dates written back as they were read name the same times again,
+  // whichever way their TZIDs resolved (tz database, Windows name, VTIMEZONE, none).
+  if (auto times = platform::local::ItemTextEdit::open(text, "VTODO", platform::local::kProductId,
+                                                        main_position(part))) {
+    auto rewritten = platform::local::patch_reminder(
+        *times, row.fields, Reminder::kDueDateComponents | Reminder::kStartDateComponents, platform::Date{kYear2025});
+    if (rewritten.text) {
+      auto read_back = platform::local::parse_item_text(*rewritten.text);
+      if (const auto* saved = saved_part(read_back)) {
+        platform::local::ReminderRow after = platform::local::reminder_row_of(*read_back, *saved);
+        check_same_time(row.fields.due_date_components, after.fields.due_date_components);
+        check_same_time(row.fields.start_date_components, after.fields.start_date_components);
+      }
     }
   }
 
@@ -120,6 +147,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& part : item->parts) {
     check(part.main() != nullptr);
     if (part.kind == ICAL_VTODO_COMPONENT) check_reminder(text, *item, part);
+    if (part.kind == ICAL_VEVENT_COMPONENT) {
+      // An event's times resolve their TZIDs as a reminder's do.
+      auto event = platform::local::stored_event(*item, part, nullptr);
+      check(!event || event->start_date <= event->end_date);
+    }
   }
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "platform/local/components_date.h"
 #include "platform/local/ical_time.h"
 #include "platform/local/utf8_text.h"
 
@@ -72,6 +73,8 @@ std::string fixed_zone_vtimezone(const std::string& tzid, int offset) {
 
 bool defined(std::int64_t v) { return v != kUndefinedComponent; }
 
+constexpr std::int64_t kLastWritableYear = 3000;
+
 }  // namespace
 
 std::optional<TimeZone> zone_of_property(icalproperty* property, icalcomponent* vcalendar) {
@@ -85,7 +88,16 @@ std::optional<TimeZone> zone_of_property(icalproperty* property, icalcomponent* 
     // The file's own definition is exact to the second; the name only to the minute.
     return TimeZone::for_seconds_from_gmt(fixed_offset_of_definition(vcalendar, name).value_or(*from_name));
   }
-  return TimeZone::named(valid_utf8(name));
+  FileZones zones(vcalendar);
+  IcalZone zone = ical_zone_of(property, value, zones);
+  if (zone.kind != IcalZone::Kind::zoned) return std::nullopt;  // a TZID nobody defines: floating
+  if (!zone.definition) return TimeZone::named(valid_utf8(zone.tzid));
+  // A zone only the file defines means nothing outside it: the components carry the
+  // offset it has at that moment, which names the same instant anywhere.
+  auto instant = instant_of(value, zone);
+  auto wall = wall_time_as_utc_seconds(wall_of(value));
+  if (!instant || !wall) return std::nullopt;
+  return TimeZone::for_seconds_from_gmt(static_cast<int>(*wall - instant->seconds_since_1970));
 }
 
 std::optional<DateComponents> components_of_property(icalproperty* property, icalcomponent* vcalendar) {
@@ -104,10 +116,28 @@ std::optional<DateComponents> components_of_property(icalproperty* property, ica
   return c;
 }
 
+bool names_same_time(const DateComponents& a, const DateComponents& b) {
+  auto or_zero = [](std::int64_t v) { return defined(v) ? v : 0; };
+  if (a.calendar != b.calendar || a.year != b.year || a.month != b.month || a.day != b.day || a.hour != b.hour) {
+    return false;
+  }
+  if (!defined(a.hour)) return true;
+  if (or_zero(a.minute) != or_zero(b.minute) || or_zero(a.second) != or_zero(b.second) ||
+      or_zero(a.nanosecond) != or_zero(b.nanosecond) || a.time_zone.has_value() != b.time_zone.has_value()) {
+    return false;
+  }
+  if (!a.time_zone) return true;
+  auto instant_a = date_of_components(a), instant_b = date_of_components(b);
+  return instant_a && instant_b && *instant_a == *instant_b;
+}
+
 std::optional<WrittenTime> property_for_components(icalproperty_kind kind, const DateComponents& c) {
   using namespace std::chrono;
   if (!defined(c.year) || !defined(c.month) || !defined(c.day)) return std::nullopt;
-  if (c.year < 1 || c.year > 9999 || c.month < 1 || c.month > 12 || c.day < 1 || c.day > 31) return std::nullopt;
+  // libical writes no year past 3000: it would write zeros, a date that reads as none.
+  if (c.year < 1 || c.year > kLastWritableYear || c.month < 1 || c.month > 12 || c.day < 1 || c.day > 31) {
+    return std::nullopt;
+  }
   if (!year_month_day(year(static_cast<int>(c.year)), month(static_cast<unsigned>(c.month)),
                       day(static_cast<unsigned>(c.day))).ok()) {
     return std::nullopt;

@@ -29,11 +29,17 @@ IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, FileZon
   icalparameter* tzid = property ? icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER) : nullptr;
   const char* name = tzid ? icalparameter_get_tzid(tzid) : nullptr;
   if (name == nullptr || *name == '\0') return zone;
-  zone.kind = IcalZone::Kind::zoned;
-  zone.tzid = name;
   // The tz database comes first: a file's copy of a known zone says the same, and
   // reading that copy would cost every file that carries one.
-  if (!is_known_zone_name(name)) zone.definition = zones.definition(name);
+  if (auto resolved = tz_name_for_tzid(name)) {
+    zone.kind = IcalZone::Kind::zoned;
+    zone.tzid = std::move(*resolved);
+  } else if (auto definition = zones.definition(name)) {
+    zone.kind = IcalZone::Kind::zoned;
+    zone.tzid = name;
+    zone.definition = std::move(definition);
+  }
+  // A zone nobody defines leaves the wall time as written: floating, not GMT.
   return zone;
 }
 

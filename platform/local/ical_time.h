@@ -21,9 +21,10 @@ namespace platform::local {
 struct IcalZone {
   enum class Kind { floating, utc, zoned };
   Kind kind = Kind::floating;
-  std::string tzid;  // zoned: the TZID parameter
-  // zoned: the file's VTIMEZONE of that TZID, used when the tz database does not know
-  // the name; without either the zone counts as GMT.
+  // zoned: the zone's name: the tz database zone the TZID resolved to, else the
+  // TZID itself, which then names `definition`.
+  std::string tzid;
+  // zoned: the file's VTIMEZONE of the TZID, when the tz database has no zone for it.
   std::shared_ptr<const DefinedZone> definition;
 };
 
@@ -46,8 +47,9 @@ struct IcalTime {
   bool is_date() const { return value.is_date != 0; }
 };
 
-// The frame of a property's time value: UTC for Z, the TZID (with the file's VTIMEZONE
-// of that name when there is one), else floating.
+// The frame of a property's time value: UTC for Z; for a TZID, the tz database zone
+// it names (a tz database name, or a Windows zone name), else the file's VTIMEZONE of
+// that TZID, else floating, as without a TZID.
 IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, FileZones& zones);
 IcalZone ical_zone_of(icalproperty* property, const icaltimetype& value, icalcomponent* vcalendar);
 
@@ -62,8 +64,7 @@ std::int64_t day_number(const icaltimetype& value);
 double wall_seconds(const icaltimetype& value);
 
 // The instant of a wall time in a frame. Dates and floating times are in the local
-// zone; a date is its midnight. A TZID is a tz database zone when ICU knows the name,
-// else the file's definition. Skipped and repeated wall times resolve as the platform
+// zone; a date is its midnight. Skipped and repeated wall times resolve as the platform
 // does (forward by the gap; the first of the two).
 std::optional<Date> instant_of(const icaltimetype& value, const IcalZone& zone);
 

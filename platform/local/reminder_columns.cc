@@ -147,6 +147,7 @@ std::optional<DateComponents> components_from_text(std::string_view rest) {
 }
 
 std::optional<ReminderColumns> columns_of(const ReminderRow& row) {
+  if (row.follows_local_zone) return std::nullopt;
   const ReminderFields& f = row.fields;
   ReminderColumns columns;
   columns.uid = f.calendar_item_external_identifier;

@@ -26,7 +26,7 @@ struct ReminderColumns {
 };
 
 // Nothing when some part of the row has no column form (an alarm whose origin is
-// not a stored block, say).
+// not a stored block, say) or holds only for the machine's zone of the moment.
 std::optional<ReminderColumns> columns_of(const ReminderRow& row);
 // Null when a column does not read.
 ReminderRowRef row_from_columns(ReminderColumns columns);

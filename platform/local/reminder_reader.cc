@@ -24,20 +24,24 @@ std::optional<std::string> text_of(icalproperty* property, const char* (*get)(co
   return valid_utf8(text);
 }
 
-std::optional<Date> absolute_trigger(icalcomponent* alarm, icalcomponent* vcalendar) {
+// `local` is set when the date was read in the machine's zone.
+std::optional<Date> absolute_trigger(icalcomponent* alarm, icalcomponent* vcalendar, bool& local) {
   icalproperty* trigger = first(alarm, ICAL_TRIGGER_PROPERTY);
   if (!trigger) return std::nullopt;
   icaltriggertype value = icalproperty_get_trigger(trigger);
   if (icaltime_is_null_time(value.time)) return std::nullopt;
-  return instant_of(value.time, ical_zone_of(trigger, value.time, vcalendar));
+  IcalZone zone = ical_zone_of(trigger, value.time, vcalendar);
+  auto date = instant_of(value.time, zone);
+  if (date && (value.time.is_date || zone.kind == IcalZone::Kind::floating)) local = true;
+  return date;
 }
 
 std::vector<Alarm> alarms_of(const ParsedItem& item, icalcomponent* todo, const std::vector<ContentLine>& lines,
-                             std::optional<ComponentSpan> span) {
+                             std::optional<ComponentSpan> span, bool& local) {
   std::vector<Alarm> alarms;
   for (icalcomponent* alarm = icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT); alarm;
        alarm = icalcomponent_get_next_component(todo, ICAL_VALARM_COMPONENT)) {
-    alarms.push_back(Alarm{absolute_trigger(alarm, item.vcalendar()), nullptr});
+    alarms.push_back(Alarm{absolute_trigger(alarm, item.vcalendar(), local), nullptr});
   }
   // The same VALARMs as the file's lines hold them, when both readings agree.
   std::vector<ComponentSpan> blocks;
@@ -106,7 +110,7 @@ ReminderRow reminder_row_of(const ParsedItem& parsed, const ItemPart& part) {
   if (due) fields.time_zone = zone_of_property(due, vcalendar);
   if (!fields.time_zone && start) fields.time_zone = zone_of_property(start, vcalendar);
 
-  fields.alarms = alarms_of(*item, todo, lines, span);
+  fields.alarms = alarms_of(*item, todo, lines, span, row.follows_local_zone);
   read_rules(*item, lines, span, row);
   return row;
 }

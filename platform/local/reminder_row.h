@@ -17,6 +17,9 @@ struct ReminderRow {
   ReminderFields fields;
   // The RRULE values, unfolded, that the rules were read from.
   std::vector<std::string> rule_values;
+  // Some value was read in the machine's zone (an alarm at a floating time): it is
+  // right only for the zone it was read in, so the index does not keep it.
+  bool follows_local_zone = false;
 };
 
 using ReminderRowRef = std::shared_ptr<const ReminderRow>;

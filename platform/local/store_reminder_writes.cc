@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "platform/local/components_ical.h"
 #include "platform/local/folder_lock.h"
 #include "platform/local/item_file_writer.h"
 #include "platform/local/item_cache.h"
@@ -75,6 +76,29 @@ std::size_t todo_count(const ParsedItem& file) {
   return vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VTODO_COMPONENT)) : 1;
 }
 
+// The due and start dates among `changed` that name the time the reminder's stored
+// DUE and DTSTART already name: handed back as they were read, they keep their lines
+// as the file wrote them (a TZID that only the file defines, say).
+std::uint32_t times_as_stored(const ReminderFields& fields, std::uint32_t changed, const ParsedItem& file,
+                              const ItemPart& part) {
+  constexpr std::uint32_t kTimes = Reminder::kDueDateComponents | Reminder::kStartDateComponents;
+  if (!(changed & kTimes)) return 0;
+  icalcomponent* todo = part.main();
+  auto same = [&](icalproperty_kind kind, const std::optional<DateComponents>& wanted) {
+    icalproperty* property = icalcomponent_get_first_property(todo, kind);
+    auto read = property ? components_of_property(property, file.vcalendar()) : std::nullopt;
+    return wanted && read && names_same_time(*wanted, *read);
+  };
+  std::uint32_t kept = 0;
+  if ((changed & Reminder::kDueDateComponents) && same(ICAL_DUE_PROPERTY, fields.due_date_components)) {
+    kept |= Reminder::kDueDateComponents;
+  }
+  if ((changed & Reminder::kStartDateComponents) && same(ICAL_DTSTART_PROPERTY, fields.start_date_components)) {
+    kept |= Reminder::kStartDateComponents;
+  }
+  return kept;
+}
+
 }  // namespace
 
 Reminder LocalEventStore::new_reminder() { return Reminder(ReminderFields{}, nullptr, true); }
@@ -139,6 +163,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     const ItemPart* part = reminder_part(*base, *source, reminder);
     if (!part) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
     position = main_position(*part);
+    changed &= ~times_as_stored(fields, changed, *base, *part);
     if (part->master) {
       for (const PartComponent& old : part->stale) stale.push_back(old.position);
     }

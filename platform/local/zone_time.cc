@@ -23,6 +23,9 @@ namespace {
 // Instants further out than this (about 28,500 years from 1970) are clamped, so that
 // every calendar computation below stays within the years ICU and <chrono> can hold.
 constexpr double kFarthestSeconds = 9e11;
+// Names looked up are kept for the process; a store full of made-up TZIDs must not
+// make that memory grow without end.
+constexpr std::size_t kMostKeptNames = 1024;
 
 // The machine's settings as ICU objects, made on first use and kept for the process:
 // every event occurrence needs the local zone, so it must not be looked up each time.
@@ -32,6 +35,7 @@ struct MachineZones {
   std::string local_name;
   std::unique_ptr<icu::Calendar> calendar;
   std::map<std::string, std::unique_ptr<icu::TimeZone>, std::less<>> named;
+  std::map<std::string, std::optional<std::string>, std::less<>> resolved;  // TZID -> tz database name
 };
 
 MachineZones& machine() {
@@ -85,8 +89,34 @@ const icu::TimeZone& local_zone(MachineZones& m) {
 const icu::TimeZone& zone_for(MachineZones& m, std::string_view name) {
   if (name.empty()) return local_zone(m);
   auto found = m.named.find(name);
-  if (found == m.named.end()) found = m.named.emplace(std::string(name), zone_named(name)).first;
+  if (found == m.named.end()) {
+    if (m.named.size() >= kMostKeptNames) m.named.clear();
+    found = m.named.emplace(std::string(name), zone_named(name)).first;
+  }
   return *found->second;
+}
+
+// A TZID without the quotes, spaces and trailing punctuation that some writers leave
+// around a Windows zone name ("W. Europe Standard Time.", "\"Pacific Standard Time\"").
+std::string_view trimmed_zone_name(std::string_view tzid) {
+  auto stray_at_start = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
+  auto stray_at_end = [](char c) {
+    return c == ' ' || c == '\t' || c == '"' || c == '\'' || c == '.' || c == ',' || c == ';' || c == ':';
+  };
+  while (!tzid.empty() && stray_at_start(tzid.front())) tzid.remove_prefix(1);
+  while (!tzid.empty() && stray_at_end(tzid.back())) tzid.remove_suffix(1);
+  return tzid;
+}
+
+// The tz database zone ICU maps a Windows zone name to, for the world region.
+std::optional<std::string> zone_of_windows_name(std::string_view windows_name) {
+  if (windows_name.empty()) return std::nullopt;
+  UErrorCode status = U_ZERO_ERROR;
+  icu::UnicodeString id;
+  icu::TimeZone::getIDForWindowsID(
+      icu::UnicodeString::fromUTF8(icu::StringPiece(windows_name.data(), windows_name.size())), "001", id, status);
+  if (U_FAILURE(status) || id.isEmpty()) return std::nullopt;
+  return utf8_of(id);
 }
 
 double clamp_seconds(double seconds) {
@@ -192,11 +222,32 @@ bool is_known_zone_name(std::string_view zone_name) {
   return !is_unknown(zone_for(m, zone_name));
 }
 
+std::optional<std::string> tz_name_for_tzid(std::string_view tzid) {
+  if (tzid.empty()) return std::nullopt;
+  MachineZones& m = machine();
+  std::lock_guard lock(m.mutex);
+  if (auto found = m.resolved.find(tzid); found != m.resolved.end()) return found->second;
+  std::optional<std::string> name;
+  if (!is_unknown(zone_for(m, tzid))) {
+    name = std::string(tzid);
+  } else if (auto windows = zone_of_windows_name(trimmed_zone_name(tzid)); windows && !is_unknown(zone_for(m, *windows))) {
+    name = std::move(windows);
+  }
+  if (m.resolved.size() >= kMostKeptNames) m.resolved.clear();
+  m.resolved.emplace(std::string(tzid), name);
+  return name;
+}
+
 std::shared_ptr<const DefinedZone> define_zone(std::string_view vtimezone_text) {
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<icu::VTimeZone> zone(icu::VTimeZone::createVTimeZone(
       icu::UnicodeString::fromUTF8(icu::StringPiece(vtimezone_text.data(), vtimezone_text.size())), status));
   if (U_FAILURE(status) || !zone) return nullptr;
+  // ICU gives up on some definitions (a phase without TZOFFSETTO, say) without saying
+  // so, and keeps a zone without rules that fails on first use; only a definition it
+  // took whole has been given the TZID as its ID.
+  icu::UnicodeString id;
+  if (zone->getID(id).isEmpty()) return nullptr;
   return std::make_shared<const DefinedZone>(std::move(zone));
 }
 

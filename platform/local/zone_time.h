@@ -33,6 +33,12 @@ std::optional<Date> wall_time_to_date(const WallTime& wall, std::string_view zon
 // Whether the tz database, as ICU has it, knows a zone of this name.
 bool is_known_zone_name(std::string_view zone_name);
 
+// The tz database zone a TZID names: the name itself when the tz database knows it,
+// else the zone ICU maps a Windows zone name to (as Outlook and Exchange write them,
+// "W. Europe Standard Time"), read past stray quotes, spaces and trailing punctuation.
+// Nothing when it is neither.
+std::optional<std::string> tz_name_for_tzid(std::string_view tzid);
+
 // A zone that a file defines itself (the text of a VTIMEZONE), read by ICU.
 class DefinedZone;
 // Nothing when ICU cannot read the definition.

@@ -114,6 +114,18 @@ const IndexedCase kIndexedCases[] = {
      true},
     {"RuleUntil", "UID:h\r\nDUE;VALUE=DATE:20250310\r\nRRULE:FREQ=DAILY;UNTIL=20250320\r\n", true},
     {"InvalidUtf8", "UID:i\r\nSUMMARY:bad \xff byte\r\nDESCRIPTION:\xc3\r\n", true},
+    {"WindowsZones",
+     "UID:k\r\nDUE;TZID=W. Europe Standard Time:20260715T170000\r\n"
+     "DTSTART;TZID=Pacific Standard Time.:20260710T090000\r\n",
+     true},
+    {"UnknownZone", "UID:l\r\nDUE;TZID=Mars/Olympus:20260715T090000\r\n", true},
+    // An alarm at a floating time holds for the machine's zone of the moment only.
+    {"FloatingAlarm",
+     "UID:m\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME:20260715T080000\r\nEND:VALARM\r\n", false},
+    {"AlarmInAnUnknownZone",
+     "UID:n\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME;TZID=Mars/Olympus:20260715T080000\r\n"
+     "END:VALARM\r\n",
+     false},
     // A block that is no valid UTF-8 has no column form: the file is read each time.
     {"InvalidUtf8InAlarm",
      "UID:j\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nDESCRIPTION:\xff\r\nEND:VALARM\r\n", false},

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <regex>
+#include <tuple>
 
 #include "local_store/event_test_env.h"
 #include "local_store/reminder_test_support.h"
@@ -311,14 +312,19 @@ TEST_F(ReminderSaveTest, RefusesWhatCannotBeStored) {
   EXPECT_EQ(store->save_reminder(in_events).value_or(platform::Error{}).localized_description,
             "列表「Events」不能存放提醒事项。");
 
-  Reminder bad_due = store->new_reminder();
-  bad_due.set_calendar(store_test::list_named(*store, "todo"));
-  platform::DateComponents due;
-  due.calendar = platform::kGregorianCalendar;
-  due.year = 2025, due.month = 2, due.day = 30;
-  bad_due.set_due_date_components(due);
-  EXPECT_EQ(store->save_reminder(bad_due).value_or(platform::Error{}).localized_description,
-            "提醒事项的截止日期无效。");
+  // No such day; a year libical cannot write (it writes zeros: the due date would vanish).
+  for (auto [year, day, hour] : {std::tuple{2025, 30, platform::kUndefinedComponent}, std::tuple{3001, 1, std::int64_t{9}},
+                                 std::tuple{4050, 2, platform::kUndefinedComponent}}) {
+    Reminder bad_due = store->new_reminder();
+    bad_due.set_calendar(store_test::list_named(*store, "todo"));
+    platform::DateComponents due;
+    due.calendar = platform::kGregorianCalendar;
+    due.year = year, due.month = 2, due.day = day, due.hour = hour;
+    bad_due.set_due_date_components(due);
+    EXPECT_EQ(store->save_reminder(bad_due).value_or(platform::Error{}).localized_description,
+              "提醒事项的截止日期无效。")
+        << year;
+  }
 
   Reminder bad_rule = store->new_reminder();
   bad_rule.set_calendar(store_test::list_named(*store, "todo"));
