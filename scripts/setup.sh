@@ -9,6 +9,7 @@ packages=(
   nlohmann-json3-dev libicu-dev libical-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   locales tzdata python3
+  radicale vdirsyncer
   clang libclang-rt-14-dev llvm
 )
 missing=()
