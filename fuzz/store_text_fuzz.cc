@@ -112,6 +112,9 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
   // whichever way their TZIDs resolved (tz database, Windows name, VTIMEZONE, none).
   if (auto times = platform::local::ItemTextEdit::open(text, "VTODO", platform::local::kProductId,
                                                         main_position(part))) {
+    if (part.master) {
+      for (const auto& old : part.stale) times->remove_component(old.position);
+    }
     auto rewritten = platform::local::patch_reminder(
         *times, row.fields, Reminder::kDueDateComponents | Reminder::kStartDateComponents, platform::Date{kYear2025});
     if (rewritten.text) {
