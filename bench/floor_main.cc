@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "calendar/apple/json_input.h"
+#include "calendar/command/json_input.h"
 
 int main() {
   const bridge::Json params = bridge::read_parameters_from(STDIN_FILENO);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "calendar/apple/front_end.h"
-#include "calendar/apple/json_input.h"
-#include "calendar/apple/reply_output.h"
+#include "calendar/command/json_input.h"
+#include "calendar/command/reply_output.h"
 #include "double/platform_double.h"
 
 namespace {

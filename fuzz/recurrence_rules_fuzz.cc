@@ -9,7 +9,7 @@
 #include <string_view>
 #include <variant>
 
-#include "calendar/apple/json_input.h"
+#include "calendar/command/json_input.h"
 #include "calendar/reminder_recurrence/rule_conversion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

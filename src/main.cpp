@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "calendar/apple/front_end.h"
-#include "calendar/apple/io.h"
-#include "calendar/apple/json_input.h"
+#include "calendar/command/io.h"
+#include "calendar/command/json_input.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "calendar/apple/access_channel.h"
+#include "calendar/access/access_channel.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "calendar/apple/access.h"
+#include "calendar/access/access.h"
 #include "double/platform_double.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "calendar/apple/access.h"
-#include "calendar/apple/reply_output.h"
+#include "calendar/access/access.h"
+#include "calendar/command/reply_output.h"
 #include "double/platform_double.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "calendar/apple/json_input.h"
+#include "calendar/command/json_input.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "calendar/apple/reply_output.h"
+#include "calendar/command/reply_output.h"
 
 namespace {
 

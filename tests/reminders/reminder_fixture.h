@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 #include "double/platform_double.h"
 
 namespace reminders_test {

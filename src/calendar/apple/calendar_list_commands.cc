@@ -1,6 +1,6 @@
 #include <string_view>
 
-#include "calendar/apple/access.h"
+#include "calendar/access/access.h"
 #include "calendar/apple/calendar_list.h"
 
 namespace bridge {

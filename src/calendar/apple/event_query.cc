@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "calendar/apple/access.h"
+#include "calendar/access/access.h"
 #include "calendar/apple/event_conversion.h"
 #include "calendar/apple/query_instant.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 #include "platform/platform.h"
 
 namespace bridge {

@@ -4,10 +4,10 @@
 
 #include <exception>
 
-#include "calendar/apple/access.h"
+#include "calendar/access/access.h"
 #include "calendar/apple/calendar_list.h"
 #include "calendar/apple/event_query.h"
-#include "calendar/apple/json_input.h"
+#include "calendar/command/json_input.h"
 #include "calendar/reminders/reminder_commands.h"
 
 namespace bridge {

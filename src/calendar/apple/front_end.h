@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "calendar/apple/command_outcome.h"
-#include "calendar/apple/reply_output.h"
+#include "calendar/command/command_outcome.h"
+#include "calendar/command/reply_output.h"
 #include "platform/platform.h"
 
 namespace bridge {

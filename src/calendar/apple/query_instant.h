@@ -3,7 +3,7 @@
 #include <string_view>
 #include <variant>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 #include "platform/date.h"
 
 namespace bridge {

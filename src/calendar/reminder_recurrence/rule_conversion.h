@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 #include "platform/recurrence.h"
 
 namespace bridge {

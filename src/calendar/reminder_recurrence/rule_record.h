@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 
 namespace bridge {
 

@@ -2,7 +2,7 @@
 
 #include <variant>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 
 namespace bridge::reminders {
 

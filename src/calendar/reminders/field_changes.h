@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 
 namespace bridge::reminders {
 

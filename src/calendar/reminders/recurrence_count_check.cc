@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "calendar/apple/access.h"
+#include "calendar/access/access.h"
 #include "calendar/reminder_recurrence/rule_conversion.h"
 #include "calendar/reminders/reminder_fetch.h"
 #include "calendar/reminders/reminder_messages.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "calendar/apple/access.h"
+#include "calendar/access/access.h"
 #include "calendar/reminders/reminder_fetch.h"
 #include "calendar/reminders/reminder_lists.h"
 #include "calendar/reminders/reminder_record.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 #include "calendar/reminders/expected.h"
 #include "platform/calendar.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 #include "platform/platform.h"
 
 namespace bridge::reminders {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 
 namespace bridge::reminders {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "calendar/apple/command_outcome.h"
-#include "calendar/apple/io.h"
+#include "calendar/command/command_outcome.h"
+#include "calendar/command/io.h"
 
 namespace bridge {
 

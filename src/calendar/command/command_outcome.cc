@@ -1,4 +1,4 @@
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 
 namespace bridge {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "calendar/apple/command_outcome.h"
+#include "calendar/command/command_outcome.h"
 #include "platform/platform.h"
 
 namespace bridge {

@@ -1,4 +1,4 @@
-#include "calendar/apple/reply_output.h"
+#include "calendar/command/reply_output.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "calendar/apple/io.h"
+#include "calendar/command/io.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,9 +1,9 @@
-#include "calendar/apple/access.h"
+#include "calendar/access/access.h"
 
 #include <chrono>
 #include <variant>
 
-#include "calendar/apple/access_channel.h"
+#include "calendar/access/access_channel.h"
 
 namespace bridge {
 namespace {

@@ -1,10 +1,10 @@
-#include "calendar/apple/json_input.h"
+#include "calendar/command/json_input.h"
 
 #include <array>
 #include <istream>
 #include <streambuf>
 
-#include "calendar/apple/io.h"
+#include "calendar/command/io.h"
 
 namespace bridge {
 namespace {
