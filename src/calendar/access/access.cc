@@ -3,7 +3,8 @@
 #include <chrono>
 #include <variant>
 
-#include "calendar/access/access_channel.h"
+#include "calendar/access/callback_channel.h"
+#include "calendar/access/callback_wait.h"
 
 namespace bridge {
 namespace {
@@ -20,24 +21,21 @@ struct AccessReply {
 struct AccessProfile {
   double slice_seconds;
   const char* gate_closed;
-  const char* timed_out;
-  const char* interrupted;
+  WaitMessages unanswered;
   const char* refused;
 };
 
 constexpr AccessProfile kEventAccess{
     0.2,
     "还没有 Apple 日历权限",
-    "等待 Apple 日历授权超时",
-    "Apple 日历授权已中断",
+    {"等待 Apple 日历授权超时", "Apple 日历授权已中断"},
     "没有获得 Apple 日历权限。可以在「系统设置 → 隐私与安全性 → 日历」里允许 Zolt Calendar。",
 };
 
 constexpr AccessProfile kReminderAccess{
     0.05,
     "没有 Apple 提醒事项权限，请在系统设置中允许访问。",
-    "提醒事项请求超时",
-    "提醒事项请求中断",
+    kReminderRequestMessages,
     "请在系统设置 → 隐私与安全性 → 提醒事项中允许 Zolt Calendar。",
 };
 
@@ -83,20 +81,9 @@ std::optional<std::string> request_access(platform::Platform& platform, platform
                                           EntityType type) {
   const AccessProfile& profile = profile_of(type);
   Receiver<AccessReply> replies = send_access_request(store, type);
-  const auto deadline = platform.monotonic_now() + kAccessDeadline;
-
-  AccessReply reply;
-  for (;;) {
-    // Polled before the first slice: an answer given during the request is taken at once.
-    auto received = replies.try_receive();
-    if (auto* answer = std::get_if<AccessReply>(&received)) {
-      reply = std::move(*answer);
-      break;
-    }
-    if (std::holds_alternative<ChannelClosed>(received)) return std::string(profile.interrupted);
-    if (platform.monotonic_now() >= deadline) return std::string(profile.timed_out);
-    platform.run_main_loop_until(platform::Date{platform.now().seconds_since_1970 + profile.slice_seconds});
-  }
+  auto waited = wait_for_answer(platform, replies, kAccessDeadline, profile.slice_seconds, profile.unanswered);
+  if (auto* failure = std::get_if<Failure>(&waited)) return std::move(failure->message);
+  AccessReply& reply = std::get<AccessReply>(waited);
 
   if (reply.granted) {
     // A store made before the first grant may go on answering as without access.

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "calendar/access/access_channel.h"
+#include "calendar/access/callback_channel.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ bool is(const Variant& v) {
   return std::holds_alternative<Alternative>(v);
 }
 
-TEST(AccessChannel, TellsEmptyFromClosedAndDrainsBeforeClosing) {
+TEST(CallbackChannel, TellsEmptyFromClosedAndDrainsBeforeClosing) {
   auto [sender, receiver] = bridge::make_channel<int>();
   EXPECT_TRUE(is<ChannelEmpty>(receiver.try_receive()));
   EXPECT_TRUE(sender.send(1));
@@ -27,7 +27,7 @@ TEST(AccessChannel, TellsEmptyFromClosedAndDrainsBeforeClosing) {
   EXPECT_TRUE(is<ChannelClosed>(receiver.try_receive()));
 }
 
-TEST(AccessChannel, ClosesOnlyWhenTheLastCopyOfTheSenderGoes) {
+TEST(CallbackChannel, ClosesOnlyWhenTheLastCopyOfTheSenderGoes) {
   auto [sender, receiver] = bridge::make_channel<int>();
   std::function<void(int)> callback = [s = std::move(sender)](int v) { s.send(v); };
   std::function<void(int)> copy = callback;
@@ -39,13 +39,13 @@ TEST(AccessChannel, ClosesOnlyWhenTheLastCopyOfTheSenderGoes) {
   EXPECT_TRUE(is<ChannelClosed>(receiver.try_receive()));
 }
 
-TEST(AccessChannel, SendAfterTheReceiverIsGoneIsDropped) {
+TEST(CallbackChannel, SendAfterTheReceiverIsGoneIsDropped) {
   auto [sender, receiver] = bridge::make_channel<std::string>();
   { auto gone = std::move(receiver); }
   EXPECT_FALSE(sender.send("late"));
 }
 
-TEST(AccessChannel, CarriesMessagesFromManyThreads) {
+TEST(CallbackChannel, CarriesMessagesFromManyThreads) {
   auto [sender, receiver] = bridge::make_channel<int>();
   std::vector<std::thread> threads;
   for (int i = 0; i < 8; ++i) {
