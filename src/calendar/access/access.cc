@@ -40,7 +40,6 @@ constexpr AccessProfile kReminderAccess{
 };
 
 constexpr std::chrono::seconds kAccessDeadline{180};
-constexpr int kFullAccess = 3;
 
 const AccessProfile& profile_of(EntityType type) {
   return type == EntityType::reminder ? kReminderAccess : kEventAccess;
@@ -94,13 +93,13 @@ std::optional<std::string> request_access(platform::Platform& platform, platform
   return std::string(profile.refused);
 }
 
+Json permission_report(int status) {
+  return Json{{"authorized", status == kFullAccess}, {"available", true}, {"denied", status == 1 || status == 2}};
+}
+
 CommandOutcome run_status_command(platform::Platform& platform) {
-  int status = authorization_status(platform, EntityType::event);
-  Json reply = Json::object();
+  Json reply = permission_report(authorization_status(platform, EntityType::event));
   reply["account"] = nullptr;
-  reply["authorized"] = status == kFullAccess;
-  reply["available"] = true;
-  reply["denied"] = status == 1 || status == 2;
   return CommandOutcome::reply(std::move(reply));
 }
 

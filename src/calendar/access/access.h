@@ -9,6 +9,9 @@
 
 namespace bridge {
 
+// The status that opens the gate: full access to the kind's data.
+inline constexpr int kFullAccess = 3;
+
 // The platform's authorization status (0 to 4) for a kind of data; opens nothing.
 int authorization_status(platform::Platform& platform, platform::EntityType type);
 
@@ -22,6 +25,10 @@ std::unique_ptr<platform::EventStore> open_event_store(platform::Platform& platf
 // granted, else the failure message.
 std::optional<std::string> request_access(platform::Platform& platform, platform::EventStore& store,
                                           platform::EntityType type);
+
+// "authorized", "available" and "denied" for a status: what the status replies
+// of events and of reminders share.
+Json permission_report(int status);
 
 // Command "status": the event permission report.
 CommandOutcome run_status_command(platform::Platform& platform);

@@ -20,13 +20,10 @@ using reminders::failed;
 constexpr const char* kUnsupportedFeatures = "Apple 公开接口不支持原生子任务、标签或智能清单写入";
 constexpr const char* kUnknownOperation = "未知的提醒事项操作";
 
-constexpr int kFullAccess = 3;
-
 Json status_reply(int status) {
-  return Json{{"available", true},
-              {"authorized", status == 3},
-              {"denied", status == 1 || status == 2},
-              {"capabilities", {{"recurrence", true}, {"smartLists", false}, {"subtasks", false}, {"tags", false}}}};
+  Json reply = permission_report(status);
+  reply["capabilities"] = {{"recurrence", true}, {"smartLists", false}, {"subtasks", false}, {"tags", false}};
+  return reply;
 }
 
 // Sub-tasks, tags and smart lists have no public write interface: refused
