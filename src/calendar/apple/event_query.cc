@@ -7,6 +7,7 @@
 #include "calendar/access/access.h"
 #include "calendar/apple/event_conversion.h"
 #include "calendar/apple/query_instant.h"
+#include "calendar/command/request_params.h"
 
 namespace bridge {
 
@@ -15,19 +16,11 @@ namespace {
 // Wide windows can hold thousands of occurrences; the reply keeps those that start first.
 constexpr std::size_t kMaxEvents = 800;
 
-// A missing key or a value of another type reads as the empty text.
-std::string text_parameter(const Json& request, const char* key) {
-  if (!request.is_object()) return {};
-  auto found = request.find(key);
-  return found != request.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
-
 // The string elements in order; anything else in the list, or a non-list, is ignored.
 std::vector<std::string> calendar_ids_parameter(const Json& request) {
   std::vector<std::string> ids;
-  if (!request.is_object()) return ids;
-  auto found = request.find("calendarIds");
-  if (found == request.end() || !found->is_array()) return ids;
+  const Json* found = find_param(request, "calendarIds");
+  if (found == nullptr || !found->is_array()) return ids;
   for (const Json& element : *found) {
     if (element.is_string()) ids.push_back(element.get<std::string>());
   }
@@ -46,8 +39,9 @@ std::vector<platform::CalendarRef> select_calendars(platform::EventStore& store,
 }  // namespace
 
 CommandOutcome query_events(platform::Platform& platform, const Json& request) {
-  std::string start_text = text_parameter(request, "start");
-  std::string end_text = text_parameter(request, "end");
+  // A missing key or a value of another type reads as the empty text.
+  std::string start_text(text_param(request, "start").value_or(""));
+  std::string end_text(text_param(request, "end").value_or(""));
   std::vector<std::string> ids = calendar_ids_parameter(request);
   if (ids.empty()) return CommandOutcome::reply(Json::array());
 

@@ -1,6 +1,6 @@
 #include "calendar/reminders/field_changes.h"
 
-#include "calendar/reminders/request_params.h"
+#include "calendar/command/request_params.h"
 
 namespace bridge::reminders {
 namespace {

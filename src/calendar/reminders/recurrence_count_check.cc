@@ -3,11 +3,11 @@
 #include <limits>
 
 #include "calendar/access/access.h"
+#include "calendar/command/request_params.h"
 #include "calendar/reminder_recurrence/rule_conversion.h"
 #include "calendar/reminders/reminder_fetch.h"
 #include "calendar/reminders/reminder_messages.h"
 #include "calendar/reminders/reminder_record.h"
-#include "calendar/reminders/request_params.h"
 
 namespace bridge::reminders {
 namespace {

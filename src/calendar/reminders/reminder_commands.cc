@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "calendar/access/access.h"
+#include "calendar/command/request_params.h"
 #include "calendar/reminders/reminder_fetch.h"
 #include "calendar/reminders/reminder_lists.h"
 #include "calendar/reminders/reminder_record.h"
 #include "calendar/reminders/reminder_save.h"
 #include "calendar/reminders/reminder_target.h"
-#include "calendar/reminders/request_params.h"
 
 namespace bridge {
 namespace {
@@ -29,8 +29,7 @@ Json status_reply(int status) {
 // Sub-tasks, tags and smart lists have no public write interface: refused
 // whatever the value, before permission is even looked at.
 bool names_unsupported_feature(const Json& params) {
-  return reminders::find_param(params, "parentId") || reminders::find_param(params, "tags") ||
-         reminders::find_param(params, "smartListId");
+  return find_param(params, "parentId") || find_param(params, "tags") || find_param(params, "smartListId");
 }
 
 // Each record is written out as soon as its reminder is looked up, so the list of

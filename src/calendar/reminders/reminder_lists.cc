@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "calendar/reminders/request_params.h"
+#include "calendar/command/request_params.h"
 
 namespace bridge::reminders {
 namespace {

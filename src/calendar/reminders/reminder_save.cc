@@ -1,9 +1,9 @@
 #include "calendar/reminders/reminder_save.h"
 
+#include "calendar/command/request_params.h"
 #include "calendar/reminders/field_changes.h"
 #include "calendar/reminders/recurrence_count_check.h"
 #include "calendar/reminders/reminder_record.h"
-#include "calendar/reminders/request_params.h"
 #include "calendar/reminders/save_request.h"
 #include "calendar/reminders/task_marker.h"
 

@@ -1,7 +1,7 @@
 #include "calendar/reminders/reminder_target.h"
 
+#include "calendar/command/request_params.h"
 #include "calendar/reminders/reminder_messages.h"
-#include "calendar/reminders/request_params.h"
 #include "calendar/reminders/task_marker.h"
 
 namespace bridge::reminders {

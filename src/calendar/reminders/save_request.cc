@@ -1,10 +1,10 @@
 #include "calendar/reminders/save_request.h"
 
 
+#include "calendar/command/request_params.h"
 #include "calendar/reminders/due_text.h"
 #include "calendar/reminders/field_changes.h"
 #include "calendar/reminders/reminder_messages.h"
-#include "calendar/reminders/request_params.h"
 #include "text/white_space.h"
 
 namespace bridge::reminders {

@@ -8,7 +8,7 @@
 
 #include "calendar/command/command_outcome.h"
 
-namespace bridge::reminders {
+namespace bridge {
 
 // The value under `key`, or nullptr.
 inline const Json* find_param(const Json& params, std::string_view key) {
@@ -24,4 +24,4 @@ inline std::optional<std::string_view> text_param(const Json& params, std::strin
   return std::string_view(value->get_ref<const std::string&>());
 }
 
-}  // namespace bridge::reminders
+}  // namespace bridge
