@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/local/parsed_item.h"
-#include "platform/local/reminder_reader.h"
-#include "platform/local/stored_event.h"
+#include "platform/local/ical/parsed_item.h"
+#include "platform/local/reminders/reminder_reader.h"
+#include "platform/local/events/stored_event.h"
 #include "sample_items.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/local/event_occurrences.h"
-#include "platform/local/parsed_item.h"
+#include "platform/local/events/event_occurrences.h"
+#include "platform/local/ical/parsed_item.h"
 #include "sample_items.h"
 
 namespace {

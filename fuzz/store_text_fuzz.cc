@@ -13,15 +13,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/local/components_ical.h"
-#include "platform/local/event_occurrences.h"
-#include "platform/local/item_text_edit.h"
-#include "platform/local/parsed_item.h"
-#include "platform/local/reminder_columns.h"
-#include "platform/local/reminder_origin.h"
-#include "platform/local/reminder_patch.h"
-#include "platform/local/reminder_reader.h"
-#include "platform/local/stored_event.h"
+#include "platform/local/ical/components_ical.h"
+#include "platform/local/events/event_occurrences.h"
+#include "platform/local/ical/item_text_edit.h"
+#include "platform/local/ical/parsed_item.h"
+#include "platform/local/index/reminder_columns.h"
+#include "platform/local/reminders/reminder_origin.h"
+#include "platform/local/reminders/reminder_patch.h"
+#include "platform/local/reminders/reminder_reader.h"
+#include "platform/local/events/stored_event.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "platform/local/local_event_store.h"
 
-#include "platform/local/access_record.h"
-#include "platform/local/reminder_reader.h"
+#include "platform/local/root/access_record.h"
+#include "platform/local/reminders/reminder_reader.h"
 
 namespace platform::local {
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "platform/event_store.h"
-#include "platform/local/callback_threads.h"
-#include "platform/local/collections.h"
-#include "platform/local/item_cache.h"
-#include "platform/local/run_loop_signal.h"
+#include "platform/local/callbacks/callback_threads.h"
+#include "platform/local/root/collections.h"
+#include "platform/local/index/item_cache.h"
+#include "platform/local/callbacks/run_loop_signal.h"
 
 namespace platform::local {
 

@@ -4,12 +4,12 @@
 #include <chrono>
 #include <cmath>
 
-#include "platform/local/access_record.h"
-#include "platform/local/components_date.h"
+#include "platform/local/root/access_record.h"
+#include "platform/local/time/components_date.h"
 #include "platform/local/local_event_store.h"
-#include "platform/local/store_root.h"
-#include "platform/local/url_syntax.h"
-#include "platform/local/zone_time.h"
+#include "platform/local/root/store_root.h"
+#include "platform/local/text/url_syntax.h"
+#include "platform/local/time/zone_time.h"
 #include "platform/posix/user_lock.h"
 
 namespace platform::local {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/local/run_loop_signal.h"
+#include "platform/local/callbacks/run_loop_signal.h"
 
 namespace platform::local {
 

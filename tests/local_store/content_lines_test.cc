@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/local/content_lines.h"
+#include "platform/local/ical/content_lines.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/local/event_occurrences.h"
+#include "platform/local/events/event_occurrences.h"
 
 namespace platform::local::testing {
 

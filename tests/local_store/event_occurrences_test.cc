@@ -1,4 +1,4 @@
-#include "platform/local/event_occurrences.h"
+#include "platform/local/events/event_occurrences.h"
 
 #include <gtest/gtest.h>
 

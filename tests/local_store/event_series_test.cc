@@ -1,4 +1,4 @@
-#include "platform/local/event_series.h"
+#include "platform/local/events/event_series.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/local/zone_time.h"
+#include "platform/local/time/zone_time.h"
 
 namespace platform::local::testing {
 

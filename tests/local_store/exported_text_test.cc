@@ -9,10 +9,10 @@
 #include "local_store/event_ics.h"
 #include "local_store/event_test_env.h"
 #include "local_store/exported_calendars.h"
-#include "platform/local/item_text_edit.h"
-#include "platform/local/parsed_item.h"
-#include "platform/local/reminder_patch.h"
-#include "platform/local/reminder_reader.h"
+#include "platform/local/ical/item_text_edit.h"
+#include "platform/local/ical/parsed_item.h"
+#include "platform/local/reminders/reminder_patch.h"
+#include "platform/local/reminders/reminder_reader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/local/recurrence_ical.h"
+#include "platform/local/ical/recurrence_ical.h"
 
 #include <gtest/gtest.h>
 

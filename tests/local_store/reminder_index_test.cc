@@ -11,10 +11,10 @@
 #include "local_store/reminder_test_support.h"
 #include "local_store/store_folder.h"
 #include "platform/local/local_platform.h"
-#include "platform/local/recurrence_ical.h"
-#include "platform/local/reminder_columns.h"
-#include "platform/local/reminder_origin.h"
-#include "platform/local/store_index.h"
+#include "platform/local/ical/recurrence_ical.h"
+#include "platform/local/index/reminder_columns.h"
+#include "platform/local/reminders/reminder_origin.h"
+#include "platform/local/index/store_index.h"
 
 namespace {
 

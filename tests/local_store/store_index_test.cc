@@ -12,7 +12,7 @@
 #include "local_store/reminder_test_support.h"
 #include "local_store/store_folder.h"
 #include "platform/local/local_platform.h"
-#include "platform/local/store_index.h"
+#include "platform/local/index/store_index.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "local_store/store_folder.h"
 #include "platform/local/local_platform.h"
-#include "platform/local/store_root.h"
+#include "platform/local/root/store_root.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 
 #include "local_store/event_test_env.h"
 #include "local_store/store_folder.h"
-#include "platform/local/event_occurrences.h"
-#include "platform/local/item_cache.h"
+#include "platform/local/events/event_occurrences.h"
+#include "platform/local/index/item_cache.h"
 #include "platform/local/local_platform.h"
-#include "platform/local/window_prefilter.h"
+#include "platform/local/events/window_prefilter.h"
 
 namespace {
 

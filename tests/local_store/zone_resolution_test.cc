@@ -9,11 +9,11 @@
 
 #include "local_store/event_ics.h"
 #include "local_store/event_test_env.h"
-#include "platform/local/components_date.h"
-#include "platform/local/parsed_item.h"
-#include "platform/local/reminder_columns.h"
-#include "platform/local/reminder_reader.h"
-#include "platform/local/zone_time.h"
+#include "platform/local/time/components_date.h"
+#include "platform/local/ical/parsed_item.h"
+#include "platform/local/index/reminder_columns.h"
+#include "platform/local/reminders/reminder_reader.h"
+#include "platform/local/time/zone_time.h"
 
 namespace platform::local {
 namespace {

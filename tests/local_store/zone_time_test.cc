@@ -1,4 +1,4 @@
-#include "platform/local/zone_time.h"
+#include "platform/local/time/zone_time.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,26 @@
+#include "platform/local/files/random_uuid.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+
+namespace platform::local {
+
+std::string random_uuid() {
+  std::random_device source;
+  std::array<std::uint8_t, 16> bytes;
+  for (std::size_t i = 0; i < bytes.size(); i += 4) {
+    std::uint32_t word = source();
+    for (std::size_t j = 0; j < 4; ++j) bytes[i + j] = static_cast<std::uint8_t>(word >> (8 * j));
+  }
+  bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
+  bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+  char text[37];
+  std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", bytes[0],
+                bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8], bytes[9], bytes[10],
+                bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  return text;
+}
+
+}  // namespace platform::local

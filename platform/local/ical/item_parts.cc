@@ -1,0 +1,111 @@
+#include "platform/local/ical/item_parts.h"
+
+#include <unordered_map>
+
+#include "platform/local/text/utf8_text.h"
+
+namespace platform::local {
+
+namespace {
+
+// The revision of a component as comparable fields; an absent time is the earliest.
+struct Revision {
+  int sequence = 0;
+  std::optional<icaltimetype> last_modified;
+  std::optional<icaltimetype> stamp;
+};
+
+std::optional<icaltimetype> time_property(icalcomponent* component, icalproperty_kind kind) {
+  icalproperty* property = icalcomponent_get_first_property(component, kind);
+  if (property == nullptr) return std::nullopt;
+  icaltimetype value = kind == ICAL_LASTMODIFIED_PROPERTY ? icalproperty_get_lastmodified(property)
+                                                          : icalproperty_get_dtstamp(property);
+  if (icaltime_is_null_time(value) || !icaltime_is_valid_time(value)) return std::nullopt;
+  return value;
+}
+
+Revision revision_of(icalcomponent* component) {
+  Revision revision;
+  if (icalproperty* sequence = icalcomponent_get_first_property(component, ICAL_SEQUENCE_PROPERTY)) {
+    revision.sequence = icalproperty_get_sequence(sequence);
+  }
+  revision.last_modified = time_property(component, ICAL_LASTMODIFIED_PROPERTY);
+  revision.stamp = time_property(component, ICAL_DTSTAMP_PROPERTY);
+  return revision;
+}
+
+// -1, 0 or 1 as `a` is earlier than, as late as or later than `b`.
+int compare_times(const std::optional<icaltimetype>& a, const std::optional<icaltimetype>& b) {
+  if (!a || !b) return a ? 1 : b ? -1 : 0;
+  // Both are UTC in practice; a floating value compares as if it were.
+  return icaltime_compare(*a, *b);
+}
+
+bool is_item_kind(icalcomponent_kind kind) { return kind == ICAL_VEVENT_COMPONENT || kind == ICAL_VTODO_COMPONENT; }
+
+void add_component(ItemPart& part, PartComponent found) {
+  if (icalcomponent_get_first_property(found.component, ICAL_RECURRENCEID_PROPERTY) != nullptr) {
+    part.overrides.push_back(found);
+  } else if (!part.master) {
+    part.master = found;
+  } else if (replaces_revision(found.component, part.master->component)) {
+    part.stale.push_back(*part.master);
+    part.master = found;
+  } else {
+    part.stale.push_back(found);
+  }
+}
+
+}  // namespace
+
+std::string uid_in_identifier(const std::string& uid) { return is_valid_utf8(uid) ? uid : valid_utf8(uid); }
+
+icalcomponent* ItemPart::main() const {
+  if (master) return master->component;
+  return overrides.empty() ? nullptr : overrides.front().component;
+}
+
+bool replaces_revision(icalcomponent* later, icalcomponent* earlier) {
+  Revision a = revision_of(later), b = revision_of(earlier);
+  if (a.sequence != b.sequence) return a.sequence > b.sequence;
+  if (int c = compare_times(a.last_modified, b.last_modified)) return c > 0;
+  return compare_times(a.stamp, b.stamp) >= 0;
+}
+
+std::vector<ItemPart> item_parts(icalcomponent* root) {
+  std::vector<ItemPart> parts;
+  icalcomponent_kind root_kind = icalcomponent_isa(root);
+  if (is_item_kind(root_kind)) {
+    ItemPart part;
+    const char* uid = icalcomponent_get_uid(root);
+    part.uid = uid ? uid : "";
+    part.kind = root_kind;
+    add_component(part, PartComponent{root, 0});
+    parts.push_back(std::move(part));
+    return parts;
+  }
+  if (root_kind != ICAL_VCALENDAR_COMPONENT) return parts;
+  std::unordered_map<std::string, std::size_t> by_uid;
+  std::size_t events = 0, todos = 0;
+  for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_ANY_COMPONENT); c;
+       c = icalcomponent_get_next_component(root, ICAL_ANY_COMPONENT)) {
+    icalcomponent_kind kind = icalcomponent_isa(c);
+    if (!is_item_kind(kind)) continue;
+    std::size_t position = kind == ICAL_VEVENT_COMPONENT ? events++ : todos++;
+    // Only the UID property is looked up: the parent's component cursor stays where it is.
+    const char* uid_text = nullptr;
+    if (icalproperty* uid = icalcomponent_get_first_property(c, ICAL_UID_PROPERTY)) uid_text = icalproperty_get_uid(uid);
+    std::string uid = uid_text ? uid_text : "";
+    auto [at, added] = by_uid.emplace(uid, parts.size());
+    if (added) {
+      parts.emplace_back();
+      parts.back().uid = std::move(uid);
+      parts.back().kind = kind;
+    }
+    ItemPart& part = parts[at->second];
+    if (part.kind == kind) add_component(part, PartComponent{c, position});
+  }
+  return parts;
+}
+
+}  // namespace platform::local

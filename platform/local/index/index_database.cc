@@ -1,0 +1,235 @@
+#include "platform/local/index/index_database.h"
+
+#include <sqlite3.h>
+
+#include "platform/local/index/reminder_columns.h"
+#include "platform/local/files/sys_file.h"
+
+namespace platform::local {
+
+namespace {
+
+// Raised whenever the rows change meaning: an index of another version is remade.
+constexpr int kSchemaVersion = 3;
+// Other processes hold the database for one short transaction at most; waiting
+// longer than this costs more than reading the files.
+constexpr int kBusyTimeoutMs = 200;
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS items("
+    "folder TEXT NOT NULL, name TEXT NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
+    "size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, reach INTEGER NOT NULL,"
+    "first_day INTEGER NOT NULL, last_day INTEGER NOT NULL, kind INTEGER NOT NULL,"
+    // A reminder's fields; a null title means the row holds no reminder.
+    "uid TEXT, title TEXT, notes TEXT, url TEXT, zone TEXT, completed INTEGER, priority INTEGER,"
+    "start TEXT, due TEXT, alarms TEXT, rules TEXT,"
+    "PRIMARY KEY(folder, name)) WITHOUT ROWID";
+
+constexpr const char* kColumns =
+    "name, device, inode, size, modified_ns, reach, first_day, last_day, kind,"
+    " uid, title, notes, url, zone, completed, priority, start, due, alarms, rules";
+constexpr int kFirstReminderColumn = 9;  // uid, counted from 0 in the SELECT
+
+// What a row's reach column says.
+enum ReachColumn { kNotLookedAt = 0, kUnbounded = 1, kBounded = 2 };
+
+struct StatementCloser {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementCloser>;
+
+Statement prepare(sqlite3* db, const char* sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    return nullptr;
+  }
+  return Statement(statement);
+}
+
+bool run(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+bool bind_text(sqlite3_stmt* statement, int column, const std::string& text) {
+  return sqlite3_bind_text(statement, column, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+bool bind_text(sqlite3_stmt* statement, int column, const std::optional<std::string>& text) {
+  return text ? bind_text(statement, column, *text) : sqlite3_bind_null(statement, column) == SQLITE_OK;
+}
+
+std::optional<std::string> text_column(sqlite3_stmt* row, int column) {
+  const unsigned char* text = sqlite3_column_text(row, column);
+  if (text == nullptr) return std::nullopt;
+  return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
+}
+
+// Binds the reminder's columns from `first` on (all null when there is none).
+bool bind_reminder(sqlite3_stmt* s, int first, const ReminderRowRef& reminder) {
+  std::optional<ReminderColumns> c;
+  if (reminder) c = columns_of(*reminder);
+  if (!c) {
+    for (int i = 0; i < 11; ++i) {
+      if (sqlite3_bind_null(s, first + i) != SQLITE_OK) return false;
+    }
+    return true;
+  }
+  return bind_text(s, first, c->uid) && bind_text(s, first + 1, c->title) && bind_text(s, first + 2, c->notes) &&
+         bind_text(s, first + 3, c->url) && bind_text(s, first + 4, c->zone) &&
+         sqlite3_bind_int(s, first + 5, c->completed ? 1 : 0) == SQLITE_OK &&
+         sqlite3_bind_int64(s, first + 6, c->priority) == SQLITE_OK && bind_text(s, first + 7, c->start) &&
+         bind_text(s, first + 8, c->due) && bind_text(s, first + 9, c->alarms) && bind_text(s, first + 10, c->rules);
+}
+
+// The reminder of a row; null when it holds none or it does not read.
+ReminderRowRef read_reminder(sqlite3_stmt* row, int first) {
+  std::optional<std::string> title = text_column(row, first + 1);
+  if (!title) return nullptr;
+  ReminderColumns c;
+  c.uid = text_column(row, first);
+  c.title = std::move(*title);
+  c.notes = text_column(row, first + 2);
+  c.url = text_column(row, first + 3);
+  c.zone = text_column(row, first + 4);
+  c.completed = sqlite3_column_int(row, first + 5) != 0;
+  c.priority = sqlite3_column_int64(row, first + 6);
+  c.start = text_column(row, first + 7);
+  c.due = text_column(row, first + 8);
+  c.alarms = text_column(row, first + 9);
+  c.rules = text_column(row, first + 10);
+  return row_from_columns(std::move(c));
+}
+
+ItemKind kind_of(int column) {
+  return column >= 0 && column <= static_cast<int>(ItemKind::mixed) ? static_cast<ItemKind>(column) : ItemKind::unknown;
+}
+
+int schema_version(sqlite3* db) {
+  Statement statement = prepare(db, "PRAGMA user_version");
+  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return -1;
+  return sqlite3_column_int(statement.get(), 0);
+}
+
+// The items table of this version, made or remade in one transaction so that a
+// process starting at the same time sees either nothing or the finished schema.
+bool ensure_schema(sqlite3* db) {
+  if (schema_version(db) == kSchemaVersion) return true;
+  if (!run(db, "BEGIN IMMEDIATE")) return false;
+  int version = schema_version(db);
+  bool done = version == kSchemaVersion ||
+              (version >= 0 && run(db, "DROP TABLE IF EXISTS items") && run(db, kSchema) &&
+               run(db, ("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()));
+  if (done && run(db, "COMMIT")) return true;
+  run(db, "ROLLBACK");
+  return false;
+}
+
+bool is_damaged(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
+
+// Opens and prepares the connection; the failing SQLite code, else SQLITE_OK.
+int open_connection(const std::string& path, bool create, sqlite3** db) {
+  int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+  int code = sqlite3_open_v2(path.c_str(), db, flags, nullptr);
+  if (code != SQLITE_OK) return code;
+  sqlite3_extended_result_codes(*db, 0);
+  sqlite3_busy_timeout(*db, kBusyTimeoutMs);
+  Statement wal = prepare(*db, "PRAGMA journal_mode=WAL");
+  if (!wal) return sqlite3_errcode(*db);
+  code = sqlite3_step(wal.get());
+  if (code != SQLITE_ROW) return code;
+  if (std::string(reinterpret_cast<const char*>(sqlite3_column_text(wal.get(), 0))) != "wal") return SQLITE_ERROR;
+  wal.reset();
+  if (!run(*db, "PRAGMA synchronous=NORMAL")) return sqlite3_errcode(*db);
+  if (!ensure_schema(*db)) return sqlite3_errcode(*db) == SQLITE_OK ? SQLITE_ERROR : sqlite3_errcode(*db);
+  return SQLITE_OK;
+}
+
+}  // namespace
+
+std::unique_ptr<IndexDatabase> IndexDatabase::open(const std::string& path, bool create) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    // The index holds every reminder's text. SQLite would create it readable by
+    // whom the umask lets in, and gives its -wal and -shm files the database's
+    // mode, so a missing index is made empty and private first (an empty file is
+    // an empty database). One that exists keeps its mode.
+    if (create) write_new_file(path, "", 0600);
+    sqlite3* db = nullptr;
+    int code = open_connection(path, create, &db);
+    if (code == SQLITE_OK) return std::unique_ptr<IndexDatabase>(new IndexDatabase(db));
+    sqlite3_close_v2(db);
+    // A damaged file is only a cache of the files: it goes, with its journal, and
+    // is made anew once.
+    if (!is_damaged(code) || !create) return nullptr;
+    for (const char* suffix : {"", "-wal", "-shm"}) remove_file(path + suffix);
+  }
+  return nullptr;
+}
+
+IndexDatabase::~IndexDatabase() { sqlite3_close_v2(db_); }
+
+bool IndexDatabase::read_folder(const std::string& folder, std::unordered_map<std::string, IndexedFile>& rows) {
+  Statement select = prepare(db_, (std::string("SELECT ") + kColumns + " FROM items WHERE folder = ?").c_str());
+  if (!select || !bind_text(select.get(), 1, folder)) return false;
+  int code;
+  while ((code = sqlite3_step(select.get())) == SQLITE_ROW) {
+    sqlite3_stmt* row = select.get();
+    const unsigned char* name = sqlite3_column_text(row, 0);
+    if (name == nullptr) continue;
+    IndexedFile file;
+    file.stamp.device = static_cast<dev_t>(sqlite3_column_int64(row, 1));
+    file.stamp.inode = static_cast<ino_t>(sqlite3_column_int64(row, 2));
+    file.stamp.size = static_cast<off_t>(sqlite3_column_int64(row, 3));
+    file.stamp.modified_ns = sqlite3_column_int64(row, 4);
+    int reach = sqlite3_column_int(row, 5);
+    if (reach == kUnbounded) file.reach = EventReach{};
+    if (reach == kBounded) file.reach = EventReach{true, sqlite3_column_int64(row, 6), sqlite3_column_int64(row, 7)};
+    file.kind = kind_of(sqlite3_column_int(row, 8));
+    if (file.kind == ItemKind::reminder) {
+      file.reminder = read_reminder(row, kFirstReminderColumn);
+      // A reminder whose columns do not read is read from its file again.
+      if (!file.reminder && sqlite3_column_type(row, kFirstReminderColumn + 1) != SQLITE_NULL) {
+        file.kind = ItemKind::unknown;
+      }
+    }
+    rows.emplace(reinterpret_cast<const char*>(name), file);
+  }
+  return code == SQLITE_DONE;
+}
+
+bool IndexDatabase::write(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
+                          const std::vector<std::string>& vanished) {
+  if (changed.empty() && vanished.empty()) return true;
+  if (!run(db_, "BEGIN IMMEDIATE")) return false;
+  Statement upsert = prepare(db_, (std::string("INSERT OR REPLACE INTO items(folder, ") + kColumns +
+                                  ") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                     .c_str());
+  Statement remove = prepare(db_, "DELETE FROM items WHERE folder = ? AND name = ?");
+  bool ok = upsert && remove;
+  for (const auto& [name, file] : changed) {
+    if (!ok) break;
+    sqlite3_stmt* s = upsert.get();
+    int reach = !file.reach ? kNotLookedAt : file.reach->bounded ? kBounded : kUnbounded;
+    ok = bind_text(s, 1, folder) && bind_text(s, 2, name) &&
+         sqlite3_bind_int64(s, 3, static_cast<sqlite3_int64>(file.stamp.device)) == SQLITE_OK &&
+         sqlite3_bind_int64(s, 4, static_cast<sqlite3_int64>(file.stamp.inode)) == SQLITE_OK &&
+         sqlite3_bind_int64(s, 5, file.stamp.size) == SQLITE_OK &&
+         sqlite3_bind_int64(s, 6, file.stamp.modified_ns) == SQLITE_OK && sqlite3_bind_int(s, 7, reach) == SQLITE_OK &&
+         sqlite3_bind_int64(s, 8, file.reach ? file.reach->first_day : 0) == SQLITE_OK &&
+         sqlite3_bind_int64(s, 9, file.reach ? file.reach->last_day : 0) == SQLITE_OK &&
+         sqlite3_bind_int(s, 10, static_cast<int>(file.kind)) == SQLITE_OK && bind_reminder(s, 11, file.reminder) &&
+         sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_reset(s);
+  }
+  for (const std::string& name : vanished) {
+    if (!ok) break;
+    sqlite3_stmt* s = remove.get();
+    ok = bind_text(s, 1, folder) && bind_text(s, 2, name) && sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_reset(s);
+  }
+  upsert.reset();
+  remove.reset();
+  if (ok && run(db_, "COMMIT")) return true;
+  run(db_, "ROLLBACK");
+  return false;
+}
+
+}  // namespace platform::local

@@ -1,0 +1,37 @@
+#pragma once
+
+// The SQLite connection behind the store's index: opening, the schema and its
+// version, rebuilding what cannot be read, and the statements on the item rows.
+// Every call answers false on any failure; the caller then leaves the index aside.
+
+#include <map>
+#include <unordered_map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/local/index/store_index.h"
+
+struct sqlite3;
+
+namespace platform::local {
+
+class IndexDatabase {
+ public:
+  // Opens the database at `path` in WAL mode with a short busy timeout, making it
+  // (when `create`) or remaking it when it is damaged or of another schema version.
+  // Null when there is no usable database there.
+  static std::unique_ptr<IndexDatabase> open(const std::string& path, bool create);
+  ~IndexDatabase();
+
+  bool read_folder(const std::string& folder, std::unordered_map<std::string, IndexedFile>& rows);
+  bool write(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
+             const std::vector<std::string>& vanished);
+
+ private:
+  explicit IndexDatabase(sqlite3* db) : db_(db) {}
+  sqlite3* db_;
+};
+
+}  // namespace platform::local

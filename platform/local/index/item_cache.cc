@@ -1,0 +1,420 @@
+#include "platform/local/index/item_cache.h"
+
+#include "platform/local/reminders/reminder_reader.h"
+
+#include <algorithm>
+#include <map>
+#include <atomic>
+#include <system_error>
+#include <thread>
+
+namespace platform::local {
+
+namespace {
+
+// Larger files are no calendar item anyone wrote by hand or tool; they are skipped.
+
+// Below this many new files a second thread costs more than it saves.
+constexpr std::size_t kFilesWorthASecondThread = 256;
+constexpr std::size_t kFilesPerClaim = 32;
+
+
+ItemKind kind_of_item(const ParsedItem& item) {
+  bool events = false, reminders = false;
+  for (const ItemPart& part : item.parts) {
+    events = events || part.kind == ICAL_VEVENT_COMPONENT;
+    reminders = reminders || part.kind == ICAL_VTODO_COMPONENT;
+  }
+  if (events && reminders) return ItemKind::mixed;
+  return events ? ItemKind::event : reminders ? ItemKind::reminder : ItemKind::other;
+}
+
+bool holds_reminders(const ParsedItem& item) {
+  for (const ItemPart& part : item.parts) {
+    if (part.kind == ICAL_VTODO_COMPONENT) return true;
+  }
+  return false;
+}
+
+// Runs work(i) for every i below count, on this thread and, for many, on helpers
+// that claim the indices in small runs.
+template <class Work>
+void for_each_index(std::size_t count, Work work) {
+  std::atomic<std::size_t> next{0};
+  auto drain = [&] {
+    for (std::size_t first; (first = next.fetch_add(kFilesPerClaim)) < count;) {
+      for (std::size_t i = first; i < std::min(count, first + kFilesPerClaim); ++i) work(i);
+    }
+  };
+  std::vector<std::thread> helpers;
+  if (count >= kFilesWorthASecondThread) {
+    unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+    try {
+      for (unsigned i = 1; i < cores; ++i) helpers.emplace_back(drain);
+    } catch (const std::system_error&) {
+      // Fewer helpers, or none: this thread still does all that is left.
+    }
+  }
+  drain();
+  for (auto& helper : helpers) helper.join();
+}
+
+}  // namespace
+
+ItemCache::ItemCache(std::string root) : root_(root), index_(std::move(root)) {
+  // libical reports problems through its error state; it must never abort us.
+  icalerror_set_errors_are_fatal(0);
+}
+
+std::string ItemCache::file_path(const std::string& folder, const std::string& name) const {
+  return root_ + "/" + folder + "/" + name + ".ics";
+}
+
+SysResult<const std::vector<std::string>*> ItemCache::listing(const std::string& folder, bool with_rows) {
+  auto listed = listings_.find(folder);
+  if (listed != listings_.end()) {
+    if (with_rows && !listed->second.rows_attached) attach_rows(folder, listed->second, index_.files_in(folder));
+    return &listed->second.names;
+  }
+  // The folder's rows are read while the folder is listed: neither waits on the other.
+  std::unordered_map<std::string, IndexedFile> rows;
+  std::thread reader;
+  if (with_rows) {
+    try {
+      reader = std::thread([&] { rows = index_.files_in(folder); });
+    } catch (const std::system_error&) {
+      rows = index_.files_in(folder);
+    }
+  }
+  auto entries = list_directory(root_ + "/" + folder, true);
+  if (reader.joinable()) reader.join();
+  if (!entries.ok()) return entries.error();
+  std::vector<std::pair<std::string, std::optional<FileStamp>>> files;
+  for (auto& entry : entries.value()) {
+    if (entry.kind != EntryKind::regular || !is_item_file_name(entry.name)) continue;
+    entry.name.resize(entry.name.size() - 4);
+    files.emplace_back(std::move(entry.name), entry.stamp);
+  }
+  entries.value().clear();
+  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  Listing& made = listings_[folder];
+  made.names.reserve(files.size());
+  made.stamps.reserve(files.size());
+  for (auto& [name, stamp] : files) {
+    made.names.push_back(std::move(name));
+    made.stamps.push_back(stamp);
+  }
+  if (with_rows) attach_rows(folder, made, std::move(rows));
+  return &made.names;
+}
+
+// What the index says of each listed file whose version it holds; rows without a file are noted.
+void ItemCache::attach_rows(const std::string& folder, Listing& listed,
+                            std::unordered_map<std::string, IndexedFile> rows) {
+  auto& in_folder = entries_[folder];
+  for (std::size_t i = 0; i < listed.names.size(); ++i) {
+    auto row = rows.find(listed.names[i]);
+    if (row == rows.end()) continue;
+    Entry& known = in_folder[listed.names[i]];
+    const std::optional<FileStamp>& stamp = listed.stamps[i];
+    if (!known.read && stamp && same_version(*stamp, row->second.stamp)) {
+      known.in_index = true;
+      known.stamp = *stamp;
+      known.reach = row->second.reach;
+      known.kind = row->second.kind;
+      known.reminder = std::move(row->second.reminder);
+      known.reminder_in_index = known.reminder != nullptr;
+    }
+    rows.erase(row);
+  }
+  std::vector<std::string>& vanished = vanished_[folder];
+  for (const auto& row : rows) vanished.push_back(row.first);
+  listed.rows_attached = true;
+  listed.stamps = {};
+}
+
+SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& folder, const Unneeded& unneeded) {
+  auto listed = listing(folder, true);
+  if (!listed.ok()) return listed.error();
+  const std::vector<std::string>& names = *listed.value();
+  auto& in_folder = entries_[folder];
+  std::vector<Entry*> entries(names.size());
+  std::vector<std::size_t> fresh;
+  std::vector<char> turned_down(names.size(), 0);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    entries[i] = &in_folder[names[i]];
+    if (entries[i]->read) continue;
+    // The index knows this version lies far from the window: it is not even read.
+    if (unneeded && entries[i]->reach && unneeded(*entries[i]->reach)) {
+      turned_down[i] = 1;
+    } else {
+      fresh.push_back(i);
+    }
+  }
+  // Reading and parsing new files is most of a large query: it runs on every core.
+  // libical keeps its error and buffer state per thread.
+  for_each_index(fresh.size(), [&](std::size_t k) {
+    std::size_t i = fresh[k];
+    turned_down[i] = load(*entries[i], folder, names[i], unneeded);
+  });
+  store_rows(folder, names);
+
+  std::vector<ParsedItemRef> items;
+  items.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Entry& found = *entries[i];
+    if (turned_down[i] || (unneeded && found.unparsed && found.reach && unneeded(*found.reach))) continue;
+    if (auto item = parsed(found, folder, names[i])) items.push_back(std::move(item));
+  }
+  return items;
+}
+
+SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::reminders_in(const std::string& folder) {
+  auto listed = listing(folder, true);
+  if (!listed.ok()) return listed.error();
+  const std::vector<std::string>& names = *listed.value();
+  if (handed_over_.erase(folder) > 0) take_back_reminders(folder);
+  auto& in_folder = entries_[folder];
+  std::vector<Entry*> entries(names.size());
+  std::vector<std::size_t> fresh;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Entry& known = in_folder[names[i]];
+    entries[i] = &known;
+    // The index already says what this version holds: nothing to read.
+    bool settled = known.reminder || (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
+    if (!known.read && !settled) fresh.push_back(i);
+  }
+  for_each_index(fresh.size(), [&](std::size_t k) { load(*entries[fresh[k]], folder, names[fresh[k]], nullptr); });
+
+  std::vector<std::pair<std::string, ReminderRowRef>> found;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Entry& known = *entries[i];
+    if (!known.reminder && known.several.empty() && known.read) {
+      ParsedItemRef item = parsed(known, folder, names[i]);
+      if (!item || !holds_reminders(*item) || !(item = with_tree(std::move(item)))) continue;
+      // Converted here, one at a time: libical's zone lookups are shared by all threads.
+      read_reminders(known, *item);
+      known.row_changed = true;
+      // What a later save needs is the text; libical's tree can go.
+      known.parsed = text_only(*item);
+    }
+    if (known.reminder) found.emplace_back(names[i], known.reminder);
+    for (const auto& [uid, row] : known.several) found.emplace_back(names[i] + "/" + uid, row);
+  }
+  store_rows(folder, names);
+  // What the index holds stays there: the caller's copy is the only one.
+  for (Entry* known : entries) {
+    if (known->read || !known->reminder_in_index || !known->reminder) continue;
+    known->reminder.reset();
+    handed_over_.insert(folder);
+  }
+  return found;
+}
+
+// The reminders reminders_in let go, as the index still holds them for the versions listed.
+void ItemCache::take_back_reminders(const std::string& folder) {
+  std::unordered_map<std::string, IndexedFile> rows = index_.files_in(folder);
+  for (auto& [name, row] : rows) {
+    Entry* found = find_entry(folder, name);
+    if (!found) continue;
+    Entry& known = *found;
+    if (known.read || known.reminder || !known.reminder_in_index || !same_version(known.stamp, row.stamp)) continue;
+    known.reminder = std::move(row.reminder);
+    // Gone from the index meanwhile: the file is read instead.
+    if (!known.reminder) known.in_index = false;
+  }
+}
+
+// One transaction for all the folder's news: rows of files read anew, rows of files gone.
+void ItemCache::store_rows(const std::string& folder, const std::vector<std::string>& names) {
+  std::vector<std::pair<std::string, IndexedFile>> changed;
+  auto& in_folder = entries_[folder];
+  for (const std::string& name : names) {
+    Entry& entry = in_folder[name];
+    if (!entry.row_changed) continue;
+    entry.row_changed = false;
+    changed.emplace_back(name, IndexedFile{entry.stamp, entry.reach, entry.kind, entry.reminder});
+  }
+  std::vector<std::string> vanished;
+  vanished.swap(vanished_[folder]);
+  index_.update(folder, changed, vanished);
+}
+
+void ItemCache::read_reminders(Entry& entry, const ParsedItem& item) {
+  entry.reminder.reset();
+  entry.several.clear();
+  for (const ItemPart& part : item.parts) {
+    if (part.kind != ICAL_VTODO_COMPONENT) continue;
+    auto row = std::make_shared<ReminderRow>(reminder_row_of(item, part));
+    if (!item.holds_several()) {
+      entry.reminder = std::move(row);
+    } else {
+      std::string identifier = item.identifier_of(part);
+      entry.several.emplace_back(identifier.substr(item.identifier().size() + 1), std::move(row));
+    }
+  }
+}
+
+SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder) {
+  auto listed = listing(folder, true);
+  if (!listed.ok()) return listed.error();
+  const std::vector<std::string>& names = *listed.value();
+  auto& in_folder = entries_[folder];
+  FolderKinds kinds;
+  auto note = [&](ItemKind kind) {
+    kinds.events = kinds.events || kind == ItemKind::event || kind == ItemKind::mixed;
+    kinds.reminders = kinds.reminders || kind == ItemKind::reminder || kind == ItemKind::mixed;
+  };
+  std::vector<Entry*> entries(names.size());
+  std::vector<std::size_t> fresh;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    entries[i] = &in_folder[names[i]];
+    if (entries[i]->kind == ItemKind::unknown) {
+      fresh.push_back(i);
+    } else {
+      note(entries[i]->kind);
+    }
+  }
+  // Once both kinds are known to be there, the rest cannot change the answer.
+  if (kinds.events && kinds.reminders) return kinds;
+  // Files read here are parsed whole; what the window prefilter would find in them
+  // goes to the index as well, so an event query need not read them again.
+  const Unneeded learn_reach = [](const EventReach&) { return false; };
+  for_each_index(fresh.size(), [&](std::size_t k) {
+    Entry& known = *entries[fresh[k]];
+    if (!known.read) {
+      load(known, folder, names[fresh[k]], learn_reach);
+    } else {
+      parsed(known, folder, names[fresh[k]]);
+    }
+  });
+  for (std::size_t i : fresh) {
+    // A file that does not parse is no item; its kind goes to the index all the same.
+    if (entries[i]->kind == ItemKind::unknown && entries[i]->read) entries[i]->kind = ItemKind::other;
+    note(entries[i]->kind);
+  }
+  store_rows(folder, names);
+  return kinds;
+}
+
+SysResult<std::size_t> ItemCache::file_count(const std::string& folder) {
+  auto listed = listing(folder, false);
+  if (!listed.ok()) return listed.error();
+  return listed.value()->size();
+}
+
+ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::string& name) {
+  auto in_folder = entries_.find(folder);
+  if (in_folder == entries_.end()) return nullptr;
+  auto found = in_folder->second.find(name);
+  return found == in_folder->second.end() ? nullptr : &found->second;
+}
+
+const ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::string& name) const {
+  return const_cast<ItemCache*>(this)->find_entry(folder, name);
+}
+
+ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::string& name,
+                                         const std::optional<std::string>& uid) const {
+  const Entry* found = find_entry(folder, name);
+  if (!found) return nullptr;
+  if (!uid) return found->reminder;
+  for (const auto& [shown, row] : found->several) {
+    if (shown == *uid) return row;
+  }
+  return nullptr;
+}
+
+ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name) {
+  return parsed(entry(folder, name), folder, name);
+}
+
+ItemCache::Entry& ItemCache::entry(const std::string& folder, const std::string& name) {
+  Entry& found = entries_[folder][name];
+  if (!found.read) load(found, folder, name, nullptr);
+  return found;
+}
+
+bool ItemCache::load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const {
+  entry.read = true;
+  auto contents = read_file(file_path(folder, name), kLargestItemBytes);
+  if (!contents.ok()) return false;
+  entry.unparsed = std::move(contents.value());
+  // What the index said holds only for the version it listed.
+  bool indexed_version = entry.in_index && same_version(entry.unparsed->stamp, entry.stamp);
+  if (!indexed_version) {
+    entry.reach.reset();
+    entry.reminder.reset();
+    entry.kind = ItemKind::unknown;
+  }
+  bool learnt = unneeded && !entry.reach;
+  if (learnt) entry.reach = event_reach(entry.unparsed->bytes);
+  entry.row_changed = !indexed_version || learnt;
+  entry.stamp = entry.unparsed->stamp;
+  if (unneeded && unneeded(*entry.reach)) return true;
+  parsed(entry, folder, name);
+  return false;
+}
+
+ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const std::string& name) const {
+  if (!entry.unparsed) return entry.parsed;
+  FileContents contents = std::move(*entry.unparsed);
+  entry.unparsed.reset();
+  auto item = parse_item_text(std::move(contents.bytes));
+  ItemKind kind = item ? kind_of_item(*item) : ItemKind::other;
+  // What the index did not know yet goes to it with the folder's next rows.
+  if (entry.kind != kind) entry.row_changed = true;
+  entry.kind = kind;
+  if (!item) return nullptr;
+  item->folder = folder;
+  item->name = name;
+  item->stamp = contents.stamp;
+  entry.parsed = std::make_shared<const ParsedItem>(std::move(*item));
+  return entry.parsed;
+}
+
+void ItemCache::keep_lighter(ParsedItemRef item) {
+  Entry& stored = entries_[item->folder][item->name];
+  stored.unparsed.reset();
+  stored.parsed = std::move(item);
+}
+
+void ItemCache::remember(ParsedItemRef item) {
+  auto listed = listings_.find(item->folder);
+  if (listed != listings_.end()) {
+    Listing& listing = listed->second;
+    auto at = std::lower_bound(listing.names.begin(), listing.names.end(), item->name);
+    if (at == listing.names.end() || *at != item->name) {
+      // Rows not yet matched still need each name's listed version beside it.
+      if (!listing.rows_attached) listing.stamps.insert(listing.stamps.begin() + (at - listing.names.begin()), item->stamp);
+      listing.names.insert(at, item->name);
+    }
+  }
+  Entry& stored = entries_[item->folder][item->name];
+  stored.reach = event_reach(item->text);
+  stored.stamp = item->stamp;
+  stored.kind = kind_of_item(*item);
+  stored.reminder_in_index = false;
+  read_reminders(stored, *item);
+  index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, stored.reminder});
+  stored.read = true;
+  stored.unparsed.reset();
+  stored.parsed = std::move(item);
+}
+
+void ItemCache::forget(const std::string& folder, const std::string& name) {
+  auto listed = listings_.find(folder);
+  if (listed != listings_.end()) {
+    Listing& listing = listed->second;
+    auto at = std::lower_bound(listing.names.begin(), listing.names.end(), name);
+    if (at != listing.names.end() && *at == name) {
+      if (!listing.rows_attached) listing.stamps.erase(listing.stamps.begin() + (at - listing.names.begin()));
+      listing.names.erase(at);
+    }
+  }
+  auto in_folder = entries_.find(folder);
+  if (in_folder != entries_.end()) in_folder->second.erase(name);
+  index_.erase(folder, name);
+}
+
+}  // namespace platform::local

@@ -1,0 +1,123 @@
+#pragma once
+
+// What one store object has read of the item files: each folder listed once, each
+// file read and parsed once, kept for the life of the store. Between processes
+// only the index is kept: a file whose listed version the index knows to lie far
+// from an event query's window is not even read. The store's own writes update both.
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <unordered_map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/local/ical/parsed_item.h"
+#include "platform/local/index/store_index.h"
+#include "platform/local/files/sys_file.h"
+#include "platform/local/events/window_prefilter.h"
+
+namespace platform::local {
+
+// Larger item files are skipped when read, so the store refuses to write one.
+inline constexpr std::size_t kLargestItemBytes = 16 * 1024 * 1024;
+
+class ItemCache {
+ public:
+  explicit ItemCache(std::string root);
+
+  // Tells from what the window prefilter found in a file that the caller has no use
+  // for it, so it need not be read (when the index knows it) nor parsed.
+  using Unneeded = std::function<bool(const EventReach& reach)>;
+
+  // The parsed items of a collection folder in ascending order of file name (so of
+  // identifier); files that do not parse, or that `unneeded` turns down, are left
+  // out. Fails when the folder cannot be listed.
+  SysResult<std::vector<ParsedItemRef>> items_in(const std::string& folder, const Unneeded& unneeded = nullptr);
+  // The reminders of a collection folder, by file name in ascending order: for each
+  // file holding a VTODO, the reminder as the index holds it for the file's version,
+  // else as read from the file now; a file holding several items gives one for each
+  // of its VTODO items, named "<file name>/<UID>". Fails when the folder cannot be listed.
+  // Reminders the index gave are not kept here afterwards (the caller holds the only
+  // reference, so it may take them over); a later call asks the index again.
+  SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> reminders_in(const std::string& folder);
+  // How many item files a collection folder holds (listing it, once).
+  SysResult<std::size_t> file_count(const std::string& folder);
+  // Which kinds of item a collection folder's files hold: what the index knows of a
+  // file's version, else what parsing it finds (and the index then keeps).
+  struct FolderKinds {
+    bool events = false;
+    bool reminders = false;
+  };
+  SysResult<FolderKinds> kinds_in(const std::string& folder);
+  // The reminder of an item as reminders_in last gave it (or the store last wrote it);
+  // null when there is none, so that lookups right after a fetch see what it saw.
+  // `uid` names one item of a file holding several.
+  ReminderRowRef known_reminder(const std::string& folder, const std::string& name,
+                                const std::optional<std::string>& uid = std::nullopt) const;
+  // One item; null when its file is missing or does not parse.
+  ParsedItemRef item(const std::string& folder, const std::string& name);
+
+  // The same version of a file in a lighter form (see text_only).
+  void keep_lighter(ParsedItemRef item);
+  // After the store wrote or removed a file.
+  void remember(ParsedItemRef item);
+  void forget(const std::string& folder, const std::string& name);
+
+  std::string file_path(const std::string& folder, const std::string& name) const;
+
+ private:
+  // A file read (at most once) and, once someone needed it, parsed.
+  struct Entry {
+    bool read = false;
+    bool in_index = false;            // the index holds the listed version of the file
+    bool row_changed = false;         // learnt something the index does not hold yet
+    FileStamp stamp;                  // of the version read
+    std::optional<EventReach> reach;  // what the prefilter found, once someone asked
+    ItemKind kind = ItemKind::unknown;
+    ReminderRowRef reminder;  // a reminder file's reminder, once read or taken from the index
+    // A file holding several items: each VTODO item's reminder by the UID its
+    // identifier shows, once read (never kept in the index).
+    std::vector<std::pair<std::string, ReminderRowRef>> several;
+    bool reminder_in_index = false;  // the index holds `reminder` for this version
+    std::optional<FileContents> unparsed;  // read, not parsed yet
+    ParsedItemRef parsed;                  // null when unreadable, unparseable or not parsed yet
+  };
+
+  Entry& entry(const std::string& folder, const std::string& name);
+  Entry* find_entry(const std::string& folder, const std::string& name);
+  const Entry* find_entry(const std::string& folder, const std::string& name) const;
+  // A folder as listed once: its item file names, sorted, and until the index's rows
+  // were matched to them, the versions listed.
+  struct Listing {
+    std::vector<std::string> names;
+    std::vector<std::optional<FileStamp>> stamps;
+    bool rows_attached = false;
+  };
+  // The folder's item file names, listed once; with `with_rows`, the index's rows
+  // for them noted too.
+  SysResult<const std::vector<std::string>*> listing(const std::string& folder, bool with_rows);
+  void attach_rows(const std::string& folder, Listing& listed, std::unordered_map<std::string, IndexedFile> rows);
+  // Reads the file into a fresh entry and parses it unless `unneeded` turns it down;
+  // true when it was turned down. Touches nothing but the entry, so several run at once.
+  bool load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const;
+  ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
+
+  void store_rows(const std::string& folder, const std::vector<std::string>& names);
+  // Fills the entry's reminder, or its several reminders, from its parsed file.
+  static void read_reminders(Entry& entry, const ParsedItem& item);
+  void take_back_reminders(const std::string& folder);
+
+  std::string root_;
+  StoreIndex index_;
+  std::map<std::string, std::vector<std::string>> vanished_;  // folder → rows without a file
+  std::map<std::string, Listing> listings_;  // by folder
+  std::set<std::string> handed_over_;  // folders whose indexed reminders reminders_in let go
+  // By folder, then file name.
+  std::unordered_map<std::string, std::unordered_map<std::string, Entry>> entries_;
+};
+
+}  // namespace platform::local

@@ -1,0 +1,72 @@
+#include "platform/local/index/store_index.h"
+
+#include <chrono>
+
+#include "platform/local/index/index_database.h"
+
+namespace platform::local {
+
+namespace {
+
+// A file changed again within the same tick of the file system's clock keeps its
+// size and time: what was read of so young a file is not kept for the next process.
+constexpr long long kSettledNs = 2'000'000'000LL;
+
+IndexedFile settled(IndexedFile file) {
+  auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                 std::chrono::system_clock::now().time_since_epoch())
+                 .count();
+  if (now - file.stamp.modified_ns < kSettledNs) {
+    file.reach.reset();
+    file.kind = ItemKind::unknown;
+    file.reminder.reset();
+  }
+  return file;
+}
+
+}  // namespace
+
+bool same_version(const FileStamp& listed, const FileStamp& indexed) {
+  return listed.device == indexed.device && listed.inode == indexed.inode && listed.size == indexed.size &&
+         listed.modified_ns == indexed.modified_ns;
+}
+
+StoreIndex::StoreIndex(std::string root) : root_(std::move(root)) {}
+
+StoreIndex::~StoreIndex() = default;
+
+IndexDatabase* StoreIndex::database(bool create) {
+  if (!database_ && !given_up_) {
+    database_ = IndexDatabase::open(path(), create);
+    // Without `create`, a missing index is tried again when a query may make it.
+    if (!database_ && create) given_up_ = true;
+  }
+  return database_.get();
+}
+
+std::unordered_map<std::string, IndexedFile> StoreIndex::files_in(const std::string& folder) {
+  std::unordered_map<std::string, IndexedFile> rows;
+  IndexDatabase* db = database(true);
+  if (db && !db->read_folder(folder, rows)) rows.clear();
+  return rows;
+}
+
+void StoreIndex::update(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
+                        const std::vector<std::string>& vanished) {
+  IndexDatabase* db = database(true);
+  if (!db) return;
+  std::vector<std::pair<std::string, IndexedFile>> rows;
+  rows.reserve(changed.size());
+  for (const auto& [name, file] : changed) rows.emplace_back(name, settled(file));
+  db->write(folder, rows, vanished);
+}
+
+void StoreIndex::put(const std::string& folder, const std::string& name, const IndexedFile& file) {
+  if (IndexDatabase* db = database(false)) db->write(folder, {{name, settled(file)}}, {});
+}
+
+void StoreIndex::erase(const std::string& folder, const std::string& name) {
+  if (IndexDatabase* db = database(false)) db->write(folder, {}, {name});
+}
+
+}  // namespace platform::local

@@ -1,0 +1,71 @@
+#pragma once
+
+// The store's index: `.index.sqlite` in the root remembers, for each item file of a
+// collection, which version of the file it saw (device, inode, size, modification
+// time in nanoseconds), what the window prefilter found in it, what kind of item it
+// holds and, for a reminder, the reminder as read. Files whose version matches a row
+// need not be read to be left out of an event query nor to be listed as reminders.
+// The files stay the only truth: a row counts only while its file's version matches.
+// A database that is missing, damaged, of another schema, locked or cannot be
+// written is rebuilt or left aside; nothing here ever fails a command.
+
+#include <map>
+#include <unordered_map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/local/reminders/reminder_row.h"
+#include "platform/local/files/sys_file.h"
+#include "platform/local/events/window_prefilter.h"
+
+namespace platform::local {
+
+// What a file's items are: all events, all reminders, or some of each (a file
+// holding several items).
+enum class ItemKind : int { unknown = 0, event = 1, reminder = 2, other = 3, mixed = 4 };
+
+struct IndexedFile {
+  FileStamp stamp;                  // the mode is not kept (it changes no content)
+  std::optional<EventReach> reach;  // none when the file was not looked at for it
+  ItemKind kind = ItemKind::unknown;
+  ReminderRowRef reminder;  // a file's one reminder; null when not kept (or it holds several)
+};
+
+// Whether a file listed with `stamp` is the version a row describes.
+bool same_version(const FileStamp& listed, const FileStamp& indexed);
+
+class IndexDatabase;
+
+class StoreIndex {
+ public:
+  // Opens nothing: the database is opened on first use.
+  explicit StoreIndex(std::string root);
+  ~StoreIndex();
+  StoreIndex(const StoreIndex&) = delete;
+  StoreIndex& operator=(const StoreIndex&) = delete;
+
+  // The rows of a folder by file name (without ".ics"); none when there is no usable index.
+  std::unordered_map<std::string, IndexedFile> files_in(const std::string& folder);
+  // Brings a folder's rows up to date in one short transaction.
+  void update(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
+              const std::vector<std::string>& vanished);
+  // After the store itself wrote or removed a file. An index not yet made is left to
+  // the next query.
+  void put(const std::string& folder, const std::string& name, const IndexedFile& file);
+  void erase(const std::string& folder, const std::string& name);
+
+  std::string path() const { return root_ + "/.index.sqlite"; }
+
+ private:
+  // The open database, opening (and when asked creating) it on first use; null
+  // once it has proved unusable.
+  IndexDatabase* database(bool create);
+
+  std::string root_;
+  std::unique_ptr<IndexDatabase> database_;
+  bool given_up_ = false;
+};
+
+}  // namespace platform::local

@@ -1,0 +1,120 @@
+// Reading items of the local store: the event query and lookups by identifier.
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "platform/local/events/event_occurrences.h"
+#include "platform/local/local_event_store.h"
+#include "platform/local/reminders/reminder_reader.h"
+#include "platform/local/events/window_prefilter.h"
+#include "platform/local/events/stored_event.h"
+#include "platform/local/text/utf8_text.h"
+
+namespace platform::local {
+
+namespace {
+
+void make_valid(std::string& text) {
+  if (!is_valid_utf8(text)) text = valid_utf8(text);
+}
+
+void make_valid(std::optional<std::string>& text) {
+  if (text) make_valid(*text);
+}
+
+// The event code hands over what libical read; the platform's texts are always UTF-8.
+void make_texts_valid(Event& event) {
+  make_valid(event.title);
+  make_valid(event.location);
+  make_valid(event.notes);
+  make_valid(event.external_identifier);
+  if (event.time_zone && !is_valid_utf8(event.time_zone->name())) {
+    event.time_zone = TimeZone::named(valid_utf8(event.time_zone->name()));
+  }
+}
+
+}  // namespace
+
+std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) {
+  std::vector<ParsedItemRef> kept;  // holds the parsed files while the query reads them
+  std::vector<EventItem> items;
+  std::set<std::string> seen;
+  for (const CalendarRef& calendar : calendars) {
+    if (!calendar || !seen.insert(calendar->identifier).second) continue;
+    const Collection* collection = collection_named(calendar->identifier);
+    if (!collection) continue;
+    // Files whose one event lies far from the window are never parsed, nor read when
+    // the index knows their version.
+    auto found = items_.items_in(collection->folder,
+                                 [&](const EventReach& reach) { return reach_surely_outside(reach, start, end); });
+    if (!found.ok()) continue;
+    const CalendarRef& ref = collection->calendar;
+    for (ParsedItemRef& item : found.value()) {
+      bool has_events = std::any_of(item->parts.begin(), item->parts.end(),
+                                    [](const ItemPart& part) { return part.kind == ICAL_VEVENT_COMPONENT; });
+      // A file whose reminder was read keeps only its text: its events need the tree again.
+      if (!has_events || !(item = with_tree(std::move(item)))) continue;
+      items.push_back(EventItem{item->root.get(), item->identifier(), ref, item->text});
+      kept.push_back(std::move(item));
+    }
+  }
+  std::vector<Event> events = events_in_window(items, start, end);
+  for (Event& event : events) make_texts_valid(event);
+  return events;
+}
+
+// Events come in order of start, and the events of [start, t) are exactly those of
+// [start, end) that start before t: so the first `limit` of a shorter window that
+// holds that many are the first `limit` of the whole one. Windows from one day on,
+// each four times the last, find them without expanding a long window in full;
+// files parsed for one window stay parsed for the next.
+std::vector<Event> LocalEventStore::first_events_matching(Date start, Date end,
+                                                          const std::vector<CalendarRef>& calendars,
+                                                          std::size_t limit) {
+  if (limit == 0) return {};
+  constexpr double kFirstWindowSeconds = 86400;
+  constexpr double kGrowth = 4;
+  for (double span = kFirstWindowSeconds; std::isfinite(start.seconds_since_1970); span *= kGrowth) {
+    Date shorter{start.seconds_since_1970 + span};
+    if (!(shorter < end)) break;
+    std::vector<Event> events = events_matching(start, shorter, calendars);
+    if (events.size() >= limit) {
+      events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
+      return events;
+    }
+  }
+  std::vector<Event> events = events_matching(start, end, calendars);
+  if (events.size() > limit) events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
+  return events;
+}
+
+std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::string_view identifier) {
+  auto name = split_item_identifier(identifier);
+  if (!name) return std::nullopt;
+  const Collection* collection = collection_named(name->folder);
+  if (!collection) return std::nullopt;
+  // A reminder a fetch just listed reads as the fetch saw it, file unread.
+  if (auto fetched = fetched_reminder(identifier)) return CalendarItem(std::move(*fetched));
+  if (ReminderRowRef row = items_.known_reminder(name->folder, name->name, name->uid)) {
+    return CalendarItem(reminder_from_row(row->fields, std::string(identifier), collection->calendar, nullptr));
+  }
+  ParsedItemRef item = items_.item(name->folder, name->name);
+  const ItemPart* part = item ? item->part_named(name->uid) : nullptr;
+  // A file of one item is named without a UID, and an item of several with one.
+  if (!part || item->identifier_of(*part) != identifier) return std::nullopt;
+  if (part->kind == ICAL_VTODO_COMPONENT) {
+    const Reminder* reminder = reminder_of(item, static_cast<std::size_t>(part - item->parts.data()), collection->calendar);
+    return reminder ? std::optional<CalendarItem>(*reminder) : std::nullopt;
+  }
+  item = with_tree(std::move(item));
+  part = item ? item->part_named(name->uid) : nullptr;
+  if (!part) return std::nullopt;
+  if (auto event = stored_event(*item, *part, collection->calendar)) {
+    make_texts_valid(*event);
+    return CalendarItem(std::move(*event));
+  }
+  return std::nullopt;
+}
+
+}  // namespace platform::local

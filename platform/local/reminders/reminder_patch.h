@@ -1,0 +1,29 @@
+#pragma once
+
+// A reminder's fields written into its item text, as iCalendar properties.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/reminder.h"
+#include "platform/local/ical/item_text_edit.h"
+
+namespace platform::local {
+
+// The identification of files this store creates.
+inline constexpr const char* kProductId = "-//calendar-bridge//local calendar store//EN";
+
+// The text of a new item file holding one empty VTODO with this UID.
+std::string new_reminder_text(const std::string& uid, Date now);
+
+struct PatchedText {
+  std::optional<std::string> text;
+  std::string error;  // when there is no text: what could not be written
+};
+
+// Writes the fields named by `fields` (Reminder::Field bits) and fresh DTSTAMP and
+// LAST-MODIFIED; every other line stays as it was.
+PatchedText patch_reminder(ItemTextEdit edit, const ReminderFields& reminder, std::uint32_t fields, Date now);
+
+}  // namespace platform::local
