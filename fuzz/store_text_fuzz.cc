@@ -57,16 +57,6 @@ void check_same_time(const std::optional<platform::DateComponents>& a, const std
   if (a) check(platform::local::names_same_time(*a, *b));
 }
 
-// The position of the component a save of `part` writes to.
-std::size_t main_position(const platform::local::ItemPart& part) {
-  return part.master ? part.master->position : part.overrides.front().position;
-}
-
-std::size_t todo_count(const platform::local::ParsedItem& item) {
-  icalcomponent* vcalendar = item.vcalendar();
-  return vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VTODO_COMPONENT)) : 1;
-}
-
 // One VTODO item of the file: its row through the column form and back, then a
 // change of title and state written as the store writes it (its older revisions
 // dropped, every other item kept), read again; then the item taken out.
@@ -80,8 +70,8 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
     check(back->rule_values == row.rule_values);
   }
 
-  auto edit = platform::local::ItemTextEdit::open(text, "VTODO", platform::local::kProductId, main_position(part));
-  if (!edit || edit->component_count() != todo_count(item)) return;
+  auto edit = platform::local::ItemTextEdit::open(text, "VTODO", platform::local::kProductId, part.main_position());
+  if (!edit || edit->component_count() != item.todo_count()) return;
   if (part.master) {
     for (const auto& old : part.stale) edit->remove_component(old.position);
   }
@@ -111,7 +101,7 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
   // The due and start dates written back as they were read name the same times again,
   // whichever way their TZIDs resolved (tz database, Windows name, VTIMEZONE, none).
   if (auto times = platform::local::ItemTextEdit::open(text, "VTODO", platform::local::kProductId,
-                                                        main_position(part))) {
+                                                        part.main_position())) {
     if (part.master) {
       for (const auto& old : part.stale) times->remove_component(old.position);
     }

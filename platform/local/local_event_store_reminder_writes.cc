@@ -65,17 +65,6 @@ const ItemPart* reminder_part(const ParsedItem& file, const ItemName& name, cons
   return part && part->kind == ICAL_VTODO_COMPONENT ? part : nullptr;
 }
 
-std::size_t main_position(const ItemPart& part) {
-  return part.master ? part.master->position : part.overrides.front().position;
-}
-
-// How many VTODOs libical read in a file. The line editor must see as many, so that
-// a position names the same component for both.
-std::size_t todo_count(const ParsedItem& file) {
-  icalcomponent* vcalendar = file.vcalendar();
-  return vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VTODO_COMPONENT)) : 1;
-}
-
 // The due and start dates among `changed` that name the time the reminder's stored
 // DUE and DTSTART already name: handed back as they were read, they keep their lines
 // as the file wrote them (a TZID that only the file defines, say).
@@ -162,7 +151,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     if (!base) return Error{"无法识别提醒事项文件的内容：" + reminder.calendar_item_identifier()};
     const ItemPart* part = reminder_part(*base, *source, reminder);
     if (!part) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
-    position = main_position(*part);
+    position = part->main_position();
     changed &= ~times_as_stored(fields, changed, *base, *part);
     if (part->master) {
       for (const PartComponent& old : part->stale) stale.push_back(old.position);
@@ -173,7 +162,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     if (several_before && source->folder != target_folder) {
       return Error{"无法移动提醒事项：它所在的文件还存有其他项目。"};
     }
-    todos_read = todo_count(*base);
+    todos_read = base->todo_count();
   }
 
   auto edit = ItemTextEdit::open(std::move(base_text), "VTODO", kProductId, position);
@@ -241,8 +230,8 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
     // Only the reminder's components leave the file; the other items stay as they were.
     const ItemPart* part = reminder_part(*file, *name, reminder);
     if (!part) return std::nullopt;  // no longer in the file
-    auto edit = ItemTextEdit::open(current.value().bytes, "VTODO", kProductId, main_position(*part));
-    if (!edit || edit->component_count() != todo_count(*file)) return Error{"无法识别提醒事项文件的内容：" + identifier};
+    auto edit = ItemTextEdit::open(current.value().bytes, "VTODO", kProductId, part->main_position());
+    if (!edit || edit->component_count() != file->todo_count()) return Error{"无法识别提醒事项文件的内容：" + identifier};
     if (part->master) edit->remove_component(part->master->position);
     for (const PartComponent& c : part->stale) edit->remove_component(c.position);
     for (const PartComponent& c : part->overrides) edit->remove_component(c.position);

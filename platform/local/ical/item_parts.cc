@@ -65,6 +65,11 @@ icalcomponent* ItemPart::main() const {
   return overrides.empty() ? nullptr : overrides.front().component;
 }
 
+std::size_t ItemPart::main_position() const {
+  if (master) return master->position;
+  return overrides.empty() ? 0 : overrides.front().position;
+}
+
 bool replaces_revision(icalcomponent* later, icalcomponent* earlier) {
   Revision a = revision_of(later), b = revision_of(earlier);
   if (a.sequence != b.sequence) return a.sequence > b.sequence;

@@ -31,6 +31,8 @@ struct ItemPart {
 
   // The item's main component: its master, else its first override.
   icalcomponent* main() const;
+  // The position of that component, where a save of the item writes.
+  std::size_t main_position() const;
 };
 
 // The UID as an item's identifier shows it: always valid UTF-8.

@@ -40,6 +40,12 @@ struct ParsedItem {
   icalcomponent* vcalendar() const {
     return icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT ? root.get() : nullptr;
   }
+  // How many VTODOs libical read in the file. The line editor must see as many, so
+  // that a position names the same component for both.
+  std::size_t todo_count() const {
+    icalcomponent* calendar = vcalendar();
+    return calendar ? static_cast<std::size_t>(icalcomponent_count_components(calendar, ICAL_VTODO_COMPONENT)) : 1;
+  }
 };
 
 using ParsedItemRef = std::shared_ptr<const ParsedItem>;
