@@ -8,7 +8,7 @@
 #include "platform/local/time/components_date.h"
 #include "platform/local/local_event_store.h"
 #include "platform/local/root/store_root.h"
-#include "platform/local/text/url_syntax.h"
+#include "platform/local/text/foundation_url_syntax.h"
 #include "platform/local/time/zone_time.h"
 #include "platform/posix/user_lock.h"
 
@@ -59,7 +59,7 @@ std::optional<Date> LocalPlatform::date_from_components(const DateComponents& co
 }
 
 std::optional<Url> LocalPlatform::url_with_string(std::string_view text) {
-  if (!is_absolute_url(text)) return std::nullopt;
+  if (!foundation_url_accepts(text)) return std::nullopt;
   return Url{std::string(text)};
 }
 

@@ -6,7 +6,7 @@
 #include "platform/local/ical/recurrence_ical.h"
 #include "platform/local/reminders/reminder_origin.h"
 #include "platform/local/ical/text_properties.h"
-#include "platform/local/text/url_syntax.h"
+#include "platform/local/text/foundation_url_syntax.h"
 #include "platform/local/text/utf8_text.h"
 
 namespace platform::local {
@@ -95,7 +95,7 @@ ReminderRow reminder_row_of(const ParsedItem& parsed, const ItemPart& part) {
     fields.title = text_of(first(todo, ICAL_SUMMARY_PROPERTY), icalproperty_get_summary).value_or("");
     fields.notes = text_of(first(todo, ICAL_DESCRIPTION_PROPERTY), icalproperty_get_description);
   }
-  if (auto url = text_of(first(todo, ICAL_URL_PROPERTY), icalproperty_get_url); url && is_absolute_url(*url)) {
+  if (auto url = text_of(first(todo, ICAL_URL_PROPERTY), icalproperty_get_url); url && foundation_url_accepts(*url)) {
     fields.url = Url{*url};
   }
   icalproperty* status = first(todo, ICAL_STATUS_PROPERTY);

@@ -1,4 +1,4 @@
-#include "platform/local/text/url_syntax.h"
+#include "platform/local/text/foundation_url_syntax.h"
 
 namespace platform::local {
 
@@ -24,7 +24,7 @@ bool is_url_character(char c) {
 
 }  // namespace
 
-bool is_absolute_url(std::string_view text) {
+bool foundation_url_accepts(std::string_view text) {
   std::size_t colon = text.find(':');
   if (colon == std::string_view::npos || colon == 0 || !is_alpha(text[0])) return false;
   for (std::size_t i = 1; i < colon; ++i) {
