@@ -12,7 +12,7 @@ namespace platform::eventkit {
 
 class EventKitPlatform : public Platform {
  public:
-  int authorization_status(EntityType type) override;
+  AuthorizationStatus authorization_status(EntityType type) override;
   std::unique_ptr<EventStore> open_event_store() override;
 
   Date now() override;

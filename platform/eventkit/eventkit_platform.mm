@@ -23,8 +23,8 @@ static_assert(kYearToSecond == 252);
 
 }  // namespace
 
-int EventKitPlatform::authorization_status(EntityType type) {
-  return static_cast<int>([EKEventStore authorizationStatusForEntityType:ek_entity_type(type)]);
+AuthorizationStatus EventKitPlatform::authorization_status(EntityType type) {
+  return static_cast<AuthorizationStatus>([EKEventStore authorizationStatusForEntityType:ek_entity_type(type)]);
 }
 
 std::unique_ptr<EventStore> EventKitPlatform::open_event_store() {

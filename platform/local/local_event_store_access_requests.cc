@@ -5,13 +5,6 @@
 
 namespace platform::local {
 
-namespace {
-
-constexpr int kStatusDenied = 2;
-constexpr int kStatusFullAccess = 3;
-
-}  // namespace
-
 bool LocalEventStore::responds_to_full_access_request(EntityType) const { return true; }
 
 void LocalEventStore::request_full_access(EntityType type, AccessCompletion completion) {
@@ -20,12 +13,12 @@ void LocalEventStore::request_full_access(EntityType type, AccessCompletion comp
 
 void LocalEventStore::request_access(EntityType type, AccessCompletion completion) {
   AccessRecord record = read_access_record(root_);
-  int status = record.status(type);
+  AuthorizationStatus status = record.status(type);
   bool granted = false;
   std::optional<Error> error;
-  if (status == kStatusFullAccess) {
+  if (status == AuthorizationStatus::fullAccess) {
     granted = true;
-  } else if (status == 1 || status == kStatusDenied) {
+  } else if (status == AuthorizationStatus::restricted || status == AuthorizationStatus::denied) {
     granted = false;
   } else {
     switch (record.prompt.kind) {
@@ -44,7 +37,7 @@ void LocalEventStore::request_access(EntityType type, AccessCompletion completio
         bool grant = record.prompt.kind == AccessPrompt::Kind::grant;
         // The answer is written down first, so whoever reads the status after a
         // granted answer already finds full access.
-        if (auto failure = write_authorization_status(root_, type, grant ? kStatusFullAccess : kStatusDenied)) {
+        if (auto failure = write_authorization_status(root_, type, grant ? AuthorizationStatus::fullAccess : AuthorizationStatus::denied)) {
           error = Error{"无法保存授权记录：" + failure->describe()};
         } else {
           granted = grant;

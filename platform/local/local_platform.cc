@@ -17,7 +17,7 @@ namespace platform::local {
 LocalPlatform::LocalPlatform() : root_(resolve_store_root()) {}
 LocalPlatform::LocalPlatform(std::string root) : root_(std::move(root)) {}
 
-int LocalPlatform::authorization_status(EntityType type) { return read_access_record(root_).status(type); }
+AuthorizationStatus LocalPlatform::authorization_status(EntityType type) { return read_access_record(root_).status(type); }
 
 std::unique_ptr<EventStore> LocalPlatform::open_event_store() {
   // A root that cannot be made leaves a store with no collections: every read

@@ -19,7 +19,7 @@ class LocalPlatform : public Platform {
 
   const std::string& root() const { return root_; }
 
-  int authorization_status(EntityType type) override;
+  AuthorizationStatus authorization_status(EntityType type) override;
   std::unique_ptr<EventStore> open_event_store() override;
 
   Date now() override;

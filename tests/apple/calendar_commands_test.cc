@@ -12,6 +12,7 @@ using bridge::Json;
 using double_platform::AccessAnswer;
 using double_platform::PlatformDouble;
 using platform::Calendar;
+using platform::AuthorizationStatus;
 using platform::EntityType;
 
 constexpr const char* kGateMessage = "还没有 Apple 日历权限";
@@ -29,7 +30,7 @@ Calendar calendar(std::string id, std::string title, std::optional<std::string> 
 TEST(CalendarsCommand, ClosedGateFailsWithoutOpeningAStore) {
   for (int status : {0, 1, 2, 4}) {
     PlatformDouble p;
-    p.set_status(EntityType::event, status);
+    p.set_status(EntityType::event, AuthorizationStatus{status});
     p.add_calendar(EntityType::event, calendar("c", "Work"));
     bridge::CommandOutcome outcome = bridge::run_calendars_command(p, Json::object());
     ASSERT_FALSE(outcome.is_reply()) << status;
@@ -41,7 +42,7 @@ TEST(CalendarsCommand, ClosedGateFailsWithoutOpeningAStore) {
 
 TEST(CalendarsCommand, OpenGateRepliesWithTheSortedArrayAndReleasesTheStore) {
   PlatformDouble p;
-  p.set_status(EntityType::event, 3);
+  p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
   p.add_calendar(EntityType::event, calendar("w", "Work", "iCloud"));
   p.add_calendar(EntityType::event, calendar("a", "Archive"));
   bridge::CommandOutcome outcome = bridge::run_calendars_command(p, Json::array());
@@ -56,7 +57,7 @@ TEST(CalendarsCommand, OpenGateRepliesWithTheSortedArrayAndReleasesTheStore) {
 
 TEST(CalendarsCommand, EmptyDatabaseRepliesWithAnEmptyArray) {
   PlatformDouble p;
-  p.set_status(EntityType::event, 3);
+  p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
   bridge::CommandOutcome outcome = bridge::run_calendars_command(p, Json::object());
   ASSERT_TRUE(outcome.is_reply()) << outcome.message();
   EXPECT_EQ(outcome.reply_value().dump(), "[]");
@@ -83,7 +84,7 @@ TEST(ConnectCommand, AccountLabelJoinsDistinctSourcesInListOrder) {
   };
   for (const LabelCase& c : cases) {
     PlatformDouble p;
-    p.set_status(EntityType::event, 3);
+    p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
     for (const Calendar& cal : c.calendars) p.add_calendar(EntityType::event, cal);
     bridge::CommandOutcome outcome = bridge::run_connect_command(p, Json::object());
     ASSERT_TRUE(outcome.is_reply()) << c.name << ": " << outcome.message();
@@ -94,7 +95,7 @@ TEST(ConnectCommand, AccountLabelJoinsDistinctSourcesInListOrder) {
 
 TEST(ConnectCommand, NoCalendarsRepliesWithTheLocalLabel) {
   PlatformDouble p;
-  p.set_status(EntityType::event, 3);
+  p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
   bridge::CommandOutcome outcome = bridge::run_connect_command(p, Json::object());
   ASSERT_TRUE(outcome.is_reply()) << outcome.message();
   EXPECT_EQ(outcome.reply_value().dump(), R"({"account":"本机日历","calendars":[]})");
@@ -121,7 +122,7 @@ TEST(ConnectCommand, AsksOnEveryCallAndReportsTheAnswer) {
   };
   for (const AnswerCase& c : cases) {
     PlatformDouble p;
-    p.set_status(EntityType::event, c.status);
+    p.set_status(EntityType::event, AuthorizationStatus{c.status});
     p.set_access_answer(c.answer, c.error_text);
     p.add_calendar(EntityType::event, calendar("c", "Home", "Local"));
     bridge::CommandOutcome outcome = bridge::run_connect_command(p, Json::object());

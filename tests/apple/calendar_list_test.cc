@@ -12,6 +12,7 @@ namespace {
 using bridge::CalendarEntry;
 using double_platform::PlatformDouble;
 using platform::Calendar;
+using platform::AuthorizationStatus;
 using platform::EntityType;
 
 Calendar calendar(std::string id, std::string title) {
@@ -46,7 +47,7 @@ TEST(ListCalendars, SortsByTitleBytesAndKeepsTheStoreOrderOfEqualTitles) {
   };
   for (const SortCase& c : cases) {
     PlatformDouble p;
-    p.set_status(EntityType::event, 3);  // a store opened without access lists nothing
+    p.set_status(EntityType::event, AuthorizationStatus::fullAccess);  // a store opened without access lists nothing
     for (const auto& [id, title] : c.store) p.add_calendar(EntityType::event, calendar(id, title));
     auto store = p.open_event_store();
     EXPECT_EQ(ids_of(bridge::list_calendars(*store)), c.expected_ids) << c.name;
@@ -55,7 +56,7 @@ TEST(ListCalendars, SortsByTitleBytesAndKeepsTheStoreOrderOfEqualTitles) {
 
 TEST(ListCalendars, ReadsSourceColourIdAndTitleOnly) {
   PlatformDouble p;
-  p.set_status(EntityType::event, 3);
+  p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
   Calendar with_all = calendar("cal-1", "Work");
   with_all.color.srgb = platform::RgbComponents{1.0, 0.0, 0.5};
   with_all.source = platform::Source{"iCloud"};

@@ -13,6 +13,7 @@ namespace {
 using bridge::Json;
 using double_platform::PlatformDouble;
 using platform::Date;
+using platform::AuthorizationStatus;
 using platform::EntityType;
 using platform::Event;
 
@@ -24,7 +25,7 @@ constexpr const char* kWindowEnd = "2025-03-10T00:00:00Z";
 class EventQueryTest : public ::testing::Test {
  protected:
   EventQueryTest() {
-    p.set_status(EntityType::event, 3);
+    p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
     work = p.add_calendar(EntityType::event, platform::Calendar{"work", "Work", {}, std::nullopt, true});
     home = p.add_calendar(EntityType::event, platform::Calendar{"home", "Home", {}, std::nullopt, true});
     p.add_calendar(EntityType::reminder, platform::Calendar{"inbox", "Inbox", {}, std::nullopt, true});
@@ -51,7 +52,7 @@ class EventQueryTest : public ::testing::Test {
 };
 
 TEST_F(EventQueryTest, NoStringIdsRepliesEmptyWithoutGateOrStore) {
-  p.set_status(EntityType::event, 0);
+  p.set_status(EntityType::event, AuthorizationStatus::notDetermined);
   const Json requests[] = {
       Json::object(),
       Json::array({"work"}),  // not an object: every lookup finds nothing
@@ -72,7 +73,7 @@ TEST_F(EventQueryTest, NoStringIdsRepliesEmptyWithoutGateOrStore) {
 
 TEST_F(EventQueryTest, ClosedGateFailsBeforeAnyStore) {
   for (int status : {0, 1, 2, 4}) {
-    p.set_status(EntityType::event, status);
+    p.set_status(EntityType::event, AuthorizationStatus{status});
     bridge::CommandOutcome outcome = query(window({"work"}));
     ASSERT_FALSE(outcome.is_reply()) << status;
     EXPECT_EQ(outcome.message(), kGateMessage) << status;
@@ -176,7 +177,7 @@ TEST_F(EventQueryTest, PastThe800thKeepsTheEarliestStartsInPlatformOrder) {
   };
   for (const auto& c : cases) {
     PlatformDouble fresh;
-    fresh.set_status(EntityType::event, 3);
+    fresh.set_status(EntityType::event, AuthorizationStatus::fullAccess);
     platform::CalendarRef calendar =
         fresh.add_calendar(EntityType::event, platform::Calendar{"work", "Work", {}, std::nullopt, true});
     std::vector<std::string> expected;

@@ -35,7 +35,7 @@ struct HeldFetch {
 };
 
 struct State {
-  int status[2] = {0, 0};
+  AuthorizationStatus status[2] = {AuthorizationStatus::notDetermined, AuthorizationStatus::notDetermined};
   AccessAnswer access_answer = AccessAnswer::grant;
   std::string access_error;
   milliseconds access_delay{0};
@@ -272,7 +272,7 @@ class StoreDouble : public platform::EventStore {
 
   // What a store opened (or reset) now may see.
   void note_access() {
-    for (int type = 0; type < 2; ++type) access_noted_[type] = state_->status[type] == 3;
+    for (int type = 0; type < 2; ++type) access_noted_[type] = state_->status[type] == AuthorizationStatus::fullAccess;
   }
 
   static bool same_fields(const ReminderFields& a, const ReminderFields& b) {
@@ -311,7 +311,7 @@ class StoreDouble : public platform::EventStore {
 
   void request(EntityType type, AccessCompletion completion) {
     State& s = *state_;
-    int& status = s.status[static_cast<int>(type)];
+    AuthorizationStatus& status = s.status[static_cast<int>(type)];
     if (s.access_answer == AccessAnswer::drop) {
       completion = nullptr;
       return;
@@ -321,7 +321,9 @@ class StoreDouble : public platform::EventStore {
       return;
     }
     if (s.grant_updates_status) {
-      if (s.access_answer == AccessAnswer::grant || s.access_answer == AccessAnswer::grant_with_error) status = 3;
+      if (s.access_answer == AccessAnswer::grant || s.access_answer == AccessAnswer::grant_with_error) {
+        status = AuthorizationStatus::fullAccess;
+      }
     }
     s.held_access.push_back({s.monotonic + s.access_delay, std::move(completion)});
     s.deliver_due();
@@ -336,7 +338,7 @@ class StoreDouble : public platform::EventStore {
 PlatformDouble::PlatformDouble() : state_(std::make_shared<State>()) {}
 PlatformDouble::~PlatformDouble() = default;
 
-void PlatformDouble::set_status(EntityType type, int status) { state_->status[static_cast<int>(type)] = status; }
+void PlatformDouble::set_status(EntityType type, AuthorizationStatus status) { state_->status[static_cast<int>(type)] = status; }
 void PlatformDouble::set_access_answer(AccessAnswer answer, std::string error_text) {
   state_->access_answer = answer;
   state_->access_error = std::move(error_text);
@@ -399,7 +401,7 @@ void PlatformDouble::set_wall_clock(Date now) { state_->wall = now; }
 const Counters& PlatformDouble::counters() const { return state_->counters; }
 nanoseconds PlatformDouble::fake_elapsed() const { return state_->monotonic - state_->monotonic_start; }
 
-int PlatformDouble::authorization_status(EntityType type) {
+AuthorizationStatus PlatformDouble::authorization_status(EntityType type) {
   ++state_->counters.status_reads;
   return state_->status[static_cast<int>(type)];
 }

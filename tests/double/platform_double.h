@@ -19,6 +19,7 @@
 
 namespace double_platform {
 
+using platform::AuthorizationStatus;
 using platform::CalendarRef;
 using platform::Date;
 using platform::EntityType;
@@ -63,14 +64,14 @@ class PlatformDouble : public platform::Platform {
   ~PlatformDouble() override;
 
   // --- programming the double ---
-  void set_status(EntityType type, int status);
+  void set_status(EntityType type, AuthorizationStatus status);
   // Answer of the next access requests; `error_text` goes with the *_with_error kinds.
   void set_access_answer(AccessAnswer answer, std::string error_text = {});
   // Deliver the access answer only once the fake clock has moved this far past the request.
   void set_access_answer_delay(std::chrono::milliseconds delay);
   // Whether stores respond to the full-access selectors (true on current systems).
   void set_supports_full_access(bool supported);
-  // Grant also sets the status to 3, as a real prompt does.
+  // Grant also sets the status to full access, as a real prompt does.
   void set_grant_updates_status(bool updates);
   // Calls a callback still held back (never/delayed answers) now, on another thread.
   void deliver_held_access_answer(bool granted);
@@ -109,7 +110,7 @@ class PlatformDouble : public platform::Platform {
   std::chrono::nanoseconds fake_elapsed() const;
 
   // --- platform::Platform ---
-  int authorization_status(EntityType type) override;
+  AuthorizationStatus authorization_status(EntityType type) override;
   std::unique_ptr<platform::EventStore> open_event_store() override;
   Date now() override;
   void run_main_loop_until(Date date) override;

@@ -10,6 +10,7 @@ namespace {
 using namespace std::chrono_literals;
 using double_platform::AccessAnswer;
 using double_platform::PlatformDouble;
+using platform::AuthorizationStatus;
 using platform::EntityType;
 
 constexpr const char* kEventTimeout = "等待 Apple 日历授权超时";
@@ -134,7 +135,7 @@ TEST(AccessRequest, DelayedAnswerArrivingAfterTheTimeoutIsDropped) {
 
 TEST(AccessRequest, EveryRequestAsksAgainEvenWhenGranted) {
   PlatformDouble p;
-  p.set_status(EntityType::event, 3);
+  p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
   auto store = p.open_event_store();
   EXPECT_EQ(bridge::request_access(p, *store, EntityType::event), std::nullopt);
   EXPECT_EQ(bridge::request_access(p, *store, EntityType::event), std::nullopt);

@@ -7,6 +7,7 @@
 namespace {
 
 using double_platform::PlatformDouble;
+using platform::AuthorizationStatus;
 using platform::EntityType;
 
 struct StatusCase {
@@ -18,9 +19,9 @@ class StatusCommand : public testing::TestWithParam<StatusCase> {};
 
 TEST_P(StatusCommand, ReportsTheEventPermissionAndTouchesNothingElse) {
   PlatformDouble p;
-  p.set_status(EntityType::event, GetParam().status);
+  p.set_status(EntityType::event, AuthorizationStatus{GetParam().status});
   // The reminders permission must not leak into the report.
-  p.set_status(EntityType::reminder, GetParam().status == 3 ? 0 : 3);
+  p.set_status(EntityType::reminder, GetParam().status == 3 ? AuthorizationStatus::notDetermined : AuthorizationStatus::fullAccess);
 
   bridge::FrontEndOutput out = bridge::render_outcome(bridge::run_status_command(p));
 
@@ -52,10 +53,10 @@ TEST_P(AccessGate, OpensOnlyOnFullAccessOfItsOwnKind) {
   const GateCase& c = GetParam();
   PlatformDouble p;
   EntityType other = c.type == EntityType::event ? EntityType::reminder : EntityType::event;
-  p.set_status(c.type, c.status);
-  p.set_status(other, c.status == 3 ? 0 : 3);
+  p.set_status(c.type, AuthorizationStatus{c.status});
+  p.set_status(other, c.status == 3 ? AuthorizationStatus::notDetermined : AuthorizationStatus::fullAccess);
 
-  EXPECT_EQ(bridge::authorization_status(p, c.type), c.status);
+  EXPECT_EQ(bridge::authorization_status(p, c.type), AuthorizationStatus{c.status});
   EXPECT_EQ(bridge::check_access(p, c.type), c.message);
   EXPECT_EQ(p.counters().stores_opened, 0);
 }

@@ -12,6 +12,7 @@
 
 namespace {
 
+using platform::AuthorizationStatus;
 using platform::EntityType;
 using platform::local::LocalPlatform;
 using store_test::StoreFolder;
@@ -96,7 +97,7 @@ TEST_P(AccessRequestTest, AnswersOnAnotherThreadAndRecordsTheAnswer) {
   if (probe->error && c.error) {
     EXPECT_EQ(probe->error->localized_description, *c.error);
   }
-  EXPECT_EQ(platform.authorization_status(type), c.status_after);
+  EXPECT_EQ(platform.authorization_status(type), AuthorizationStatus{c.status_after});
 
   json after = read_record(folder);
   EXPECT_EQ(after[other], 1);
@@ -139,8 +140,8 @@ TEST(AccessRequest, LegacyRequestAnswersLikeTheFullAccessRequest) {
   store->request_access(EntityType::reminder, completion_for(probe));
   ASSERT_TRUE(probe->wait_for_news());
   EXPECT_FALSE(probe->granted);
-  EXPECT_EQ(platform.authorization_status(EntityType::reminder), 2);
-  EXPECT_EQ(platform.authorization_status(EntityType::event), 0);
+  EXPECT_EQ(platform.authorization_status(EntityType::reminder), AuthorizationStatus{2});
+  EXPECT_EQ(platform.authorization_status(EntityType::event), AuthorizationStatus{0});
 }
 
 TEST(AccessRequest, MissingRecordIsCreatedOnGrant) {
@@ -166,7 +167,7 @@ TEST(AccessRequest, DropReleasesTheCompletionUncalledOnAnotherThread) {
   EXPECT_EQ(probe->calls, 0);
   EXPECT_TRUE(probe->released);
   EXPECT_NE(probe->released_on, std::this_thread::get_id());
-  EXPECT_EQ(platform.authorization_status(EntityType::event), 0);
+  EXPECT_EQ(platform.authorization_status(EntityType::event), AuthorizationStatus{0});
 }
 
 TEST(AccessRequest, IgnoreHoldsTheCompletionUntilTheStoreGoes) {
@@ -187,7 +188,7 @@ TEST(AccessRequest, IgnoreHoldsTheCompletionUntilTheStoreGoes) {
   std::lock_guard lock(probe->mutex);
   EXPECT_EQ(probe->calls, 0);
   EXPECT_TRUE(probe->released);
-  EXPECT_EQ(platform.authorization_status(EntityType::event), 4);
+  EXPECT_EQ(platform.authorization_status(EntityType::event), AuthorizationStatus{4});
 }
 
 TEST(AccessRequest, RunLoopReturnsOnceTheAnswerCame) {
@@ -238,7 +239,7 @@ TEST(AccessRequest, UnwritableRecordRefusesWithTheReason) {
       << probe->error->localized_description;
   EXPECT_NE(probe->error->localized_description.find("File too large"), std::string::npos);
   EXPECT_EQ(folder.read("access.json"), R"({"reminders":1})");
-  EXPECT_EQ(platform.authorization_status(EntityType::event), 0);
+  EXPECT_EQ(platform.authorization_status(EntityType::event), AuthorizationStatus{0});
 }
 
 }  // namespace

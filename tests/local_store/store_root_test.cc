@@ -10,6 +10,7 @@
 
 namespace {
 
+using platform::AuthorizationStatus;
 using platform::EntityType;
 using platform::local::LocalPlatform;
 using store_test::ScopedEnv;
@@ -50,8 +51,8 @@ TEST(StoreRoot, ConstructingThePlatformAndReadingStatusCreateNothing) {
   ScopedEnv store_dir("CALENDAR_STORE_DIR", root.c_str());
   LocalPlatform platform;
   EXPECT_EQ(platform.root(), root);
-  EXPECT_EQ(platform.authorization_status(EntityType::event), 0);
-  EXPECT_EQ(platform.authorization_status(EntityType::reminder), 0);
+  EXPECT_EQ(platform.authorization_status(EntityType::event), AuthorizationStatus{0});
+  EXPECT_EQ(platform.authorization_status(EntityType::reminder), AuthorizationStatus{0});
   EXPECT_FALSE(std::filesystem::exists(folder.base() + "/missing"));
 }
 
@@ -175,8 +176,8 @@ TEST_P(StatusReadTest, ReadsTheRecordWithoutTouchingIt) {
   struct stat before {};
   ::stat(folder.path("access.json").c_str(), &before);
   LocalPlatform platform(folder.root());
-  EXPECT_EQ(platform.authorization_status(EntityType::event), c.events);
-  EXPECT_EQ(platform.authorization_status(EntityType::reminder), c.reminders);
+  EXPECT_EQ(platform.authorization_status(EntityType::event), AuthorizationStatus{c.events});
+  EXPECT_EQ(platform.authorization_status(EntityType::reminder), AuthorizationStatus{c.reminders});
   if (c.record) {
     EXPECT_EQ(folder.read("access.json"), c.record);
     struct stat after {};

@@ -7,6 +7,7 @@ namespace {
 
 using double_platform::AccessAnswer;
 using double_platform::FetchAnswer;
+using reminders_test::AuthorizationStatus;
 using reminders_test::EntityType;
 using reminders_test::Json;
 using reminders_test::outcome_text;
@@ -43,15 +44,15 @@ TEST_F(ReminderCommandsTest, StatusForEveryAuthorizationWithoutAStore) {
       R"({"authorized":false,"available":true,"capabilities":{"recurrence":true,"smartLists":false,"subtasks":false,"tags":false},"denied":false})",
   };
   for (int status = 0; status <= 4; ++status) {
-    platform.set_status(EntityType::reminder, status);
-    platform.set_status(EntityType::event, 3 - status % 4);  // the event permission plays no part
+    platform.set_status(EntityType::reminder, AuthorizationStatus{status});
+    platform.set_status(EntityType::event, AuthorizationStatus{3 - status % 4});  // the event permission plays no part
     EXPECT_EQ(run("status"), replies[status]) << status;
   }
   EXPECT_EQ(platform.counters().stores_opened, 0);
 }
 
 TEST_F(ReminderCommandsTest, UnsupportedFeaturesAreRefusedBeforeThePermissionGate) {
-  platform.set_status(EntityType::reminder, 0);
+  platform.set_status(EntityType::reminder, AuthorizationStatus::notDetermined);
   for (const char* params : {R"({"parentId":"p"})", R"({"tags":null})", R"({"smartListId":1,"tags":[]})"}) {
     EXPECT_EQ(run("save", params), "failure: Apple 公开接口不支持原生子任务、标签或智能清单写入") << params;
   }
@@ -80,7 +81,7 @@ TEST_F(ReminderCommandsTest, ConnectListsEveryListAndAsksOnlyWithoutFullAccess) 
   };
   for (const auto& c : cases) {
     StoredReminders fresh;
-    fresh.platform.set_status(EntityType::reminder, c.status);
+    fresh.platform.set_status(EntityType::reminder, AuthorizationStatus{c.status});
     fresh.platform.set_access_answer(c.answer, "用户拒绝");
     fresh.platform.set_grant_updates_status(c.grant_updates_status);
     EXPECT_EQ(fresh.run("connect"), c.expected) << c.status << " " << static_cast<int>(c.answer);
@@ -92,7 +93,7 @@ TEST_F(ReminderCommandsTest, ConnectListsEveryListAndAsksOnlyWithoutFullAccess) 
 
 TEST_F(ReminderCommandsTest, ThePermissionGateComesBeforeTheSubCommandIsKnown) {
   for (int status : {0, 1, 2, 4}) {
-    platform.set_status(EntityType::reminder, status);
+    platform.set_status(EntityType::reminder, AuthorizationStatus{status});
     for (const char* sub_command : {"read", "save", "delete", "foo", "", "Status"}) {
       EXPECT_EQ(run(sub_command, R"({"listIds":["A"]})"), kNoPermission) << sub_command << " " << status;
     }

@@ -13,6 +13,7 @@
 namespace reminders_test {
 
 using bridge::Json;
+using platform::AuthorizationStatus;
 using platform::EntityType;
 
 inline platform::ReminderFields reminder_fields(const std::string& id, platform::CalendarRef list,
@@ -27,7 +28,7 @@ inline platform::ReminderFields reminder_fields(const std::string& id, platform:
 class ReminderLists {
  public:
   ReminderLists() {
-    platform.set_status(EntityType::reminder, 3);
+    platform.set_status(EntityType::reminder, AuthorizationStatus::fullAccess);
     list_a = platform.add_calendar(EntityType::reminder, {"A", "Inbox", {}, platform::Source{"iCloud"}, true});
     list_b = platform.add_calendar(EntityType::reminder, {"B", "Work", {}, std::nullopt, true});
     read_only = platform.add_calendar(EntityType::reminder, {"RO", "Shared", {}, std::nullopt, false});

@@ -36,6 +36,10 @@ using CalendarRef = std::shared_ptr<const Calendar>;
 
 enum class EntityType : int { event = 0, reminder = 1 };
 
+// authorizationStatusForEntityType:'s answer, named as EKAuthorizationStatus names
+// its values. A platform may answer a number outside them; it is none of them.
+enum class AuthorizationStatus : int { notDetermined = 0, restricted = 1, denied = 2, fullAccess = 3, writeOnly = 4 };
+
 struct Error {
   std::string localized_description;
 };

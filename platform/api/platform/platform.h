@@ -23,8 +23,8 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
-  // authorizationStatusForEntityType:: 0 to 4. Opens nothing and prompts nobody.
-  virtual int authorization_status(EntityType type) = 0;
+  // authorizationStatusForEntityType:. Opens nothing and prompts nobody.
+  virtual AuthorizationStatus authorization_status(EntityType type) = 0;
   // alloc + init of an event store.
   virtual std::unique_ptr<EventStore> open_event_store() = 0;
 

@@ -25,11 +25,11 @@ json read_record_json(const std::string& root) {
   return value.is_object() ? value : json::object();
 }
 
-int status_from(const json& record, const char* key) {
+AuthorizationStatus status_from(const json& record, const char* key) {
   auto found = record.find(key);
-  if (found == record.end() || !found->is_number_integer()) return 0;
+  if (found == record.end() || !found->is_number_integer()) return AuthorizationStatus::notDetermined;
   auto status = found->get<std::int64_t>();
-  return status >= 0 && status <= 4 ? static_cast<int>(status) : 0;
+  return status >= 0 && status <= 4 ? static_cast<AuthorizationStatus>(status) : AuthorizationStatus::notDetermined;
 }
 
 AccessPrompt prompt_from(const json& record) {
@@ -56,11 +56,11 @@ AccessRecord read_access_record(const std::string& root) {
   return AccessRecord{status_from(record, "events"), status_from(record, "reminders"), prompt_from(record)};
 }
 
-std::optional<SysError> write_authorization_status(const std::string& root, EntityType type, int status) {
+std::optional<SysError> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status) {
   // Two requests answered at once must not drop each other's status.
   FolderLock lock(root);
   json record = read_record_json(root);
-  record[status_key(type)] = status;
+  record[status_key(type)] = static_cast<int>(status);
   std::string text = record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
   std::string temp = root + "/.access.json.tmp-" + std::to_string(std::random_device{}());
   if (auto written = write_new_file(temp, text, std::nullopt); !written.ok()) return written.error();

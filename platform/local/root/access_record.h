@@ -19,11 +19,11 @@ struct AccessPrompt {
 };
 
 struct AccessRecord {
-  int events = 0;
-  int reminders = 0;
+  AuthorizationStatus events = AuthorizationStatus::notDetermined;
+  AuthorizationStatus reminders = AuthorizationStatus::notDetermined;
   AccessPrompt prompt;
 
-  int status(EntityType type) const { return type == EntityType::event ? events : reminders; }
+  AuthorizationStatus status(EntityType type) const { return type == EntityType::event ? events : reminders; }
 };
 
 // Reads access.json; a missing file, key or unreadable value counts as status 0
@@ -31,6 +31,6 @@ struct AccessRecord {
 AccessRecord read_access_record(const std::string& root);
 
 // Sets one status and keeps every other key, replacing the file atomically.
-std::optional<SysError> write_authorization_status(const std::string& root, EntityType type, int status);
+std::optional<SysError> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status);
 
 }  // namespace platform::local

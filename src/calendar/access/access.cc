@@ -9,6 +9,7 @@
 namespace bridge {
 namespace {
 
+using platform::AuthorizationStatus;
 using platform::EntityType;
 
 // What the completion callback tells the waiting main thread.
@@ -65,10 +66,10 @@ Receiver<AccessReply> send_access_request(platform::EventStore& store, EntityTyp
 
 }  // namespace
 
-int authorization_status(platform::Platform& platform, EntityType type) { return platform.authorization_status(type); }
+platform::AuthorizationStatus authorization_status(platform::Platform& platform, EntityType type) { return platform.authorization_status(type); }
 
 std::optional<std::string> check_access(platform::Platform& platform, EntityType type) {
-  if (authorization_status(platform, type) == kFullAccess) return std::nullopt;
+  if (authorization_status(platform, type) == AuthorizationStatus::fullAccess) return std::nullopt;
   return std::string(profile_of(type).gate_closed);
 }
 
@@ -93,8 +94,9 @@ std::optional<std::string> request_access(platform::Platform& platform, platform
   return std::string(profile.refused);
 }
 
-Json permission_report(int status) {
-  return Json{{"authorized", status == kFullAccess}, {"available", true}, {"denied", status == 1 || status == 2}};
+Json permission_report(AuthorizationStatus status) {
+  bool denied = status == AuthorizationStatus::restricted || status == AuthorizationStatus::denied;
+  return Json{{"authorized", status == AuthorizationStatus::fullAccess}, {"available", true}, {"denied", denied}};
 }
 
 CommandOutcome run_status_command(platform::Platform& platform) {

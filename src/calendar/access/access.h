@@ -9,13 +9,10 @@
 
 namespace bridge {
 
-// The status that opens the gate: full access to the kind's data.
-inline constexpr int kFullAccess = 3;
+// The platform's authorization status for a kind of data; opens nothing.
+platform::AuthorizationStatus authorization_status(platform::Platform& platform, platform::EntityType type);
 
-// The platform's authorization status (0 to 4) for a kind of data; opens nothing.
-int authorization_status(platform::Platform& platform, platform::EntityType type);
-
-// The access gate: nothing when the status is 3, else the kind's gate message.
+// The access gate: nothing when the status is full access, else the kind's gate message.
 std::optional<std::string> check_access(platform::Platform& platform, platform::EntityType type);
 
 // A new event store.
@@ -28,7 +25,7 @@ std::optional<std::string> request_access(platform::Platform& platform, platform
 
 // "authorized", "available" and "denied" for a status: what the status replies
 // of events and of reminders share.
-Json permission_report(int status);
+Json permission_report(platform::AuthorizationStatus status);
 
 // Command "status": the event permission report.
 CommandOutcome run_status_command(platform::Platform& platform);

@@ -20,7 +20,7 @@ using reminders::failed;
 constexpr const char* kUnsupportedFeatures = "Apple 公开接口不支持原生子任务、标签或智能清单写入";
 constexpr const char* kUnknownOperation = "未知的提醒事项操作";
 
-Json status_reply(int status) {
+Json status_reply(platform::AuthorizationStatus status) {
   Json reply = permission_report(status);
   reply["capabilities"] = {{"recurrence", true}, {"smartLists", false}, {"subtasks", false}, {"tags", false}};
   return reply;
@@ -69,7 +69,7 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   }
 
   std::unique_ptr<platform::EventStore> store = open_event_store(platform);
-  if (sub_command == "connect" && authorization_status(platform, EntityType::reminder) != kFullAccess) {
+  if (sub_command == "connect" && authorization_status(platform, EntityType::reminder) != platform::AuthorizationStatus::fullAccess) {
     if (auto refused = request_access(platform, *store, EntityType::reminder)) return CommandOutcome::failure(*refused);
   }
   if (auto closed = check_access(platform, EntityType::reminder)) return CommandOutcome::failure(*closed);
