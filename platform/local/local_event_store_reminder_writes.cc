@@ -3,7 +3,6 @@
 // file renamed into place; a failure leaves the old file as it was.
 
 #include <cerrno>
-#include <chrono>
 
 #include "platform/local/ical/components_ical.h"
 #include "platform/local/files/folder_lock.h"
@@ -14,6 +13,7 @@
 #include "platform/local/files/random_uuid.h"
 #include "platform/local/reminders/reminder_origin.h"
 #include "platform/local/reminders/reminder_patch.h"
+#include "platform/local/time/wall_clock.h"
 
 namespace platform::local {
 
@@ -22,10 +22,6 @@ namespace {
 constexpr std::uint32_t kEveryField = Reminder::kTitle | Reminder::kNotes | Reminder::kUrl | Reminder::kCompleted |
                                       Reminder::kPriority | Reminder::kStartDateComponents |
                                       Reminder::kDueDateComponents | Reminder::kAlarms | Reminder::kRecurrenceRules;
-
-Date wall_clock_now() {
-  return Date{std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()};
-}
 
 // The stored text a save starts from: the version this store read when the file is
 // still that version, else the file as it is now.
@@ -109,7 +105,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   if (!fields.calendar) return Error{"提醒事项没有所属列表。"};
   const std::string& target_folder = fields.calendar->identifier;
   if (auto refused = check_writable(target_folder)) return refused;
-  Date now = wall_clock_now();
+  Date now = wall_clock_date();
 
   std::optional<ItemName> source;  // the file an existing reminder lives in
   std::string base_text;

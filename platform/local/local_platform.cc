@@ -9,6 +9,7 @@
 #include "platform/local/local_event_store.h"
 #include "platform/local/root/store_root.h"
 #include "platform/local/text/foundation_url_syntax.h"
+#include "platform/local/time/wall_clock.h"
 #include "platform/local/time/zone_time.h"
 #include "platform/posix/user_lock.h"
 
@@ -26,10 +27,7 @@ std::unique_ptr<EventStore> LocalPlatform::open_event_store() {
   return std::make_unique<LocalEventStore>(root_, signal_);
 }
 
-Date LocalPlatform::now() {
-  auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-  return Date{std::chrono::duration<double>(since_epoch).count()};
-}
+Date LocalPlatform::now() { return wall_clock_date(); }
 
 void LocalPlatform::run_main_loop_until(Date date) {
   double remaining = date.seconds_since_1970 - now().seconds_since_1970;

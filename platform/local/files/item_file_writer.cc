@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "platform/local/files/random_uuid.h"
+#include "platform/local/time/wall_clock.h"
 
 namespace platform::local {
 
@@ -38,8 +39,7 @@ bool is_item_temporary_name(std::string_view name) {
 void remove_stale_temporary_files(const std::string& folder_path) {
   auto entries = list_directory(folder_path);
   if (!entries.ok()) return;
-  auto now = std::chrono::system_clock::now().time_since_epoch();
-  long long oldest_kept_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(now - kStaleTemporaryAge).count();
+  long long oldest_kept_ns = wall_clock_ns() - std::chrono::nanoseconds(kStaleTemporaryAge).count();
   for (const DirEntry& entry : entries.value()) {
     if (entry.kind != EntryKind::regular || !is_item_temporary_name(entry.name)) continue;
     std::string path = folder_path + "/" + entry.name;

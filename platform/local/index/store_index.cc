@@ -1,8 +1,8 @@
 #include "platform/local/index/store_index.h"
 
-#include <chrono>
 
 #include "platform/local/index/index_database.h"
+#include "platform/local/time/wall_clock.h"
 
 namespace platform::local {
 
@@ -13,10 +13,7 @@ namespace {
 constexpr long long kSettledNs = 2'000'000'000LL;
 
 IndexedFile settled(IndexedFile file) {
-  auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                 std::chrono::system_clock::now().time_since_epoch())
-                 .count();
-  if (now - file.stamp.modified_ns < kSettledNs) {
+  if (wall_clock_ns() - file.stamp.modified_ns < kSettledNs) {
     file.reach.reset();
     file.kind = ItemKind::unknown;
     file.reminder.reset();
