@@ -189,6 +189,33 @@ TEST_F(MultiItemFileTest, ADeleteTakesOutOnlyItsItemUntilTheLastGoesWithTheFile)
   EXPECT_FALSE(folder_.exists("errands/tasks.ics"));
 }
 
+TEST_F(MultiItemFileTest, UidsThatShowAsTheSameTextNameNoItemAndNothingIsTakenOut) {
+  // Two tasks whose UIDs differ only in bytes that are no UTF-8: both show as
+  // "a\uFFFD", so that identifier must name neither, and a delete of either
+  // leaves the file alone rather than taking out the other.
+  folder_.add_collection("errands", "Errands", "VTODO");
+  const std::string original =
+      "BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:-//Apple Inc.//macOS 14.4//EN\n"
+      "BEGIN:VTODO\nUID:a\xfb\nSUMMARY:One\nEND:VTODO\n"
+      "BEGIN:VTODO\nUID:a\xf7\nSUMMARY:Two\nEND:VTODO\n"
+      "BEGIN:VTODO\nUID:b\nSUMMARY:Three\nEND:VTODO\n"
+      "END:VCALENDAR\n";
+  folder_.write("errands/tasks.ics", original);
+  auto store = platform_.open_event_store();
+  const std::string shared = "errands/tasks/a\xef\xbf\xbd";
+  EXPECT_FALSE(store->calendar_item_with_identifier(shared));
+  auto fetched = store_test::fetch_and_wait(*store, {store_test::list_named(*store, "errands")});
+  ASSERT_EQ(fetched.reminders.size(), 3u);
+  for (const Reminder& reminder : fetched.reminders) {
+    if (reminder.calendar_item_identifier() != shared) continue;
+    EXPECT_EQ(platform_.open_event_store()->remove_reminder(reminder), std::nullopt);
+    EXPECT_EQ(folder_.read("errands/tasks.ics"), original) << reminder.title();
+  }
+  Reminder three = store_test::stored_reminder(*store, "errands/tasks/b");
+  ASSERT_EQ(platform_.open_event_store()->remove_reminder(three), std::nullopt);
+  EXPECT_EQ(folder_.read("errands/tasks.ics"), without_block(original, "BEGIN:VTODO\nUID:b", "END:VTODO"));
+}
+
 TEST_F(MultiItemFileTest, EveryCutOffCopyOfAFileOfSeveralTasksLoadsOrIsLeftOut) {
   folder_.add_collection("errands", "Errands");
   const std::string text = store_test::kAppleTasks;
