@@ -9,14 +9,14 @@
 #include "platform/local/reminders/reminder_reader.h"
 #include "platform/local/events/window_prefilter.h"
 #include "platform/local/events/stored_event.h"
-#include "platform/local/text/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace platform::local {
 
 namespace {
 
 void make_valid(std::string& text) {
-  if (!is_valid_utf8(text)) text = valid_utf8(text);
+  if (!text::is_valid_utf8(text)) text = text::valid_utf8(text);
 }
 
 void make_valid(std::optional<std::string>& text) {
@@ -29,8 +29,8 @@ void make_texts_valid(Event& event) {
   make_valid(event.location);
   make_valid(event.notes);
   make_valid(event.external_identifier);
-  if (event.time_zone && !is_valid_utf8(event.time_zone->name())) {
-    event.time_zone = TimeZone::named(valid_utf8(event.time_zone->name()));
+  if (event.time_zone && !text::is_valid_utf8(event.time_zone->name())) {
+    event.time_zone = TimeZone::named(text::valid_utf8(event.time_zone->name()));
   }
 }
 

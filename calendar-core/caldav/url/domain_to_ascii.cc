@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "caldav/url/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace caldav::url {
 
@@ -80,7 +80,7 @@ bool is_forbidden_domain_code_point(unsigned char ch) {
 
 std::optional<std::string> domain_to_ascii(std::string_view domain) {
   std::string result;
-  if (is_ascii(domain)) {
+  if (text::is_ascii(domain)) {
     // ASCII domains are only lower-cased, whatever ToASCII would say of them
     // (for instance of "xn--" labels that are not valid Punycode).
     result.assign(domain);
@@ -91,7 +91,7 @@ std::optional<std::string> domain_to_ascii(std::string_view domain) {
     static const Uts46 uts46;
     std::optional<std::string> converted = uts46.to_ascii(domain);
     // A result that is not ASCII would not be a domain; refuse it outright.
-    if (!converted || !is_ascii(*converted)) return std::nullopt;
+    if (!converted || !text::is_ascii(*converted)) return std::nullopt;
     result = std::move(*converted);
   }
   if (result.empty()) return std::nullopt;

@@ -4,7 +4,7 @@
 #include "caldav/url/ipv4_address.h"
 #include "caldav/url/ipv6_address.h"
 #include "caldav/url/percent_encoding.h"
-#include "caldav/url/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace caldav::url {
 
@@ -19,7 +19,7 @@ std::optional<std::string> parse_special_host(std::string_view text) {
   // Percent-encoded bytes are decoded before IDNA, so "%2E" is a real dot and
   // bytes that do not form UTF-8 make the host invalid.
   const std::string domain = percent_decode(text);
-  if (!is_well_formed_utf8(domain)) return std::nullopt;
+  if (!text::is_valid_utf8(domain)) return std::nullopt;
   std::optional<std::string> ascii_domain = domain_to_ascii(domain);
   if (!ascii_domain) return std::nullopt;
   if (ends_in_a_number(*ascii_domain)) {

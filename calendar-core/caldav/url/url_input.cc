@@ -1,6 +1,6 @@
 #include "caldav/url/url_input.h"
 
-#include "caldav/url/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace caldav::url {
 
@@ -15,7 +15,7 @@ bool is_tab_or_newline(char ch) { return ch == '\t' || ch == '\n' || ch == '\r';
 std::string prepare_url_input(std::string_view raw) {
   // Decoding comes first: dropping a tab must not join two stray bytes into a
   // well-formed sequence.
-  const std::string text = replace_ill_formed_utf8(raw);
+  const std::string text = text::valid_utf8(raw);
   std::size_t begin = 0;
   std::size_t end = text.size();
   while (begin < end && is_c0_control_or_space(text[begin])) ++begin;

@@ -5,7 +5,7 @@
 
 #include "platform/local/time/components_date.h"
 #include "platform/local/ical/ical_time.h"
-#include "platform/local/text/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace platform::local {
 
@@ -91,7 +91,7 @@ std::optional<TimeZone> zone_of_property(icalproperty* property, icalcomponent* 
   FileZones zones(vcalendar);
   IcalZone zone = ical_zone_of(property, value, zones);
   if (zone.kind != IcalZone::Kind::zoned) return std::nullopt;  // a TZID nobody defines: floating
-  if (!zone.definition) return TimeZone::named(valid_utf8(zone.tzid));
+  if (!zone.definition) return TimeZone::named(text::valid_utf8(zone.tzid));
   // A zone only the file defines means nothing outside it: the components carry the
   // offset it has at that moment, which names the same instant anywhere.
   auto instant = instant_of(value, zone);

@@ -2,7 +2,7 @@
 
 #include <unordered_map>
 
-#include "platform/local/text/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace platform::local {
 
@@ -58,7 +58,7 @@ void add_component(ItemPart& part, PartComponent found) {
 
 }  // namespace
 
-std::string uid_in_identifier(const std::string& uid) { return is_valid_utf8(uid) ? uid : valid_utf8(uid); }
+std::string uid_in_identifier(const std::string& uid) { return text::valid_utf8(uid); }
 
 icalcomponent* ItemPart::main() const {
   if (master) return master->component;

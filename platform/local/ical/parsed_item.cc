@@ -1,7 +1,7 @@
 #include "platform/local/ical/parsed_item.h"
 
 #include "platform/local/ical/content_lines.h"
-#include "platform/local/text/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace platform::local {
 
@@ -69,7 +69,7 @@ ParsedItemRef text_only(const ParsedItem& item) {
 bool is_item_file_name(std::string_view file_name) {
   constexpr std::string_view kSuffix = ".ics";
   return file_name.size() > kSuffix.size() && file_name.front() != '.' &&
-         file_name.substr(file_name.size() - kSuffix.size()) == kSuffix && is_valid_utf8(file_name);
+         file_name.substr(file_name.size() - kSuffix.size()) == kSuffix && text::is_valid_utf8(file_name);
 }
 
 std::optional<ItemName> split_item_identifier(std::string_view identifier) {
@@ -83,7 +83,7 @@ std::optional<ItemName> split_item_identifier(std::string_view identifier) {
     name = name.substr(0, second);
   }
   if (folder.front() == '.' || name.empty() || name.front() == '.' || identifier.find('\0') != std::string_view::npos ||
-      !is_valid_utf8(identifier)) {
+      !text::is_valid_utf8(identifier)) {
     return std::nullopt;
   }
   return ItemName{std::string(folder), std::string(name), std::move(uid)};

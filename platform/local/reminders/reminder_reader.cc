@@ -7,7 +7,7 @@
 #include "platform/local/reminders/reminder_origin.h"
 #include "platform/local/ical/text_properties.h"
 #include "platform/local/text/foundation_url_syntax.h"
-#include "platform/local/text/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace platform::local {
 
@@ -21,7 +21,7 @@ std::optional<std::string> text_of(icalproperty* property, const char* (*get)(co
   if (!property) return std::nullopt;
   const char* text = get(property);
   if (!text) return std::nullopt;
-  return valid_utf8(text);
+  return text::valid_utf8(text);
 }
 
 // `local` is set when the date was read in the machine's zone.
@@ -89,8 +89,8 @@ ReminderRow reminder_row_of(const ParsedItem& parsed, const ItemPart& part) {
   ReminderFields& fields = row.fields;
   fields.calendar_item_external_identifier = text_of(first(todo, ICAL_UID_PROPERTY), icalproperty_get_uid);
   if (span) {
-    fields.title = valid_utf8(text_property(item->text, lines, *span, "SUMMARY").value_or(""));
-    if (auto notes = text_property(item->text, lines, *span, "DESCRIPTION")) fields.notes = valid_utf8(*notes);
+    fields.title = text::valid_utf8(text_property(item->text, lines, *span, "SUMMARY").value_or(""));
+    if (auto notes = text_property(item->text, lines, *span, "DESCRIPTION")) fields.notes = text::valid_utf8(*notes);
   } else {
     fields.title = text_of(first(todo, ICAL_SUMMARY_PROPERTY), icalproperty_get_summary).value_or("");
     fields.notes = text_of(first(todo, ICAL_DESCRIPTION_PROPERTY), icalproperty_get_description);

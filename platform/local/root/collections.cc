@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/local/text/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace platform::local {
 
@@ -17,7 +17,7 @@ std::optional<std::string> read_metadata(const std::string& folder_path, const c
   std::string text = std::move(contents.value().bytes);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (!text.empty() && text.back() == '\r') text.pop_back();
-  return valid_utf8(text);
+  return text::valid_utf8(text);
 }
 
 std::string_view trimmed(std::string_view line) {
@@ -84,7 +84,7 @@ SysResult<std::vector<Collection>> read_collections(const std::string& root) {
   if (!entries.ok()) return entries.error();
   std::vector<std::string> folders;
   for (const auto& entry : entries.value()) {
-    if (entry.kind != EntryKind::directory || entry.name.front() == '.' || !is_valid_utf8(entry.name)) continue;
+    if (entry.kind != EntryKind::directory || entry.name.front() == '.' || !text::is_valid_utf8(entry.name)) continue;
     folders.push_back(entry.name);
   }
   std::sort(folders.begin(), folders.end());

@@ -1,7 +1,5 @@
 #include "calendar/apple/front_end.h"
 
-#include <unicode/utf8.h>
-
 #include <exception>
 
 #include "calendar/access/access.h"
@@ -9,6 +7,7 @@
 #include "calendar/apple/event_query.h"
 #include "calendar/command/json_input.h"
 #include "calendar/reminders/reminder_commands.h"
+#include "text/utf8_text.h"
 
 namespace bridge {
 namespace {
@@ -16,26 +15,6 @@ namespace {
 constexpr std::string_view kRemindersPrefix = "reminders-";
 constexpr const char* kUnknownCommand = "未知的日历命令：";
 constexpr const char* kNoPlatform = "无法打开日历数据库";
-
-// The text with every ill-formed UTF-8 sequence replaced by U+FFFD, so that the
-// message naming it stays valid UTF-8.
-std::string with_invalid_utf8_replaced(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  const auto length = static_cast<int32_t>(text.size());
-  for (int32_t i = 0; i < length;) {
-    int32_t start = i;
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
-    if (c < 0) {
-      out += "\xEF\xBF\xBD";
-    } else {
-      out.append(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
-    }
-  }
-  return out;
-}
 
 CommandOutcome unknown_command(std::string_view shown) {
   return CommandOutcome::failure(kUnknownCommand + std::string(shown));
@@ -62,7 +41,7 @@ CommandOutcome call_handler(const PlatformSupplier& supplier, const CommandRoute
 }
 
 CommandOutcome dispatch(const PlatformSupplier& supplier, std::string_view command, const Json& params) {
-  std::string valid = with_invalid_utf8_replaced(command);
+  std::string valid = text::valid_utf8(command);
   if (valid != command) return unknown_command(valid);
   CommandRoute route = route_command(command);
   if (route.handler == CommandHandler::unknown) return unknown_command(command);

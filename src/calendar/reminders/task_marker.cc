@@ -1,6 +1,6 @@
 #include "calendar/reminders/task_marker.h"
 
-#include <unicode/utf8.h>
+#include "text/utf8_text.h"
 
 namespace bridge::reminders {
 namespace {
@@ -60,17 +60,6 @@ std::optional<std::string> percent_decoded(std::string_view text) {
   return decoded;
 }
 
-bool is_valid_utf8(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  int32_t length = static_cast<int32_t>(text.size());
-  for (int32_t i = 0; i < length;) {
-    UChar32 code;
-    U8_NEXT(bytes, i, length, code);
-    if (code < 0) return false;
-  }
-  return true;
-}
-
 // Identifiers whose plain marker would be refused or misread are written encoded.
 bool needs_encoding(platform::Platform& platform, std::string_view client_id) {
   return client_id.find('%') != std::string_view::npos || !platform.url_with_string(plain_marker(client_id));
@@ -92,7 +81,7 @@ std::optional<std::string> client_id_from_url(platform::Platform& platform, cons
   std::string_view rest = text.substr(kMarkerPrefix.size());
   if (rest.find('%') != std::string_view::npos) {
     std::optional<std::string> decoded = percent_decoded(rest);
-    if (decoded && is_valid_utf8(*decoded) && needs_encoding(platform, *decoded)) return decoded;
+    if (decoded && text::is_valid_utf8(*decoded) && needs_encoding(platform, *decoded)) return decoded;
   }
   return std::string(rest);
 }
