@@ -9,7 +9,7 @@
 #include <variant>
 
 #include "calendar/apple/query_instant.h"
-#include "calendar/reminder_recurrence/rfc3339.h"
+#include "calendar/command/rfc3339.h"
 #include "calendar/reminders/due_text.h"
 #include "double/platform_double.h"
 

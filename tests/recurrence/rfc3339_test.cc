@@ -1,4 +1,4 @@
-#include "calendar/reminder_recurrence/rfc3339.h"
+#include "calendar/command/rfc3339.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +54,40 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"2026-04-01T24:00:00Z", std::nullopt}, ReadCase{"2026-04-01T00:60:00Z", std::nullopt},
         ReadCase{"2026-04-01T00:00:61Z", std::nullopt}, ReadCase{"2026-04-01T0a:00:00Z", std::nullopt},
         ReadCase{"２０２６-04-01T00:00:00Z", std::nullopt}, ReadCase{"", std::nullopt}));
+
+TEST(Rfc3339Read, TheMinusSignIsAnOffsetSignOnlyWhereAsked) {
+  const char* text = "2026-03-31T10:30:00\u221205:30";
+  EXPECT_FALSE(parse_rfc3339(text));
+  auto parsed = parse_rfc3339(text, OffsetMinus::hyphen_or_minus_sign);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->unix_milliseconds, 1774972800000);
+  EXPECT_EQ(parsed->offset_seconds, -19800);
+  EXPECT_FALSE(parse_rfc3339("2026-03-31T10:30:00\xE2\x88" "05:30", OffsetMinus::hyphen_or_minus_sign));
+}
+
+struct PartialCase {
+  const char* text;
+  bool full_date;
+  bool date_hour_minute;
+};
+
+TEST(Rfc3339Read, AFullDateAloneAndADateWithHourAndMinute) {
+  const PartialCase cases[] = {
+      {"2024-02-29", true, false},       {"2025-02-29", false, false},       {"2025-2-28", false, false},
+      {"2025-02-28 ", false, false},     {"2025-02-28T09:30", false, true},  {"2025-02-28t09:30", false, false},
+      {"2025-02-28 09:30", false, false}, {"2025-02-28T24:00", false, false}, {"2025-02-28T09:60", false, false},
+      {"2025-02-28T09:30:00", false, false}, {"2025-02-28T9:30", false, false}, {"", false, false},
+  };
+  for (const PartialCase& c : cases) {
+    EXPECT_EQ(parse_full_date(c.text).has_value(), c.full_date) << c.text;
+    EXPECT_EQ(parse_date_hour_minute(c.text).has_value(), c.date_hour_minute) << c.text;
+  }
+  auto minute = parse_date_hour_minute("2025-02-28T09:30");
+  ASSERT_TRUE(minute);
+  EXPECT_EQ(minute->date, std::chrono::year{2025} / 2 / 28);
+  EXPECT_EQ(minute->hour, 9);
+  EXPECT_EQ(minute->minute, 30);
+}
 
 TEST(Rfc3339Read, KeepsTheWallClockFieldsAndOffset) {
   auto parsed = parse_rfc3339("2025-03-01T09:30:05.123456789123-08:45");

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "calendar/reminder_recurrence/editable_range.h"
-#include "calendar/reminder_recurrence/rfc3339.h"
+#include "calendar/command/rfc3339.h"
 #include "calendar/reminder_recurrence/rule_record.h"
 
 namespace bridge {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "calendar/reminder_recurrence/rfc3339.h"
+#include "calendar/command/rfc3339.h"
 #include "calendar/reminders/due_text.h"
 
 namespace bridge::reminders {
