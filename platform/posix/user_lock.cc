@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "system/retry_eintr.h"
+
 namespace platform::posix {
 
 namespace {
@@ -17,14 +19,7 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-template <class Call>
-int retry_eintr(Call call) {
-  int result;
-  do {
-    result = call();
-  } while (result < 0 && errno == EINTR);
-  return result;
-}
+using sys::retry_eintr;
 
 std::string absolute_path_from(const char* name) {
   const char* value = std::getenv(name);
@@ -77,8 +72,8 @@ std::unique_ptr<HeldLock> hold_user_lock(const std::string& name, milliseconds p
   auto deadline = steady_clock::now() + patience;
   milliseconds pause(1);
   while (true) {
-    if (::flock(lock->fd(), LOCK_EX | LOCK_NB) == 0) return lock;
-    if (errno != EWOULDBLOCK && errno != EINTR) return nullptr;
+    if (retry_eintr([&] { return ::flock(lock->fd(), LOCK_EX | LOCK_NB); }) == 0) return lock;
+    if (errno != EWOULDBLOCK) return nullptr;
     if (steady_clock::now() >= deadline) return nullptr;
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, milliseconds(20));

@@ -4,20 +4,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include "system/retry_eintr.h"
 
 namespace platform::local {
 
 FolderLock::FolderLock(const std::string& folder_path) {
-  do {
-    fd_ = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  } while (fd_ < 0 && errno == EINTR);
+  fd_ = sys::retry_eintr([&] { return ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd_ < 0) return;
-  int locked;
-  do {
-    locked = ::flock(fd_, LOCK_EX);
-  } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
+  if (sys::retry_eintr([&] { return ::flock(fd_, LOCK_EX); }) != 0) {
     ::close(fd_);
     fd_ = -1;
   }

@@ -8,18 +8,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "system/retry_eintr.h"
+
 namespace platform::local {
 
 namespace {
 
-template <class Call>
-auto retry_eintr(Call call) {
-  decltype(call()) result;
-  do {
-    result = call();
-  } while (result == -1 && errno == EINTR);
-  return result;
-}
+using sys::retry_eintr;
 
 SysError failure(const char* call, const std::string& path) { return SysError{errno, call, path}; }
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "system/retry_eintr.h"
+
 namespace bridge::io {
 IoError describe_error(int code) {
   char buffer[256];
@@ -16,20 +18,15 @@ IoError describe_error(int code) {
 }
 
 ReadResult read_some(int fd, char* buffer, std::size_t size) {
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, size);
-    if (n >= 0) return ReadResult{static_cast<std::size_t>(n), std::nullopt};
-    if (errno != EINTR) return ReadResult{0, describe_error(errno)};
-  }
+  ssize_t n = sys::retry_eintr([&] { return ::read(fd, buffer, size); });
+  if (n >= 0) return ReadResult{static_cast<std::size_t>(n), std::nullopt};
+  return ReadResult{0, describe_error(errno)};
 }
 
 std::optional<IoError> write_all(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return describe_error(errno);
-    }
+    ssize_t n = sys::retry_eintr([&] { return ::write(fd, bytes.data(), bytes.size()); });
+    if (n < 0) return describe_error(errno);
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   return std::nullopt;
@@ -43,10 +40,7 @@ ClosedStandardStreams occupy_closed_standard_streams() {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
     closed[fd] = true;
     // The lowest free number is taken, and every lower one is already open.
-    int placeholder;
-    do {
-      placeholder = ::open("/dev/null", O_RDWR);
-    } while (placeholder < 0 && errno == EINTR);
+    int placeholder = sys::retry_eintr([] { return ::open("/dev/null", O_RDWR); });
     if (placeholder >= 0 && placeholder != fd) ::close(placeholder);
   }
   return closed;
