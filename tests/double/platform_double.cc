@@ -417,8 +417,10 @@ void PlatformDouble::run_main_loop_until(Date date) {
   double delta = date.seconds_since_1970 - state_->wall.seconds_since_1970;
   if (delta > 0) {
     // Whole microseconds, so slices of 0.2 s add up to exactly 180 s of fake time.
+    microseconds slice(std::llround(delta * 1e6));
     state_->wall = date;
-    state_->monotonic += microseconds(std::llround(delta * 1e6));
+    state_->monotonic += slice;
+    state_->counters.longest_run_loop_slice = std::max(state_->counters.longest_run_loop_slice, slice);
   }
   state_->deliver_due();
 }

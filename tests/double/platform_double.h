@@ -43,6 +43,8 @@ struct Counters {
   int full_access_requests = 0;
   int legacy_access_requests = 0;
   int run_loop_slices = 0;
+  // The longest time one run-loop slice was asked to run: the pacing of a wait.
+  std::chrono::microseconds longest_run_loop_slice{0};
   int fetches = 0;
   int fetch_cancels = 0;
   int saves = 0;

@@ -32,7 +32,7 @@ struct AnswerCase {
   AccessAnswer answer;
   std::optional<std::string> message;  // nothing: granted
   std::chrono::seconds fake_wait;
-  int slices;
+  std::chrono::milliseconds slice;  // the wait's pacing; 0: no wait at all
 };
 
 class AccessAnswers : public testing::TestWithParam<AnswerCase> {};
@@ -44,7 +44,8 @@ TEST_P(AccessAnswers, EndWithTheKindsResult) {
 
   EXPECT_EQ(request(p, c.type), c.message);
   EXPECT_EQ(p.fake_elapsed(), c.fake_wait);
-  EXPECT_EQ(p.counters().run_loop_slices, c.slices);
+  EXPECT_EQ(p.counters().longest_run_loop_slice, c.slice);
+  EXPECT_EQ(p.counters().run_loop_slices == 0, c.slice == 0ms);
   EXPECT_EQ(p.counters().full_access_requests, 1);
   EXPECT_EQ(p.counters().legacy_access_requests, 0);
 }
@@ -54,21 +55,21 @@ TEST_P(AccessAnswers, EndWithTheKindsResult) {
 INSTANTIATE_TEST_SUITE_P(
     EveryAnswerBothKinds, AccessAnswers,
     testing::Values(
-        AnswerCase{"EventGrant", EntityType::event, AccessAnswer::grant, std::nullopt, 0s, 0},
-        AnswerCase{"EventGrantWithError", EntityType::event, AccessAnswer::grant_with_error, std::nullopt, 0s, 0},
-        AnswerCase{"EventRefuse", EntityType::event, AccessAnswer::refuse, kEventRefused, 0s, 0},
+        AnswerCase{"EventGrant", EntityType::event, AccessAnswer::grant, std::nullopt, 0s, 0ms},
+        AnswerCase{"EventGrantWithError", EntityType::event, AccessAnswer::grant_with_error, std::nullopt, 0s, 0ms},
+        AnswerCase{"EventRefuse", EntityType::event, AccessAnswer::refuse, kEventRefused, 0s, 0ms},
         AnswerCase{"EventRefuseWithError", EntityType::event, AccessAnswer::refuse_with_error, "用户在对话框中拒绝了",
-                   0s, 0},
-        AnswerCase{"EventNever", EntityType::event, AccessAnswer::never, kEventTimeout, 180s, 900},
-        AnswerCase{"EventDrop", EntityType::event, AccessAnswer::drop, kEventInterrupted, 0s, 0},
-        AnswerCase{"ReminderGrant", EntityType::reminder, AccessAnswer::grant, std::nullopt, 0s, 0},
+                   0s, 0ms},
+        AnswerCase{"EventNever", EntityType::event, AccessAnswer::never, kEventTimeout, 180s, 200ms},
+        AnswerCase{"EventDrop", EntityType::event, AccessAnswer::drop, kEventInterrupted, 0s, 0ms},
+        AnswerCase{"ReminderGrant", EntityType::reminder, AccessAnswer::grant, std::nullopt, 0s, 0ms},
         AnswerCase{"ReminderGrantWithError", EntityType::reminder, AccessAnswer::grant_with_error, std::nullopt, 0s,
-                   0},
-        AnswerCase{"ReminderRefuse", EntityType::reminder, AccessAnswer::refuse, kReminderRefused, 0s, 0},
+                   0ms},
+        AnswerCase{"ReminderRefuse", EntityType::reminder, AccessAnswer::refuse, kReminderRefused, 0s, 0ms},
         AnswerCase{"ReminderRefuseWithError", EntityType::reminder, AccessAnswer::refuse_with_error,
-                   "用户在对话框中拒绝了", 0s, 0},
-        AnswerCase{"ReminderNever", EntityType::reminder, AccessAnswer::never, kReminderTimeout, 180s, 3600},
-        AnswerCase{"ReminderDrop", EntityType::reminder, AccessAnswer::drop, kReminderInterrupted, 0s, 0}),
+                   "用户在对话框中拒绝了", 0s, 0ms},
+        AnswerCase{"ReminderNever", EntityType::reminder, AccessAnswer::never, kReminderTimeout, 180s, 50ms},
+        AnswerCase{"ReminderDrop", EntityType::reminder, AccessAnswer::drop, kReminderInterrupted, 0s, 0ms}),
     [](const testing::TestParamInfo<AnswerCase>& info) { return std::string(info.param.name); });
 
 struct DelayCase {
@@ -76,7 +77,7 @@ struct DelayCase {
   std::chrono::milliseconds delay;
   std::optional<std::string> message;
   std::chrono::milliseconds fake_wait;
-  int slices;
+  std::chrono::milliseconds slice;
 };
 
 class DelayedAnswers : public testing::TestWithParam<DelayCase> {};
@@ -88,18 +89,18 @@ TEST_P(DelayedAnswers, ArePolledSliceBySliceUntilTheDeadline) {
 
   EXPECT_EQ(request(p, c.type), c.message);
   EXPECT_EQ(p.fake_elapsed(), c.fake_wait);
-  EXPECT_EQ(p.counters().run_loop_slices, c.slices);
+  EXPECT_EQ(p.counters().longest_run_loop_slice, c.slice);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Pacing, DelayedAnswers,
-    testing::Values(DelayCase{EntityType::event, 1000ms, std::nullopt, 1000ms, 5},
-                    DelayCase{EntityType::reminder, 1000ms, std::nullopt, 1000ms, 20},
+    testing::Values(DelayCase{EntityType::event, 1000ms, std::nullopt, 1000ms, 200ms},
+                    DelayCase{EntityType::reminder, 1000ms, std::nullopt, 1000ms, 50ms},
                     // Arriving during the last slice before the deadline still counts.
-                    DelayCase{EntityType::event, 180000ms, std::nullopt, 180000ms, 900},
-                    DelayCase{EntityType::reminder, 180000ms, std::nullopt, 180000ms, 3600},
-                    DelayCase{EntityType::event, 180001ms, kEventTimeout, 180000ms, 900},
-                    DelayCase{EntityType::reminder, 180001ms, kReminderTimeout, 180000ms, 3600}));
+                    DelayCase{EntityType::event, 180000ms, std::nullopt, 180000ms, 200ms},
+                    DelayCase{EntityType::reminder, 180000ms, std::nullopt, 180000ms, 50ms},
+                    DelayCase{EntityType::event, 180001ms, kEventTimeout, 180000ms, 200ms},
+                    DelayCase{EntityType::reminder, 180001ms, kReminderTimeout, 180000ms, 50ms}));
 
 TEST(AccessRequest, UsesTheLegacyRequestWhenFullAccessIsUnknown) {
   for (EntityType type : {EntityType::event, EntityType::reminder}) {

@@ -8,4 +8,5 @@ TEST(PlatformDouble, RunLoopMovesTheFakeClock) {
   p.run_main_loop_until(platform::Date{p.now().seconds_since_1970 + 0.2});
   EXPECT_EQ(p.monotonic_now() - start, std::chrono::milliseconds(200));
   EXPECT_EQ(p.counters().run_loop_slices, 1);
+  EXPECT_EQ(p.counters().longest_run_loop_slice, std::chrono::milliseconds(200));
 }

@@ -227,63 +227,55 @@ TEST(EventSeries, AllDayAndFloatingFollowTheLocalZone) {
   }
 }
 
-TEST(EventSeries, DailySince1990CostsOnlyTheWindow) {
+TEST(EventSeries, DailySince1990GivesTheWindowsOccurrencesAcrossSummerTime) {
   EventFiles files;
   files.add("home/daily", vcalendar(master("DTSTART;TZID=Europe/Berlin:19900101T090000\nDURATION:PT1H\n"
                                            "RRULE:FREQ=DAILY\n")));
-  std::uint64_t before = recurrence_steps_taken();
   auto events = files.in_window(utc(2026, 3, 1), utc(2026, 4, 1));
-  std::uint64_t steps = recurrence_steps_taken() - before;
   ASSERT_EQ(events.size(), 31u);
   EXPECT_EQ(events.front().start_date.seconds_since_1970, utc(2026, 3, 1, 8));
   EXPECT_EQ(events.back().start_date.seconds_since_1970, utc(2026, 3, 31, 7));  // summer time from 29 March
   EXPECT_TRUE(events.back().has_recurrence_rules);
-  EXPECT_LE(steps, 40u);
 }
 
-TEST(EventSeries, CountedRuleThatEndedCostsNoWalk) {
+TEST(EventSeries, CountedRuleEndsAfterItsCount) {
   struct CountCase {
     const char* dtstart;
     const char* rule;
     double window_start, window_end;
     std::vector<Seen> expected;
-    std::uint64_t most_steps;
   };
   const double march = utc(2025, 3, 1);
   const CountCase cases[] = {
-      {"20250101T100000Z", "FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 10, 30), march, {at(utc(2025, 1, 19, 10))}, 12},
-      {"20250101T100000Z", "FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 11), march, {}, 12},
-      {"20250101T100000Z", "FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 23), march, {}, 0},
-      {"20250101T100000Z", "FREQ=WEEKLY;COUNT=3", utc(2025, 1, 15, 10, 30), march, {at(utc(2025, 1, 15, 10))}, 4},
-      {"20250101T100000Z", "FREQ=WEEKLY;COUNT=3", utc(2025, 1, 19), march, {}, 0},
-      {"20250101T100000Z", "FREQ=HOURLY;INTERVAL=12;COUNT=3", utc(2025, 1, 2, 10, 30), march, {at(utc(2025, 1, 2, 10))}, 4},
-      {"20250128T100000Z", "FREQ=MONTHLY;COUNT=3", utc(2025, 3, 28, 10, 30), utc(2025, 5, 1), {at(utc(2025, 3, 28, 10))}, 4},
-      {"20250128T100000Z", "FREQ=MONTHLY;COUNT=3", utc(2025, 4, 1), utc(2025, 5, 1), {}, 0},
-      {"20240301T100000Z", "FREQ=YEARLY;INTERVAL=2;COUNT=2", utc(2026, 3, 1, 10, 30), utc(2027, 1, 1), {at(utc(2026, 3, 1, 10))}, 3},
-      {"20240301T100000Z", "FREQ=YEARLY;INTERVAL=2;COUNT=2", utc(2026, 3, 4), utc(2027, 1, 1), {}, 0},
-      // Dates that some months or years lack, and BY parts, leave the end to libical:
-      // walked (the 31st skips the short months).
-      {"20250131T100000Z", "FREQ=MONTHLY;COUNT=3", utc(2025, 5, 4), utc(2025, 6, 1), {at(utc(2025, 5, 31, 10))}, 4},
-      {"20240229T100000Z", "FREQ=YEARLY;COUNT=2", utc(2028, 3, 4), utc(2029, 1, 1), {}, 3},
-      {"20250101T100000Z", "FREQ=WEEKLY;BYDAY=WE;COUNT=3", utc(2025, 1, 19), march, {}, 4},
+      {"20250101T100000Z", "FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 10, 30), march, {at(utc(2025, 1, 19, 10))}},
+      {"20250101T100000Z", "FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 19, 11), march, {}},
+      {"20250101T100000Z", "FREQ=DAILY;INTERVAL=2;COUNT=10", utc(2025, 1, 23), march, {}},
+      {"20250101T100000Z", "FREQ=WEEKLY;COUNT=3", utc(2025, 1, 15, 10, 30), march, {at(utc(2025, 1, 15, 10))}},
+      {"20250101T100000Z", "FREQ=WEEKLY;COUNT=3", utc(2025, 1, 19), march, {}},
+      {"20250101T100000Z", "FREQ=HOURLY;INTERVAL=12;COUNT=3", utc(2025, 1, 2, 10, 30), march, {at(utc(2025, 1, 2, 10))}},
+      {"20250128T100000Z", "FREQ=MONTHLY;COUNT=3", utc(2025, 3, 28, 10, 30), utc(2025, 5, 1), {at(utc(2025, 3, 28, 10))}},
+      {"20250128T100000Z", "FREQ=MONTHLY;COUNT=3", utc(2025, 4, 1), utc(2025, 5, 1), {}},
+      {"20240301T100000Z", "FREQ=YEARLY;INTERVAL=2;COUNT=2", utc(2026, 3, 1, 10, 30), utc(2027, 1, 1), {at(utc(2026, 3, 1, 10))}},
+      {"20240301T100000Z", "FREQ=YEARLY;INTERVAL=2;COUNT=2", utc(2026, 3, 4), utc(2027, 1, 1), {}},
+      // Dates that some months or years lack, and BY parts (the 31st skips the short
+      // months).
+      {"20250131T100000Z", "FREQ=MONTHLY;COUNT=3", utc(2025, 5, 4), utc(2025, 6, 1), {at(utc(2025, 5, 31, 10))}},
+      {"20240229T100000Z", "FREQ=YEARLY;COUNT=2", utc(2028, 3, 4), utc(2029, 1, 1), {}},
+      {"20250101T100000Z", "FREQ=WEEKLY;BYDAY=WE;COUNT=3", utc(2025, 1, 19), march, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.dtstart) + " " + c.rule);
     EventFiles files;
     files.add("home/s", vcalendar(master(std::string("DTSTART:") + c.dtstart + "\nDURATION:PT1H\nRRULE:" + c.rule +
                                          "\n")));
-    std::uint64_t before = recurrence_steps_taken();
     EXPECT_EQ(seen(files.in_window(c.window_start, c.window_end)), c.expected);
-    EXPECT_LE(recurrence_steps_taken() - before, c.most_steps);
   }
 }
 
-TEST(EventSeries, WindowBeyondTheIteratorsYearsCostsNothing) {
+TEST(EventSeries, WindowBeyondTheIteratorsYearsIsEmpty) {
   EventFiles files;
   files.add("home/daily", vcalendar(master("DTSTART:19900101T090000Z\nRRULE:FREQ=DAILY\n")));
-  std::uint64_t before = recurrence_steps_taken();
   EXPECT_TRUE(files.in_window(utc(9999, 12, 1), utc(9999, 12, 31, 23, 59, 59)).empty());
-  EXPECT_LE(recurrence_steps_taken() - before, 5u);
 }
 
 TEST(EventSeries, FourYearCutBoundsAnEndlessRule) {

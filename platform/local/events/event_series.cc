@@ -1,7 +1,6 @@
 #include "platform/local/events/event_series.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace platform::local {
 
@@ -14,8 +13,6 @@ constexpr std::uint64_t kMaxStepsPerRule = 200'000;
 // A rule repeating every second would fill memory over a four-year window: one event
 // gives at most this many occurrences (the first ones).
 constexpr std::size_t kMaxOccurrencesPerSeries = 100'000;
-
-std::atomic<std::uint64_t> steps_taken{0};
 
 // The occurrences that EXDATE or RECURRENCE-ID values name: by instant, or by date for
 // date values and for all-day events.
@@ -51,7 +48,6 @@ icaltimetype days_later(const icaltimetype& wall, std::int64_t days) {
 }
 
 icaltimetype next_step(icalrecur_iterator* iterator) {
-  steps_taken.fetch_add(1, std::memory_order_relaxed);
   return icalrecur_iterator_next(iterator);
 }
 
@@ -243,6 +239,5 @@ std::vector<OccurrenceTimes> series_in_window(const EventComponent& master, cons
   return collector.take();
 }
 
-std::uint64_t recurrence_steps_taken() { return steps_taken.load(std::memory_order_relaxed); }
 
 }  // namespace platform::local

@@ -39,8 +39,4 @@ std::optional<OccurrenceTimes> occurrence_at(const EventComponent& event, const 
 std::vector<OccurrenceTimes> series_in_window(const EventComponent& master, const Window& window,
                                               const std::vector<IcalTime>& overridden);
 
-// Steps taken by libical's rule iterators in this process, so tests can check that an
-// expansion starts no earlier than the window needs.
-std::uint64_t recurrence_steps_taken();
-
 }  // namespace platform::local
