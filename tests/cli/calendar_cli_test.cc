@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_runner.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ class Store {
   std::filesystem::path root() const { return dir_.path() / "store"; }
 
  private:
-  cli::TempDir dir_;
+  test_support::TempFolder dir_;
 };
 
 std::string reply_line(const std::string& json) { return json + "\n"; }

@@ -220,42 +220,4 @@ RunResult run_bridge(std::vector<std::string> args, std::string input) {
   return run(inv);
 }
 
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/bridge-test-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) fail("mkdtemp");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  // Tests make folders read-only; give the owner write access back so everything can go.
-  std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->is_directory(ec) && !it->is_symlink(ec)) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ec);
-    }
-  }
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-  std::filesystem::remove_all(path_, ec);
-}
-
-std::filesystem::path TempDir::write(const std::filesystem::path& relative, std::string_view content) const {
-  std::filesystem::path target = path_ / relative;
-  std::filesystem::create_directories(target.parent_path());
-  std::ofstream file(target, std::ios::binary | std::ios::trunc);
-  file.write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (!file) throw std::runtime_error("cannot write " + target.string());
-  return target;
-}
-
-std::optional<std::string> TempDir::read(const std::filesystem::path& relative) const {
-  std::ifstream file(path_ / relative, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream content;
-  content << file.rdbuf();
-  return content.str();
-}
-
 }  // namespace cli

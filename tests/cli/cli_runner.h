@@ -51,24 +51,4 @@ RunResult run(const Invocation& invocation);
 // Shorthand: the bridge with these arguments and input, default environment.
 RunResult run_bridge(std::vector<std::string> args, std::string input = {});
 
-// A fresh folder under the system's temporary folder, removed with everything in
-// it (read-only folders included) when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::string str() const { return path_.string(); }
-  // Writes a file below the folder, creating missing parent folders.
-  std::filesystem::path write(const std::filesystem::path& relative, std::string_view content) const;
-  // The whole content of a file below the folder; nothing when it cannot be read.
-  std::optional<std::string> read(const std::filesystem::path& relative) const;
-
- private:
-  std::filesystem::path path_;
-};
-
 }  // namespace cli

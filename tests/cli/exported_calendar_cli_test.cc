@@ -10,6 +10,7 @@
 
 #include "cli/cli_runner.h"
 #include "local_store/exported_calendars.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ class SyncedStore {
   std::string read(const std::string& relative) const { return dir_.read("store/" + relative).value_or(""); }
 
  private:
-  cli::TempDir dir_;
+  test_support::TempFolder dir_;
 };
 
 std::vector<std::string> ids_of(const json& records, const char* key) {

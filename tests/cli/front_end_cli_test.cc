@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_runner.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ TEST(CliRunner, ReportsSignalsAndClosedStreams) {
 TEST(CliRunner, TempDirWritesReadsAndRemovesReadOnlyFolders) {
   std::filesystem::path root;
   {
-    cli::TempDir dir;
+    test_support::TempFolder dir;
     root = dir.path();
     dir.write("a/b/c.txt", "hello");
     EXPECT_EQ(dir.read("a/b/c.txt"), "hello");
@@ -150,7 +151,7 @@ TEST(FrontEndCli, UnwritableStandardErrorNeitherCrashesNorSucceeds) {
 
 constexpr const char* kStatus0 = "{\"account\":null,\"authorized\":false,\"available\":true,\"denied\":false}\n";
 
-Invocation in_store(const cli::TempDir& root, std::vector<std::string> args, std::string input = "{}") {
+Invocation in_store(const test_support::TempFolder& root, std::vector<std::string> args, std::string input = "{}") {
   Invocation inv;
   inv.args = std::move(args);
   inv.input = std::move(input);
@@ -166,7 +167,7 @@ struct StatusCase {
 class StatusCli : public testing::TestWithParam<StatusCase> {};
 
 TEST_P(StatusCli, ReportsTheEventPermissionOfTheStore) {
-  cli::TempDir root;
+  test_support::TempFolder root;
   if (GetParam().record) root.write("access.json", GetParam().record);
   RunResult r = cli::run(in_store(root, {"status"}));
   EXPECT_EQ(r.out, GetParam().reply);
@@ -193,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{R"({"events":"3"})", kStatus0}, StatusCase{"not json", kStatus0}));
 
 TEST(StatusCli, OpensNoStoreAndCreatesNoRoot) {
-  cli::TempDir parent;
+  test_support::TempFolder parent;
   std::filesystem::path root = parent.path() / "calendar-store";
   Invocation inv;
   inv.args = {"status"};
@@ -205,7 +206,7 @@ TEST(StatusCli, OpensNoStoreAndCreatesNoRoot) {
 }
 
 TEST(StatusCli, IgnoresItsInputAndExtraArguments) {
-  cli::TempDir root;
+  test_support::TempFolder root;
   root.write("access.json", R"({"events":3})");
   const char* authorized = "{\"account\":null,\"authorized\":true,\"available\":true,\"denied\":false}\n";
   const std::string inputs[] = {"", "[]", "{\"account\":\"me\"}", "garbage", std::string(300, '['),
@@ -236,7 +237,7 @@ struct ClosedOutputCase {
 class ClosedStdoutCli : public testing::TestWithParam<ClosedOutputCase> {};
 
 TEST_P(ClosedStdoutCli, FailsWithoutCrashing) {
-  cli::TempDir root;
+  test_support::TempFolder root;
   Invocation inv = in_store(root, {"status"});
   inv.stdout_stream = GetParam().mode;
   RunResult r = cli::run(inv);
@@ -262,7 +263,7 @@ struct PromptCase {
 class AccessPromptCli : public testing::TestWithParam<PromptCase> {};
 
 TEST_P(AccessPromptCli, EndsWithTheAnswersMessage) {
-  cli::TempDir root;
+  test_support::TempFolder root;
   root.write("access.json", std::string(R"({"events":0,"reminders":4,"prompt":)") + GetParam().prompt + "}");
   RunResult r = cli::run(in_store(root, {GetParam().command}));
   EXPECT_EQ(r.exit_status, GetParam().exit_status);
@@ -285,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(
         PromptCase{"reminders-connect", "\"drop\"", 1, "提醒事项请求中断\n"}));
 
 TEST(ReplyCli, StringsAreEscapedAndNonAsciiIsRaw) {
-  cli::TempDir root;
+  test_support::TempFolder root;
   root.write("access.json", R"({"events":3})");
   root.write("cal/displayname", "Tab\there \"q\" \\ \x01\x1f \x7f 日历/\n");
   RunResult r = cli::run(in_store(root, {"calendars"}));

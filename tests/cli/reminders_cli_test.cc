@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_runner.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ class ReminderStore {
   std::filesystem::path root() const { return dir_.path() / "store"; }
 
  private:
-  cli::TempDir dir_;
+  test_support::TempFolder dir_;
 };
 
 bool holds_line(const std::string& ics, const std::string& line) {
@@ -114,7 +115,7 @@ std::string save_request(const std::string& keys) {
 }
 
 TEST(RemindersCli, StatusAnswersWithoutPermissionAndCreatesNothing) {
-  cli::TempDir empty;
+  test_support::TempFolder empty;
   cli::Invocation inv;
   inv.args = {"reminders-status"};
   inv.env = {{"CALENDAR_STORE_DIR", (empty.path() / "none").string()}};

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_runner.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ class ZoneStore {
   std::string ics(const std::string& relative) const { return dir_.read("store/" + relative).value_or(""); }
 
  private:
-  cli::TempDir dir_;
+  test_support::TempFolder dir_;
 };
 
 std::string line_of(const std::string& text, const std::string& name) {

@@ -8,12 +8,13 @@
 
 #include "fault/fault_store.h"
 #include "fault/spawned_bridge.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 TEST(AccessRace, ConcurrentGrantsForEventsAndRemindersBothStay) {
   const int trials = fault::count_from_env("FAULT_RACE_TRIALS", 15);
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore store(dir.path() / "store");
   auto request = [&](const std::string& command) {
     fault::SpawnOptions options;

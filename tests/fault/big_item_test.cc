@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "fault/fault_store.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ std::string create(const std::string& client, std::size_t notes_size) {
 }
 
 TEST(BigItem, ItemBeyondWhatTheStoreReadsIsRefused) {
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore store(dir.path() / "store");
   const std::string old = fault::todo_text("victim", "old title", "old notes");
   store.write_item("victim", old);
@@ -44,7 +45,7 @@ TEST(BigItem, ItemBeyondWhatTheStoreReadsIsRefused) {
 }
 
 TEST(BigItem, LargeItemWithinTheLimitIsSavedAndReadBack) {
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore store(dir.path() / "store");
   cli::RunResult created = store.run("reminders-save", create("large", 4 * 1024 * 1024));
   ASSERT_EQ(created.exit_status, 0) << created.err;

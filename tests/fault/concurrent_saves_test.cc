@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "fault/fault_store.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ std::string client_of(const std::string& url) {
 TEST(ConcurrentSaves, EveryTaskOnceEveryFileWholeNoTemporaryLeft) {
   const int processes = fault::count_from_env("FAULT_PROCESSES", 8);
   const int saves = fault::count_from_env("FAULT_SAVES", 80);
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore store(dir.path() / "store");
   store.write_item("shared", fault::todo_text("shared", "before", "shared notes"));
 

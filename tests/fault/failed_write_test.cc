@@ -10,6 +10,7 @@
 #include "fault/fault_store.h"
 #include "fault/mount_sandbox.h"
 #include "fault/spawned_bridge.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ void expect_untouched(const fault::FaultStore& store) {
 }
 
 TEST(FailedWrite, FileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore store(dir.path() / "store");
   store.write_item("victim", kOld);
   for (const std::string& input : {update_request(20000), create_request()}) {
@@ -86,7 +87,7 @@ TEST(FailedWrite, FileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
 }
 
 TEST(FailedWrite, FullFileSystemFailsSavesAndStillDeletes) {
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   std::string why_not;
   auto sandbox = fault::MountSandbox::tmpfs(dir.str(), 256 * 1024, why_not);
   if (!sandbox) GTEST_SKIP() << why_not;
@@ -114,7 +115,7 @@ TEST(FailedWrite, FullFileSystemFailsSavesAndStillDeletes) {
 }
 
 TEST(FailedWrite, ReadOnlyListIsRefusedBeforeAnyWrite) {
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore store(dir.path() / "store");
   store.write_item("victim", kOld);
   fs::permissions(store.folder(), fs::perms::owner_write, fs::perm_options::remove);
@@ -130,7 +131,7 @@ TEST(FailedWrite, ReadOnlyListIsRefusedBeforeAnyWrite) {
 }
 
 TEST(FailedWrite, ReadOnlyMountFailsWritesWithTheSystemsText) {
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore made(dir.path() / "store");
   made.write_item("victim", kOld);
   std::string why_not;

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/temp_folder.h"
+
 namespace fault {
 namespace {
 
@@ -18,12 +20,6 @@ std::string slurp(const fs::path& path) {
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();
-}
-
-void put(const fs::path& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-  if (!file.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
 bool ends_with(const std::string& text, const std::string& tail) {
@@ -66,10 +62,8 @@ std::string todo_text(const std::string& uid, const std::string& title, const st
 
 FaultStore::FaultStore(fs::path root, bool set_up) : root_(std::move(root)) {
   if (!set_up) return;
-  fs::create_directories(folder());
-  put(root_ / "access.json", R"({"events":3,"reminders":3})");
-  put(folder() / "displayname", "Inbox\n");
-  put(folder() / "components", "VTODO\n");
+  test_support::add_collection(root_, "inbox", "Inbox\n", "VTODO\n");
+  test_support::write_file(root_ / "access.json", R"({"events":3,"reminders":3})");
 }
 
 std::vector<std::pair<std::string, std::string>> FaultStore::env() const {
@@ -81,7 +75,7 @@ std::vector<std::pair<std::string, std::string>> FaultStore::env() const {
 }
 
 void FaultStore::write_item(const std::string& name, const std::string& text) const {
-  put(folder() / (name + ".ics"), text);
+  test_support::write_file(folder() / (name + ".ics"), text);
 }
 
 cli::RunResult FaultStore::run(const std::string& command, const std::string& input) const {
@@ -128,7 +122,7 @@ std::vector<std::string> FaultStore::root_strays() const {
 std::string request_file(const fs::path& dir, const std::string& text) {
   static int serial = 0;
   fs::path path = dir / ("request-" + std::to_string(++serial) + ".json");
-  put(path, text);
+  test_support::write_file(path, text);
   return path.string();
 }
 

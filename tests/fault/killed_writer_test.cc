@@ -18,6 +18,7 @@
 #include "fault/fault_store.h"
 #include "fault/folder_watch.h"
 #include "fault/spawned_bridge.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -142,7 +143,7 @@ class KilledWriter : public ::testing::Test {
     }
   }
 
-  cli::TempDir dir_;
+  test_support::TempFolder dir_;
   fault::FaultStore store_;
   fault::FolderWatch watch_;
   std::mt19937 random_;

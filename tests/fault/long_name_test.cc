@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "fault/fault_store.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 using nlohmann::json;
 
 TEST(LongName, ItemNamedAtTheLengthLimitIsSavedInPlace) {
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore store(dir.path() / "store");
   const std::string name(251, 'a');  // with ".ics", the longest name Linux takes
   store.write_item(name, fault::todo_text("long", "old title", "old notes"));

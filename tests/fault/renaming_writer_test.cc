@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "fault/fault_store.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ class RenamingWriter {
 
 TEST(RenamingWriter, EveryReadSucceedsWithWholeItemsOnly) {
   const int reads = fault::count_from_env("FAULT_READS_UNDER_RENAMES", 30);
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore store(dir.path() / "store");
   fs::path events = store.root() / "home";
   fs::create_directories(events);

@@ -7,6 +7,7 @@
 
 #include "fault/fault_store.h"
 #include "fault/spawned_bridge.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ class SameItemRace : public ::testing::Test {
                                       {"previousFields", {{"title", "t0"}, {"notes", "n0"}}}});
   }
 
-  cli::TempDir dir_;
+  test_support::TempFolder dir_;
   fault::FaultStore store_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "fault/fault_store.h"
 #include "fault/spawned_bridge.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ json save_request(const std::string& client, const std::string& title) {
 
 TEST(SameTaskCreates, ProcessesSavingOneNewTaskTogetherMakeOneReminder) {
   const int tasks = fault::count_from_env("FAULT_NEW_TASKS", 20);
-  cli::TempDir dir;
+  test_support::TempFolder dir;
   fault::FaultStore store(dir.path() / "store");
 
   for (int task = 0; task < tasks; ++task) {

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "fault/fault_store.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ class StaleTemporaries : public ::testing::Test {
     fs::last_write_time(path, fs::file_time_type::clock::now() - age);
   }
 
-  cli::TempDir dir_;
+  test_support::TempFolder dir_;
   fault::FaultStore store_;
 };
 

@@ -16,38 +16,15 @@ namespace store_test {
 
 namespace fs = std::filesystem;
 
-StoreFolder::StoreFolder() {
-  std::string pattern = (fs::temp_directory_path() / "local-store-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  base_ = pattern;
-  root_ = base_ + "/root";
-  fs::create_directories(root_);
-}
-
-StoreFolder::~StoreFolder() {
-  std::error_code ignored;
-  // Read-only folders left by a test must not keep their contents around.
-  for (auto it = fs::recursive_directory_iterator(base_, ignored); it != fs::recursive_directory_iterator();
-       it.increment(ignored)) {
-    if (it->is_directory(ignored)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-  }
-  fs::remove_all(base_, ignored);
-}
+StoreFolder::StoreFolder() : base_(folder_.str()), root_(base_ + "/root") { fs::create_directories(root_); }
 
 void StoreFolder::write(std::string_view relative, std::string_view contents) const {
-  fs::path target = path(relative);
-  fs::create_directories(target.parent_path());
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+  test_support::write_file(path(relative), contents);
 }
 
 void StoreFolder::add_collection(std::string_view folder, std::string_view displayname, std::string_view components,
                                  std::string_view color) const {
-  fs::create_directories(path(folder));
-  std::string prefix = std::string(folder) + "/";
-  if (!displayname.empty()) write(prefix + "displayname", displayname);
-  if (!components.empty()) write(prefix + "components", components);
-  if (!color.empty()) write(prefix + "color", color);
+  test_support::add_collection(root_, folder, displayname, components, color);
 }
 
 std::string StoreFolder::read(std::string_view relative) const {

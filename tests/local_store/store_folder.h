@@ -5,14 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "support/temp_folder.h"
+
 namespace store_test {
 
 class StoreFolder {
  public:
   StoreFolder();
-  ~StoreFolder();
-  StoreFolder(const StoreFolder&) = delete;
-  StoreFolder& operator=(const StoreFolder&) = delete;
 
   // The root path (inside a fresh temporary folder; the root itself exists).
   const std::string& root() const { return root_; }
@@ -29,6 +28,7 @@ class StoreFolder {
   bool exists(std::string_view relative) const;
 
  private:
+  test_support::TempFolder folder_;
   std::string base_;
   std::string root_;
 };

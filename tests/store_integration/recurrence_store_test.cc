@@ -11,6 +11,7 @@
 
 #include "calendar/reminder_recurrence/rule_conversion.h"
 #include "platform/platform.h"
+#include "support/temp_folder.h"
 
 namespace bridge {
 namespace {
@@ -20,21 +21,17 @@ namespace fs = std::filesystem;
 class RecurrenceStore : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/recurrence-store-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    base_ = pattern;
     // The store creates its root, with its two collections, when it is first opened.
-    root_ = base_ / "store";
+    root_ = folder_.path() / "store";
     setenv("CALENDAR_STORE_DIR", root_.c_str(), 1);
     platform_ = platform::make_default_platform();
     list_ = reminder_list();
     ASSERT_TRUE(list_);
-    std::ofstream(root_ / "access.json") << R"({"events": 3, "reminders": 3})";
+    test_support::write_file(root_ / "access.json", R"({"events": 3, "reminders": 3})");
   }
 
   void TearDown() override {
     unsetenv("CALENDAR_STORE_DIR");
-    fs::remove_all(base_);
   }
 
   platform::CalendarRef reminder_list() {
@@ -94,7 +91,7 @@ class RecurrenceStore : public testing::Test {
     return text.str();
   }
 
-  fs::path base_;
+  test_support::TempFolder folder_;
   fs::path root_;
   std::unique_ptr<platform::Platform> platform_;
   platform::CalendarRef list_;
