@@ -24,7 +24,7 @@ void BM_BuildRecurrenceRules(benchmark::State& state) {
   for (auto _ : state) {
     auto built = bridge::build_recurrence_rules(kRequestedRules, std::nullopt);
     if (!std::holds_alternative<bridge::RuleList>(built)) {
-      state.SkipWithError(std::get<std::string>(built).c_str());
+      state.SkipWithError(bridge::failure_message(built).c_str());
       break;
     }
     benchmark::DoNotOptimize(built);

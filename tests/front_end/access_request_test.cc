@@ -21,9 +21,15 @@ constexpr const char* kReminderTimeout = "提醒事项请求超时";
 constexpr const char* kReminderInterrupted = "提醒事项请求中断";
 constexpr const char* kReminderRefused = "请在系统设置 → 隐私与安全性 → 提醒事项中允许 Zolt Calendar。";
 
+// The failure message of an access request; nothing when it was granted.
+std::optional<std::string> message_of(const bridge::Expected<bridge::Done>& result) {
+  if (bridge::failed(result)) return bridge::failure_message(result);
+  return std::nullopt;
+}
+
 std::optional<std::string> request(PlatformDouble& p, EntityType type) {
   auto store = p.open_event_store();
-  return bridge::request_access(p, *store, type);
+  return message_of(bridge::request_access(p, *store, type));
 }
 
 struct AnswerCase {
@@ -128,7 +134,7 @@ TEST(AccessRequest, DelayedAnswerArrivingAfterTheTimeoutIsDropped) {
   PlatformDouble p;
   p.set_access_answer_delay(200s);
   auto store = p.open_event_store();
-  EXPECT_EQ(bridge::request_access(p, *store, EntityType::reminder), kReminderTimeout);
+  EXPECT_EQ(message_of(bridge::request_access(p, *store, EntityType::reminder)), kReminderTimeout);
   // The answer comes due on a later turn of the run loop and finds nobody waiting.
   p.run_main_loop_until(platform::Date{p.now().seconds_since_1970 + 30});
   EXPECT_EQ(p.fake_elapsed(), 210s);
@@ -138,8 +144,8 @@ TEST(AccessRequest, EveryRequestAsksAgainEvenWhenGranted) {
   PlatformDouble p;
   p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
   auto store = p.open_event_store();
-  EXPECT_EQ(bridge::request_access(p, *store, EntityType::event), std::nullopt);
-  EXPECT_EQ(bridge::request_access(p, *store, EntityType::event), std::nullopt);
+  EXPECT_EQ(message_of(bridge::request_access(p, *store, EntityType::event)), std::nullopt);
+  EXPECT_EQ(message_of(bridge::request_access(p, *store, EntityType::event)), std::nullopt);
   EXPECT_EQ(p.counters().full_access_requests, 2);
 }
 

@@ -14,7 +14,7 @@ constexpr const char* kRange = "重复规则超出可编辑范围，请在 Apple
 constexpr const char* kCount = "重复次数必须大于零";
 constexpr const char* kEndDate = "重复结束日期无效";
 
-std::variant<RuleList, std::string> build(const std::string& json_text) {
+Expected<RuleList> build(const std::string& json_text) {
   return build_recurrence_rules(Json::parse(json_text), std::nullopt);
 }
 
@@ -44,10 +44,10 @@ class BuildRecurrenceRules : public testing::TestWithParam<BuildCase> {};
 TEST_P(BuildRecurrenceRules, BuildsOrRefusesWithTheFirstFailingCheck) {
   auto result = build(GetParam().rules);
   if (GetParam().message == nullptr) {
-    ASSERT_TRUE(std::holds_alternative<RuleList>(result)) << std::get<std::string>(result);
+    ASSERT_TRUE(std::holds_alternative<RuleList>(result)) << bridge::failure_message(result);
   } else {
-    ASSERT_TRUE(std::holds_alternative<std::string>(result));
-    EXPECT_EQ(std::get<std::string>(result), GetParam().message);
+    ASSERT_TRUE(bridge::failed(result));
+    EXPECT_EQ(bridge::failure_message(result), GetParam().message);
   }
 }
 
@@ -213,7 +213,7 @@ class BuildRecurrenceEnd : public testing::TestWithParam<EndCase> {};
 
 TEST_P(BuildRecurrenceEnd, MakesThePlatformEnd) {
   auto result = build(std::string(R"([{"frequency":"daily","interval":1,"end":)") + GetParam().end + "}]");
-  ASSERT_TRUE(std::holds_alternative<RuleList>(result)) << std::get<std::string>(result);
+  ASSERT_TRUE(std::holds_alternative<RuleList>(result)) << bridge::failure_message(result);
   EXPECT_EQ(std::get<RuleList>(result).at(0).recurrence_end, GetParam().expected);
 }
 

@@ -156,11 +156,11 @@ TEST(ParseDueComponents, DateOnlyZonedAndFloatingFormsAndTheirMessages) {
   for (const ParseCase& c : cases) {
     auto result = parse_due_components(std::string_view(c.text));
     if (c.failure) {
-      ASSERT_TRUE(bridge::reminders::failed(result)) << c.text;
-      EXPECT_EQ(bridge::reminders::failure_message(result), *c.failure) << c.text;
+      ASSERT_TRUE(bridge::failed(result)) << c.text;
+      EXPECT_EQ(bridge::failure_message(result), *c.failure) << c.text;
       continue;
     }
-    ASSERT_FALSE(bridge::reminders::failed(result)) << c.text;
+    ASSERT_FALSE(bridge::failed(result)) << c.text;
     const auto& components = std::get<std::optional<DateComponents>>(result);
     ASSERT_TRUE(components.has_value()) << c.text;
     DateComponents expected;
@@ -179,7 +179,7 @@ TEST(ParseDueComponents, DateOnlyZonedAndFloatingFormsAndTheirMessages) {
 
 TEST(ParseDueComponents, NoTextIsNoDueDate) {
   auto result = parse_due_components(std::nullopt);
-  ASSERT_FALSE(bridge::reminders::failed(result));
+  ASSERT_FALSE(bridge::failed(result));
   EXPECT_FALSE(std::get<std::optional<DateComponents>>(result).has_value());
 }
 
@@ -188,7 +188,7 @@ TEST(ParseDueComponents, ZonedTextReadsBackAsTheSameText) {
   for (const char* text : {"2025-03-01T09:30:00+08:00", "2025-03-01T09:30:00.250-05:30", "2025-03-01T09:30",
                            "2025-03-01", "2016-12-31T23:59:60.500+00:00"}) {
     auto result = parse_due_components(std::string_view(text));
-    ASSERT_FALSE(bridge::reminders::failed(result)) << text;
+    ASSERT_FALSE(bridge::failed(result)) << text;
     EXPECT_EQ(format_due_text(platform, *std::get<std::optional<DateComponents>>(result)), text);
   }
 }
@@ -211,17 +211,17 @@ TEST(MakeAlarm, AbsoluteAlarmInWholeSeconds) {
   for (const auto& c : cases) {
     auto result = make_alarm(std::string_view(c.text));
     if (!c.seconds) {
-      ASSERT_TRUE(bridge::reminders::failed(result)) << c.text;
-      EXPECT_EQ(bridge::reminders::failure_message(result), "提醒时间无效");
+      ASSERT_TRUE(bridge::failed(result)) << c.text;
+      EXPECT_EQ(bridge::failure_message(result), "提醒时间无效");
       continue;
     }
-    ASSERT_FALSE(bridge::reminders::failed(result)) << c.text;
+    ASSERT_FALSE(bridge::failed(result)) << c.text;
     const auto& alarm = std::get<std::optional<platform::Alarm>>(result);
     ASSERT_TRUE(alarm && alarm->absolute_date) << c.text;
     EXPECT_EQ(alarm->absolute_date->seconds_since_1970, *c.seconds) << c.text;
   }
   auto none = make_alarm(std::nullopt);
-  ASSERT_FALSE(bridge::reminders::failed(none));
+  ASSERT_FALSE(bridge::failed(none));
   EXPECT_FALSE(std::get<std::optional<platform::Alarm>>(none).has_value());
 }
 

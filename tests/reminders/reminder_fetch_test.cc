@@ -5,8 +5,8 @@
 
 namespace {
 
-using bridge::reminders::failed;
-using bridge::reminders::failure_message;
+using bridge::failed;
+using bridge::failure_message;
 using bridge::reminders::fetch_reminders;
 using double_platform::FetchAnswer;
 using reminders_test::reminder_fields;

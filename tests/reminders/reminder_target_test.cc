@@ -5,8 +5,8 @@
 
 namespace {
 
-using bridge::reminders::failed;
-using bridge::reminders::failure_message;
+using bridge::failed;
+using bridge::failure_message;
 using bridge::reminders::find_target_reminder;
 using reminders_test::Json;
 using reminders_test::reminder_fields;

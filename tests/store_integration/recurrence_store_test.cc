@@ -53,8 +53,8 @@ class RecurrenceStore : public testing::Test {
   // Builds the rules against the reminder's current ones and saves them on it.
   std::string save_rules(platform::Reminder reminder, const Json& rules) {
     auto built = build_recurrence_rules(rules, reminder.recurrence_rules());
-    if (auto* message = std::get_if<std::string>(&built)) {
-      ADD_FAILURE() << *message;
+    if (auto* refused = std::get_if<Failure>(&built)) {
+      ADD_FAILURE() << refused->message;
       return {};
     }
     auto store = platform_->open_event_store();

@@ -68,30 +68,29 @@ Receiver<AccessReply> send_access_request(platform::EventStore& store, EntityTyp
 
 platform::AuthorizationStatus authorization_status(platform::Platform& platform, EntityType type) { return platform.authorization_status(type); }
 
-std::optional<std::string> check_access(platform::Platform& platform, EntityType type) {
-  if (authorization_status(platform, type) == AuthorizationStatus::fullAccess) return std::nullopt;
-  return std::string(profile_of(type).gate_closed);
+Expected<Done> check_access(platform::Platform& platform, EntityType type) {
+  if (authorization_status(platform, type) == AuthorizationStatus::fullAccess) return Done{};
+  return Failure{profile_of(type).gate_closed};
 }
 
 std::unique_ptr<platform::EventStore> open_event_store(platform::Platform& platform) {
   return platform.open_event_store();
 }
 
-std::optional<std::string> request_access(platform::Platform& platform, platform::EventStore& store,
-                                          EntityType type) {
+Expected<Done> request_access(platform::Platform& platform, platform::EventStore& store, EntityType type) {
   const AccessProfile& profile = profile_of(type);
   Receiver<AccessReply> replies = send_access_request(store, type);
   auto waited = wait_for_answer(platform, replies, kAccessDeadline, profile.slice_seconds, profile.unanswered);
-  if (auto* failure = std::get_if<Failure>(&waited)) return std::move(failure->message);
+  if (auto* failure = std::get_if<Failure>(&waited)) return std::move(*failure);
   AccessReply& reply = std::get<AccessReply>(waited);
 
   if (reply.granted) {
     // A store made before the first grant may go on answering as without access.
     store.reset();
-    return std::nullopt;
+    return Done{};
   }
-  if (reply.error_text) return std::move(*reply.error_text);
-  return std::string(profile.refused);
+  if (reply.error_text) return Failure{std::move(*reply.error_text)};
+  return Failure{profile.refused};
 }
 
 Json permission_report(AuthorizationStatus status) {

@@ -9,7 +9,7 @@
 #include <variant>
 
 #include "calendar/access/callback_channel.h"
-#include "calendar/command/command_outcome.h"
+#include "calendar/command/expected.h"
 #include "platform/platform.h"
 
 namespace bridge {
@@ -25,9 +25,8 @@ inline constexpr WaitMessages kReminderRequestMessages{"提醒事项请求超时
 
 // The answer, or the message of why none came. `deadline` counts from the call.
 template <typename T>
-std::variant<T, Failure> wait_for_answer(platform::Platform& platform, Receiver<T>& answers,
-                                         std::chrono::seconds deadline, double slice_seconds,
-                                         const WaitMessages& messages) {
+Expected<T> wait_for_answer(platform::Platform& platform, Receiver<T>& answers, std::chrono::seconds deadline,
+                            double slice_seconds, const WaitMessages& messages) {
   const auto end = platform.monotonic_now() + deadline;
   for (;;) {
     // Polled before the first slice: an answer given during the request is taken at once.

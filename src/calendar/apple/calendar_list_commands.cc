@@ -32,7 +32,9 @@ std::string account_label(const std::vector<CalendarEntry>& entries) {
 
 CommandOutcome run_calendars_command(platform::Platform& platform, const Json&) {
   // The gate comes before any store exists: a closed gate must not touch the database.
-  if (auto refusal = check_access(platform, platform::EntityType::event)) return CommandOutcome::failure(*refusal);
+  if (auto gate = check_access(platform, platform::EntityType::event); failed(gate)) {
+    return CommandOutcome::failure(failure_message(gate));
+  }
   std::vector<CalendarEntry> entries;
   {
     std::unique_ptr<platform::EventStore> store = open_event_store(platform);
@@ -46,9 +48,8 @@ CommandOutcome run_connect_command(platform::Platform& platform, const Json&) {
   {
     std::unique_ptr<platform::EventStore> store = open_event_store(platform);
     // Asked on every call: with access already granted the platform answers at once.
-    if (auto refusal = request_access(platform, *store, platform::EntityType::event)) {
-      return CommandOutcome::failure(*refusal);
-    }
+    auto asked = request_access(platform, *store, platform::EntityType::event);
+    if (failed(asked)) return CommandOutcome::failure(failure_message(asked));
     entries = list_calendars(*store);
   }
   Json reply = Json::object();

@@ -45,7 +45,9 @@ CommandOutcome query_events(platform::Platform& platform, const Json& request) {
   std::vector<std::string> ids = calendar_ids_parameter(request);
   if (ids.empty()) return CommandOutcome::reply(Json::array());
 
-  if (auto refusal = check_access(platform, platform::EntityType::event)) return CommandOutcome::failure(*refusal);
+  if (auto gate = check_access(platform, platform::EntityType::event); failed(gate)) {
+    return CommandOutcome::failure(failure_message(gate));
+  }
 
   std::unique_ptr<platform::EventStore> store = open_event_store(platform);
   std::vector<platform::CalendarRef> calendars = select_calendars(*store, ids);

@@ -6,7 +6,7 @@
 
 namespace bridge {
 
-std::variant<platform::Date, Failure> parse_query_instant(std::string_view text) {
+Expected<platform::Date> parse_query_instant(std::string_view text) {
   std::optional<Rfc3339DateTime> instant = parse_rfc3339(text, OffsetMinus::hyphen_or_minus_sign);
   if (!instant) return Failure{"无法解析日期 " + std::string(text)};
   return platform::Date::with_time_interval_since_1970(static_cast<double>(instant->unix_milliseconds) / 1000.0);

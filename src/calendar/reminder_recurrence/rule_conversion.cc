@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "calendar/reminder_recurrence/editable_range.h"
 #include "calendar/command/rfc3339.h"
+#include "calendar/reminder_recurrence/editable_range.h"
 #include "calendar/reminder_recurrence/rule_record.h"
 
 namespace bridge {
@@ -76,14 +76,14 @@ bool same_apart_from_end(const Rule& requested, const platform::RecurrenceRule& 
 }
 
 // The platform end of a requested rule, or the message that refuses it.
-std::variant<std::optional<platform::RecurrenceEnd>, std::string> platform_end(const std::optional<End>& end) {
+Expected<std::optional<platform::RecurrenceEnd>> platform_end(const std::optional<End>& end) {
   if (!end) return std::optional<platform::RecurrenceEnd>{};
   if (const auto* count = std::get_if<Count>(&*end)) {
-    if (count->count < 1 || count->count > kMaxCount) return std::string(kCountNotPositive);
+    if (count->count < 1 || count->count > kMaxCount) return Failure{kCountNotPositive};
     return std::optional{platform::RecurrenceEnd::with_occurrence_count(count->count)};
   }
   auto until = parse_rfc3339(std::get<Until>(*end).text);
-  if (!until) return std::string(kInvalidEndDate);
+  if (!until) return Failure{kInvalidEndDate};
   auto date = platform::Date::with_time_interval_since_1970(static_cast<double>(until->unix_milliseconds) / 1000.0);
   return std::optional{platform::RecurrenceEnd::with_end_date(date)};
 }
@@ -111,10 +111,10 @@ bool non_empty_array_at(const Json& object, const char* key) {
 
 Json rule_to_record(const platform::RecurrenceRule& rule) { return write_rule(record_of(rule)); }
 
-std::variant<RuleList, std::string> build_recurrence_rules(const Json& value, const std::optional<RuleList>& current) {
+Expected<RuleList> build_recurrence_rules(const Json& value, const std::optional<RuleList>& current) {
   auto rules = read_rules(value);
-  if (!rules) return std::string(kMalformedRules);
-  if (rules->size() > kMaxRules) return std::string(kTooManyRules);
+  if (!rules) return Failure{kMalformedRules};
+  if (rules->size() > kMaxRules) return Failure{kTooManyRules};
 
   RuleList result;
   result.reserve(rules->size());
@@ -125,10 +125,10 @@ std::variant<RuleList, std::string> build_recurrence_rules(const Json& value, co
     if (current && i < current->size() && same_apart_from_end(rule, (*current)[i])) stored = &(*current)[i];
 
     auto frequency = frequency_number(rule.frequency);
-    if (!frequency) return std::string(kInvalidFrequency);
-    if (!within_editable_range(rule, *frequency, stored != nullptr)) return std::string(kBeyondEditableRange);
+    if (!frequency) return Failure{kInvalidFrequency};
+    if (!within_editable_range(rule, *frequency, stored != nullptr)) return Failure{kBeyondEditableRange};
     auto end = platform_end(rule.end);
-    if (auto* message = std::get_if<std::string>(&end)) return std::move(*message);
+    if (auto* refused = std::get_if<Failure>(&end)) return std::move(*refused);
     auto& platform_end_value = std::get<std::optional<platform::RecurrenceEnd>>(end);
 
     if (stored) {

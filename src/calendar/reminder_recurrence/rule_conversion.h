@@ -2,10 +2,10 @@
 
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "calendar/command/command_outcome.h"
+#include "calendar/command/expected.h"
 #include "platform/recurrence.h"
 
 namespace bridge {
@@ -17,8 +17,7 @@ Json rule_to_record(const platform::RecurrenceRule& rule);
 
 // The request's "recurrenceRules" value turned into platform rules, reusing the
 // stored rule at the same position when only its end differs; or the message.
-std::variant<RuleList, std::string> build_recurrence_rules(const Json& value,
-                                                           const std::optional<RuleList>& current);
+Expected<RuleList> build_recurrence_rules(const Json& value, const std::optional<RuleList>& current);
 
 // Whether a requested rule (JSON) needs its first weekday kept.
 bool depends_on_first_weekday(const Json& rule);

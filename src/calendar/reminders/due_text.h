@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "calendar/reminders/expected.h"
+#include "calendar/command/expected.h"
 #include "platform/platform.h"
 #include "platform/reminder.h"
 

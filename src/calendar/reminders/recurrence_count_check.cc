@@ -68,17 +68,17 @@ Expected<ReRead> re_read(platform::Platform& platform, const std::string& identi
 // Removes the rules and installs them anew, so the platform writes the count
 // afresh. If the second save fails, the rules as they were read are saved back,
 // so a failed restore never leaves the reminder without its repetition.
-std::optional<std::string> rewrite_rules(ReRead& current, const RuleList& rules) {
+Expected<Done> rewrite_rules(ReRead& current, const RuleList& rules) {
   std::optional<RuleList> as_read = current.reminder.recurrence_rules();
   current.reminder.set_recurrence_rules(std::nullopt);
-  if (auto error = current.store->save_reminder(current.reminder)) return error->localized_description;
+  if (auto error = current.store->save_reminder(current.reminder)) return Failure{error->localized_description};
   current.reminder.set_recurrence_rules(rules);
   if (auto error = current.store->save_reminder(current.reminder)) {
     current.reminder.set_recurrence_rules(as_read);
     current.store->save_reminder(current.reminder);
-    return error->localized_description;
+    return Failure{error->localized_description};
   }
-  return std::nullopt;
+  return Done{};
 }
 
 }  // namespace
@@ -110,8 +110,9 @@ CommandOutcome verify_recurrence_count(platform::Platform& platform, const Json&
       if (depends_on_first_weekday(rule)) return CommandOutcome::failure(kCountNotRestorable);
     }
     auto built = build_recurrence_rules(requested, reread.reminder.recurrence_rules());
-    if (auto* message = std::get_if<std::string>(&built)) return CommandOutcome::failure(std::move(*message));
-    if (auto error = rewrite_rules(reread, std::get<RuleList>(built))) return CommandOutcome::failure(*error);
+    if (failed(built)) return CommandOutcome::failure(failure_message(built));
+    auto rewritten = rewrite_rules(reread, std::get<RuleList>(built));
+    if (failed(rewritten)) return CommandOutcome::failure(failure_message(rewritten));
   }
 }
 

@@ -14,8 +14,8 @@ namespace bridge {
 namespace {
 
 using platform::EntityType;
-using reminders::Expected;
-using reminders::failed;
+using bridge::Expected;
+using bridge::failed;
 
 constexpr const char* kUnsupportedFeatures = "Apple 公开接口不支持原生子任务、标签或智能清单写入";
 constexpr const char* kUnknownOperation = "未知的提醒事项操作";
@@ -40,7 +40,7 @@ CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& st
                           const std::vector<platform::CalendarRef>& lists) {
   std::string text = "[";
   std::optional<std::string> unwritable;
-  std::optional<Failure> failure =
+  Expected<Done> visited =
       reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t count) {
         if (unwritable) return;
         try {
@@ -53,7 +53,7 @@ CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& st
           unwritable = error.what();
         }
       });
-  if (failure) return std::move(*failure);
+  if (auto* failure = std::get_if<Failure>(&visited)) return std::move(*failure);
   if (unwritable) return CommandOutcome::failure(*unwritable);
   text += ']';
   return SerializedReply{std::move(text)};
@@ -70,9 +70,12 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
 
   std::unique_ptr<platform::EventStore> store = open_event_store(platform);
   if (sub_command == "connect" && authorization_status(platform, EntityType::reminder) != platform::AuthorizationStatus::fullAccess) {
-    if (auto refused = request_access(platform, *store, EntityType::reminder)) return CommandOutcome::failure(*refused);
+    auto asked = request_access(platform, *store, EntityType::reminder);
+    if (failed(asked)) return CommandOutcome::failure(failure_message(asked));
   }
-  if (auto closed = check_access(platform, EntityType::reminder)) return CommandOutcome::failure(*closed);
+  if (auto gate = check_access(platform, EntityType::reminder); failed(gate)) {
+    return CommandOutcome::failure(failure_message(gate));
+  }
 
   std::vector<platform::CalendarRef> lists = store->calendars_for_entity_type(EntityType::reminder);
   if (sub_command == "connect") return reminders::connect_reply(lists);

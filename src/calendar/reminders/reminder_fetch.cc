@@ -40,7 +40,7 @@ platform::ReminderFetchCompletion make_completion(Sender<FetchAnswer> sender) {
 
 }  // namespace
 
-std::optional<Failure> for_each_fetched_reminder(
+Expected<Done> for_each_fetched_reminder(
     platform::Platform& platform, platform::EventStore& store, const std::vector<platform::CalendarRef>& lists,
     const std::function<void(platform::Reminder&& reminder, std::size_t count)>& visit) {
   auto [sender, answers] = make_channel<FetchAnswer>();
@@ -61,18 +61,18 @@ std::optional<Failure> for_each_fetched_reminder(
     if (!item || !std::holds_alternative<platform::Reminder>(*item)) return Failure{kChangedWhileReading};
     visit(std::get<platform::Reminder>(std::move(*item)), answer.identifiers.size());
   }
-  return std::nullopt;
+  return Done{};
 }
 
 Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& platform, platform::EventStore& store,
                                                           const std::vector<platform::CalendarRef>& lists) {
   std::vector<platform::Reminder> reminders;
-  std::optional<Failure> failure = for_each_fetched_reminder(
+  Expected<Done> visited = for_each_fetched_reminder(
       platform, store, lists, [&](platform::Reminder&& reminder, std::size_t count) {
         reminders.reserve(count);
         reminders.push_back(std::move(reminder));
       });
-  if (failure) return std::move(*failure);
+  if (auto* failure = std::get_if<Failure>(&visited)) return std::move(*failure);
   return reminders;
 }
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "calendar/reminders/expected.h"
+#include "calendar/command/expected.h"
 #include "platform/platform.h"
 
 namespace bridge::reminders {
@@ -19,7 +19,7 @@ Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& pl
 // The same reminders, each handed to `visit` as soon as it is looked up again (with
 // how many the fetch answered), so that no more than one is held at a time. The
 // failure, if any, comes after every reminder was visited that could be.
-std::optional<Failure> for_each_fetched_reminder(
+Expected<Done> for_each_fetched_reminder(
     platform::Platform& platform, platform::EventStore& store, const std::vector<platform::CalendarRef>& lists,
     const std::function<void(platform::Reminder&& reminder, std::size_t count)>& visit);
 

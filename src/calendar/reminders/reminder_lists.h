@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "calendar/command/command_outcome.h"
-#include "calendar/reminders/expected.h"
+#include "calendar/command/expected.h"
 #include "platform/calendar.h"
 
 namespace bridge::reminders {

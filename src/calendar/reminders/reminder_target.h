@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "calendar/reminders/expected.h"
+#include "calendar/command/expected.h"
 #include "platform/platform.h"
 
 namespace bridge::reminders {

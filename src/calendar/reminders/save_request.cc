@@ -57,7 +57,7 @@ Expected<SavePlan> check_save_request(const Json& params, const std::vector<plat
   const Json* rules = find_param(params, "recurrenceRules");
   if (should_write_field(params, "recurrenceRules", has_target) && rules && !rules->is_null()) {
     auto built = build_recurrence_rules(*rules, has_target ? target->recurrence_rules() : std::nullopt);
-    if (auto* message = std::get_if<std::string>(&built)) return Failure{std::move(*message)};
+    if (auto* refused = std::get_if<Failure>(&built)) return std::move(*refused);
     plan.rules = std::get<RuleList>(std::move(built));
     if (!plan.due && !plan.rules->empty()) return Failure{kRepeatNeedsDue};
   } else if (!plan.due && has_target && target->has_recurrence_rules()) {

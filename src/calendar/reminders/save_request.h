@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "calendar/reminder_recurrence/rule_conversion.h"
-#include "calendar/reminders/expected.h"
+#include "calendar/command/expected.h"
 #include "platform/platform.h"
 
 namespace bridge::reminders {
