@@ -16,15 +16,23 @@ namespace {
 // Wide windows can hold thousands of occurrences; the reply keeps those that start first.
 constexpr std::size_t kMaxEvents = 800;
 
-// The string elements in order; anything else in the list, or a non-list, is ignored.
-std::vector<std::string> calendar_ids_parameter(const Json& request) {
-  std::vector<std::string> ids;
+// The request as the query's steps use it, read once.
+struct EventQueryRequest {
+  std::string start, end;                 // a missing key or another type reads as the empty text
+  std::vector<std::string> calendar_ids;  // the texts of "calendarIds" in order; anything else is ignored
+};
+
+EventQueryRequest read_event_query(const Json& request) {
+  EventQueryRequest query;
+  query.start = text_param(request, "start").value_or("");
+  query.end = text_param(request, "end").value_or("");
   const Json* found = find_param(request, "calendarIds");
-  if (found == nullptr || !found->is_array()) return ids;
-  for (const Json& element : *found) {
-    if (element.is_string()) ids.push_back(element.get<std::string>());
+  if (found != nullptr && found->is_array()) {
+    for (const Json& element : *found) {
+      if (element.is_string()) query.calendar_ids.push_back(element.get<std::string>());
+    }
   }
-  return ids;
+  return query;
 }
 
 // The store's event calendars named by the ids, each once, in the store's order.
@@ -39,24 +47,21 @@ std::vector<platform::CalendarRef> select_calendars(platform::EventStore& store,
 }  // namespace
 
 CommandOutcome query_events(platform::Platform& platform, const Json& request) {
-  // A missing key or a value of another type reads as the empty text.
-  std::string start_text(text_param(request, "start").value_or(""));
-  std::string end_text(text_param(request, "end").value_or(""));
-  std::vector<std::string> ids = calendar_ids_parameter(request);
-  if (ids.empty()) return CommandOutcome::reply(Json::array());
+  const EventQueryRequest query = read_event_query(request);
+  if (query.calendar_ids.empty()) return CommandOutcome::reply(Json::array());
 
   if (auto gate = check_access(platform, platform::EntityType::event); failed(gate)) {
     return CommandOutcome::failure(failure_message(gate));
   }
 
   std::unique_ptr<platform::EventStore> store = open_event_store(platform);
-  std::vector<platform::CalendarRef> calendars = select_calendars(*store, ids);
+  std::vector<platform::CalendarRef> calendars = select_calendars(*store, query.calendar_ids);
   // Without a calendar the window is never read, so unreadable dates still give [].
   if (calendars.empty()) return CommandOutcome::reply(Json::array());
 
-  auto start = parse_query_instant(start_text);
+  auto start = parse_query_instant(query.start);
   if (auto* failure = std::get_if<Failure>(&start)) return CommandOutcome(std::move(*failure));
-  auto end = parse_query_instant(end_text);
+  auto end = parse_query_instant(query.end);
   if (auto* failure = std::get_if<Failure>(&end)) return CommandOutcome(std::move(*failure));
 
   // Only the events kept are converted, so the store need not convert the others.
