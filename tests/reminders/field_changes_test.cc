@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "calendar/reminders/field_changes.h"
+#include "calendar/reminders/reminder_request.h"
 
 namespace {
 
 using bridge::Json;
-using bridge::reminders::should_write_field;
+using bridge::reminders::ReminderField;
+
+// Whether a save of the request writes the field, as the save decides it.
+bool writes(const Json& params, ReminderField field, bool has_target) {
+  return bridge::reminders::read_reminder_request(params).writes(field, has_target);
+}
 
 struct FieldCase {
   const char* request;   // the value of "title", nullptr: the key is absent
@@ -63,16 +68,16 @@ TEST(ShouldWriteField, WritesExactlyTheValuesThatDifferFromTheLastSynchronisedOn
   };
   for (const FieldCase& c : cases) {
     Json params = params_of(c);
-    EXPECT_EQ(should_write_field(params, "title", true), c.write) << params.dump();
+    EXPECT_EQ(writes(params, ReminderField::title, true), c.write) << params.dump();
   }
 }
 
 TEST(ShouldWriteField, IntegersCompareByValueWhateverTheirStoredSign) {
   Json params = Json::parse(R"({"previousFields":{"priority":5}})");  // parsed: unsigned
   params["priority"] = static_cast<std::int64_t>(5);                 // built: signed
-  EXPECT_FALSE(should_write_field(params, "priority", true));
+  EXPECT_FALSE(writes(params, ReminderField::priority, true));
   params["priority"] = static_cast<std::int64_t>(-5);
-  EXPECT_TRUE(should_write_field(params, "priority", true));
+  EXPECT_TRUE(writes(params, ReminderField::priority, true));
 }
 
 TEST(ShouldWriteField, EverythingIsWrittenForANewReminderOrWithoutPreviousFields) {
@@ -91,9 +96,9 @@ TEST(ShouldWriteField, EverythingIsWrittenForANewReminderOrWithoutPreviousFields
       {R"({"title":null,"previousFields":5})", true, false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(should_write_field(Json::parse(c.params), "title", c.has_target), c.write) << c.params;
+    EXPECT_EQ(writes(Json::parse(c.params), ReminderField::title, c.has_target), c.write) << c.params;
   }
-  EXPECT_TRUE(should_write_field(Json::array(), "title", true));  // a request that is no object
+  EXPECT_TRUE(writes(Json::array(), ReminderField::title, true));  // a request that is no object
 }
 
 }  // namespace

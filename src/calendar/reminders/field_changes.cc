@@ -61,8 +61,7 @@ bool same_value(const Json& a, const Json& b) {
 
 }  // namespace
 
-bool should_write_field(const Json& params, std::string_view key, bool has_target) {
-  if (!has_target) return true;
+bool differs_from_previous(const Json& params, std::string_view key) {
   const Json* previous = find_param(params, "previousFields");
   if (previous == nullptr || previous->is_null()) return true;
   static const Json kNull = nullptr;

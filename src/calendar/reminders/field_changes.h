@@ -6,9 +6,9 @@
 
 namespace bridge::reminders {
 
-// Whether a save writes the field `key`: always for a new reminder or without
-// "previousFields", else exactly when the request's value differs from the one
-// last synchronised (numbers compared by kind first, so 1 and 1.0 differ).
-bool should_write_field(const Json& params, std::string_view key, bool has_target);
+// Whether the request's value of `key` differs from the one last synchronised in
+// "previousFields" (numbers compared by kind first, so 1 and 1.0 differ); true
+// when there is no "previousFields" to compare with.
+bool differs_from_previous(const Json& params, std::string_view key);
 
 }  // namespace bridge::reminders

@@ -83,17 +83,11 @@ Expected<Done> rewrite_rules(ReRead& current, const RuleList& rules) {
 
 }  // namespace
 
-CommandOutcome verify_recurrence_count(platform::Platform& platform, const Json& params,
+CommandOutcome verify_recurrence_count(platform::Platform& platform, const ReminderRequest& request,
                                        const platform::Reminder& saved) {
   const std::string identifier = saved.calendar_item_identifier();
-  const Json* requested_value = find_param(params, "recurrenceRules");
-  const Json& requested = requested_value ? *requested_value : Json::array();
-  std::string list_id;
-  if (saved.calendar()) {
-    list_id = saved.calendar()->identifier;
-  } else {
-    list_id = std::string(text_param(params, "listId").value_or(""));
-  }
+  const Json requested = request.recurrence_rules.value_or(Json::array());
+  const std::string list_id = saved.calendar() ? saved.calendar()->identifier : request.list_id.value_or("");
 
   for (int attempt = 0;; ++attempt) {
     Expected<ReRead> current = re_read(platform, identifier, list_id);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calendar/command/command_outcome.h"
+#include "calendar/reminders/reminder_request.h"
 #include "platform/platform.h"
 
 namespace bridge::reminders {
@@ -9,7 +10,7 @@ namespace bridge::reminders {
 // every counted end of the request survived; rewrites the rules once when one
 // did not. Answers the re-read reminder's record, or the message. At most two
 // re-reads and one rewrite.
-CommandOutcome verify_recurrence_count(platform::Platform& platform, const Json& params,
+CommandOutcome verify_recurrence_count(platform::Platform& platform, const ReminderRequest& request,
                                        const platform::Reminder& saved);
 
 }  // namespace bridge::reminders

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "calendar/access/access.h"
-#include "calendar/command/request_params.h"
 #include "calendar/reminders/reminder_fetch.h"
 #include "calendar/reminders/reminder_lists.h"
 #include "calendar/reminders/reminder_record.h"
+#include "calendar/reminders/reminder_request.h"
 #include "calendar/reminders/reminder_save.h"
 #include "calendar/reminders/reminder_target.h"
 
@@ -24,12 +24,6 @@ Json status_reply(platform::AuthorizationStatus status) {
   Json reply = permission_report(status);
   reply["capabilities"] = {{"recurrence", true}, {"smartLists", false}, {"subtasks", false}, {"tags", false}};
   return reply;
-}
-
-// Sub-tasks, tags and smart lists have no public write interface: refused
-// whatever the value, before permission is even looked at.
-bool names_unsupported_feature(const Json& params) {
-  return find_param(params, "parentId") || find_param(params, "tags") || find_param(params, "smartListId");
 }
 
 // Each record is written out as soon as its reminder is looked up, so the list of
@@ -64,7 +58,10 @@ CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& st
 CommandOutcome run_reminders_command(platform::Platform& platform, std::string_view sub_command,
                                      const Json& params) {
   if (sub_command == "status") return status_reply(authorization_status(platform, EntityType::reminder));
-  if (sub_command == "save" && names_unsupported_feature(params)) {
+  const reminders::ReminderRequest request = reminders::read_reminder_request(params);
+  // Sub-tasks, tags and smart lists have no public write interface: refused
+  // whatever the value, before permission is even looked at.
+  if (sub_command == "save" && request.names_unsupported_feature) {
     return CommandOutcome::failure(kUnsupportedFeatures);
   }
 
@@ -80,7 +77,7 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   std::vector<platform::CalendarRef> lists = store->calendars_for_entity_type(EntityType::reminder);
   if (sub_command == "connect") return reminders::connect_reply(lists);
 
-  Expected<std::vector<platform::CalendarRef>> selected = reminders::select_lists(params, lists);
+  Expected<std::vector<platform::CalendarRef>> selected = reminders::select_lists(request.list_ids, lists);
   if (failed(selected)) return std::get<Failure>(std::move(selected));
   const auto& selected_lists = std::get<std::vector<platform::CalendarRef>>(selected);
 
@@ -94,11 +91,11 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   if (failed(fetched)) return std::get<Failure>(std::move(fetched));
   const auto& fetched_reminders = std::get<std::vector<platform::Reminder>>(fetched);
 
-  Expected<const platform::Reminder*> target = reminders::find_target_reminder(platform, params, fetched_reminders);
+  Expected<const platform::Reminder*> target = reminders::find_target_reminder(platform, request, fetched_reminders);
   if (failed(target)) return std::get<Failure>(std::move(target));
   const platform::Reminder* found = std::get<const platform::Reminder*>(target);
   if (sub_command == "delete") return reminders::delete_reminder(*store, found);
-  if (sub_command == "save") return reminders::save_reminder(platform, *store, params, selected_lists, found);
+  if (sub_command == "save") return reminders::save_reminder(platform, *store, request, selected_lists, found);
   return CommandOutcome::failure(kUnknownOperation);
 }
 

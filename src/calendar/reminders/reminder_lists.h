@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "calendar/command/command_outcome.h"
@@ -12,9 +13,9 @@ namespace bridge::reminders {
 // "writable" and "source" (the account's title, or null).
 Json connect_reply(const std::vector<platform::CalendarRef>& lists);
 
-// The lists named by the request's "listIds", in store order. "listIds" counts
-// only as an array of texts; naming a missing list, or one twice, fails.
-Expected<std::vector<platform::CalendarRef>> select_lists(const Json& params,
+// The lists named by the request's "listIds", in store order. Naming a missing
+// list, or one twice, or none, fails.
+Expected<std::vector<platform::CalendarRef>> select_lists(const std::vector<std::string>& ids,
                                                           const std::vector<platform::CalendarRef>& lists);
 
 }  // namespace bridge::reminders

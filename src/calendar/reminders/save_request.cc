@@ -1,9 +1,6 @@
 #include "calendar/reminders/save_request.h"
 
-
-#include "calendar/command/request_params.h"
 #include "calendar/reminders/due_text.h"
-#include "calendar/reminders/field_changes.h"
 #include "calendar/reminders/reminder_messages.h"
 #include "text/white_space.h"
 
@@ -18,22 +15,18 @@ constexpr const char* kPriorityOutOfRange = "优先级必须在 0–9 之间";
 constexpr const char* kRepeatNeedsDue = "重复提醒事项需要截止日期";
 constexpr std::uint64_t kHighestPriority = 9;
 
-bool is_non_negative_integer(const Json& value) {
-  return value.is_number_unsigned() || (value.is_number_integer() && value.get<std::int64_t>() >= 0);
-}
-
 }  // namespace
 
-Expected<SavePlan> check_save_request(const Json& params, const std::vector<platform::CalendarRef>& selected_lists,
+Expected<SavePlan> check_save_request(const ReminderRequest& request,
+                                      const std::vector<platform::CalendarRef>& selected_lists,
                                       const platform::Reminder* target) {
   const bool has_target = target != nullptr;
-  if (text_param(params, "id") && !has_target) return Failure{kReminderMovedOrDeleted};
+  if (request.id && !has_target) return Failure{kReminderMovedOrDeleted};
 
   SavePlan plan;
-  std::optional<std::string_view> list_id = text_param(params, "listId");
-  if (!list_id) return Failure{kListMissing};
+  if (!request.list_id) return Failure{kListMissing};
   for (const platform::CalendarRef& list : selected_lists) {
-    if (list && list->identifier == *list_id) {
+    if (list && list->identifier == *request.list_id) {
       plan.list = list;
       break;
     }
@@ -41,22 +34,21 @@ Expected<SavePlan> check_save_request(const Json& params, const std::vector<plat
   if (!plan.list) return Failure{kListNotSelected};
   if (!plan.list->allows_content_modifications) return Failure{kListReadOnly};
 
-  plan.title = std::string(text::trim_white_space(text_param(params, "title").value_or("")));
+  plan.title = std::string(text::trim_white_space(request.title));
   if (plan.title.empty()) return Failure{kTitleEmpty};
 
-  if (const Json* priority = find_param(params, "priority"); priority && is_non_negative_integer(*priority)) {
-    std::uint64_t value = priority->get<std::uint64_t>();
-    if (value > kHighestPriority) return Failure{kPriorityOutOfRange};
-    plan.priority = static_cast<std::int64_t>(value);
+  if (request.priority) {
+    if (*request.priority > kHighestPriority) return Failure{kPriorityOutOfRange};
+    plan.priority = static_cast<std::int64_t>(*request.priority);
   }
 
-  auto due = parse_due_components(text_param(params, "due"));
+  auto due = parse_due_components(request.due ? std::optional<std::string_view>(*request.due) : std::nullopt);
   if (failed(due)) return std::get<Failure>(std::move(due));
   plan.due = std::get<std::optional<platform::DateComponents>>(std::move(due));
 
-  const Json* rules = find_param(params, "recurrenceRules");
-  if (should_write_field(params, "recurrenceRules", has_target) && rules && !rules->is_null()) {
-    auto built = build_recurrence_rules(*rules, has_target ? target->recurrence_rules() : std::nullopt);
+  if (request.writes(ReminderField::recurrence_rules, has_target) && request.recurrence_rules) {
+    auto built = build_recurrence_rules(*request.recurrence_rules,
+                                        has_target ? target->recurrence_rules() : std::nullopt);
     if (auto* refused = std::get_if<Failure>(&built)) return std::move(*refused);
     plan.rules = std::get<RuleList>(std::move(built));
     if (!plan.due && !plan.rules->empty()) return Failure{kRepeatNeedsDue};
@@ -64,8 +56,8 @@ Expected<SavePlan> check_save_request(const Json& params, const std::vector<plat
     return Failure{kRepeatNeedsDue};
   }
 
-  if (should_write_field(params, "remindAt", has_target)) {
-    auto alarm = make_alarm(text_param(params, "remindAt"));
+  if (request.writes(ReminderField::remind_at, has_target)) {
+    auto alarm = make_alarm(request.remind_at ? std::optional<std::string_view>(*request.remind_at) : std::nullopt);
     if (failed(alarm)) return std::get<Failure>(std::move(alarm));
     plan.alarm = std::get<std::optional<platform::Alarm>>(std::move(alarm));
   }

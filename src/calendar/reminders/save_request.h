@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "calendar/reminder_recurrence/rule_conversion.h"
 #include "calendar/command/expected.h"
+#include "calendar/reminder_recurrence/rule_conversion.h"
+#include "calendar/reminders/reminder_request.h"
 #include "platform/platform.h"
 
 namespace bridge::reminders {
@@ -25,7 +26,8 @@ struct SavePlan {
 
 // The plan of a save, or the first check's message. `target` is the fetched
 // reminder the request addresses, or nullptr for a new one.
-Expected<SavePlan> check_save_request(const Json& params, const std::vector<platform::CalendarRef>& selected_lists,
+Expected<SavePlan> check_save_request(const ReminderRequest& request,
+                                      const std::vector<platform::CalendarRef>& selected_lists,
                                       const platform::Reminder* target);
 
 }  // namespace bridge::reminders
