@@ -94,8 +94,8 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
         again && again->parts.size() == item.parts.size() ? again->part_named(uid) : nullptr;
     return saved && saved->kind == ICAL_VTODO_COMPONENT ? saved : nullptr;
   };
-  if (patched.text) {
-    auto again = platform::local::parse_item_text(*patched.text);
+  if (patched.ok()) {
+    auto again = platform::local::parse_item_text(patched.value());
     if (const auto* saved = saved_part(again)) {
       platform::local::ReminderRow reread = platform::local::reminder_row_of(*again, *saved);
       check(reread.fields.title == changed.title && reread.fields.completed == changed.completed);
@@ -112,8 +112,8 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
     }
     auto rewritten = platform::local::patch_reminder(
         *times, row.fields, Reminder::kDueDateComponents | Reminder::kStartDateComponents, platform::Date{kYear2025});
-    if (rewritten.text) {
-      auto read_back = platform::local::parse_item_text(*rewritten.text);
+    if (rewritten.ok()) {
+      auto read_back = platform::local::parse_item_text(rewritten.value());
       if (const auto* saved = saved_part(read_back)) {
         platform::local::ReminderRow after = platform::local::reminder_row_of(*read_back, *saved);
         check_same_time(row.fields.due_date_components, after.fields.due_date_components);

@@ -12,6 +12,7 @@
 
 #include "platform/event_store.h"
 #include "platform/local/callbacks/callback_threads.h"
+#include "platform/local/expected.h"
 #include "platform/local/root/collections.h"
 #include "platform/local/index/item_cache.h"
 #include "platform/local/callbacks/run_loop_signal.h"
@@ -49,7 +50,7 @@ class LocalEventStore : public EventStore {
   // `components` file).
   const Collection& with_components(const Collection& collection);
   // An error when the collection is not the store's or its folder may not be written.
-  std::optional<Error> check_writable(const std::string& folder);
+  Expected<Done, Error> check_writable(const std::string& folder);
   // The reminder of a parsed file's VTODO item (its parts[part]), converted once per store.
   const Reminder* reminder_of(const ParsedItemRef& item, std::size_t part, const CalendarRef& calendar);
 

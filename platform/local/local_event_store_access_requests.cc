@@ -37,8 +37,10 @@ void LocalEventStore::request_access(EntityType type, AccessCompletion completio
         bool grant = record.prompt.kind == AccessPrompt::Kind::grant;
         // The answer is written down first, so whoever reads the status after a
         // granted answer already finds full access.
-        if (auto failure = write_authorization_status(root_, type, grant ? AuthorizationStatus::fullAccess : AuthorizationStatus::denied)) {
-          error = Error{"无法保存授权记录：" + failure->describe()};
+        auto recorded =
+            write_authorization_status(root_, type, grant ? AuthorizationStatus::fullAccess : AuthorizationStatus::denied);
+        if (!recorded.ok()) {
+          error = Error{"无法保存授权记录：" + recorded.error().describe()};
         } else {
           granted = grant;
         }

@@ -25,14 +25,13 @@ constexpr std::uint32_t kEveryField = Reminder::kTitle | Reminder::kNotes | Remi
 
 // The stored text a save starts from: the version this store read when the file is
 // still that version, else the file as it is now.
-std::optional<FileContents> current_text(const ItemCache& cache, const ItemName& name,
-                                         const std::shared_ptr<const ItemOrigin>& origin, std::string& error) {
+Expected<FileContents, Error> current_text(const ItemCache& cache, const ItemName& name,
+                                           const std::shared_ptr<const ItemOrigin>& origin) {
   std::string path = cache.file_path(name.folder, name.name);
   auto stamp = stamp_of(path);
   if (!stamp.ok()) {
-    error = stamp.error().code == ENOENT ? "提醒事项已不存在：" + name.folder + "/" + name.name
-                                         : "无法读取提醒事项：" + stamp.error().describe();
-    return std::nullopt;
+    return Error{stamp.error().code == ENOENT ? "提醒事项已不存在：" + name.folder + "/" + name.name
+                                              : "无法读取提醒事项：" + stamp.error().describe()};
   }
   auto stored = std::dynamic_pointer_cast<const StoredReminderOrigin>(origin);
   if (stored && stored->item && stored->item->stamp == stamp.value() && stored->item->folder == name.folder &&
@@ -40,10 +39,7 @@ std::optional<FileContents> current_text(const ItemCache& cache, const ItemName&
     return FileContents{stored->item->text, stored->item->stamp};
   }
   auto read = read_file(path, kLargestItemBytes);
-  if (!read.ok()) {
-    error = "无法读取提醒事项：" + read.error().describe();
-    return std::nullopt;
-  }
+  if (!read.ok()) return Error{"无法读取提醒事项：" + read.error().describe()};
   return std::move(read.value());
 }
 
@@ -88,14 +84,14 @@ std::uint32_t times_as_stored(const ReminderFields& fields, std::uint32_t change
 
 Reminder LocalEventStore::new_reminder() { return Reminder(ReminderFields{}, nullptr, true); }
 
-std::optional<Error> LocalEventStore::check_writable(const std::string& folder) {
+Expected<Done, Error> LocalEventStore::check_writable(const std::string& folder) {
   const Collection* collection = collection_named(folder);
   if (!collection) return Error{"找不到提醒事项列表：" + folder};
   // The permission bits are the rule, also for a process that could write past them.
   if (!folder_allows_modifications(root_ + "/" + folder)) {
     return Error{"提醒事项列表「" + collection->calendar->title + "」是只读的，不能修改。"};
   }
-  return std::nullopt;
+  return Done{};
 }
 
 std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
@@ -104,7 +100,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   const ReminderFields& fields = reminder.fields();
   if (!fields.calendar) return Error{"提醒事项没有所属列表。"};
   const std::string& target_folder = fields.calendar->identifier;
-  if (auto refused = check_writable(target_folder)) return refused;
+  if (auto writable = check_writable(target_folder); !writable.ok()) return writable.error();
   Date now = wall_clock_date();
 
   std::optional<ItemName> source;  // the file an existing reminder lives in
@@ -123,14 +119,13 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     source = split_item_identifier(reminder.calendar_item_identifier());
     if (!source) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
     if (source->folder != target_folder) {
-      if (auto refused = check_writable(source->folder)) return refused;
+      if (auto writable = check_writable(source->folder); !writable.ok()) return writable.error();
     }
     lock.emplace(root_ + "/" + source->folder);
-    std::string error;
-    auto current = current_text(items_, *source, reminder.origin(), error);
-    if (!current) return Error{error};
-    base_text = std::move(current->bytes);
-    mode = current->stamp.mode;
+    auto current = current_text(items_, *source, reminder.origin());
+    if (!current.ok()) return current.error();
+    base_text = std::move(current.value().bytes);
+    mode = current.value().stamp.mode;
     name = source->name;
   }
 
@@ -166,13 +161,13 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     return Error{"无法识别提醒事项文件的内容：" + reminder.calendar_item_identifier()};
   }
   for (std::size_t old : stale) edit->remove_component(old);
-  PatchedText patched = patch_reminder(std::move(*edit), fields, changed, now);
-  if (!patched.text) return Error{patched.error};
-  if (patched.text->size() > kLargestItemBytes) return Error{"无法保存提醒事项：提醒事项文件将超过 16 MiB 的上限。"};
+  auto patched = patch_reminder(std::move(*edit), fields, changed, now);
+  if (!patched.ok()) return patched.error();
+  if (patched.value().size() > kLargestItemBytes) return Error{"无法保存提醒事项：提醒事项文件将超过 16 MiB 的上限。"};
   // What is written must read back as a reminder, with every other item of its file
   // still there, or the reminder would vanish from its list: the text is read
   // before it goes to disk.
-  auto parsed = parse_item_text(std::move(*patched.text));
+  auto parsed = parse_item_text(std::move(patched.value()));
   const ItemPart* saved = nullptr;
   if (parsed && parsed->parts.size() == items_before) saved = parsed->part_named(several_before ? uid : std::nullopt);
   if (!saved || saved->kind != ICAL_VTODO_COMPONENT) return Error{"无法保存提醒事项：写入的内容无法读取。"};
@@ -210,7 +205,7 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
   const std::string& identifier = reminder.calendar_item_identifier();
   auto name = split_item_identifier(identifier);
   if (!name) return Error{"提醒事项已不存在：" + identifier};
-  if (auto refused = check_writable(name->folder)) return refused;
+  if (auto writable = check_writable(name->folder); !writable.ok()) return writable.error();
   FolderLock lock(root_ + "/" + name->folder);
   std::string path = items_.file_path(name->folder, name->name);
   auto current = read_file(path, kLargestItemBytes);
@@ -248,7 +243,7 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
   if (name->uid && file && !file->part_named(name->uid)) return std::nullopt;
   if (name->uid && !file) return Error{"无法识别提醒事项文件的内容：" + identifier};
   auto removed = remove_file(path);
-  if (removed && removed->code != ENOENT) return Error{"无法删除提醒事项：" + removed->describe()};
+  if (!removed.ok() && removed.error().code != ENOENT) return Error{"无法删除提醒事项：" + removed.error().describe()};
   sync_directory(root_ + "/" + name->folder);
   remove_stale_temporary_files(root_ + "/" + name->folder);
   items_.forget(name->folder, name->name);

@@ -39,7 +39,7 @@ void check_every_prefix(const std::string& text) {
       if (!edit) continue;
       auto patched = platform::local::patch_reminder(std::move(*edit), row.fields, platform::Reminder::kTitle,
                                                      platform::Date{utc(2025, 6, 1)});
-      if (patched.text) platform::local::parse_item_text(*patched.text);
+      if (patched.ok()) platform::local::parse_item_text(patched.value());
     }
   }
 }

@@ -60,9 +60,9 @@ SysResult<FileStamp> write_item_file(const std::string& folder_path, const std::
   auto written = write_new_file(temp, text, mode);
   if (!written.ok()) return written.error();
   auto moved = how == WriteMode::replace ? rename_path(temp, target) : rename_no_replace(temp, target);
-  if (moved) {
+  if (!moved.ok()) {
     remove_file(temp);
-    return *moved;
+    return moved.error();
   }
   // The item is in place; a folder that cannot be synced does not undo that, and
   // reporting a failure now would invite a second, duplicate write.

@@ -125,51 +125,51 @@ SysResult<std::vector<DirEntry>> list_directory(const std::string& path, bool st
   return entries;
 }
 
-std::optional<SysError> make_directory(const std::string& path, mode_t mode) {
+SysResult<Done> make_directory(const std::string& path, mode_t mode) {
   if (retry_eintr([&] { return ::mkdir(path.c_str(), mode); }) != 0) return failure("mkdir", path);
-  return std::nullopt;
+  return Done{};
 }
 
-std::optional<SysError> make_directories(const std::string& path, mode_t mode) {
+SysResult<Done> make_directories(const std::string& path, mode_t mode) {
   for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     std::string prefix = path.substr(0, slash);
     if (!prefix.empty() && retry_eintr([&] { return ::mkdir(prefix.c_str(), mode); }) != 0 && errno != EEXIST)
       return failure("mkdir", prefix);
-    if (slash == std::string::npos) return std::nullopt;
+    if (slash == std::string::npos) return Done{};
   }
 }
 
-std::optional<SysError> remove_file(const std::string& path) {
+SysResult<Done> remove_file(const std::string& path) {
   if (retry_eintr([&] { return ::unlink(path.c_str()); }) != 0) return failure("unlink", path);
-  return std::nullopt;
+  return Done{};
 }
 
-std::optional<SysError> remove_directory(const std::string& path) {
+SysResult<Done> remove_directory(const std::string& path) {
   if (retry_eintr([&] { return ::rmdir(path.c_str()); }) != 0) return failure("rmdir", path);
-  return std::nullopt;
+  return Done{};
 }
 
-std::optional<SysError> rename_path(const std::string& from, const std::string& to) {
+SysResult<Done> rename_path(const std::string& from, const std::string& to) {
   if (retry_eintr([&] { return ::rename(from.c_str(), to.c_str()); }) != 0) return failure("rename", to);
-  return std::nullopt;
+  return Done{};
 }
 
-std::optional<SysError> rename_no_replace(const std::string& from, const std::string& to) {
+SysResult<Done> rename_no_replace(const std::string& from, const std::string& to) {
   int result = retry_eintr([&] { return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE); });
-  if (result == 0) return std::nullopt;
+  if (result == 0) return Done{};
   if (errno != EINVAL && errno != ENOSYS) return failure("rename", to);
   // File systems without RENAME_NOREPLACE: a hard link refuses an existing target too.
   if (retry_eintr([&] { return ::link(from.c_str(), to.c_str()); }) != 0) return failure("link", to);
   // The item is in place under its new name; a leftover old name is only a hidden temporary.
   retry_eintr([&] { return ::unlink(from.c_str()); });
-  return std::nullopt;
+  return Done{};
 }
 
-std::optional<SysError> sync_directory(const std::string& path) {
+SysResult<Done> sync_directory(const std::string& path) {
   Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
   if (fd.get() < 0) return failure("open", path);
   if (retry_eintr([&] { return ::fsync(fd.get()); }) != 0 && errno != EINVAL) return failure("fsync", path);
-  return std::nullopt;
+  return Done{};
 }
 
 SysResult<FileStamp> write_new_file(const std::string& path, std::string_view bytes, std::optional<mode_t> exact_mode) {

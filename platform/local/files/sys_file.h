@@ -9,8 +9,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
+
+#include "platform/local/expected.h"
 
 namespace platform::local {
 
@@ -23,18 +24,7 @@ struct SysError {
 };
 
 template <class T>
-class SysResult {
- public:
-  SysResult(T value) : state_(std::move(value)) {}
-  SysResult(SysError error) : state_(std::move(error)) {}
-  bool ok() const { return state_.index() == 0; }
-  T& value() { return std::get<0>(state_); }
-  const T& value() const { return std::get<0>(state_); }
-  const SysError& error() const { return std::get<1>(state_); }
-
- private:
-  std::variant<T, SysError> state_;
-};
+using SysResult = Expected<T, SysError>;
 
 // What identifies one version of a file: a rename over it or an edit changes it.
 struct FileStamp {
@@ -71,17 +61,17 @@ SysResult<FileStamp> stamp_of(const std::string& path);
 // with `stamp_entries`, each entry's stamp from one fstatat(2).
 SysResult<std::vector<DirEntry>> list_directory(const std::string& path, bool stamp_entries = false);
 
-std::optional<SysError> make_directory(const std::string& path, mode_t mode);
+SysResult<Done> make_directory(const std::string& path, mode_t mode);
 // mkdir -p: every missing folder of the path.
-std::optional<SysError> make_directories(const std::string& path, mode_t mode);
-std::optional<SysError> remove_file(const std::string& path);
-std::optional<SysError> remove_directory(const std::string& path);
+SysResult<Done> make_directories(const std::string& path, mode_t mode);
+SysResult<Done> remove_file(const std::string& path);
+SysResult<Done> remove_directory(const std::string& path);
 // rename(2): replaces the target atomically.
-std::optional<SysError> rename_path(const std::string& from, const std::string& to);
+SysResult<Done> rename_path(const std::string& from, const std::string& to);
 // Renames only when the target does not exist (EEXIST otherwise).
-std::optional<SysError> rename_no_replace(const std::string& from, const std::string& to);
+SysResult<Done> rename_no_replace(const std::string& from, const std::string& to);
 // Makes the entries of a directory durable after a rename or an unlink.
-std::optional<SysError> sync_directory(const std::string& path);
+SysResult<Done> sync_directory(const std::string& path);
 
 // Writes `bytes` to a new file at `path` (O_EXCL, so an existing file is never
 // touched), then fsyncs it. The file gets `exact_mode` when given, else 0666 less

@@ -88,7 +88,7 @@ std::string new_reminder_text(const std::string& uid, Date now) {
          "END:VTODO\r\nEND:VCALENDAR\r\n";
 }
 
-PatchedText patch_reminder(ItemTextEdit edit, const ReminderFields& r, std::uint32_t fields, Date now) {
+Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFields& r, std::uint32_t fields, Date now) {
   edit.set_property("DTSTAMP", one_line(icalproperty_new_dtstamp(utc_time(now))));
   edit.set_property("LAST-MODIFIED", one_line(icalproperty_new_lastmodified(utc_time(now))));
   if (fields & Reminder::kTitle) edit.set_property("SUMMARY", one_line(icalproperty_new_summary(r.title.c_str())));
@@ -114,17 +114,17 @@ PatchedText patch_reminder(ItemTextEdit edit, const ReminderFields& r, std::uint
                                                       static_cast<int>(std::clamp<std::int64_t>(r.priority, -999, 999)))));
   }
   if ((fields & Reminder::kDueDateComponents) && !put_time(edit, ICAL_DUE_PROPERTY, "DUE", r.due_date_components)) {
-    return {std::nullopt, "提醒事项的截止日期无效。"};
+    return Error{"提醒事项的截止日期无效。"};
   }
   if ((fields & Reminder::kStartDateComponents) &&
       !put_time(edit, ICAL_DTSTART_PROPERTY, "DTSTART", r.start_date_components)) {
-    return {std::nullopt, "提醒事项的开始日期无效。"};
+    return Error{"提醒事项的开始日期无效。"};
   }
   if (fields & Reminder::kAlarms) edit.set_children("VALARM", alarm_blocks(r.alarms));
   if ((fields & Reminder::kRecurrenceRules) && !put_rules(edit, r.recurrence_rules)) {
-    return {std::nullopt, "提醒事项的重复规则无效。"};
+    return Error{"提醒事项的重复规则无效。"};
   }
-  return {edit.finish(), {}};
+  return edit.finish();
 }
 
 }  // namespace platform::local

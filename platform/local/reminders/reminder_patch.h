@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/reminder.h"
+#include "platform/local/expected.h"
 #include "platform/local/ical/item_text_edit.h"
 
 namespace platform::local {
@@ -17,13 +18,9 @@ inline constexpr const char* kProductId = "-//calendar-bridge//local calendar st
 // The text of a new item file holding one empty VTODO with this UID.
 std::string new_reminder_text(const std::string& uid, Date now);
 
-struct PatchedText {
-  std::optional<std::string> text;
-  std::string error;  // when there is no text: what could not be written
-};
-
 // Writes the fields named by `fields` (Reminder::Field bits) and fresh DTSTAMP and
-// LAST-MODIFIED; every other line stays as it was.
-PatchedText patch_reminder(ItemTextEdit edit, const ReminderFields& reminder, std::uint32_t fields, Date now);
+// LAST-MODIFIED; every other line stays as it was. The new text, or what could
+// not be written.
+Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFields& reminder, std::uint32_t fields, Date now);
 
 }  // namespace platform::local

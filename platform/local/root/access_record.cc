@@ -56,7 +56,7 @@ AccessRecord read_access_record(const std::string& root) {
   return AccessRecord{status_from(record, "events"), status_from(record, "reminders"), prompt_from(record)};
 }
 
-std::optional<SysError> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status) {
+SysResult<Done> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status) {
   // Two requests answered at once must not drop each other's status.
   FolderLock lock(root);
   json record = read_record_json(root);
@@ -64,12 +64,12 @@ std::optional<SysError> write_authorization_status(const std::string& root, Enti
   std::string text = record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
   std::string temp = root + "/.access.json.tmp-" + std::to_string(std::random_device{}());
   if (auto written = write_new_file(temp, text, std::nullopt); !written.ok()) return written.error();
-  if (auto error = rename_path(temp, record_path(root))) {
+  if (auto renamed = rename_path(temp, record_path(root)); !renamed.ok()) {
     remove_file(temp);
-    return error;
+    return renamed;
   }
   sync_directory(root);
-  return std::nullopt;
+  return Done{};
 }
 
 }  // namespace platform::local

@@ -31,6 +31,6 @@ struct AccessRecord {
 AccessRecord read_access_record(const std::string& root);
 
 // Sets one status and keeps every other key, replacing the file atomically.
-std::optional<SysError> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status);
+SysResult<Done> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status);
 
 }  // namespace platform::local

@@ -41,15 +41,15 @@ constexpr DefaultCollection kDefaultCollections[] = {
     {"reminders", "Reminders", "VTODO", "#FF9500"},
 };
 
-std::optional<SysError> write_collection(const std::string& folder, const DefaultCollection& c) {
-  if (auto error = make_directory(folder, 0755)) return error;
+SysResult<Done> write_collection(const std::string& folder, const DefaultCollection& c) {
+  if (auto made = make_directory(folder, 0755); !made.ok()) return made;
   const std::pair<const char*, const char*> files[] = {
       {"displayname", c.displayname}, {"components", c.components}, {"color", c.color}};
   for (const auto& [name, text] : files) {
     auto written = write_new_file(folder + "/" + name, std::string(text) + "\n", std::nullopt);
     if (!written.ok()) return written.error();
   }
-  return std::nullopt;
+  return Done{};
 }
 
 // Removes a half-built staging folder; its contents are only what we wrote.
@@ -79,38 +79,40 @@ std::string resolve_store_root() {
   return home_directory() + "/.local/share/calendar-store";
 }
 
-std::optional<SysError> create_default_root_if_missing(const std::string& root_path) {
+SysResult<Done> create_default_root_if_missing(const std::string& root_path) {
   std::string root = root_path;
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   auto existing = stat_path(root);
-  if (existing.ok()) return std::nullopt;
+  if (existing.ok()) return Done{};
   if (existing.error().code != ENOENT) return existing.error();
 
   std::string parent = parent_of(root);
   // The store holds the user's calendars: what it makes is the user's alone, as
   // the XDG base directories are (folders that exist keep their modes).
-  if (auto error = make_directories(parent, kPrivateFolderMode)) return error;
+  if (auto made = make_directories(parent, kPrivateFolderMode); !made.ok()) return made;
   // Built aside and renamed into place, so no reader sees a root without its collections.
   std::string staging = parent + "/.calendar-store-new-" + std::to_string(std::random_device{}());
-  if (auto error = make_directory(staging, kPrivateFolderMode)) return error;
+  if (auto made = make_directory(staging, kPrivateFolderMode); !made.ok()) return made;
   for (const auto& c : kDefaultCollections) {
-    if (auto error = write_collection(staging + "/" + c.folder, c)) {
+    if (auto written = write_collection(staging + "/" + c.folder, c); !written.ok()) {
       remove_staging(staging);
-      return error;
+      return written;
     }
   }
   auto renamed = rename_no_replace(staging, root);
   // Folders cannot be hard-linked: where the no-replace rename is missing, a plain
   // rename still refuses a root that another process filled meanwhile.
-  if (renamed && renamed->code != EEXIST && renamed->code != ENOTEMPTY) renamed = rename_path(staging, root);
-  if (renamed) {
+  if (!renamed.ok() && renamed.error().code != EEXIST && renamed.error().code != ENOTEMPTY) {
+    renamed = rename_path(staging, root);
+  }
+  if (!renamed.ok()) {
     remove_staging(staging);
     // Another process created the root first: that root stands.
-    if (renamed->code == EEXIST || renamed->code == ENOTEMPTY) return std::nullopt;
+    if (renamed.error().code == EEXIST || renamed.error().code == ENOTEMPTY) return Done{};
     return renamed;
   }
   sync_directory(parent);
-  return std::nullopt;
+  return Done{};
 }
 
 }  // namespace platform::local

@@ -16,6 +16,6 @@ std::string resolve_store_root();
 // Creates the root with its two default collections ("calendar" for events,
 // "reminders" for reminders) when it does not exist; an existing root is left as
 // it is. The root appears complete or not at all, even with several processes.
-std::optional<SysError> create_default_root_if_missing(const std::string& root);
+SysResult<Done> create_default_root_if_missing(const std::string& root);
 
 }  // namespace platform::local
