@@ -35,11 +35,9 @@ class Store {
   }
 
   void add(const Collection& c) {
-    std::filesystem::create_directories(root() / c.folder);
-    if (c.displayname) dir_.write("store/" + c.folder + "/displayname", *c.displayname + "\n");
-    if (c.color) dir_.write("store/" + c.folder + "/color", *c.color + "\n");
-    if (c.source) dir_.write("store/" + c.folder + "/source", *c.source + "\n");
-    if (c.components) dir_.write("store/" + c.folder + "/components", *c.components + "\n");
+    auto line = [](const std::optional<std::string>& text) { return text ? *text + "\n" : std::string(); };
+    test_support::add_collection(root(), c.folder, line(c.displayname), line(c.components), line(c.color),
+                                 line(c.source));
   }
 
   // An item file holding one VEVENT made of these content lines.

@@ -23,9 +23,9 @@ class SyncedStore {
  public:
   SyncedStore() {
     dir_.write("store/access.json", R"({"events":3,"reminders":3})");
-    dir_.write("store/team/displayname", "Team\n");
+    test_support::add_collection(dir_.path() / "store", "team", "Team\n");
     dir_.write("store/team/export.ics", store_test::kGoogleExport);
-    dir_.write("store/errands/displayname", "Errands\n");
+    test_support::add_collection(dir_.path() / "store", "errands", "Errands\n");
     dir_.write("store/errands/tasks.ics", store_test::kAppleTasks);
   }
 

@@ -27,16 +27,14 @@ class ReminderStore {
     add_list("inbox", "Inbox", "iCloud");
     add_list("work", "Work", std::nullopt);
     add_list("shared", "Shared", std::nullopt);
-    dir_.write("store/calendar/components", "VEVENT\n");
+    test_support::add_collection(root(), "calendar", {}, "VEVENT\n");
     add_todo("shared", "s1", {"SUMMARY:Shared task"});
     std::filesystem::permissions(root() / "shared", std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
   }
 
   void add_list(const std::string& folder, const std::string& title, std::optional<std::string> source) {
-    dir_.write("store/" + folder + "/displayname", title + "\n");
-    dir_.write("store/" + folder + "/components", "VTODO\n");
-    if (source) dir_.write("store/" + folder + "/source", *source + "\n");
+    test_support::add_collection(root(), folder, title + "\n", "VTODO\n", {}, source ? *source + "\n" : "");
   }
 
   // An item file holding one VTODO made of these content lines (and nested components).

@@ -34,11 +34,8 @@ class ZoneStore {
  public:
   ZoneStore() {
     dir_.write("store/access.json", R"({"events":3,"reminders":3})");
-    dir_.write("store/work/displayname", "Work\n");
-    dir_.write("store/work/color", "#FF0080\n");
-    dir_.write("store/work/components", "VEVENT\n");
-    dir_.write("store/inbox/displayname", "Inbox\n");
-    dir_.write("store/inbox/components", "VTODO\n");
+    test_support::add_collection(dir_.path() / "store", "work", "Work\n", "VEVENT\n", "#FF0080\n");
+    test_support::add_collection(dir_.path() / "store", "inbox", "Inbox\n", "VTODO\n");
   }
 
   // An item file, dated an hour back so that the index may keep what it holds.

@@ -53,12 +53,13 @@ void write_file(const fs::path& path, std::string_view content) {
 }
 
 void add_collection(const fs::path& root, std::string_view folder, std::string_view displayname,
-                    std::string_view components, std::string_view color) {
+                    std::string_view components, std::string_view color, std::string_view source) {
   fs::path collection = root / folder;
   fs::create_directories(collection);
   if (!displayname.empty()) write_file(collection / "displayname", displayname);
   if (!components.empty()) write_file(collection / "components", components);
   if (!color.empty()) write_file(collection / "color", color);
+  if (!source.empty()) write_file(collection / "source", source);
 }
 
 }  // namespace test_support

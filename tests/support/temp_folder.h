@@ -35,6 +35,6 @@ void write_file(const std::filesystem::path& path, std::string_view content);
 // A collection folder of the store under `root`, with the metadata files whose
 // texts are not empty, written as given.
 void add_collection(const std::filesystem::path& root, std::string_view folder, std::string_view displayname = {},
-                    std::string_view components = {}, std::string_view color = {});
+                    std::string_view components = {}, std::string_view color = {}, std::string_view source = {});
 
 }  // namespace test_support
