@@ -86,7 +86,8 @@ Expected<Done> rewrite_rules(ReRead& current, const RuleList& rules) {
 CommandOutcome verify_recurrence_count(platform::Platform& platform, const ReminderRequest& request,
                                        const platform::Reminder& saved) {
   const std::string identifier = saved.calendar_item_identifier();
-  const Json requested = request.recurrence_rules.value_or(Json::array());
+  static const Json kNoRules = Json::array();
+  const Json& requested = request.recurrence_rules ? *request.recurrence_rules : kNoRules;
   const std::string list_id = saved.calendar() ? saved.calendar()->identifier : request.list_id.value_or("");
 
   for (int attempt = 0;; ++attempt) {

@@ -1,5 +1,6 @@
 #include "calendar/reminders/reminder_request.h"
 
+#include <array>
 #include <string_view>
 
 #include "calendar/command/request_params.h"
@@ -8,8 +9,9 @@
 namespace bridge::reminders {
 namespace {
 
-constexpr std::string_view kFieldKeys[] = {"title",           "notes",    "due",      "priority",
-                                           "recurrenceRules", "remindAt", "completed"};
+// The request's key of each ReminderField, in the enum's order.
+constexpr std::array<std::string_view, kReminderFieldCount> kFieldKeys = {
+    "title", "notes", "due", "priority", "recurrenceRules", "remindAt", "completed"};
 
 std::optional<std::string> text_of(const Json& params, std::string_view key) {
   std::optional<std::string_view> text = text_param(params, key);
@@ -67,7 +69,7 @@ ReminderRequest read_reminder_request(const Json& params) {
   if (const Json* completed = find_param(params, "completed"); completed && completed->is_boolean()) {
     request.completed = completed->get<bool>();
   }
-  for (std::size_t i = 0; i < std::size(kFieldKeys); ++i) {
+  for (std::size_t i = 0; i < kFieldKeys.size(); ++i) {
     request.differs_from_previous[i] = differs_from_previous(params, kFieldKeys[i]);
   }
   return request;

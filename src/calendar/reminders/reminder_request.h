@@ -5,6 +5,8 @@
 // key, or a value of another type, reads as absent (the checks come later, in
 // their own order).
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +18,7 @@ namespace bridge::reminders {
 
 // The fields a save may write, each compared with "previousFields" as it is read.
 enum class ReminderField { title, notes, due, priority, recurrence_rules, remind_at, completed };
+inline constexpr std::size_t kReminderFieldCount = 7;
 
 struct ReminderRequest {
   std::vector<std::string> list_ids;  // "listIds": empty unless an array of texts only
@@ -35,11 +38,12 @@ struct ReminderRequest {
   // Whether a save writes the field: always for a new reminder (no target),
   // else when the request's value differs from the last synchronised one.
   bool writes(ReminderField field, bool has_target) const {
-    return !has_target || differs_from_previous[static_cast<int>(field)];
+    return !has_target || differs_from_previous[static_cast<std::size_t>(field)];
   }
 
-  // Per field: it differs from "previousFields", or there are none to compare with.
-  bool differs_from_previous[7] = {true, true, true, true, true, true, true};
+  // Per field, set for each by read_reminder_request: it differs from
+  // "previousFields", or there are none to compare with.
+  std::array<bool, kReminderFieldCount> differs_from_previous{};
 };
 
 ReminderRequest read_reminder_request(const Json& params);

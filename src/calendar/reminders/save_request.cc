@@ -15,6 +15,10 @@ constexpr const char* kPriorityOutOfRange = "优先级必须在 0–9 之间";
 constexpr const char* kRepeatNeedsDue = "重复提醒事项需要截止日期";
 constexpr std::uint64_t kHighestPriority = 9;
 
+std::optional<std::string_view> view_of(const std::optional<std::string>& text) {
+  return text ? std::optional<std::string_view>(*text) : std::nullopt;
+}
+
 }  // namespace
 
 Expected<SavePlan> check_save_request(const ReminderRequest& request,
@@ -42,7 +46,7 @@ Expected<SavePlan> check_save_request(const ReminderRequest& request,
     plan.priority = static_cast<std::int64_t>(*request.priority);
   }
 
-  auto due = parse_due_components(request.due ? std::optional<std::string_view>(*request.due) : std::nullopt);
+  auto due = parse_due_components(view_of(request.due));
   if (failed(due)) return std::get<Failure>(std::move(due));
   plan.due = std::get<std::optional<platform::DateComponents>>(std::move(due));
 
@@ -57,7 +61,7 @@ Expected<SavePlan> check_save_request(const ReminderRequest& request,
   }
 
   if (request.writes(ReminderField::remind_at, has_target)) {
-    auto alarm = make_alarm(request.remind_at ? std::optional<std::string_view>(*request.remind_at) : std::nullopt);
+    auto alarm = make_alarm(view_of(request.remind_at));
     if (failed(alarm)) return std::get<Failure>(std::move(alarm));
     plan.alarm = std::get<std::optional<platform::Alarm>>(std::move(alarm));
   }
