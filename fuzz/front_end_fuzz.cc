@@ -21,8 +21,8 @@ constexpr double kMarch9 = 1741478400;  // 2025-03-09T00:00:00Z
 
 // Granted access, two event calendars with events, two reminder lists with reminders.
 void furnish(PlatformDouble& p) {
-  p.set_status(EntityType::event, 3);
-  p.set_status(EntityType::reminder, 3);
+  p.set_status(EntityType::event, platform::AuthorizationStatus::fullAccess);
+  p.set_status(EntityType::reminder, platform::AuthorizationStatus::fullAccess);
   p.set_access_answer(double_platform::AccessAnswer::grant);
   auto work = p.add_calendar(EntityType::event, {"W", "Work", {}, platform::Source{"iCloud"}, true});
   auto home = p.add_calendar(EntityType::event, {"H", "Home", {}, std::nullopt, false});
