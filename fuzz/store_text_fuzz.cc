@@ -6,7 +6,8 @@
 // What the column form gives back must be the reminder read from the text; a
 // written text that reads back (the store writes no other) must hold what was
 // written, and due and start dates written back as they were read must name the
-// same times again. Each event is also read as a lookup reads it.
+// same times again. Each event is also read as a lookup reads it, and through the
+// index's compact form, which must give the same occurrences.
 
 #include <cstdio>
 #include <cstddef>
@@ -16,6 +17,7 @@
 
 #include "platform/local/ical/components_ical.h"
 #include "platform/local/events/event_occurrences.h"
+#include "platform/local/index/event_digest.h"
 #include "platform/local/ical/item_text_edit.h"
 #include "platform/local/ical/parsed_item.h"
 #include "platform/local/index/reminder_columns.h"
@@ -55,6 +57,16 @@ void check_same(const ReminderFields& a, const ReminderFields& b) {
   }
   check(a.recurrence_rules.has_value() == b.recurrence_rules.has_value());
   if (a.recurrence_rules) check(a.recurrence_rules->size() == b.recurrence_rules->size());
+}
+
+void check_same_event(const platform::Event& a, const platform::Event& b) {
+  check(a.calendar_item_identifier == b.calendar_item_identifier && a.external_identifier == b.external_identifier);
+  check(a.title == b.title && a.location == b.location && a.notes == b.notes);
+  check(a.is_all_day == b.is_all_day && a.has_recurrence_rules == b.has_recurrence_rules);
+  // NaN never shows in a window's occurrences, so == is exact here.
+  check(a.start_date == b.start_date && a.end_date == b.end_date);
+  check(a.time_zone.has_value() == b.time_zone.has_value());
+  if (a.time_zone) check(a.time_zone->name() == b.time_zone->name());
 }
 
 void check_same_time(const std::optional<platform::DateComponents>& a, const std::optional<platform::DateComponents>& b) {
@@ -140,10 +152,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string text(reinterpret_cast<const char*>(data), size);
   auto item = platform::local::parse_item_text(text);
   if (!item) return 0;
-  // Every event of every item over a week, revisions and overrides resolved.
-  platform::local::EventItem events{item->root.get(), "home/fuzz", nullptr, item->text};
-  platform::local::events_in_window({events}, platform::Date{kYear2025 - 86400 * 3},
-                                    platform::Date{kYear2025 + 86400 * 4});
+  // Every event of every item over a week, revisions and overrides resolved; the
+  // index's compact form of them, when there is one, gives the same occurrences.
+  platform::Date start{kYear2025 - 86400 * 3}, end{kYear2025 + 86400 * 4};
+  auto read = std::make_shared<platform::local::FileEvents>(platform::local::read_file_events(item->root.get(), item->text));
+  auto from_file = platform::local::events_in_window({platform::local::EventSource{read, "home/fuzz", nullptr}}, start, end);
+  if (auto digest = platform::local::event_digest_of(*read)) {
+    auto back = platform::local::events_from_digest(*digest);
+    check(back.has_value());
+    auto from_digest = platform::local::events_in_window(
+        {platform::local::EventSource{std::make_shared<platform::local::FileEvents>(std::move(*back)), "home/fuzz", nullptr}},
+        start, end);
+    check(from_digest.size() == from_file.size());
+    for (std::size_t i = 0; i < from_file.size() && i < from_digest.size(); ++i) check_same_event(from_file[i], from_digest[i]);
+  }
   for (const auto& part : item->parts) {
     check(part.main() != nullptr);
     if (part.kind == ICAL_VTODO_COMPONENT) check_reminder(text, *item, part);

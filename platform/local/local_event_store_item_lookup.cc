@@ -37,29 +37,22 @@ void make_texts_valid(Event& event) {
 }  // namespace
 
 std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) {
-  std::vector<ParsedItemRef> kept;  // holds the parsed files while the query reads them
-  std::vector<EventItem> items;
+  std::vector<EventSource> sources;
   std::set<std::string> seen;
   for (const CalendarRef& calendar : calendars) {
     if (!calendar || !seen.insert(calendar->identifier).second) continue;
     const Collection* collection = collection_named(calendar->identifier);
     if (!collection) continue;
     // Files whose one event lies far from the window are never parsed, nor read when
-    // the index knows their version.
-    auto found = items_.items_in(collection->folder,
-                                 [&](const EventReach& reach) { return reach_surely_outside(reach, start, end); });
+    // the index knows their version; nor are those whose events the index holds.
+    auto found = items_.events_in(collection->folder,
+                                  [&](const EventReach& reach) { return reach_surely_outside(reach, start, end); });
     if (!found.ok()) continue;
-    const CalendarRef& ref = collection->calendar;
-    for (ParsedItemRef& item : found.value()) {
-      bool has_events = std::any_of(item->parts.begin(), item->parts.end(),
-                                    [](const ItemPart& part) { return part.kind == ICAL_VEVENT_COMPONENT; });
-      // A file whose reminder was read keeps only its text: its events need the tree again.
-      if (!has_events || !(item = with_tree(std::move(item)))) continue;
-      items.push_back(EventItem{item->root.get(), item->identifier(), ref, item->text});
-      kept.push_back(std::move(item));
+    for (auto& [name, events] : found.value()) {
+      sources.push_back(EventSource{std::move(events), collection->folder + "/" + name, collection->calendar});
     }
   }
-  std::vector<Event> events = events_in_window(items, start, end);
+  std::vector<Event> events = events_in_window(sources, start, end);
   for (Event& event : events) make_texts_valid(event);
   return events;
 }

@@ -46,31 +46,59 @@ EventLength length_of(const IcalTime& start, const std::optional<IcalTime>& end,
 void add_recurrence_date(EventComponent& event, icalproperty* property, FileZones& zones) {
   icaldatetimeperiodtype value = icalproperty_get_rdate(property);
   if (icalperiodtype_is_null_period(value.period)) {
-    if (auto start = time_of(property, value.time, zones)) event.rdates.push_back({*start, std::nullopt});
+    if (auto start = time_of(property, value.time, zones)) {
+      RecurrenceDate date;
+      date.start = *start;
+      event.rdates.push_back(std::move(date));
+    }
     return;
   }
   auto start = time_of(property, value.period.start, zones);
   if (!start) return;
-  double seconds = 0;
+  RecurrenceDate date;
+  date.start = *start;
+  date.is_period = true;
   if (!icaltime_is_null_time(value.period.end)) {
-    auto from = instant_of(start->value, start->zone);
-    auto to = instant_of(value.period.end, ical_zone_of(property, value.period.end, zones));
-    if (from && to) seconds = to->seconds_since_1970 - from->seconds_since_1970;
+    date.period_end = IcalTime{value.period.end, ical_zone_of(property, value.period.end, zones)};
   } else if (!value.period.duration.is_neg) {
-    seconds = icaldurationtype_as_int(value.period.duration);
+    date.period_duration_seconds = icaldurationtype_as_int(value.period.duration);
   }
-  event.rdates.push_back({*start, std::max(0.0, seconds)});
+  event.rdates.push_back(std::move(date));
+}
+
+double period_length(const RecurrenceDate& date) {
+  double seconds = date.period_duration_seconds;
+  if (date.period_end) {
+    auto from = instant_of(date.start.value, date.start.zone);
+    auto to = instant_of(date.period_end->value, date.period_end->zone);
+    seconds = from && to ? to->seconds_since_1970 - from->seconds_since_1970 : 0;
+  }
+  return std::max(0.0, seconds);
 }
 
 }  // namespace
+
+EventRule event_rule(const icalrecurrencetype& rule) {
+  EventRule kept{rule, rule.rscale ? rule.rscale : ""};
+  kept.rule.rscale = nullptr;
+  return kept;
+}
+
+bool settle_lengths(EventComponent& event) {
+  if (!instant_of(event.start.value, event.start.zone)) return false;
+  event.length = length_of(event.start, event.end, event.duration);
+  for (RecurrenceDate& date : event.rdates) {
+    if (date.is_period) date.period_seconds = period_length(date);
+  }
+  return true;
+}
 
 std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalcomponent* vcalendar,
                                                    FileZones* shared_zones, const EventTexts* texts) {
   FileZones own_zones(vcalendar);
   FileZones& zones = shared_zones ? *shared_zones : own_zones;
   EventComponent event;
-  std::optional<IcalTime> start, end;
-  std::optional<icaldurationtype> duration;
+  std::optional<IcalTime> start;
   // One pass over the properties: libical's property cursor belongs to the component,
   // so no other lookup may run inside this loop.
   for (icalproperty* p = icalcomponent_get_first_property(vevent, ICAL_ANY_PROPERTY); p != nullptr;
@@ -84,12 +112,12 @@ std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalco
         if (!start) start = time_of(p, icalproperty_get_dtstart(p), zones);
         break;
       case ICAL_DTEND_PROPERTY:
-        if (!end) end = time_of(p, icalproperty_get_dtend(p), zones);
+        if (!event.end) event.end = time_of(p, icalproperty_get_dtend(p), zones);
         break;
       case ICAL_DURATION_PROPERTY:
-        if (!duration) {
+        if (!event.duration) {
           icaldurationtype value = icalproperty_get_duration(p);
-          if (!icaldurationtype_is_bad_duration(value)) duration = value;
+          if (!icaldurationtype_is_bad_duration(value)) event.duration = value;
         }
         break;
       case ICAL_RECURRENCEID_PROPERTY:
@@ -98,7 +126,7 @@ std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalco
       case ICAL_RRULE_PROPERTY: {
         event.has_rrule = true;
         icalrecurrencetype rule = icalproperty_get_rrule(p);
-        if (rule.freq != ICAL_NO_RECURRENCE) event.rules.push_back(rule);
+        if (rule.freq != ICAL_NO_RECURRENCE) event.rules.push_back(event_rule(rule));
         break;
       }
       case ICAL_RDATE_PROPERTY: add_recurrence_date(event, p, zones); break;
@@ -108,14 +136,14 @@ std::optional<EventComponent> read_event_component(icalcomponent* vevent, icalco
       default: break;
     }
   }
-  if (!start || !instant_of(start->value, start->zone)) return std::nullopt;
+  if (!start) return std::nullopt;
   if (texts) {
     event.summary = texts->summary;
     event.location = texts->location;
     event.description = texts->description;
   }
   event.start = *start;
-  event.length = length_of(*start, end, duration);
+  if (!settle_lengths(event)) return std::nullopt;
   return event;
 }
 

@@ -21,11 +21,29 @@ struct EventLength {
   double exact_seconds = 0;
 };
 
-// An RDATE: a start, and for a PERIOD value the occurrence's own length in seconds.
+// An RDATE: a start, and for a PERIOD value its end or else its exact length.
 struct RecurrenceDate {
   IcalTime start;
+  bool is_period = false;
+  std::optional<IcalTime> period_end;
+  double period_duration_seconds = 0;
+  // A period's own length in seconds, settled for the machine's zone.
   std::optional<double> period_seconds;
 };
+
+// An RRULE as libical reads it, its RSCALE kept here: libical's own copy lives
+// only as long as its tree, or its temporary buffers.
+struct EventRule {
+  icalrecurrencetype rule;  // rscale null
+  std::string rscale;       // empty without RSCALE
+  // The rule as libical takes it, valid while this EventRule is.
+  icalrecurrencetype with_scale() const {
+    icalrecurrencetype scaled = rule;
+    scaled.rscale = rscale.empty() ? nullptr : const_cast<char*>(rscale.c_str());
+    return scaled;
+  }
+};
+EventRule event_rule(const icalrecurrencetype& rule);
 
 struct EventComponent {
   std::optional<std::string> uid;
@@ -33,15 +51,23 @@ struct EventComponent {
   std::optional<std::string> location;
   std::optional<std::string> description;
   IcalTime start;
+  std::optional<IcalTime> end;
+  std::optional<icaldurationtype> duration;
+  // DTEND or DURATION as a length, settled for the machine's zone (a floating end
+  // lies a different number of seconds after its start across a zone's clock change).
   EventLength length;
   std::optional<IcalTime> recurrence_id;
   bool has_rrule = false;  // an RRULE property, readable or not
-  std::vector<icalrecurrencetype> rules;
+  std::vector<EventRule> rules;
   std::vector<RecurrenceDate> rdates;
   std::vector<IcalTime> exdates;
 
   bool is_all_day() const { return start.is_date(); }
 };
+
+// Works out the lengths that depend on the machine's zone: the event's and its
+// periods'. False when the start names no instant there, so the event is unusable.
+bool settle_lengths(EventComponent& event);
 
 // Reads a VEVENT (of `vcalendar`, whose VTIMEZONEs its TZIDs may name; null for a bare
 // VEVENT). Nothing when it has no usable DTSTART. The VEVENTs of one file may share

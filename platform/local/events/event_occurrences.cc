@@ -6,7 +6,6 @@
 
 #include "platform/local/events/event_component.h"
 #include "platform/local/events/event_series.h"
-#include "platform/local/ical/item_parts.h"
 
 namespace platform::local {
 
@@ -50,60 +49,38 @@ bool names_same_occurrence(const IcalTime& a, const IcalTime& b) {
   return first && second && *first == *second;
 }
 
-// An override as read, with the component it was read from (for its revision).
-struct ReadOverride {
-  EventComponent event;
-  icalcomponent* component;
-};
-
-void add_item_events(const EventItem& item, const Window& window, std::vector<platform::Event>& out) {
-  if (item.vcalendar == nullptr) return;
-  // libical takes no const components; nothing below changes the item's content.
-  icalcomponent* root = const_cast<icalcomponent*>(item.vcalendar);
-  std::vector<ItemPart> parts = item_parts(root);
-  icalcomponent* vcalendar = icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT ? root : nullptr;
-  // Texts come from the file's lines when its VEVENTs line up one to one with libical's.
-  std::vector<EventTexts> texts = item.text.empty() ? std::vector<EventTexts>{} : event_texts(item.text);
-  std::size_t vevents = vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VEVENT_COMPONENT)) : 1;
-  bool lined_up = texts.size() == vevents;
-  FileZones zones(vcalendar);
-  auto read = [&](const PartComponent& c) {
-    return read_event_component(c.component, vcalendar, &zones, lined_up ? &texts[c.position] : nullptr);
-  };
-
-  for (const ItemPart& part : parts) {
-    if (part.kind != ICAL_VEVENT_COMPONENT) continue;
-    std::string identifier = parts.size() > 1 ? item.identifier + "/" + uid_in_identifier(part.uid) : item.identifier;
-    std::optional<EventComponent> master = part.master ? read(*part.master) : std::nullopt;
+void add_file_events(const EventSource& source, const Window& window, std::vector<platform::Event>& out) {
+  if (!source.events) return;
+  for (const ItemEvents& item : source.events->items) {
+    std::string identifier = source.identifier + item.identifier_suffix;
     // Of two overrides naming the same occurrence the newer revision wins (the later
     // in the file when neither is newer). Without a master each stands alone.
-    std::vector<ReadOverride> overrides;
-    for (const PartComponent& c : part.overrides) {
-      auto event = read(c);
-      if (!event || !event->recurrence_id) continue;
-      auto same = std::find_if(overrides.begin(), overrides.end(), [&](const ReadOverride& kept) {
-        return names_same_occurrence(*kept.event.recurrence_id, *event->recurrence_id);
+    std::vector<const OverrideEvent*> overrides;
+    for (const OverrideEvent& o : item.overrides) {
+      auto same = std::find_if(overrides.begin(), overrides.end(), [&](const OverrideEvent* kept) {
+        return names_same_occurrence(*kept->event.recurrence_id, *o.event.recurrence_id);
       });
       if (same == overrides.end()) {
-        overrides.push_back(ReadOverride{std::move(*event), c.component});
-      } else if (replaces_revision(c.component, same->component)) {
-        *same = ReadOverride{std::move(*event), c.component};
+        overrides.push_back(&o);
+      } else if (replaces_revision(o.revision, (*same)->revision)) {
+        *same = &o;
       }
     }
 
+    const std::optional<EventComponent>& master = item.master;
     bool repeats = master && master->has_rrule;
     if (master) {
       std::vector<IcalTime> overridden;
-      for (const ReadOverride& o : overrides) overridden.push_back(*o.event.recurrence_id);
+      for (const OverrideEvent* o : overrides) overridden.push_back(*o->event.recurrence_id);
       for (const OccurrenceTimes& times : series_in_window(*master, window, overridden)) {
-        out.push_back(event_of(*master, identifier, item.calendar, repeats, times));
+        out.push_back(event_of(*master, identifier, source.calendar, repeats, times));
       }
     }
     // An override counts where it now lies, wherever the occurrence it replaces was.
-    for (const ReadOverride& o : overrides) {
-      const EventComponent& moved = o.event;
+    for (const OverrideEvent* o : overrides) {
+      const EventComponent& moved = o->event;
       auto times = occurrence_at(moved, moved.start.value, moved.start.zone);
-      if (times && overlaps(*times, window)) out.push_back(event_of(moved, identifier, item.calendar, repeats, *times));
+      if (times && overlaps(*times, window)) out.push_back(event_of(moved, identifier, source.calendar, repeats, *times));
     }
   }
 }
@@ -112,11 +89,23 @@ void add_item_events(const EventItem& item, const Window& window, std::vector<pl
 
 std::vector<platform::Event> events_in_window(const std::vector<EventItem>& items, platform::Date start,
                                               platform::Date end) {
+  std::vector<EventSource> sources;
+  sources.reserve(items.size());
+  for (const EventItem& item : items) {
+    // libical takes no const components; reading changes nothing in the item.
+    auto events = std::make_shared<FileEvents>(read_file_events(const_cast<icalcomponent*>(item.vcalendar), item.text));
+    sources.push_back(EventSource{std::move(events), item.identifier, item.calendar});
+  }
+  return events_in_window(sources, start, end);
+}
+
+std::vector<platform::Event> events_in_window(const std::vector<EventSource>& sources, platform::Date start,
+                                              platform::Date end) {
   // Also refuses a window with a NaN end, which compares false both ways.
   if (!(start < end) || !std::isfinite(start.seconds_since_1970)) return {};
   Window window{start, Date{std::min(end.seconds_since_1970, start.seconds_since_1970 + kLongestWindowSeconds)}};
   std::vector<platform::Event> found;
-  for (const EventItem& item : items) add_item_events(item, window, found);
+  for (const EventSource& source : sources) add_file_events(source, window, found);
   // Sorting positions moves each event once rather than at every swap.
   std::vector<std::size_t> order(found.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;

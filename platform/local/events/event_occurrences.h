@@ -12,6 +12,7 @@
 #include "platform/calendar.h"
 #include "platform/date.h"
 #include "platform/event.h"
+#include "platform/local/events/file_events.h"
 
 namespace platform::local {
 
@@ -25,8 +26,18 @@ struct EventItem {
   std::string_view text = {};  // the file's text; empty when only libical's reading is at hand
 };
 
-// Every occurrence of the items' events that overlaps [start, end), the window cut to
+// One file's events as the index or the file gave them.
+struct EventSource {
+  FileEventsRef events;
+  std::string identifier;  // the file's: "<folder>/<name>"
+  platform::CalendarRef calendar;
+};
+
+// Every occurrence of the files' events that overlaps [start, end), the window cut to
 // its first 4*365 days, in ascending order of start, then of identifier.
+std::vector<platform::Event> events_in_window(const std::vector<EventSource>& sources, platform::Date start,
+                                              platform::Date end);
+// The same over parsed files.
 std::vector<platform::Event> events_in_window(const std::vector<EventItem>& items, platform::Date start,
                                               platform::Date end);
 

@@ -231,7 +231,7 @@ std::vector<OccurrenceTimes> series_in_window(const EventComponent& master, cons
   SeriesCollector collector(master, window, overridden);
   // DTSTART is always the first occurrence, whether or not the rules give it.
   collector.consider(master.start.value, master.start.zone, std::nullopt);
-  for (const icalrecurrencetype& rule : master.rules) collector.walk_rule(rule);
+  for (const EventRule& rule : master.rules) collector.walk_rule(rule.with_scale());
   for (const RecurrenceDate& date : master.rdates) {
     if (collector.full()) break;
     collector.consider(date.start.value, date.start.zone, date.period_seconds);

@@ -8,13 +8,6 @@ namespace platform::local {
 
 namespace {
 
-// The revision of a component as comparable fields; an absent time is the earliest.
-struct Revision {
-  int sequence = 0;
-  std::optional<icaltimetype> last_modified;
-  std::optional<icaltimetype> stamp;
-};
-
 std::optional<icaltimetype> time_property(icalcomponent* component, icalproperty_kind kind) {
   icalproperty* property = icalcomponent_get_first_property(component, kind);
   if (property == nullptr) return std::nullopt;
@@ -23,6 +16,8 @@ std::optional<icaltimetype> time_property(icalcomponent* component, icalproperty
   if (icaltime_is_null_time(value) || !icaltime_is_valid_time(value)) return std::nullopt;
   return value;
 }
+
+}  // namespace
 
 Revision revision_of(icalcomponent* component) {
   Revision revision;
@@ -33,6 +28,8 @@ Revision revision_of(icalcomponent* component) {
   revision.stamp = time_property(component, ICAL_DTSTAMP_PROPERTY);
   return revision;
 }
+
+namespace {
 
 // -1, 0 or 1 as `a` is earlier than, as late as or later than `b`.
 int compare_times(const std::optional<icaltimetype>& a, const std::optional<icaltimetype>& b) {
@@ -71,7 +68,10 @@ std::size_t ItemPart::main_position() const {
 }
 
 bool replaces_revision(icalcomponent* later, icalcomponent* earlier) {
-  Revision a = revision_of(later), b = revision_of(earlier);
+  return replaces_revision(revision_of(later), revision_of(earlier));
+}
+
+bool replaces_revision(const Revision& a, const Revision& b) {
   if (a.sequence != b.sequence) return a.sequence > b.sequence;
   if (int c = compare_times(a.last_modified, b.last_modified)) return c > 0;
   return compare_times(a.stamp, b.stamp) >= 0;

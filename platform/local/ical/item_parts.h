@@ -38,10 +38,19 @@ struct ItemPart {
 // The UID as an item's identifier shows it: always valid UTF-8.
 std::string uid_in_identifier(const std::string& uid);
 
+// The revision of a component as comparable fields; an absent time is the earliest.
+struct Revision {
+  int sequence = 0;
+  std::optional<icaltimetype> last_modified;
+  std::optional<icaltimetype> stamp;
+};
+Revision revision_of(icalcomponent* component);
+
 // Whether `later` (which comes after `earlier` in the file) replaces it as a
 // revision: it does unless `earlier` has the higher SEQUENCE, or the same and a
 // later LAST-MODIFIED, or both the same and a later DTSTAMP.
 bool replaces_revision(icalcomponent* later, icalcomponent* earlier);
+bool replaces_revision(const Revision& later, const Revision& earlier);
 
 // The items of a VCALENDAR in order of their first component, or the one item of a
 // bare VEVENT or VTODO. A UID's components of the other kind than its first belong

@@ -10,7 +10,7 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the rows change meaning: an index of another version is remade.
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 // Other processes hold the database for one short transaction at most; waiting
 // longer than this costs more than reading the files.
 constexpr int kBusyTimeoutMs = 200;
@@ -23,12 +23,15 @@ constexpr const char* kSchema =
     // A reminder's fields; a null title means the row holds no reminder.
     "uid TEXT, title TEXT, notes TEXT, url TEXT, zone TEXT, completed INTEGER, priority INTEGER,"
     "start TEXT, due TEXT, alarms TEXT, rules TEXT,"
+    // A file's events in their compact form; null when not kept.
+    "events BLOB,"
     "PRIMARY KEY(folder, name)) WITHOUT ROWID";
 
 constexpr const char* kColumns =
     "name, device, inode, size, modified_ns, reach, first_day, last_day, kind,"
-    " uid, title, notes, url, zone, completed, priority, start, due, alarms, rules";
+    " uid, title, notes, url, zone, completed, priority, start, due, alarms, rules, events";
 constexpr int kFirstReminderColumn = 9;  // uid, counted from 0 in the SELECT
+constexpr int kEventsColumn = 20;
 
 // What a row's reach column says.
 enum ReachColumn { kNotLookedAt = 0, kUnbounded = 1, kBounded = 2 };
@@ -55,6 +58,13 @@ bool bind_text(sqlite3_stmt* statement, int column, const std::string& text) {
 
 bool bind_text(sqlite3_stmt* statement, int column, const std::optional<std::string>& text) {
   return text ? bind_text(statement, column, *text) : sqlite3_bind_null(statement, column) == SQLITE_OK;
+}
+
+// An empty blob binds as null: nothing kept.
+bool bind_blob(sqlite3_stmt* statement, int column, const std::string& bytes) {
+  if (bytes.empty()) return sqlite3_bind_null(statement, column) == SQLITE_OK;
+  return sqlite3_bind_blob(statement, column, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT) ==
+         SQLITE_OK;
 }
 
 std::optional<std::string> text_column(sqlite3_stmt* row, int column) {
@@ -183,6 +193,12 @@ bool IndexDatabase::read_folder(const std::string& folder, std::unordered_map<st
     if (reach == kUnbounded) file.reach = EventReach{};
     if (reach == kBounded) file.reach = EventReach{true, sqlite3_column_int64(row, 6), sqlite3_column_int64(row, 7)};
     file.kind = kind_of(sqlite3_column_int(row, 8));
+    if (file.kind == ItemKind::event || file.kind == ItemKind::mixed) {
+      if (const void* digest = sqlite3_column_blob(row, kEventsColumn)) {
+        file.event_digest.assign(static_cast<const char*>(digest),
+                                 static_cast<std::size_t>(sqlite3_column_bytes(row, kEventsColumn)));
+      }
+    }
     if (file.kind == ItemKind::reminder) {
       file.reminder = read_reminder(row, kFirstReminderColumn);
       // A reminder whose columns do not read is read from its file again.
@@ -200,7 +216,7 @@ bool IndexDatabase::write(const std::string& folder, const std::vector<std::pair
   if (changed.empty() && vanished.empty()) return true;
   if (!run(db_, "BEGIN IMMEDIATE")) return false;
   Statement upsert = prepare(db_, (std::string("INSERT OR REPLACE INTO items(folder, ") + kColumns +
-                                  ") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                  ") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                                      .c_str());
   Statement remove = prepare(db_, "DELETE FROM items WHERE folder = ? AND name = ?");
   bool ok = upsert && remove;
@@ -216,7 +232,7 @@ bool IndexDatabase::write(const std::string& folder, const std::vector<std::pair
          sqlite3_bind_int64(s, 8, file.reach ? file.reach->first_day : 0) == SQLITE_OK &&
          sqlite3_bind_int64(s, 9, file.reach ? file.reach->last_day : 0) == SQLITE_OK &&
          sqlite3_bind_int(s, 10, static_cast<int>(file.kind)) == SQLITE_OK && bind_reminder(s, 11, file.reminder) &&
-         sqlite3_step(s) == SQLITE_DONE;
+         bind_blob(s, 22, file.event_digest) && sqlite3_step(s) == SQLITE_DONE;
     sqlite3_reset(s);
   }
   for (const std::string& name : vanished) {

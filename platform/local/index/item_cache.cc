@@ -1,5 +1,6 @@
 #include "platform/local/index/item_cache.h"
 
+#include "platform/local/index/event_digest.h"
 #include "platform/local/reminders/reminder_reader.h"
 
 #include <algorithm>
@@ -124,6 +125,7 @@ void ItemCache::attach_rows(const std::string& folder, Listing& listed,
       known.kind = row->second.kind;
       known.reminder = std::move(row->second.reminder);
       known.reminder_in_index = known.reminder != nullptr;
+      known.event_digest = std::move(row->second.event_digest);
     }
     rows.erase(row);
   }
@@ -167,6 +169,64 @@ SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& fol
     if (auto item = parsed(found, folder, names[i])) items.push_back(std::move(item));
   }
   return items;
+}
+
+SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_in(const std::string& folder,
+                                                                                   const Unneeded& unneeded) {
+  auto listed = listing(folder, true);
+  if (!listed.ok()) return listed.error();
+  const std::vector<std::string>& names = *listed.value();
+  auto& in_folder = entries_[folder];
+  std::vector<Entry*> entries(names.size());
+  std::vector<std::size_t> fresh;
+  std::vector<char> turned_down(names.size(), 0);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Entry& known = *(entries[i] = &in_folder[names[i]]);
+    if (known.read || known.events) continue;
+    // The index knows this version lies far from the window, holds its events, or
+    // holds no event: it is not even read.
+    bool no_events = known.in_index && (known.kind == ItemKind::reminder || known.kind == ItemKind::other);
+    if (no_events || (unneeded && known.reach && unneeded(*known.reach))) {
+      turned_down[i] = 1;
+    } else if (known.event_digest.empty()) {
+      fresh.push_back(i);
+    }
+  }
+  // Reading and parsing new files is most of a query on a new store: it runs on
+  // every core. libical keeps its error and buffer state per thread.
+  for_each_index(fresh.size(), [&](std::size_t k) {
+    std::size_t i = fresh[k];
+    turned_down[i] = load(*entries[i], folder, names[i], unneeded);
+  });
+
+  std::vector<std::pair<std::string, FileEventsRef>> found;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    Entry& known = *entries[i];
+    if (turned_down[i] || (unneeded && known.unparsed && known.reach && unneeded(*known.reach))) continue;
+    if (FileEventsRef events = events_of(known, folder, names[i])) found.emplace_back(names[i], std::move(events));
+  }
+  store_rows(folder, names);
+  return found;
+}
+
+FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, const std::string& name) const {
+  if (entry.events) return entry.events;
+  if (!entry.read && !entry.event_digest.empty()) {
+    if (auto events = events_from_digest(entry.event_digest)) {
+      return entry.events = std::make_shared<const FileEvents>(std::move(*events));
+    }
+    // A digest that does not read sends the store back to the file.
+    entry.event_digest.clear();
+    load(entry, folder, name, nullptr);
+  }
+  ParsedItemRef item = parsed(entry, folder, name);
+  if (!item || (entry.kind != ItemKind::event && entry.kind != ItemKind::mixed)) return nullptr;
+  // A file whose reminder was read keeps only its text: its events need the tree again.
+  if (!(item = with_tree(std::move(item)))) return nullptr;
+  auto events = std::make_shared<const FileEvents>(read_file_events(item->root.get(), item->text));
+  entry.event_digest = event_digest_of(*events).value_or("");
+  if (!entry.event_digest.empty()) entry.row_changed = true;
+  return entry.events = std::move(events);
 }
 
 SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::reminders_in(const std::string& folder) {
@@ -233,7 +293,7 @@ void ItemCache::store_rows(const std::string& folder, const std::vector<std::str
     Entry& entry = in_folder[name];
     if (!entry.row_changed) continue;
     entry.row_changed = false;
-    changed.emplace_back(name, IndexedFile{entry.stamp, entry.reach, entry.kind, entry.reminder});
+    changed.emplace_back(name, IndexedFile{entry.stamp, entry.reach, entry.kind, entry.reminder, entry.event_digest});
   }
   std::vector<std::string> vanished;
   vanished.swap(vanished_[folder]);
@@ -345,6 +405,8 @@ bool ItemCache::load(Entry& entry, const std::string& folder, const std::string&
   if (!indexed_version) {
     entry.reach.reset();
     entry.reminder.reset();
+    entry.event_digest.clear();
+    entry.events.reset();
     entry.kind = ItemKind::unknown;
   }
   bool learnt = unneeded && !entry.reach;
@@ -395,8 +457,11 @@ void ItemCache::remember(ParsedItemRef item) {
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
   stored.reminder_in_index = false;
+  // Its events are read again by the next event query that needs them.
+  stored.event_digest.clear();
+  stored.events.reset();
   read_reminders(stored, *item);
-  index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, stored.reminder});
+  index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, stored.reminder, {}});
   stored.read = true;
   stored.unparsed.reset();
   stored.parsed = std::move(item);

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/local/events/file_events.h"
 #include "platform/local/ical/parsed_item.h"
 #include "platform/local/index/store_index.h"
 #include "platform/local/files/sys_file.h"
@@ -37,6 +38,13 @@ class ItemCache {
   // identifier); files that do not parse, or that `unneeded` turns down, are left
   // out. Fails when the folder cannot be listed.
   SysResult<std::vector<ParsedItemRef>> items_in(const std::string& folder, const Unneeded& unneeded = nullptr);
+  // The events of a collection folder's files, by file name in ascending order: for
+  // a file whose version the index holds with its events, those; else as read from
+  // the file now (and then kept in the index). Files without events, that do not
+  // parse, or that `unneeded` turns down are left out. Fails when the folder cannot
+  // be listed.
+  SysResult<std::vector<std::pair<std::string, FileEventsRef>>> events_in(const std::string& folder,
+                                                                          const Unneeded& unneeded);
   // The reminders of a collection folder, by file name in ascending order: for each
   // file holding a VTODO, the reminder as the index holds it for the file's version,
   // else as read from the file now; a file holding several items gives one for each
@@ -83,6 +91,8 @@ class ItemCache {
     // identifier shows, once read (never kept in the index).
     std::vector<std::pair<std::string, ReminderRowRef>> several;
     bool reminder_in_index = false;  // the index holds `reminder` for this version
+    std::string event_digest;        // the file's events in the index's form, when known
+    FileEventsRef events;            // once an event query needed them
     std::optional<FileContents> unparsed;  // read, not parsed yet
     ParsedItemRef parsed;                  // null when unreadable, unparseable or not parsed yet
   };
@@ -107,6 +117,9 @@ class ItemCache {
   ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
 
   void store_rows(const std::string& folder, const std::vector<std::string>& names);
+  // The entry's events from its digest, else from its file (read already); null when
+  // it has none.
+  FileEventsRef events_of(Entry& entry, const std::string& folder, const std::string& name) const;
   // Fills the entry's reminder, or its several reminders, from its parsed file.
   static void read_reminders(Entry& entry, const ParsedItem& item);
   void take_back_reminders(const std::string& folder);

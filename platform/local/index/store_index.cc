@@ -17,6 +17,7 @@ IndexedFile settled(IndexedFile file) {
     file.reach.reset();
     file.kind = ItemKind::unknown;
     file.reminder.reset();
+    file.event_digest.clear();
   }
   return file;
 }

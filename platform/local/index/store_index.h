@@ -3,7 +3,7 @@
 // The store's index: `.index.sqlite` in the root remembers, for each item file of a
 // collection, which version of the file it saw (device, inode, size, modification
 // time in nanoseconds), what the window prefilter found in it, what kind of item it
-// holds and, for a reminder, the reminder as read. Files whose version matches a row
+// holds and, for a reminder, the reminder as read; for events, what a query needs of them. Files whose version matches a row
 // need not be read to be left out of an event query nor to be listed as reminders.
 // The files stay the only truth: a row counts only while its file's version matches.
 // A database that is missing, damaged, of another schema, locked or cannot be
@@ -31,6 +31,7 @@ struct IndexedFile {
   std::optional<EventReach> reach;  // none when the file was not looked at for it
   ItemKind kind = ItemKind::unknown;
   ReminderRowRef reminder;  // a file's one reminder; null when not kept (or it holds several)
+  std::string event_digest;  // the file's events (see event_digest.h); empty when not kept
 };
 
 // Whether a file listed with `stamp` is the version a row describes.

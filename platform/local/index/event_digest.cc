@@ -1,0 +1,305 @@
+#include "platform/local/index/event_digest.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace platform::local {
+
+namespace {
+
+// Raised whenever the form changes; a digest of another version is not read.
+constexpr std::uint8_t kDigestVersion = 1;
+// More than any file could hold: a count beyond it is damage.
+constexpr std::uint32_t kMostEntries = 1u << 24;
+
+class DigestWriter {
+ public:
+  void byte(std::uint8_t value) { out_.push_back(static_cast<char>(value)); }
+  void flag(bool value) { byte(value ? 1 : 0); }
+  void count(std::size_t value) { fixed(static_cast<std::uint32_t>(value)); }
+  void integer(std::int64_t value) { fixed(static_cast<std::uint64_t>(value)); }
+  void real(double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    fixed(bits);
+  }
+  void text(std::string_view value) {
+    count(value.size());
+    out_.append(value);
+  }
+  void optional_text(const std::optional<std::string>& value) {
+    flag(value.has_value());
+    if (value) text(*value);
+  }
+  std::string take() { return std::move(out_); }
+
+ private:
+  template <class Unsigned>
+  void fixed(Unsigned value) {
+    for (std::size_t i = 0; i < sizeof value; ++i) byte(static_cast<std::uint8_t>(value >> (8 * i)));
+  }
+  std::string out_;
+};
+
+// Every read fails once anything did; the caller checks `ok()` at the end.
+class DigestReader {
+ public:
+  explicit DigestReader(std::string_view in) : in_(in) {}
+  bool ok() const { return ok_; }
+  bool done() const { return ok_ && at_ == in_.size(); }
+  std::uint8_t byte() {
+    if (!ok_ || at_ >= in_.size()) return fail(), 0;
+    return static_cast<std::uint8_t>(in_[at_++]);
+  }
+  bool flag() {
+    std::uint8_t value = byte();
+    if (value > 1) fail();
+    return value == 1;
+  }
+  std::size_t count() {
+    auto value = fixed<std::uint32_t>();
+    if (value > kMostEntries) return fail(), 0;
+    return value;
+  }
+  std::int64_t integer() { return static_cast<std::int64_t>(fixed<std::uint64_t>()); }
+  double real() {
+    auto bits = fixed<std::uint64_t>();
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+  }
+  std::string text() {
+    std::size_t size = count();
+    if (!ok_ || in_.size() - at_ < size) return fail(), std::string();
+    std::string value(in_.substr(at_, size));
+    at_ += size;
+    return value;
+  }
+  std::optional<std::string> optional_text() {
+    if (!flag()) return std::nullopt;
+    return text();
+  }
+  void fail() { ok_ = false; }
+
+ private:
+  template <class Unsigned>
+  Unsigned fixed() {
+    Unsigned value = 0;
+    for (std::size_t i = 0; i < sizeof value; ++i) value |= static_cast<Unsigned>(byte()) << (8 * i);
+    return value;
+  }
+  std::string_view in_;
+  std::size_t at_ = 0;
+  bool ok_ = true;
+};
+
+// The fields of a value that the event code reads (never its zone pointer).
+void write_wall(DigestWriter& out, const icaltimetype& value) {
+  for (int field : {value.year, value.month, value.day, value.hour, value.minute, value.second}) out.integer(field);
+  out.flag(value.is_date != 0);
+}
+
+icaltimetype read_wall(DigestReader& in) {
+  icaltimetype value = icaltime_null_time();
+  for (int* field : {&value.year, &value.month, &value.day, &value.hour, &value.minute, &value.second}) {
+    std::int64_t read = in.integer();
+    if (read < -100000 || read > 100000) in.fail();
+    *field = static_cast<int>(read);
+  }
+  value.is_date = in.flag() ? 1 : 0;
+  return value;
+}
+
+bool write_time(DigestWriter& out, const IcalTime& time) {
+  // A zone of the file's own lives in its VTIMEZONE, which the digest does not hold.
+  if (time.zone.definition) return false;
+  write_wall(out, time.value);
+  out.byte(static_cast<std::uint8_t>(time.zone.kind));
+  out.text(time.zone.tzid);
+  return true;
+}
+
+IcalTime read_time(DigestReader& in) {
+  IcalTime time{read_wall(in), {}};
+  std::uint8_t kind = in.byte();
+  if (kind > static_cast<std::uint8_t>(IcalZone::Kind::zoned)) in.fail();
+  time.zone.kind = static_cast<IcalZone::Kind>(kind);
+  time.zone.tzid = in.text();
+  return time;
+}
+
+bool write_optional_time(DigestWriter& out, const std::optional<IcalTime>& time) {
+  out.flag(time.has_value());
+  return !time || write_time(out, *time);
+}
+
+std::optional<IcalTime> read_optional_time(DigestReader& in) {
+  if (!in.flag()) return std::nullopt;
+  return read_time(in);
+}
+
+bool same_rule(const icalrecurrencetype& a, const icalrecurrencetype& b) {
+  auto same_until = [](const icaltimetype& x, const icaltimetype& y) {
+    return x.year == y.year && x.month == y.month && x.day == y.day && x.hour == y.hour && x.minute == y.minute &&
+           x.second == y.second && x.is_date == y.is_date && icaltime_is_utc(x) == icaltime_is_utc(y);
+  };
+  auto same_list = [](const short* x, const short* y, std::size_t size) { return std::memcmp(x, y, size) == 0; };
+  return a.freq == b.freq && same_until(a.until, b.until) && a.count == b.count && a.interval == b.interval &&
+         a.week_start == b.week_start && a.skip == b.skip &&
+         same_list(a.by_second, b.by_second, sizeof a.by_second) &&
+         same_list(a.by_minute, b.by_minute, sizeof a.by_minute) && same_list(a.by_hour, b.by_hour, sizeof a.by_hour) &&
+         same_list(a.by_day, b.by_day, sizeof a.by_day) &&
+         same_list(a.by_month_day, b.by_month_day, sizeof a.by_month_day) &&
+         same_list(a.by_year_day, b.by_year_day, sizeof a.by_year_day) &&
+         same_list(a.by_week_no, b.by_week_no, sizeof a.by_week_no) &&
+         same_list(a.by_month, b.by_month, sizeof a.by_month) &&
+         same_list(a.by_set_pos, b.by_set_pos, sizeof a.by_set_pos);
+}
+
+// The rule as RRULE text, which libical reads back into the same rule.
+std::optional<EventRule> rule_from_text(const std::string& text) {
+  icalrecurrencetype rule = icalrecurrencetype_from_string(text.c_str());
+  if (rule.freq == ICAL_NO_RECURRENCE) return std::nullopt;
+  return event_rule(rule);
+}
+
+bool write_rule(DigestWriter& out, const EventRule& rule) {
+  icalrecurrencetype scaled = rule.with_scale();
+  char* text = icalrecurrencetype_as_string_r(&scaled);
+  if (text == nullptr) return false;
+  std::string written(text);
+  icalmemory_free_buffer(text);
+  auto back = rule_from_text(written);
+  if (!back || !same_rule(back->rule, rule.rule) || back->rscale != rule.rscale) return false;
+  out.text(written);
+  return true;
+}
+
+bool write_component(DigestWriter& out, const EventComponent& event) {
+  for (const auto* text : {&event.uid, &event.summary, &event.location, &event.description}) out.optional_text(*text);
+  if (!write_time(out, event.start) || !write_optional_time(out, event.end)) return false;
+  out.flag(event.duration.has_value());
+  if (event.duration) {
+    const icaldurationtype& d = *event.duration;
+    out.flag(d.is_neg != 0);
+    for (unsigned field : {d.days, d.weeks, d.hours, d.minutes, d.seconds}) out.integer(field);
+  }
+  if (!write_optional_time(out, event.recurrence_id)) return false;
+  out.flag(event.has_rrule);
+  out.count(event.rules.size());
+  for (const EventRule& rule : event.rules) {
+    if (!write_rule(out, rule)) return false;
+  }
+  out.count(event.rdates.size());
+  for (const RecurrenceDate& date : event.rdates) {
+    if (!write_time(out, date.start)) return false;
+    out.flag(date.is_period);
+    if (!write_optional_time(out, date.period_end)) return false;
+    out.real(date.period_duration_seconds);
+  }
+  out.count(event.exdates.size());
+  for (const IcalTime& date : event.exdates) {
+    if (!write_time(out, date)) return false;
+  }
+  return true;
+}
+
+std::optional<EventComponent> read_component(DigestReader& in) {
+  EventComponent event;
+  for (auto* text : {&event.uid, &event.summary, &event.location, &event.description}) *text = in.optional_text();
+  event.start = read_time(in);
+  event.end = read_optional_time(in);
+  if (in.flag()) {
+    icaldurationtype d = icaldurationtype_null_duration();
+    d.is_neg = in.flag() ? 1 : 0;
+    for (unsigned* field : {&d.days, &d.weeks, &d.hours, &d.minutes, &d.seconds}) {
+      std::int64_t read = in.integer();
+      if (read < 0 || read > 0xFFFFFFF) in.fail();
+      *field = static_cast<unsigned>(read);
+    }
+    event.duration = d;
+  }
+  event.recurrence_id = read_optional_time(in);
+  event.has_rrule = in.flag();
+  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
+    auto rule = rule_from_text(in.text());
+    if (!rule) in.fail();
+    if (in.ok()) event.rules.push_back(std::move(*rule));
+  }
+  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
+    RecurrenceDate date;
+    date.start = read_time(in);
+    date.is_period = in.flag();
+    date.period_end = read_optional_time(in);
+    date.period_duration_seconds = in.real();
+    event.rdates.push_back(std::move(date));
+  }
+  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) event.exdates.push_back(read_time(in));
+  if (!in.ok()) return std::nullopt;
+  return event;
+}
+
+void write_revision_time(DigestWriter& out, const std::optional<icaltimetype>& time) {
+  out.flag(time.has_value());
+  if (!time) return;
+  write_wall(out, *time);
+  out.flag(icaltime_is_utc(*time) != 0);
+}
+
+std::optional<icaltimetype> read_revision_time(DigestReader& in) {
+  if (!in.flag()) return std::nullopt;
+  icaltimetype time = read_wall(in);
+  if (in.flag()) time.zone = icaltimezone_get_utc_timezone();
+  return time;
+}
+
+}  // namespace
+
+std::optional<std::string> event_digest_of(const FileEvents& events) {
+  DigestWriter out;
+  out.byte(kDigestVersion);
+  out.count(events.items.size());
+  for (const ItemEvents& item : events.items) {
+    out.text(item.identifier_suffix);
+    out.flag(item.master.has_value());
+    if (item.master && !write_component(out, *item.master)) return std::nullopt;
+    out.count(item.overrides.size());
+    for (const OverrideEvent& o : item.overrides) {
+      if (!write_component(out, o.event)) return std::nullopt;
+      out.integer(o.revision.sequence);
+      write_revision_time(out, o.revision.last_modified);
+      write_revision_time(out, o.revision.stamp);
+    }
+  }
+  return out.take();
+}
+
+std::optional<FileEvents> events_from_digest(std::string_view digest) {
+  DigestReader in(digest);
+  if (in.byte() != kDigestVersion) return std::nullopt;
+  FileEvents events;
+  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
+    ItemEvents item;
+    item.identifier_suffix = in.text();
+    if (in.flag()) {
+      item.master = read_component(in);
+      // A master whose start names no instant on this machine's zone is no event here.
+      if (item.master && !settle_lengths(*item.master)) item.master.reset();
+    }
+    for (std::size_t k = in.count(); k > 0 && in.ok(); --k) {
+      auto event = read_component(in);
+      Revision revision;
+      revision.sequence = static_cast<int>(in.integer());
+      revision.last_modified = read_revision_time(in);
+      revision.stamp = read_revision_time(in);
+      if (event && event->recurrence_id && settle_lengths(*event)) {
+        item.overrides.push_back(OverrideEvent{std::move(*event), std::move(revision)});
+      }
+    }
+    events.items.push_back(std::move(item));
+  }
+  if (!in.done()) return std::nullopt;
+  return events;
+}
+
+}  // namespace platform::local
