@@ -135,42 +135,6 @@ void ItemCache::attach_rows(const std::string& folder, Listing& listed,
   listed.stamps = {};
 }
 
-SysResult<std::vector<ParsedItemRef>> ItemCache::items_in(const std::string& folder, const Unneeded& unneeded) {
-  auto listed = listing(folder, true);
-  if (!listed.ok()) return listed.error();
-  const std::vector<std::string>& names = *listed.value();
-  auto& in_folder = entries_[folder];
-  std::vector<Entry*> entries(names.size());
-  std::vector<std::size_t> fresh;
-  std::vector<char> turned_down(names.size(), 0);
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    entries[i] = &in_folder[names[i]];
-    if (entries[i]->read) continue;
-    // The index knows this version lies far from the window: it is not even read.
-    if (unneeded && entries[i]->reach && unneeded(*entries[i]->reach)) {
-      turned_down[i] = 1;
-    } else {
-      fresh.push_back(i);
-    }
-  }
-  // Reading and parsing new files is most of a large query: it runs on every core.
-  // libical keeps its error and buffer state per thread.
-  for_each_index(fresh.size(), [&](std::size_t k) {
-    std::size_t i = fresh[k];
-    turned_down[i] = load(*entries[i], folder, names[i], unneeded);
-  });
-  store_rows(folder, names);
-
-  std::vector<ParsedItemRef> items;
-  items.reserve(names.size());
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& found = *entries[i];
-    if (turned_down[i] || (unneeded && found.unparsed && found.reach && unneeded(*found.reach))) continue;
-    if (auto item = parsed(found, folder, names[i])) items.push_back(std::move(item));
-  }
-  return items;
-}
-
 SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_in(const std::string& folder,
                                                                                    const Unneeded& unneeded) {
   auto listed = listing(folder, true);

@@ -34,10 +34,6 @@ class ItemCache {
   // for it, so it need not be read (when the index knows it) nor parsed.
   using Unneeded = std::function<bool(const EventReach& reach)>;
 
-  // The parsed items of a collection folder in ascending order of file name (so of
-  // identifier); files that do not parse, or that `unneeded` turns down, are left
-  // out. Fails when the folder cannot be listed.
-  SysResult<std::vector<ParsedItemRef>> items_in(const std::string& folder, const Unneeded& unneeded = nullptr);
   // The events of a collection folder's files, by file name in ascending order: for
   // a file whose version the index holds with its events, those; else as read from
   // the file now (and then kept in the index). Files without events, that do not
