@@ -159,8 +159,11 @@ bool same_rule(const icalrecurrencetype& a, const icalrecurrencetype& b) {
 // The rule as RRULE text, which libical reads back into the same rule.
 std::optional<EventRule> rule_from_text(const std::string& text) {
   icalrecurrencetype rule = icalrecurrencetype_from_string(text.c_str());
-  if (rule.freq == ICAL_NO_RECURRENCE) return std::nullopt;
-  return event_rule(rule);
+  std::optional<EventRule> read;
+  if (rule.freq != ICAL_NO_RECURRENCE) read = event_rule(rule);
+  // The parser's own copy of RSCALE is the caller's to free; the rule keeps one of its own.
+  icalmemory_free_buffer(rule.rscale);
+  return read;
 }
 
 bool write_rule(DigestWriter& out, const EventRule& rule) {
