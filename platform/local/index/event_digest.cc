@@ -111,20 +111,25 @@ icaltimetype read_wall(DigestReader& in) {
 }
 
 bool write_time(DigestWriter& out, const IcalTime& time) {
-  // A zone of the file's own lives in its VTIMEZONE, which the digest does not hold.
-  if (time.zone.definition) return false;
+  // A zone of the file's own lives in its VTIMEZONE, which the digest does not hold;
+  // and what the reader would refuse is not written (a PERIOD's end goes unchecked).
+  if (time.zone.definition || !is_usable_time(time.value)) return false;
   write_wall(out, time.value);
   out.byte(static_cast<std::uint8_t>(time.zone.kind));
   out.text(time.zone.tzid);
   return true;
 }
 
+// Only what reading a file could have given: a usable wall time, a zone name for a
+// zoned one and none otherwise.
 IcalTime read_time(DigestReader& in) {
   IcalTime time{read_wall(in), {}};
   std::uint8_t kind = in.byte();
   if (kind > static_cast<std::uint8_t>(IcalZone::Kind::zoned)) in.fail();
   time.zone.kind = static_cast<IcalZone::Kind>(kind);
   time.zone.tzid = in.text();
+  bool zoned = time.zone.kind == IcalZone::Kind::zoned;
+  if (!is_usable_time(time.value) || zoned == time.zone.tzid.empty()) in.fail();
   return time;
 }
 
@@ -242,16 +247,19 @@ std::optional<EventComponent> read_component(DigestReader& in) {
   return event;
 }
 
-void write_revision_time(DigestWriter& out, const std::optional<icaltimetype>& time) {
+bool write_revision_time(DigestWriter& out, const std::optional<icaltimetype>& time) {
   out.flag(time.has_value());
-  if (!time) return;
+  if (!time) return true;
+  if (!is_usable_time(*time)) return false;
   write_wall(out, *time);
   out.flag(icaltime_is_utc(*time) != 0);
+  return true;
 }
 
 std::optional<icaltimetype> read_revision_time(DigestReader& in) {
   if (!in.flag()) return std::nullopt;
   icaltimetype time = read_wall(in);
+  if (!is_usable_time(time)) in.fail();
   if (in.flag()) time.zone = icaltimezone_get_utc_timezone();
   return time;
 }
@@ -270,8 +278,9 @@ std::optional<std::string> event_digest_of(const FileEvents& events) {
     for (const OverrideEvent& o : item.overrides) {
       if (!write_component(out, o.event)) return std::nullopt;
       out.integer(o.revision.sequence);
-      write_revision_time(out, o.revision.last_modified);
-      write_revision_time(out, o.revision.stamp);
+      if (!write_revision_time(out, o.revision.last_modified) || !write_revision_time(out, o.revision.stamp)) {
+        return std::nullopt;
+      }
     }
   }
   return out.take();

@@ -1,0 +1,42 @@
+// The index's compact form of a file's events read from any bytes, as a damaged or
+// foreign index row gives them: it reads or it does not, and what reads expands over
+// a week without fault and is written back into a form that reads the same again.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "platform/local/events/event_occurrences.h"
+#include "platform/local/index/event_digest.h"
+
+namespace {
+
+constexpr double kYear2025 = 1735689600;  // 2025-01-01T00:00:00Z
+
+void check(bool holds) {
+  if (holds) return;
+  std::fprintf(stderr, "event_digest_fuzz: a digest written back does not read the same\n");
+  std::abort();
+}
+
+std::size_t occurrences(const platform::local::FileEvents& events) {
+  platform::local::EventSource source{std::make_shared<platform::local::FileEvents>(events), "home/fuzz", nullptr};
+  return platform::local::events_in_window({source}, platform::Date{kYear2025}, platform::Date{kYear2025 + 7 * 86400})
+      .size();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  auto events = platform::local::events_from_digest(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (!events) return 0;
+  std::size_t found = occurrences(*events);
+  auto written = platform::local::event_digest_of(*events);
+  if (!written) return 0;
+  auto again = platform::local::events_from_digest(*written);
+  check(again.has_value() && occurrences(*again) == found);
+  return 0;
+}
