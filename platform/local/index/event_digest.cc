@@ -11,6 +11,10 @@ namespace {
 constexpr std::uint8_t kDigestVersion = 1;
 // More than any file could hold: a count beyond it is damage.
 constexpr std::uint32_t kMostEntries = 1u << 24;
+// The largest field of a DURATION, and the longest PERIOD in seconds, kept: far beyond
+// any calendar's (a longer one is read from its file each time).
+constexpr unsigned kLargestDurationField = 0xFFFFFFF;
+constexpr double kLongestPeriodSeconds = 1e12;
 
 class DigestWriter {
  public:
@@ -190,7 +194,10 @@ bool write_component(DigestWriter& out, const EventComponent& event) {
   if (event.duration) {
     const icaldurationtype& d = *event.duration;
     out.flag(d.is_neg != 0);
-    for (unsigned field : {d.days, d.weeks, d.hours, d.minutes, d.seconds}) out.integer(field);
+    for (unsigned field : {d.days, d.weeks, d.hours, d.minutes, d.seconds}) {
+      if (field > kLargestDurationField) return false;
+      out.integer(field);
+    }
   }
   if (!write_optional_time(out, event.recurrence_id)) return false;
   out.flag(event.has_rrule);
@@ -203,6 +210,7 @@ bool write_component(DigestWriter& out, const EventComponent& event) {
     if (!write_time(out, date.start)) return false;
     out.flag(date.is_period);
     if (!write_optional_time(out, date.period_end)) return false;
+    if (!(date.period_duration_seconds >= 0 && date.period_duration_seconds <= kLongestPeriodSeconds)) return false;
     out.real(date.period_duration_seconds);
   }
   out.count(event.exdates.size());
@@ -222,7 +230,7 @@ std::optional<EventComponent> read_component(DigestReader& in) {
     d.is_neg = in.flag() ? 1 : 0;
     for (unsigned* field : {&d.days, &d.weeks, &d.hours, &d.minutes, &d.seconds}) {
       std::int64_t read = in.integer();
-      if (read < 0 || read > 0xFFFFFFF) in.fail();
+      if (read < 0 || read > kLargestDurationField) in.fail();
       *field = static_cast<unsigned>(read);
     }
     event.duration = d;
@@ -240,6 +248,8 @@ std::optional<EventComponent> read_component(DigestReader& in) {
     date.is_period = in.flag();
     date.period_end = read_optional_time(in);
     date.period_duration_seconds = in.real();
+    // Also refuses NaN, which no file gives.
+    if (!(date.period_duration_seconds >= 0 && date.period_duration_seconds <= kLongestPeriodSeconds)) in.fail();
     event.rdates.push_back(std::move(date));
   }
   for (std::size_t n = in.count(); n > 0 && in.ok(); --n) event.exdates.push_back(read_time(in));
