@@ -60,7 +60,7 @@ BENCHMARK(BM_RenderLargeReply)->Arg(100)->Arg(10000);
 
 void BM_EventsCommandOverDouble(benchmark::State& state) {
   double_platform::PlatformDouble platform;
-  platform.set_status(platform::EntityType::event, 3);
+  platform.set_status(platform::EntityType::event, platform::AuthorizationStatus::fullAccess);
   platform::Calendar calendar;
   calendar.identifier = "c";
   calendar.title = "Work";
