@@ -12,6 +12,7 @@
 
 #include "platform/event_store.h"
 #include "platform/local/callbacks/callback_threads.h"
+#include "platform/local/events/event_occurrences.h"
 #include "platform/local/expected.h"
 #include "platform/local/root/collections.h"
 #include "platform/local/index/item_cache.h"
@@ -53,6 +54,8 @@ class LocalEventStore : public EventStore {
   Expected<Done, Error> check_writable(const std::string& folder);
   // The reminder of a parsed file's VTODO item (its parts[part]), converted once per store.
   const Reminder* reminder_of(const ParsedItemRef& item, std::size_t part, const CalendarRef& calendar);
+  void keep_rule_steps(const std::vector<EventSource>& sources,
+                       const std::vector<std::pair<std::string, std::string>>& files);
 
   std::string root_;
   std::optional<std::vector<Collection>> collections_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 
 #include "platform/local/events/event_occurrences.h"
@@ -36,8 +37,19 @@ void make_texts_valid(Event& event) {
 
 }  // namespace
 
+// Rules walked anew for this window are kept with their files' rows.
+void LocalEventStore::keep_rule_steps(const std::vector<EventSource>& sources,
+                                      const std::vector<std::pair<std::string, std::string>>& files) {
+  std::map<std::string, std::vector<std::string>> walked;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    if (sources[i].events && sources[i].events->rule_steps_changed) walked[files[i].first].push_back(files[i].second);
+  }
+  for (const auto& [folder, names] : walked) items_.keep_rule_steps(folder, names);
+}
+
 std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) {
   std::vector<EventSource> sources;
+  std::vector<std::pair<std::string, std::string>> files;  // folder and name of each source
   std::set<std::string> seen;
   for (const CalendarRef& calendar : calendars) {
     if (!calendar || !seen.insert(calendar->identifier).second) continue;
@@ -50,9 +62,11 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
     if (!found.ok()) continue;
     for (auto& [name, events] : found.value()) {
       sources.push_back(EventSource{std::move(events), collection->folder + "/" + name, collection->calendar});
+      files.emplace_back(collection->folder, name);
     }
   }
   std::vector<Event> events = events_in_window(sources, start, end);
+  keep_rule_steps(sources, files);
   for (Event& event : events) make_texts_valid(event);
   return events;
 }

@@ -135,13 +135,27 @@ TEST_P(EventDigestTest, GivesWhatTheFileGivesOnEveryZone) {
                                         calendar};
     auto parsed = platform::local::testing::parse_ics(text);
     platform::local::EventItem item{parsed.get(), "home/item", calendar, text};
+    std::vector<std::string> expected;
     for (const Span& span : kSpans) {
-      auto expected = platform::local::events_in_window({item}, Date{span.start}, Date{span.end});
+      auto from_file = platform::local::events_in_window({item}, Date{span.start}, Date{span.end});
       auto found = platform::local::events_in_window({source}, Date{span.start}, Date{span.end});
-      EXPECT_EQ(describe(found), describe(expected)) << zone << " " << span.start;
+      expected.push_back(describe(from_file));
+      EXPECT_EQ(describe(found), expected.back()) << zone << " " << span.start;
       if (&span == &kSpans[0]) {
-        EXPECT_FALSE(expected.empty()) << "a shape with nothing to compare";
+        EXPECT_FALSE(from_file.empty()) << "a shape with nothing to compare";
       }
+    }
+    // The rules' steps those windows walked, kept in the digest, answer every window
+    // again, in the other order too, as the file does.
+    auto walked = platform::local::event_digest_of(*source.events);
+    ASSERT_TRUE(walked.has_value());
+    auto again = platform::local::events_from_digest(*walked);
+    ASSERT_TRUE(again.has_value());
+    platform::local::EventSource kept{std::make_shared<platform::local::FileEvents>(std::move(*again)), "home/item",
+                                      calendar};
+    for (std::size_t i = std::size(kSpans); i-- > 0;) {
+      auto found = platform::local::events_in_window({kept}, Date{kSpans[i].start}, Date{kSpans[i].end});
+      EXPECT_EQ(describe(found), expected[i]) << zone << " " << kSpans[i].start << " from kept steps";
     }
   }
 }
@@ -158,11 +172,23 @@ TEST(EventDigestFormTest, AFileOfItsOwnZoneKeepsNone) {
 TEST(EventDigestFormTest, EveryCutOfADigestFailsOrReadsWhole) {
   auto digest = digest_of(store_test::kGoogleExport);
   ASSERT_TRUE(digest.has_value());
-  for (std::size_t length = 0; length < digest->size(); ++length) {
-    EXPECT_FALSE(platform::local::events_from_digest(digest->substr(0, length)).has_value()) << length;
+  // The same with its rules' steps, as a query leaves them.
+  auto events = platform::local::events_from_digest(*digest);
+  ASSERT_TRUE(events.has_value());
+  platform::local::EventSource source{std::make_shared<platform::local::FileEvents>(std::move(*events)), "home/item",
+                                      platform::local::testing::test_calendar()};
+  platform::local::events_in_window({source}, Date{utc(2025, 3, 1)}, Date{utc(2025, 4, 1)});
+  ASSERT_TRUE(source.events->rule_steps_changed);
+  auto walked = platform::local::event_digest_of(*source.events);
+  ASSERT_TRUE(walked.has_value());
+  ASSERT_GT(walked->size(), digest->size());
+  for (const std::string& whole : {*digest, *walked}) {
+    for (std::size_t length = 0; length < whole.size(); ++length) {
+      EXPECT_FALSE(platform::local::events_from_digest(whole.substr(0, length)).has_value()) << length;
+    }
+    EXPECT_FALSE(platform::local::events_from_digest(whole + "x").has_value());
+    EXPECT_TRUE(platform::local::events_from_digest(whole).has_value());
   }
-  EXPECT_FALSE(platform::local::events_from_digest(*digest + "x").has_value());
-  EXPECT_TRUE(platform::local::events_from_digest(*digest).has_value());
 }
 
 // A store of every shape whose files settled long ago, queried by one process after
@@ -203,6 +229,25 @@ TEST_F(IndexedEventsTest, AnUnchangedStoreIsAnsweredFromTheIndexAlone) {
   for (const Span& span : kSpans) first.push_back(query(span));
   blank_the_files();
   for (std::size_t i = 0; i < std::size(kSpans); ++i) EXPECT_EQ(query(kSpans[i]), first[i]);
+}
+
+// Windows a calendar asks for one after another: the next weeks, a day amid the
+// last window, one long before, one years later, and the long one.
+TEST_F(IndexedEventsTest, RulesWalkedForOneWindowAnswerTheNextAsTheFilesDo) {
+  const Span windows[] = {{utc(2025, 3, 8), utc(2025, 3, 15)}, {utc(2025, 3, 15), utc(2025, 3, 22)},
+                          {utc(2025, 3, 10), utc(2025, 3, 11)}, {utc(2024, 6, 1), utc(2024, 6, 30)},
+                          {utc(2025, 3, 1), utc(2025, 4, 15)},  {utc(2030, 1, 1), utc(2030, 1, 8)},
+                          {utc(2021, 3, 10), utc(2041, 1, 1)},  {utc(2025, 3, 22), utc(2025, 3, 29)}};
+  std::vector<std::string> fresh;
+  for (const Span& span : windows) {
+    std::filesystem::remove(index_path());
+    fresh.push_back(query(span));
+  }
+  std::filesystem::remove(index_path());
+  for (std::size_t i = 0; i < std::size(windows); ++i) EXPECT_EQ(query(windows[i]), fresh[i]) << i;
+  // What the index kept alone gives the same again.
+  blank_the_files();
+  for (std::size_t i = std::size(windows); i-- > 0;) EXPECT_EQ(query(windows[i]), fresh[i]) << i << " index alone";
 }
 
 TEST_F(IndexedEventsTest, AZoneChangeGivesWhatAFreshIndexGives) {

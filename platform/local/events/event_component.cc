@@ -79,7 +79,7 @@ double period_length(const RecurrenceDate& date) {
 }  // namespace
 
 EventRule event_rule(const icalrecurrencetype& rule) {
-  EventRule kept{rule, rule.rscale ? rule.rscale : ""};
+  EventRule kept{rule, rule.rscale ? rule.rscale : "", nullptr};
   kept.rule.rscale = nullptr;
   return kept;
 }

@@ -5,6 +5,7 @@
 #include <libical/ical.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,11 +32,25 @@ struct RecurrenceDate {
   std::optional<double> period_seconds;
 };
 
+// The dates a rule's iterator gave over a span of wall times, kept with the file's
+// events so that an unchanged file's rule is not walked again: libical takes each
+// step through an ICU calendar. The iterator runs in DTSTART's wall frame without a
+// zone, so what it gives holds on any machine zone.
+struct RuleSteps {
+  bool from_first = false;  // walked from DTSTART; else from the wall time `from`
+  double from = 0;          // wall seconds (the wall time read as UTC)
+  double to = 0;            // every date before this wall time is in `walls`
+  bool ended = false;       // the rule gives no date after the last of `walls`
+  std::vector<double> walls;  // wall seconds, in the order the iterator gave them
+};
+
 // An RRULE as libical reads it, its RSCALE kept here: libical's own copy lives
 // only as long as its tree, or its temporary buffers.
 struct EventRule {
   icalrecurrencetype rule;  // rscale null
   std::string rscale;       // empty without RSCALE
+  // What a query last walked of it; filled in by the query that needed it.
+  mutable std::shared_ptr<const RuleSteps> steps;
   // The rule as libical takes it, valid while this EventRule is.
   icalrecurrencetype with_scale() const {
     icalrecurrencetype scaled = rule;

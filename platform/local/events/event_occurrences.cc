@@ -72,7 +72,8 @@ void add_file_events(const EventSource& source, const Window& window, std::vecto
     if (master) {
       std::vector<IcalTime> overridden;
       for (const OverrideEvent* o : overrides) overridden.push_back(*o->event.recurrence_id);
-      for (const OccurrenceTimes& times : series_in_window(*master, window, overridden)) {
+      for (const OccurrenceTimes& times :
+           series_in_window(*master, window, overridden, &source.events->rule_steps_changed)) {
         out.push_back(event_of(*master, identifier, source.calendar, repeats, times));
       }
     }

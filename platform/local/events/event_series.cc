@@ -13,6 +13,11 @@ constexpr std::uint64_t kMaxStepsPerRule = 200'000;
 // A rule repeating every second would fill memory over a four-year window: one event
 // gives at most this many occurrences (the first ones).
 constexpr std::size_t kMaxOccurrencesPerSeries = 100'000;
+// A rule is walked this much wider than the window asked for, and its dates kept
+// when they are not too many (a rule repeating every minute is walked each time).
+constexpr double kStepsBefore = 7 * kDay;
+constexpr double kStepsAfter = 31 * kDay;
+constexpr std::size_t kMostKeptSteps = 4096;
 
 // The occurrences that EXDATE or RECURRENCE-ID values name: by instant, or by date for
 // date values and for all-day events.
@@ -106,7 +111,9 @@ class SeriesCollector {
     found_.push_back(*times);
   }
 
-  void walk_rule(icalrecurrencetype rule);
+  void walk_rule(const EventRule& source);
+  // Whether some rule was walked anew (and its steps kept with it).
+  bool steps_changed() const { return steps_changed_; }
 
   std::vector<OccurrenceTimes> take() {
     std::stable_sort(found_.begin(), found_.end(),
@@ -126,6 +133,7 @@ class SeriesCollector {
   OccurrenceNames excluded_;
   OccurrenceNames replaced_;
   std::vector<OccurrenceTimes> found_;
+  bool steps_changed_ = false;
 };
 
 bool SeriesCollector::beyond_until(const icaltimetype& wall, const icaltimetype& until,
@@ -139,10 +147,68 @@ bool SeriesCollector::beyond_until(const icaltimetype& wall, const icaltimetype&
   return wall_seconds(wall) > wall_seconds(until);
 }
 
+// The dates of `rule` (UNTIL taken out) from DTSTART `first`, or for a rule without
+// COUNT from the wall time `from` on when DTSTART lies before it, until a date at or
+// past `to` (or past `needed_to` once more dates than are kept were found). Stops
+// early where the rule surely gives nothing more: its end, past its UNTIL
+// (`until_wall`, with two days' slack for any zone; the exact check is the
+// caller's), or past its COUNT.
+RuleSteps walk_steps(const icalrecurrencetype& rule, const icaltimetype& first, double from, double to,
+                     double needed_to, std::optional<double> until_wall) {
+  RuleSteps steps;
+  steps.from_first = rule.count != 0 || wall_seconds(first) >= from;
+  steps.from = steps.from_first ? wall_seconds(first) : from;
+  steps.to = to;
+  steps.ended = true;
+  icalrecur_iterator* iterator = icalrecur_iterator_new(rule, first);
+  if (iterator == nullptr) return steps;
+  // Without COUNT the walk can begin just before the window: a daily rule since 1990
+  // costs a query in 2026 only the days it returns. libical refuses such a start only
+  // beyond the years its iterator covers (up to 2582), where a walk from DTSTART would
+  // find nothing either, only later.
+  if (!steps.from_first && !icalrecur_iterator_set_start(iterator, ical_wall(utc_wall_time(Date{from}), first.is_date != 0))) {
+    icalrecur_iterator_free(iterator);
+    return steps;
+  }
+  // A COUNT rule gives at most COUNT dates; one more covers a first date other than DTSTART.
+  std::uint64_t most = rule.count > 0 ? static_cast<std::uint64_t>(rule.count) + 1 : kMaxStepsPerRule;
+  steps.ended = false;
+  while (true) {
+    if (steps.walls.size() >= std::min(most, kMaxStepsPerRule)) {
+      steps.ended = true;
+      break;
+    }
+    icaltimetype wall = next_step(iterator);
+    if (icaltime_is_null_time(wall) || !is_usable_time(wall)) {
+      steps.ended = true;
+      break;
+    }
+    double at = wall_seconds(wall);
+    steps.walls.push_back(at);
+    if (at >= to || (at >= needed_to && steps.walls.size() > kMostKeptSteps)) {
+      steps.to = at;
+      break;
+    }
+    if (until_wall && at > *until_wall + 2 * kDay) {
+      steps.ended = true;
+      break;
+    }
+  }
+  icalrecur_iterator_free(iterator);
+  return steps;
+}
+
+// Whether steps walked before cover a walk from `from` (or DTSTART) to `to`.
+bool steps_cover(const RuleSteps& steps, bool from_first, double from, double to) {
+  if (from_first ? !steps.from_first : !(steps.from_first || steps.from <= from)) return false;
+  return steps.ended || steps.to >= to;
+}
+
 // The iterator works on wall times in the frame of DTSTART, so a zoned rule keeps its
 // wall-clock time across a daylight-saving change. UNTIL is checked here rather than by
 // libical, which would compare a UTC UNTIL with those wall times as if they were UTC.
-void SeriesCollector::walk_rule(icalrecurrencetype rule) {
+void SeriesCollector::walk_rule(const EventRule& source) {
+  icalrecurrencetype rule = source.with_scale();
   icaltimetype until = rule.until;
   rule.until = icaltime_null_time();
   // An all-day rule's date-time UNTIL (which RFC 5545 forbids but exports write) ends
@@ -169,32 +235,38 @@ void SeriesCollector::walk_rule(icalrecurrencetype rule) {
   if (wall_seconds(first) >= latest) return;
   if (!icaltime_is_null_time(until) && wall_seconds(until) < earliest - kDay) return;
   if (auto last = plain_count_end(rule, first); last && *last < earliest) return;
-  icalrecur_iterator* iterator = icalrecur_iterator_new(rule, first);
-  if (iterator == nullptr) return;
-  // Without COUNT the walk can begin just before the window: a daily rule since 1990
-  // costs a query in 2026 only the days it returns. libical refuses such a start only
-  // beyond the years its iterator covers (up to 2582), where a walk from DTSTART would
-  // find nothing either, only later.
-  if (rule.count == 0 && wall_seconds(first) < earliest) {
-    icaltimetype from = ical_wall(utc_wall_time(Date{earliest}), first.is_date != 0);
-    if (!icalrecur_iterator_set_start(iterator, from)) {
-      icalrecur_iterator_free(iterator);
-      return;
+
+  bool from_first = rule.count != 0 || wall_seconds(first) >= earliest;
+  std::shared_ptr<const RuleSteps> steps = source.steps;
+  if (!steps || !steps_cover(*steps, from_first, earliest, latest)) {
+    // Walked a little wider than the window, so that the next windows a calendar
+    // asks for (the following weeks, the growing windows of one query) need no walk;
+    // a rule repeating more often than hourly only over the window.
+    bool wider = rule.freq != ICAL_SECONDLY_RECURRENCE && rule.freq != ICAL_MINUTELY_RECURRENCE;
+    std::optional<double> until_wall;
+    if (!icaltime_is_null_time(until)) until_wall = wall_seconds(until);
+    auto walked = std::make_shared<RuleSteps>(walk_steps(rule, first, earliest - (wider ? kStepsBefore : 0),
+                                                         latest + (wider ? kStepsAfter : 0), latest, until_wall));
+    steps = walked;
+    if (walked->walls.size() <= kMostKeptSteps) {
+      source.steps = std::move(walked);
+      steps_changed_ = true;
     }
   }
+
   // The dates the rule may still give. DTSTART is the first of the COUNT occurrences
   // even when the rule does not give it, while libical counts only the rule's dates.
   std::int64_t left = rule.count > 0 ? rule.count : -1;
-  for (std::uint64_t step = 0; step < kMaxStepsPerRule && left != 0 && !full(); ++step) {
-    icaltimetype wall = next_step(iterator);
-    if (icaltime_is_null_time(wall) || !is_usable_time(wall)) break;
-    if (step == 0 && left > 0 && icaltime_compare(wall, first) != 0 && --left == 0) break;
+  const std::vector<double>& walls = steps->walls;
+  for (std::size_t step = 0; step < walls.size() && step < kMaxStepsPerRule && left != 0 && !full(); ++step) {
+    double at = walls[step];
+    if (step == 0 && left > 0 && at != wall_seconds(first) && --left == 0) break;
     if (left > 0) --left;
-    double at = wall_seconds(wall);
-    if (at >= latest || beyond_until(wall, until, until_instant)) break;
+    if (at >= latest) break;
+    icaltimetype wall = ical_wall(utc_wall_time(Date{at}), first.is_date != 0);
+    if (beyond_until(wall, until, until_instant)) break;
     if (at >= earliest) consider(wall, master_.start.zone, std::nullopt);
   }
-  icalrecur_iterator_free(iterator);
 }
 
 }  // namespace
@@ -227,15 +299,16 @@ std::optional<OccurrenceTimes> occurrence_at(const EventComponent& event, const 
 }
 
 std::vector<OccurrenceTimes> series_in_window(const EventComponent& master, const Window& window,
-                                              const std::vector<IcalTime>& overridden) {
+                                              const std::vector<IcalTime>& overridden, bool* rule_steps_changed) {
   SeriesCollector collector(master, window, overridden);
   // DTSTART is always the first occurrence, whether or not the rules give it.
   collector.consider(master.start.value, master.start.zone, std::nullopt);
-  for (const EventRule& rule : master.rules) collector.walk_rule(rule.with_scale());
+  for (const EventRule& rule : master.rules) collector.walk_rule(rule);
   for (const RecurrenceDate& date : master.rdates) {
     if (collector.full()) break;
     collector.consider(date.start.value, date.start.zone, date.period_seconds);
   }
+  if (rule_steps_changed && collector.steps_changed()) *rule_steps_changed = true;
   return collector.take();
 }
 

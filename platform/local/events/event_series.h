@@ -35,8 +35,11 @@ std::optional<OccurrenceTimes> occurrence_at(const EventComponent& event, const 
 
 // The occurrences of a master event that overlap the window, ascending by start: its
 // DTSTART, its rules and RDATEs, less its EXDATEs and the occurrences that the
-// `overridden` RECURRENCE-IDs name.
+// `overridden` RECURRENCE-IDs name. A rule's dates come from the steps kept with it
+// when they cover the window; else it is walked and its steps kept, and
+// `rule_steps_changed` (when given) set.
 std::vector<OccurrenceTimes> series_in_window(const EventComponent& master, const Window& window,
-                                              const std::vector<IcalTime>& overridden);
+                                              const std::vector<IcalTime>& overridden,
+                                              bool* rule_steps_changed = nullptr);
 
 }  // namespace platform::local

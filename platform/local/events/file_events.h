@@ -34,6 +34,8 @@ struct ItemEvents {
 
 struct FileEvents {
   std::vector<ItemEvents> items;
+  // A query walked one of the rules anew: its steps are worth keeping in the index.
+  mutable bool rule_steps_changed = false;
 };
 using FileEventsRef = std::shared_ptr<const FileEvents>;
 

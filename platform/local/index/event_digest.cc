@@ -2,19 +2,28 @@
 
 #include <cstdint>
 #include <cstring>
+#include <cmath>
 
 namespace platform::local {
 
 namespace {
 
 // Raised whenever the form changes; a digest of another version is not read.
-constexpr std::uint8_t kDigestVersion = 1;
+constexpr std::uint8_t kDigestVersion = 2;
 // More than any file could hold: a count beyond it is damage.
 constexpr std::uint32_t kMostEntries = 1u << 24;
 // The largest field of a DURATION, and the longest PERIOD in seconds, kept: far beyond
 // any calendar's (a longer one is read from its file each time).
 constexpr unsigned kLargestDurationField = 0xFFFFFFF;
 constexpr double kLongestPeriodSeconds = 1e12;
+// Wall times of a rule's steps lie in years 0 to 9999, in whole seconds.
+constexpr double kEarliestWallSeconds = -62167219200;
+constexpr double kLatestWallSeconds = 253402300799;
+constexpr std::size_t kMostSteps = 1u << 16;
+
+bool is_wall_seconds(double value) {
+  return value >= kEarliestWallSeconds && value <= kLatestWallSeconds && value == std::floor(value);
+}
 
 class DigestWriter {
  public:
@@ -175,6 +184,15 @@ std::optional<EventRule> rule_from_text(const std::string& text) {
   return read;
 }
 
+// Only steps a walk could have given: wall times in whole seconds, in order.
+bool readable_steps(const RuleSteps& steps) {
+  if (steps.walls.size() > kMostSteps || !is_wall_seconds(steps.from) || !is_wall_seconds(steps.to)) return false;
+  for (std::size_t i = 0; i < steps.walls.size(); ++i) {
+    if (!is_wall_seconds(steps.walls[i]) || (i > 0 && steps.walls[i] < steps.walls[i - 1])) return false;
+  }
+  return true;
+}
+
 bool write_rule(DigestWriter& out, const EventRule& rule) {
   icalrecurrencetype scaled = rule.with_scale();
   char* text = icalrecurrencetype_as_string_r(&scaled);
@@ -184,7 +202,32 @@ bool write_rule(DigestWriter& out, const EventRule& rule) {
   auto back = rule_from_text(written);
   if (!back || !same_rule(back->rule, rule.rule) || back->rscale != rule.rscale) return false;
   out.text(written);
+  // Steps the reader would refuse are left out: the next query walks the rule again.
+  const RuleSteps* steps = rule.steps.get();
+  bool keep = steps && readable_steps(*steps);
+  out.flag(keep);
+  if (!keep) return true;
+  out.flag(steps->from_first);
+  out.real(steps->from);
+  out.real(steps->to);
+  out.flag(steps->ended);
+  out.count(steps->walls.size());
+  for (double wall : steps->walls) out.real(wall);
   return true;
+}
+
+std::shared_ptr<const RuleSteps> read_steps(DigestReader& in) {
+  if (!in.flag()) return nullptr;
+  auto steps = std::make_shared<RuleSteps>();
+  steps->from_first = in.flag();
+  steps->from = in.real();
+  steps->to = in.real();
+  steps->ended = in.flag();
+  std::size_t n = in.count();
+  if (n > kMostSteps) in.fail();
+  for (; n > 0 && in.ok(); --n) steps->walls.push_back(in.real());
+  if (!readable_steps(*steps)) in.fail();
+  return steps;
 }
 
 bool write_component(DigestWriter& out, const EventComponent& event) {
@@ -240,7 +283,9 @@ std::optional<EventComponent> read_component(DigestReader& in) {
   for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
     auto rule = rule_from_text(in.text());
     if (!rule) in.fail();
-    if (in.ok()) event.rules.push_back(std::move(*rule));
+    if (!in.ok()) break;
+    rule->steps = read_steps(in);
+    event.rules.push_back(std::move(*rule));
   }
   for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
     RecurrenceDate date;
