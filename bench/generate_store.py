@@ -79,7 +79,7 @@ def title(rng):
     return "%s %s %d" % (rng.choice(WORDS), rng.choice(WORDS).lower(), rng.randint(1, 999))
 
 
-def event_text(rng, uid, start):
+def event_text(rng, uid, start, repeating_share=0.18):
     lines = ["BEGIN:VEVENT", "UID:" + uid, "DTSTAMP:" + stamp(start), "SUMMARY:" + title(rng)]
     place = rng.choice(PLACES)
     if place:
@@ -106,7 +106,7 @@ def event_text(rng, uid, start):
         lines += ["DTSTART:" + stamp(start), "DTEND:" + stamp(start + length)]
 
     overrides = []
-    if rng.random() < 0.18 and kind >= 0.12:
+    if rng.random() < repeating_share and kind >= 0.12:
         freq = rng.choice(["DAILY", "WEEKLY", "WEEKLY", "MONTHLY", "YEARLY"])
         rule = "FREQ=" + freq
         if freq == "WEEKLY" and rng.random() < 0.5:
@@ -196,6 +196,8 @@ def main():
     parser.add_argument("--lists", type=int, default=8, help="reminder collections")
     parser.add_argument("--years", type=int, default=10, help="years the events spread over, ending 2027")
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--repeating-share", type=float, default=0.18,
+                        help="chance that an event (not all-day) repeats")
     parser.add_argument("--force", action="store_true", help="replace an existing root")
     args = parser.parse_args()
 
@@ -221,7 +223,7 @@ def main():
         uid = str(uuid.UUID(int=rng.getrandbits(128)))
         start = first + timedelta(minutes=rng.randrange(span_minutes // 15) * 15)
         with open(os.path.join(rng.choice(calendars), uid + ".ics"), "w", encoding="utf-8", newline="") as out:
-            out.write(event_text(rng, uid, start))
+            out.write(event_text(rng, uid, start, args.repeating_share))
     for n in range(args.reminders):
         uid = str(uuid.UUID(int=rng.getrandbits(128)))
         due = now + timedelta(minutes=rng.randrange(-365 * 24 * 4, 365 * 24 * 4) * 15)

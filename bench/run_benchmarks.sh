@@ -3,7 +3,7 @@
 # and todoman on the same folders and two floors (a do-nothing program linking the
 # same libraries, and `cat` of the files the command reads), with peak memory.
 #
-#   bench/run_benchmarks.sh [small] [medium] [large]     (default: all three)
+#   bench/run_benchmarks.sh [small] [medium] [large] [scaling]  (default: the three sizes)
 #
 # Environment: BENCH_WORK (stores, peer configs, results; default
 # /tmp/calendar-bridge-bench), BENCH_BUILD (default build-bench), BENCH_RUNS and
@@ -38,12 +38,50 @@ size_shape() {
 
 # Generates the store unless the same shape is already there.
 ensure_store() {
-  local dir=$1 calendars=$2 events=$3 lists=$4 reminders=$5
+  local dir=$1 calendars=$2 events=$3 lists=$4 reminders=$5 share=${6:-0.18}
   local shape="$calendars x $events, $lists x $reminders"
+  [[ $share == 0.18 ]] || shape+=", repeating share $share"
   if [[ -f $dir/generated && $(cat "$dir/generated") == "$shape" ]]; then return; fi
   python3 bench/generate_store.py --root "$dir/store" --force --calendars "$calendars" \
-    --events $((calendars * events)) --lists "$lists" --reminders $((lists * reminders))
+    --events $((calendars * events)) --lists "$lists" --reminders $((lists * reminders)) --repeating-share "$share"
   echo "$shape" >"$dir/generated"
+}
+
+# "events" over 30 days on the large store's calendars with 1x, 2x and 4x its share
+# of repeating events (warm index): what a query costs as the rules' history grows.
+run_scaling() {
+  local out=$work/results/scaling table=$work/results/scaling.md
+  local log=$out/hyperfine.log
+  mkdir -p "$out"
+  rm -f "$out"/*.json "$log"
+  {
+    echo "| repeating share | event files | repeating events | occurrences in reply | median ms | peak RSS MB |"
+    echo "|---:|---:|---:|---:|---:|---:|"
+  } >"$table"
+  for factor in 1 2 4; do
+    local share dir root
+    share=$(python3 -c "print(round(0.18 * $factor, 2))")
+    dir=$work/scaling-$factor
+    if ((factor == 1)) && [[ -d $work/large/store ]]; then dir=$work/large; else ensure_store "$dir" 10 10000 0 0 "$share"; fi
+    root=$dir/store
+    local calendar_ids params=$dir/events-30.json
+    calendar_ids=$(cd "$root" && ls -d calendar-* | sed 's/.*/"&"/' | paste -sd,)
+    echo "{\"calendarIds\":[$calendar_ids],\"start\":\"2026-03-02T00:00:00Z\",\"end\":\"2026-04-01T00:00:00Z\"}" >"$params"
+    echo "== scaling: repeating share $share"
+    CALENDAR_STORE_DIR=$root "$bridge" events <"$params" >"$out/events-30.$factor.reply"
+    CALENDAR_STORE_DIR=$root time_command "$out/events-30.$factor.json" "${BENCH_RUNS:-5}" "$bridge events < $params" --warmup 2
+    local peak files repeating occurrences median
+    peak=$(CALENDAR_STORE_DIR=$root /usr/bin/time -v "$bridge" events <"$params" 2>&1 >/dev/null |
+      awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}')
+    files=$(find "$root" -path "$root/calendar-*" -name '*.ics' | wc -l)
+    repeating=$(grep -rl '^RRULE' "$root"/calendar-* | wc -l)
+    occurrences=$(python3 -c "import json,sys; print(len(json.load(open(sys.argv[1]))))" "$out/events-30.$factor.reply")
+    median=$(python3 -c "import json,sys; print('%.0f' % (json.load(open(sys.argv[1]))['results'][0]['median'] * 1000))" \
+      "$out/events-30.$factor.json")
+    echo "| $share | $files | $repeating | $occurrences | $median | $peak |" >>"$table"
+  done
+  echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)" >>"$table"
+  cat "$table"
 }
 
 # hyperfine over one shell command line; extra arguments go to hyperfine.
@@ -87,6 +125,10 @@ bench_bridge() {
 }
 
 for size in "${sizes[@]}"; do
+  if [[ $size == scaling ]]; then
+    run_scaling
+    continue
+  fi
   read -r calendars events lists reminders runs peer_runs khal_days <<<"$(size_shape "$size")"
   runs=${BENCH_RUNS:-$runs}
   peer_runs=${BENCH_PEER_RUNS:-$peer_runs}
@@ -122,6 +164,9 @@ for size in "${sizes[@]}"; do
     end=$(date -u -d "2026-03-02 + $days days" +%Y-%m-%dT%H:%M:%SZ)
     echo "{\"calendarIds\":[$calendar_ids],\"start\":\"2026-03-02T00:00:00Z\",\"end\":\"$end\"}" >"$p/events-$days.json"
   done
+  first_calendar=$(cd "$root" && ls -d calendar-* | sed -n 1p)
+  echo "{\"calendarIds\":[\"$first_calendar\"],\"start\":\"2026-03-02T00:00:00Z\",\"end\":\"2026-03-09T00:00:00Z\"}" \
+    >"$p/events-one-7.json"
   echo "{\"listIds\":[$list_ids]}" >"$p/lists.json"
   echo "{\"listIds\":[$list_ids],\"listId\":\"list-00\",\"clientId\":\"bench-create\",\"title\":\"Benchmark create\",\"due\":\"2026-03-05\",\"priority\":5}" >"$p/create.json"
   # A reminder without a rule: updating a repeating one would have to send its due date too.
@@ -141,6 +186,8 @@ for size in "${sizes[@]}"; do
   bench_bridge calendars calendars "$p/empty.json" "$dir/read-calendars"
   bench_bridge connect connect "$p/empty.json" "$dir/read-calendars"
   for days in 1 30 365; do bench_bridge "events-$days" events "$p/events-$days.json" "$dir/read-events"; done
+  find "$root/$first_calendar" -name '*.ics' >"$dir/read-events-one"
+  bench_bridge events-one-7 events "$p/events-one-7.json" "$dir/read-events-one"
   bench_bridge reminders-connect reminders-connect "$p/empty.json" "$dir/read-calendars"
   bench_bridge reminders-read reminders-read "$p/lists.json" "$dir/read-reminders"
   bench_bridge create reminders-save "$p/create.json" "$dir/read-reminders" "$undo_create"
@@ -161,6 +208,10 @@ for size in "${sizes[@]}"; do
     time_command "$out/events-$days.peer.json" "$peer_runs" \
       "${khal[*]} list --format '{start} {title}' --day-format '' 2026-03-02 ${days}d 2>/dev/null" --warmup 1
   done
+  "${khal[@]}" list -a "$first_calendar" --format "{start} {title}" --day-format "" 2026-03-02 7d 2>/dev/null |
+    grep -c . >"$out/events-one-7.peer-count" || true
+  time_command "$out/events-one-7.peer.json" "$peer_runs" \
+    "${khal[*]} list -a $first_calendar --format '{start} {title}' --day-format '' 2026-03-02 7d 2>/dev/null" --warmup 1
   time_command "$out/reminders-read.peer.json" "$peer_runs" "${todoman[*]} --porcelain list --status ANY" --warmup 1
   time_command "$out/create.peer.json" "$peer_runs" "${todoman[*]} new -l 'List 0' 'Benchmark create' < /dev/null" \
     --warmup 1 --prepare "$undo_create"

@@ -8,10 +8,10 @@ import json
 import os
 import sys
 
-COMMANDS = ["status", "calendars", "connect", "events-1", "events-30", "events-365", "reminders-connect",
+COMMANDS = ["status", "calendars", "connect", "events-1", "events-30", "events-365", "events-one-7", "reminders-connect",
             "reminders-read", "create", "update", "delete"]
 PEERS = {"calendars": "khal printcalendars", "events-1": "khal list 1d", "events-30": "khal list 30d",
-         "events-365": "khal list 365d", "reminders-read": "todoman list", "create": "todoman new"}
+         "events-365": "khal list 365d", "events-one-7": "khal list -a (one calendar) 7d", "reminders-read": "todoman list", "create": "todoman new"}
 
 
 def median_ms(folder, name):
