@@ -71,11 +71,11 @@ std::string ItemCache::file_path(const std::string& folder, const std::string& n
   return root_ + "/" + folder + "/" + name + ".ics";
 }
 
-SysResult<const std::vector<std::string>*> ItemCache::listing(const std::string& folder, bool with_rows) {
+SysResult<ItemCache::Listing*> ItemCache::listing(const std::string& folder, bool with_rows) {
   auto listed = listings_.find(folder);
   if (listed != listings_.end()) {
     if (with_rows && !listed->second.rows_attached) attach_rows(folder, listed->second, index_.files_in(folder));
-    return &listed->second.names;
+    return &listed->second;
   }
   // The folder's rows are read while the folder is listed: neither waits on the other.
   std::unordered_map<std::string, IndexedFile> rows;
@@ -106,17 +106,26 @@ SysResult<const std::vector<std::string>*> ItemCache::listing(const std::string&
     made.stamps.push_back(stamp);
   }
   if (with_rows) attach_rows(folder, made, std::move(rows));
-  return &made.names;
+  return &made;
+}
+
+const std::vector<ItemCache::Entry*>& ItemCache::entries_of(const std::string& folder, Listing& listed) {
+  if (listed.entries.size() == listed.names.size()) return listed.entries;
+  auto& in_folder = entries_[folder];
+  in_folder.reserve(listed.names.size());
+  listed.entries.resize(listed.names.size());
+  for (std::size_t i = 0; i < listed.names.size(); ++i) listed.entries[i] = &in_folder[listed.names[i]];
+  return listed.entries;
 }
 
 // What the index says of each listed file whose version it holds; rows without a file are noted.
 void ItemCache::attach_rows(const std::string& folder, Listing& listed,
                             std::unordered_map<std::string, IndexedFile> rows) {
-  auto& in_folder = entries_[folder];
+  const std::vector<Entry*>& entries = entries_of(folder, listed);
   for (std::size_t i = 0; i < listed.names.size(); ++i) {
     auto row = rows.find(listed.names[i]);
     if (row == rows.end()) continue;
-    Entry& known = in_folder[listed.names[i]];
+    Entry& known = *entries[i];
     const std::optional<FileStamp>& stamp = listed.stamps[i];
     if (!known.read && stamp && same_version(*stamp, row->second.stamp)) {
       known.in_index = true;
@@ -139,13 +148,12 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
                                                                                    const Unneeded& unneeded) {
   auto listed = listing(folder, true);
   if (!listed.ok()) return listed.error();
-  const std::vector<std::string>& names = *listed.value();
-  auto& in_folder = entries_[folder];
-  std::vector<Entry*> entries(names.size());
+  const std::vector<std::string>& names = listed.value()->names;
+  const std::vector<Entry*>& entries = entries_of(folder, *listed.value());
   std::vector<std::size_t> fresh;
   std::vector<char> turned_down(names.size(), 0);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& known = *(entries[i] = &in_folder[names[i]]);
+    Entry& known = *entries[i];
     if (known.read || known.events) continue;
     // The index knows this version lies far from the window, holds its events, or
     // holds no event: it is not even read.
@@ -169,7 +177,7 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
     if (turned_down[i] || (unneeded && known.unparsed && known.reach && unneeded(*known.reach))) continue;
     if (FileEventsRef events = events_of(known, folder, names[i])) found.emplace_back(names[i], std::move(events));
   }
-  store_rows(folder, names);
+  store_rows(folder, *listed.value());
   return found;
 }
 
@@ -187,7 +195,8 @@ void ItemCache::keep_rule_steps(const std::string& folder, const std::vector<std
       entry.row_changed = true;
     }
   }
-  store_rows(folder, names);
+  auto listed = listings_.find(folder);
+  if (listed != listings_.end()) store_rows(folder, listed->second);
 }
 
 FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, const std::string& name) const {
@@ -213,14 +222,12 @@ FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, cons
 SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::reminders_in(const std::string& folder) {
   auto listed = listing(folder, true);
   if (!listed.ok()) return listed.error();
-  const std::vector<std::string>& names = *listed.value();
+  const std::vector<std::string>& names = listed.value()->names;
   if (handed_over_.erase(folder) > 0) take_back_reminders(folder);
-  auto& in_folder = entries_[folder];
-  std::vector<Entry*> entries(names.size());
+  const std::vector<Entry*>& entries = entries_of(folder, *listed.value());
   std::vector<std::size_t> fresh;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& known = in_folder[names[i]];
-    entries[i] = &known;
+    Entry& known = *entries[i];
     // The index already says what this version holds: nothing to read.
     bool settled = known.reminder || (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
     if (!known.read && !settled) fresh.push_back(i);
@@ -242,7 +249,7 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
     if (known.reminder) found.emplace_back(names[i], known.reminder);
     for (const auto& [uid, row] : known.several) found.emplace_back(names[i] + "/" + uid, row);
   }
-  store_rows(folder, names);
+  store_rows(folder, *listed.value());
   // What the index holds stays there: the caller's copy is the only one.
   for (Entry* known : entries) {
     if (known->read || !known->reminder_in_index || !known->reminder) continue;
@@ -267,14 +274,15 @@ void ItemCache::take_back_reminders(const std::string& folder) {
 }
 
 // One transaction for all the folder's news: rows of files read anew, rows of files gone.
-void ItemCache::store_rows(const std::string& folder, const std::vector<std::string>& names) {
+void ItemCache::store_rows(const std::string& folder, Listing& listed) {
   std::vector<std::pair<std::string, IndexedFile>> changed;
-  auto& in_folder = entries_[folder];
-  for (const std::string& name : names) {
-    Entry& entry = in_folder[name];
+  const std::vector<Entry*>& entries = entries_of(folder, listed);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    Entry& entry = *entries[i];
     if (!entry.row_changed) continue;
     entry.row_changed = false;
-    changed.emplace_back(name, IndexedFile{entry.stamp, entry.reach, entry.kind, entry.reminder, entry.event_digest});
+    changed.emplace_back(listed.names[i],
+                         IndexedFile{entry.stamp, entry.reach, entry.kind, entry.reminder, entry.event_digest});
   }
   std::vector<std::string> vanished;
   vanished.swap(vanished_[folder]);
@@ -299,17 +307,15 @@ void ItemCache::read_reminders(Entry& entry, const ParsedItem& item) {
 SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder) {
   auto listed = listing(folder, true);
   if (!listed.ok()) return listed.error();
-  const std::vector<std::string>& names = *listed.value();
-  auto& in_folder = entries_[folder];
+  const std::vector<std::string>& names = listed.value()->names;
+  const std::vector<Entry*>& entries = entries_of(folder, *listed.value());
   FolderKinds kinds;
   auto note = [&](ItemKind kind) {
     kinds.events = kinds.events || kind == ItemKind::event || kind == ItemKind::mixed;
     kinds.reminders = kinds.reminders || kind == ItemKind::reminder || kind == ItemKind::mixed;
   };
-  std::vector<Entry*> entries(names.size());
   std::vector<std::size_t> fresh;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    entries[i] = &in_folder[names[i]];
     if (entries[i]->kind == ItemKind::unknown) {
       fresh.push_back(i);
     } else {
@@ -334,14 +340,14 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
     if (entries[i]->kind == ItemKind::unknown && entries[i]->read) entries[i]->kind = ItemKind::other;
     note(entries[i]->kind);
   }
-  store_rows(folder, names);
+  store_rows(folder, *listed.value());
   return kinds;
 }
 
 SysResult<std::size_t> ItemCache::file_count(const std::string& folder) {
   auto listed = listing(folder, false);
   if (!listed.ok()) return listed.error();
-  return listed.value()->size();
+  return listed.value()->names.size();
 }
 
 ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::string& name) {
@@ -431,6 +437,7 @@ void ItemCache::remember(ParsedItemRef item) {
       // Rows not yet matched still need each name's listed version beside it.
       if (!listing.rows_attached) listing.stamps.insert(listing.stamps.begin() + (at - listing.names.begin()), item->stamp);
       listing.names.insert(at, item->name);
+      listing.entries.clear();
     }
   }
   Entry& stored = entries_[item->folder][item->name];
@@ -456,6 +463,7 @@ void ItemCache::forget(const std::string& folder, const std::string& name) {
     if (at != listing.names.end() && *at == name) {
       if (!listing.rows_attached) listing.stamps.erase(listing.stamps.begin() + (at - listing.names.begin()));
       listing.names.erase(at);
+      listing.entries.clear();
     }
   }
   auto in_folder = entries_.find(folder);

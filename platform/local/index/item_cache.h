@@ -105,17 +105,23 @@ class ItemCache {
     std::vector<std::string> names;
     std::vector<std::optional<FileStamp>> stamps;
     bool rows_attached = false;
+    // Each name's entry, so that a query's passes over the folder look none up by
+    // name; empty until first needed, and again whenever `names` changes.
+    std::vector<Entry*> entries;
   };
   // The folder's item file names, listed once; with `with_rows`, the index's rows
   // for them noted too.
-  SysResult<const std::vector<std::string>*> listing(const std::string& folder, bool with_rows);
+  SysResult<Listing*> listing(const std::string& folder, bool with_rows);
+  // The listing's entries beside its names, made once.
+  const std::vector<Entry*>& entries_of(const std::string& folder, Listing& listed);
   void attach_rows(const std::string& folder, Listing& listed, std::unordered_map<std::string, IndexedFile> rows);
   // Reads the file into a fresh entry and parses it unless `unneeded` turns it down;
   // true when it was turned down. Touches nothing but the entry, so several run at once.
   bool load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const;
   ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
 
-  void store_rows(const std::string& folder, const std::vector<std::string>& names);
+  // Writes the rows of the listed files that changed, and drops those of files gone.
+  void store_rows(const std::string& folder, Listing& listed);
   // The entry's events from its digest, else from its file (read already); null when
   // it has none.
   FileEventsRef events_of(Entry& entry, const std::string& folder, const std::string& name) const;
