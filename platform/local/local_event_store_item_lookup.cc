@@ -74,15 +74,20 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
 // Events come in order of start, and the events of [start, t) are exactly those of
 // [start, end) that start before t: so the first `limit` of a shorter window that
 // holds that many are the first `limit` of the whole one. Windows from one day on,
-// each four times the last, find them without expanding a long window in full;
-// files parsed for one window stay parsed for the next.
+// each grown by what the last one held (four times when it held nothing), find them
+// without expanding a long window in full; files parsed for one window stay parsed
+// for the next.
 std::vector<Event> LocalEventStore::first_events_matching(Date start, Date end,
                                                           const std::vector<CalendarRef>& calendars,
                                                           std::size_t limit) {
   if (limit == 0) return {};
   constexpr double kFirstWindowSeconds = 86400;
-  constexpr double kGrowth = 4;
-  for (double span = kFirstWindowSeconds; std::isfinite(start.seconds_since_1970); span *= kGrowth) {
+  constexpr double kGrowthWithoutEvents = 4;
+  // A window a quarter longer than the events so far promise, so that one more
+  // usually does; never less than twice the last, nor more than sixteen times.
+  constexpr double kMargin = 1.25, kLeastGrowth = 2, kMostGrowth = 16;
+  double span = kFirstWindowSeconds;
+  while (std::isfinite(start.seconds_since_1970)) {
     Date shorter{start.seconds_since_1970 + span};
     if (!(shorter < end)) break;
     std::vector<Event> events = events_matching(start, shorter, calendars);
@@ -90,6 +95,10 @@ std::vector<Event> LocalEventStore::first_events_matching(Date start, Date end,
       events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
       return events;
     }
+    double growth = events.empty() ? kGrowthWithoutEvents
+                                   : std::clamp(kMargin * static_cast<double>(limit) / static_cast<double>(events.size()),
+                                                kLeastGrowth, kMostGrowth);
+    span *= growth;
   }
   std::vector<Event> events = events_matching(start, end, calendars);
   if (events.size() > limit) events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
