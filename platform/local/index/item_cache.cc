@@ -1,5 +1,6 @@
 #include "platform/local/index/item_cache.h"
 
+#include "platform/local/files/for_each_index.h"
 #include "platform/local/index/event_digest.h"
 #include "platform/local/reminders/reminder_reader.h"
 
@@ -15,10 +16,9 @@ namespace {
 
 // Larger files are no calendar item anyone wrote by hand or tool; they are skipped.
 
-// Below this many new files a second thread costs more than it saves.
-constexpr std::size_t kFilesWorthASecondThread = 256;
-constexpr std::size_t kFilesPerClaim = 32;
-
+// Reading and parsing new files: below this many a second thread costs more than
+// it saves.
+constexpr WorkSplit kParsingSplit{256, 32};
 
 ItemKind kind_of_item(const ParsedItem& item) {
   bool events = false, reminders = false;
@@ -35,29 +35,6 @@ bool holds_reminders(const ParsedItem& item) {
     if (part.kind == ICAL_VTODO_COMPONENT) return true;
   }
   return false;
-}
-
-// Runs work(i) for every i below count, on this thread and, for many, on helpers
-// that claim the indices in small runs.
-template <class Work>
-void for_each_index(std::size_t count, Work work) {
-  std::atomic<std::size_t> next{0};
-  auto drain = [&] {
-    for (std::size_t first; (first = next.fetch_add(kFilesPerClaim)) < count;) {
-      for (std::size_t i = first; i < std::min(count, first + kFilesPerClaim); ++i) work(i);
-    }
-  };
-  std::vector<std::thread> helpers;
-  if (count >= kFilesWorthASecondThread) {
-    unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    try {
-      for (unsigned i = 1; i < cores; ++i) helpers.emplace_back(drain);
-    } catch (const std::system_error&) {
-      // Fewer helpers, or none: this thread still does all that is left.
-    }
-  }
-  drain();
-  for (auto& helper : helpers) helper.join();
 }
 
 }  // namespace
@@ -166,7 +143,7 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
   }
   // Reading and parsing new files is most of a query on a new store: it runs on
   // every core. libical keeps its error and buffer state per thread.
-  for_each_index(fresh.size(), [&](std::size_t k) {
+  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
     std::size_t i = fresh[k];
     turned_down[i] = load(*entries[i], folder, names[i], unneeded);
   });
@@ -232,7 +209,7 @@ SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::remind
     bool settled = known.reminder || (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
     if (!known.read && !settled) fresh.push_back(i);
   }
-  for_each_index(fresh.size(), [&](std::size_t k) { load(*entries[fresh[k]], folder, names[fresh[k]], nullptr); });
+  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(*entries[fresh[k]], folder, names[fresh[k]], nullptr); });
 
   std::vector<std::pair<std::string, ReminderRowRef>> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -327,7 +304,7 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   // Files read here are parsed whole; what the window prefilter would find in them
   // goes to the index as well, so an event query need not read them again.
   const Unneeded learn_reach = [](const EventReach&) { return false; };
-  for_each_index(fresh.size(), [&](std::size_t k) {
+  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
     Entry& known = *entries[fresh[k]];
     if (!known.read) {
       load(known, folder, names[fresh[k]], learn_reach);
