@@ -54,6 +54,9 @@ class LocalEventStore : public EventStore {
   Expected<Done, Error> check_writable(const std::string& folder);
   // The reminder of a parsed file's VTODO item (its parts[part]), converted once per store.
   const Reminder* reminder_of(const ParsedItemRef& item, std::size_t part, const CalendarRef& calendar);
+  // The first `limit` events of the window, in order of start, then of identifier.
+  std::vector<Event> first_in_window(Date start, Date end, const std::vector<CalendarRef>& calendars,
+                                     std::size_t limit);
   void keep_rule_steps(const std::vector<EventSource>& sources,
                        const std::vector<std::pair<std::string, std::string>>& files);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <set>
 
@@ -48,6 +49,11 @@ void LocalEventStore::keep_rule_steps(const std::vector<EventSource>& sources,
 }
 
 std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) {
+  return first_in_window(start, end, calendars, SIZE_MAX);
+}
+
+std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const std::vector<CalendarRef>& calendars,
+                                                    std::size_t limit) {
   std::vector<EventSource> sources;
   std::vector<std::pair<std::string, std::string>> files;  // folder and name of each source
   std::set<std::string> seen;
@@ -65,7 +71,7 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
       files.emplace_back(collection->folder, name);
     }
   }
-  std::vector<Event> events = events_in_window(sources, start, end);
+  std::vector<Event> events = events_in_window(sources, start, end, limit);
   keep_rule_steps(sources, files);
   for (Event& event : events) make_texts_valid(event);
   return events;
@@ -90,19 +96,14 @@ std::vector<Event> LocalEventStore::first_events_matching(Date start, Date end,
   while (std::isfinite(start.seconds_since_1970)) {
     Date shorter{start.seconds_since_1970 + span};
     if (!(shorter < end)) break;
-    std::vector<Event> events = events_matching(start, shorter, calendars);
-    if (events.size() >= limit) {
-      events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
-      return events;
-    }
+    std::vector<Event> events = first_in_window(start, shorter, calendars, limit);
+    if (events.size() >= limit) return events;
     double growth = events.empty() ? kGrowthWithoutEvents
                                    : std::clamp(kMargin * static_cast<double>(limit) / static_cast<double>(events.size()),
                                                 kLeastGrowth, kMostGrowth);
     span *= growth;
   }
-  std::vector<Event> events = events_matching(start, end, calendars);
-  if (events.size() > limit) events.erase(events.begin() + static_cast<std::ptrdiff_t>(limit), events.end());
-  return events;
+  return first_in_window(start, end, calendars, limit);
 }
 
 std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::string_view identifier) {

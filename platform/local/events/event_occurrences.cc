@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <string>
 #include <optional>
 
 #include "platform/local/events/event_component.h"
@@ -49,10 +51,20 @@ bool names_same_occurrence(const IcalTime& a, const IcalTime& b) {
   return first && second && *first == *second;
 }
 
-void add_file_events(const EventSource& source, const Window& window, std::vector<platform::Event>& out) {
+// An occurrence found, before it becomes an event: sorting and cutting these costs
+// nothing like building every event of a window the caller cuts short.
+struct FoundOccurrence {
+  OccurrenceTimes times;
+  const EventComponent* event;
+  const EventSource* source;
+  std::size_t identifier;  // of the item, in the list beside
+  bool repeats;
+};
+
+void add_file_events(const EventSource& source, const Window& window, std::vector<std::string>& identifiers,
+                     std::vector<FoundOccurrence>& out) {
   if (!source.events) return;
   for (const ItemEvents& item : source.events->items) {
-    std::string identifier = source.identifier + item.identifier_suffix;
     // Of two overrides naming the same occurrence the newer revision wins (the later
     // in the file when neither is newer). Without a master each stands alone.
     std::vector<const OverrideEvent*> overrides;
@@ -67,6 +79,8 @@ void add_file_events(const EventSource& source, const Window& window, std::vecto
       }
     }
 
+    std::size_t identifier = identifiers.size();
+    identifiers.push_back(source.identifier + item.identifier_suffix);
     const std::optional<EventComponent>& master = item.master;
     bool repeats = master && master->has_rrule;
     if (master) {
@@ -74,14 +88,14 @@ void add_file_events(const EventSource& source, const Window& window, std::vecto
       for (const OverrideEvent* o : overrides) overridden.push_back(*o->event.recurrence_id);
       for (const OccurrenceTimes& times :
            series_in_window(*master, window, overridden, &source.events->rule_steps_changed)) {
-        out.push_back(event_of(*master, identifier, source.calendar, repeats, times));
+        out.push_back(FoundOccurrence{times, &*master, &source, identifier, repeats});
       }
     }
     // An override counts where it now lies, wherever the occurrence it replaces was.
     for (const OverrideEvent* o : overrides) {
       const EventComponent& moved = o->event;
       auto times = occurrence_at(moved, moved.start.value, moved.start.zone);
-      if (times && overlaps(*times, window)) out.push_back(event_of(moved, identifier, source.calendar, repeats, *times));
+      if (times && overlaps(*times, window)) out.push_back(FoundOccurrence{*times, &moved, &source, identifier, repeats});
     }
   }
 }
@@ -101,24 +115,23 @@ std::vector<platform::Event> events_in_window(const std::vector<EventItem>& item
 }
 
 std::vector<platform::Event> events_in_window(const std::vector<EventSource>& sources, platform::Date start,
-                                              platform::Date end) {
+                                              platform::Date end, std::size_t limit) {
   // Also refuses a window with a NaN end, which compares false both ways.
   if (!(start < end) || !std::isfinite(start.seconds_since_1970)) return {};
   Window window{start, Date{std::min(end.seconds_since_1970, start.seconds_since_1970 + kLongestWindowSeconds)}};
-  std::vector<platform::Event> found;
-  for (const EventSource& source : sources) add_file_events(source, window, found);
-  // Sorting positions moves each event once rather than at every swap.
-  std::vector<std::size_t> order(found.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    const platform::Event& x = found[a];
-    const platform::Event& y = found[b];
-    if (x.start_date != y.start_date) return x.start_date < y.start_date;
-    return x.calendar_item_identifier < y.calendar_item_identifier;
+  std::vector<std::string> identifiers;
+  std::vector<FoundOccurrence> found;
+  for (const EventSource& source : sources) add_file_events(source, window, identifiers, found);
+  std::stable_sort(found.begin(), found.end(), [&](const FoundOccurrence& x, const FoundOccurrence& y) {
+    if (x.times.start != y.times.start) return x.times.start < y.times.start;
+    return identifiers[x.identifier] < identifiers[y.identifier];
   });
+  if (found.size() > limit) found.resize(limit);
   std::vector<platform::Event> out;
   out.reserve(found.size());
-  for (std::size_t i : order) out.push_back(std::move(found[i]));
+  for (const FoundOccurrence& f : found) {
+    out.push_back(event_of(*f.event, identifiers[f.identifier], f.source->calendar, f.repeats, f.times));
+  }
   return out;
 }
 

@@ -5,6 +5,8 @@
 
 #include <libical/ical.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,9 +36,10 @@ struct EventSource {
 };
 
 // Every occurrence of the files' events that overlaps [start, end), the window cut to
-// its first 4*365 days, in ascending order of start, then of identifier.
+// its first 4*365 days, in ascending order of start, then of identifier; only the
+// first `limit` of them.
 std::vector<platform::Event> events_in_window(const std::vector<EventSource>& sources, platform::Date start,
-                                              platform::Date end);
+                                              platform::Date end, std::size_t limit = SIZE_MAX);
 // The same over parsed files.
 std::vector<platform::Event> events_in_window(const std::vector<EventItem>& items, platform::Date start,
                                               platform::Date end);
