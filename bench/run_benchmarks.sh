@@ -75,7 +75,10 @@ run_scaling() {
     peak=$(CALENDAR_STORE_DIR=$root /usr/bin/time -v "$bridge" events <"$params" 2>&1 >/dev/null |
       awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}')
     files=$(find "$root" -path "$root/calendar-*" -name '*.ics' | wc -l)
-    repeating=$(grep -rl '^RRULE' "$root"/calendar-* | wc -l)
+    # Files with a rule in an event (a VTIMEZONE's rules do not count).
+    repeating=$(find "$root" -path "$root/calendar-*" -name '*.ics' -exec awk '
+      FNR == 1 {e = 0} /^BEGIN:VEVENT/ {e = 1} /^END:VEVENT/ {e = 0} e && /^RRULE/ {n++; nextfile} END {print n + 0}' {} + |
+      awk '{s += $1} END {print s}')
     occurrences=$(python3 -c "import json,sys; print(len(json.load(open(sys.argv[1]))))" "$out/events-30.$factor.reply")
     median=$(python3 -c "import json,sys; print('%.0f' % (json.load(open(sys.argv[1]))['results'][0]['median'] * 1000))" \
       "$out/events-30.$factor.json")
