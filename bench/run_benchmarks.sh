@@ -118,6 +118,8 @@ bench_bridge() {
   if [[ $params == */empty.json ]]; then line="$bridge $command" shell=(-N) runs=$fast_runs; fi
   if [[ -n $restore ]]; then warm_prepare=(--prepare "$restore") cold_prepare=(--prepare "$restore; rm -f $index"); fi
   echo "  $name"
+  # The last case's writes (a deleted index among them) are flushed before this one is timed.
+  sync
   "$bridge" "$command" <"$params" >"$out/$name.reply" 2>&1 ||
     echo "  $name answered with a failure: $(cat "$out/$name.reply")" >&2
   bash -c "${restore:-true}"
