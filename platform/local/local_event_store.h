@@ -12,7 +12,6 @@
 
 #include "platform/event_store.h"
 #include "platform/local/callbacks/callback_threads.h"
-#include "platform/local/events/event_occurrences.h"
 #include "platform/local/expected.h"
 #include "platform/local/root/collections.h"
 #include "platform/local/index/item_cache.h"
@@ -57,8 +56,6 @@ class LocalEventStore : public EventStore {
   // The first `limit` events of the window, in order of start, then of identifier.
   std::vector<Event> first_in_window(Date start, Date end, const std::vector<CalendarRef>& calendars,
                                      std::size_t limit);
-  void keep_rule_steps(const std::vector<EventSource>& sources,
-                       const std::vector<std::pair<std::string, std::string>>& files);
 
   std::string root_;
   std::optional<std::vector<Collection>> collections_;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <map>
 #include <set>
 
 #include "platform/local/events/event_occurrences.h"
@@ -38,16 +37,6 @@ void make_texts_valid(Event& event) {
 
 }  // namespace
 
-// Rules walked anew for this window are kept with their files' rows.
-void LocalEventStore::keep_rule_steps(const std::vector<EventSource>& sources,
-                                      const std::vector<std::pair<std::string, std::string>>& files) {
-  std::map<std::string, std::vector<std::string>> walked;
-  for (std::size_t i = 0; i < sources.size(); ++i) {
-    if (sources[i].events && sources[i].events->rule_steps_changed) walked[files[i].first].push_back(files[i].second);
-  }
-  for (const auto& [folder, names] : walked) items_.keep_rule_steps(folder, names);
-}
-
 std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) {
   return first_in_window(start, end, calendars, SIZE_MAX);
 }
@@ -55,7 +44,7 @@ std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const 
 std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const std::vector<CalendarRef>& calendars,
                                                     std::size_t limit) {
   std::vector<EventSource> sources;
-  std::vector<std::pair<std::string, std::string>> files;  // folder and name of each source
+  std::vector<std::string> folders;
   std::set<std::string> seen;
   for (const CalendarRef& calendar : calendars) {
     if (!calendar || !seen.insert(calendar->identifier).second) continue;
@@ -66,13 +55,18 @@ std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const 
     auto found = items_.events_in(collection->folder,
                                   [&](const EventReach& reach) { return reach_surely_outside(reach, start, end); });
     if (!found.ok()) continue;
+    folders.push_back(collection->folder);
     for (auto& [name, events] : found.value()) {
       sources.push_back(EventSource{std::move(events), collection->folder + "/" + name, collection->calendar});
-      files.emplace_back(collection->folder, name);
     }
   }
   std::vector<Event> events = events_in_window(sources, start, end, limit);
-  keep_rule_steps(sources, files);
+  // Rules walked anew for this window are kept with their files' rows.
+  bool walked = std::any_of(sources.begin(), sources.end(),
+                            [](const EventSource& source) { return source.events && source.events->rule_steps_changed; });
+  if (walked) {
+    for (const std::string& folder : folders) items_.keep_rule_steps(folder);
+  }
   for (Event& event : events) make_texts_valid(event);
   return events;
 }

@@ -158,22 +158,19 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
   return found;
 }
 
-void ItemCache::keep_rule_steps(const std::string& folder, const std::vector<std::string>& names) {
-  auto& in_folder = entries_[folder];
-  for (const std::string& name : names) {
-    auto found = in_folder.find(name);
-    if (found == in_folder.end()) continue;
-    Entry& entry = found->second;
+void ItemCache::keep_rule_steps(const std::string& folder) {
+  auto listed = listings_.find(folder);
+  if (listed == listings_.end()) return;
+  for (Entry* entry : entries_of(folder, listed->second)) {
     // A file that also holds reminders keeps its row as the reminder side left it.
-    if (!entry.events || !entry.events->rule_steps_changed || entry.kind != ItemKind::event) continue;
-    entry.events->rule_steps_changed = false;
-    if (auto digest = event_digest_of(*entry.events)) {
-      entry.event_digest = std::move(*digest);
-      entry.row_changed = true;
+    if (!entry->events || !entry->events->rule_steps_changed || entry->kind != ItemKind::event) continue;
+    entry->events->rule_steps_changed = false;
+    if (auto digest = event_digest_of(*entry->events)) {
+      entry->event_digest = std::move(*digest);
+      entry->row_changed = true;
     }
   }
-  auto listed = listings_.find(folder);
-  if (listed != listings_.end()) store_rows(folder, listed->second);
+  store_rows(folder, listed->second);
 }
 
 FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, const std::string& name) const {

@@ -48,9 +48,9 @@ class ItemCache {
   // Reminders the index gave are not kept here afterwards (the caller holds the only
   // reference, so it may take them over); a later call asks the index again.
   SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> reminders_in(const std::string& folder);
-  // After a query walked rules of these files' events anew: their steps go into the
+  // After a query walked rules of the folder's events anew: their steps go into the
   // index with the events, so that the next process need not walk them.
-  void keep_rule_steps(const std::string& folder, const std::vector<std::string>& names);
+  void keep_rule_steps(const std::string& folder);
   // How many item files a collection folder holds (listing it, once).
   SysResult<std::size_t> file_count(const std::string& folder);
   // Which kinds of item a collection folder's files hold: what the index knows of a
