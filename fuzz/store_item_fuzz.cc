@@ -68,16 +68,16 @@ void fetch_all(platform::EventStore& store, const std::vector<platform::Calendar
     bool answered = false;
   };
   auto shared = std::make_shared<Shared>();
-  store.fetch_reminders(lists, [shared](const std::vector<platform::Reminder>* reminders) {
-    if (reminders) {
-      for (const auto& r : *reminders) (void)r.title().size();
-    }
+  std::vector<std::string> fetched;
+  store.fetch_reminders(lists, [shared, &fetched](std::optional<std::vector<std::string>> identifiers) {
     std::lock_guard lock(shared->mutex);
+    if (identifiers) fetched = std::move(*identifiers);
     shared->answered = true;
     shared->changed.notify_all();
   });
   std::unique_lock lock(shared->mutex);
   shared->changed.wait(lock, [&] { return shared->answered; });
+  for (const std::string& identifier : fetched) (void)store.calendar_item_with_identifier(identifier);
 }
 
 void read_through(platform::local::LocalPlatform& platform) {

@@ -1,6 +1,8 @@
 // Reminders: the asynchronous fetch, new reminders, saves and removals.
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/eventkit/eventkit_event_store.h"
@@ -28,8 +30,7 @@ FetchRequestId EventKitEventStore::fetch_reminders(const std::vector<CalendarRef
   // No list of this store: no reminders (the platform could read no lists as all
   // of them). Answered at once; there is nothing to cancel.
   if (searched.count == 0) {
-    const std::vector<Reminder> none;
-    if (completion) completion(&none);
+    if (completion) completion(std::vector<std::string>());
     return next_fetch_++;
   }
   NSPredicate* predicate =
@@ -41,20 +42,18 @@ FetchRequestId EventKitEventStore::fetch_reminders(const std::vector<CalendarRef
                                             completion:^(NSArray<EKReminder*>* _Nullable reminders) {
                                               if (!*sending_end) return;
                                               if (reminders == nil) {
-                                                (*sending_end)(nullptr);
+                                                (*sending_end)(std::nullopt);
                                                 return;
                                               }
-                                              std::vector<Reminder> identified;
-                                              identified.reserve(reminders.count);
+                                              std::vector<std::string> identifiers;
+                                              identifiers.reserve(reminders.count);
                                               for (EKReminder* reminder in reminders) {
                                                 @autoreleasepool {
-                                                  ReminderFields fields;
-                                                  fields.calendar_item_identifier = text_of(required(
-                                                      reminder.calendarItemIdentifier, "calendarItemIdentifier"));
-                                                  identified.emplace_back(std::move(fields), nullptr, false);
+                                                  identifiers.push_back(text_of(required(
+                                                      reminder.calendarItemIdentifier, "calendarItemIdentifier")));
                                                 }
                                               }
-                                              (*sending_end)(&identified);
+                                              (*sending_end)(std::move(identifiers));
                                             }];
   FetchRequestId id = next_fetch_++;
   fetches_.emplace(id, required(request, "fetchRemindersMatchingPredicate:completion:"));

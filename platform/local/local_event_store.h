@@ -61,17 +61,6 @@ class LocalEventStore : public EventStore {
   std::optional<std::vector<Collection>> collections_;
   ItemCache items_;
   std::map<std::string, Reminder> reminders_;  // by identifier, as reminder_of made them
-  // The reminders the last fetch answered. The caller looks each one up again right
-  // after the answer: each is handed over once, not copied, once the callback is done.
-  struct FetchedReminders {
-    std::vector<Reminder> reminders;
-    std::unordered_map<std::string, std::size_t> by_identifier;
-    std::vector<char> handed_over;
-    std::size_t handed_over_count = 0;
-    std::atomic<bool> callback_done{false};
-  };
-  std::shared_ptr<FetchedReminders> last_fetch_;
-  std::optional<Reminder> fetched_reminder(std::string_view identifier);
   // Access requests the person never answers ("ignore"): held until the store goes.
   std::vector<AccessCompletion> unanswered_;
   // Per fetch, set by cancel_fetch_request and read by the thread that answers.

@@ -35,6 +35,14 @@ void make_texts_valid(Event& event) {
   }
 }
 
+// The fields of a row: taken over when nobody else holds the row (one just read
+// from the index), else copied.
+ReminderFields fields_of(ReminderRowRef row) {
+  // Rows are made as mutable objects and only handed around as const.
+  if (row.use_count() == 1) return std::move(const_cast<ReminderRow&>(*row).fields);
+  return row->fields;
+}
+
 }  // namespace
 
 std::vector<Event> LocalEventStore::events_matching(Date start, Date end, const std::vector<CalendarRef>& calendars) {
@@ -106,9 +114,8 @@ std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::
   const Collection* collection = collection_named(name->folder);
   if (!collection) return std::nullopt;
   // A reminder a fetch just listed reads as the fetch saw it, file unread.
-  if (auto fetched = fetched_reminder(identifier)) return CalendarItem(std::move(*fetched));
   if (ReminderRowRef row = items_.known_reminder(name->folder, name->name, name->uid)) {
-    return CalendarItem(reminder_from_row(row->fields, std::string(identifier), collection->calendar, nullptr));
+    return CalendarItem(reminder_from_row(fields_of(std::move(row)), std::string(identifier), collection->calendar, nullptr));
   }
   ParsedItemRef item = items_.item(name->folder, name->name);
   const ItemPart* part = item ? item->part_named(name->uid) : nullptr;

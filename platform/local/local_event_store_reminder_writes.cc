@@ -95,8 +95,6 @@ Expected<Done, Error> LocalEventStore::check_writable(const std::string& folder)
 }
 
 std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
-  // What an earlier fetch saw is no longer the store's state once anything is written.
-  last_fetch_.reset();
   const ReminderFields& fields = reminder.fields();
   if (!fields.calendar) return Error{"提醒事项没有所属列表。"};
   const std::string& target_folder = fields.calendar->identifier;
@@ -201,7 +199,6 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
 }
 
 std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) {
-  last_fetch_.reset();
   const std::string& identifier = reminder.calendar_item_identifier();
   auto name = split_item_identifier(identifier);
   if (!name) return Error{"提醒事项已不存在：" + identifier};

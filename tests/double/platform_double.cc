@@ -31,7 +31,7 @@ struct HeldFetch {
   platform::FetchRequestId id;
   nanoseconds deliver_at;
   ReminderFetchCompletion completion;
-  std::shared_ptr<std::vector<Reminder>> reminders;  // null: no array
+  std::optional<std::vector<std::string>> identifiers;  // nothing: no array
 };
 
 struct State {
@@ -94,7 +94,7 @@ struct State {
       if (it->deliver_at <= monotonic) {
         HeldFetch fetch = std::move(*it);
         it = held_fetches.erase(it);
-        call_on_other_thread([&] { fetch.completion(fetch.reminders.get()); });
+        call_on_other_thread([&] { fetch.completion(std::move(fetch.identifiers)); });
         if (after_fetch) after_fetch();
       } else {
         ++it;
@@ -161,28 +161,29 @@ class StoreDouble : public platform::EventStore {
     ++state_->counters.fetches;
     if (state_->write_lock_held) ++state_->counters.fetches_under_write_lock;
     platform::FetchRequestId id = state_->next_fetch++;
-    auto reminders = std::make_shared<std::vector<Reminder>>();
+    std::optional<std::vector<std::string>> identifiers(std::in_place);
     for (const auto& entry : state_->reminders) {
       const auto& fields = entry.second;  // clang 14 cannot capture a structured binding
       bool chosen = std::any_of(lists.begin(), lists.end(), [&](const CalendarRef& c) {
         return fields.calendar && c && c->identifier == fields.calendar->identifier;
       });
-      if (chosen) reminders->emplace_back(fields, nullptr, false);
+      if (chosen) identifiers->push_back(fields.calendar_item_identifier);
     }
     switch (state_->fetch_answer) {
       case FetchAnswer::drop:
         completion = nullptr;
         return id;
       case FetchAnswer::never:
-        state_->held_fetches.push_back({id, nanoseconds::max(), std::move(completion), reminders});
+        state_->held_fetches.push_back({id, nanoseconds::max(), std::move(completion), std::move(identifiers)});
         return id;
       case FetchAnswer::no_array:
-        reminders.reset();
+        identifiers.reset();
         [[fallthrough]];
       case FetchAnswer::reminders:
         break;
     }
-    state_->held_fetches.push_back({id, state_->monotonic + state_->fetch_delay, std::move(completion), reminders});
+    state_->held_fetches.push_back(
+        {id, state_->monotonic + state_->fetch_delay, std::move(completion), std::move(identifiers)});
     state_->deliver_due();
     return id;
   }

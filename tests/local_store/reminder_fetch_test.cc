@@ -118,7 +118,7 @@ TEST_F(ReminderFetchTest, RunLoopWakesForTheAnswer) {
   auto store = platform_.open_event_store();
   std::atomic<bool> answered{false};
   store->fetch_reminders({store_test::list_named(*store, "a")},
-                         [&](const std::vector<platform::Reminder>*) { answered = true; });
+                         [&](std::optional<std::vector<std::string>>) { answered = true; });
   platform::Date far{platform_.now().seconds_since_1970 + 60};
   platform_.run_main_loop_until(far);
   EXPECT_LT(platform_.now(), far);

@@ -69,8 +69,10 @@ class ReminderIndexTest : public testing::Test {
     return out;
   }
   bool indexed(const std::string& name) {
-    auto rows = StoreIndex(folder_.root()).files_in("todo");
-    return rows.count(name) && rows[name].reminder != nullptr;
+    for (const auto& [row_name, row] : StoreIndex(folder_.root()).files_in("todo")) {
+      if (row_name == name) return !row.reminder.empty();
+    }
+    return false;
   }
   store_test::StoreFolder folder_;
 };

@@ -13,20 +13,21 @@ FetchAnswer fetch_and_wait(platform::EventStore& store, const std::vector<platfo
     FetchAnswer answer;
   };
   auto shared = std::make_shared<Shared>();
-  store.fetch_reminders(lists, [shared](const std::vector<platform::Reminder>* reminders) {
+  store.fetch_reminders(lists, [shared](std::optional<std::vector<std::string>> identifiers) {
     std::lock_guard lock(shared->mutex);
     shared->answer.answered = true;
-    shared->answer.had_array = reminders != nullptr;
+    shared->answer.had_array = identifiers.has_value();
     shared->answer.thread = std::this_thread::get_id();
-    if (reminders) {
-      for (const auto& r : *reminders) shared->answer.identifiers.push_back(r.calendar_item_identifier());
-      shared->answer.reminders = *reminders;
-    }
+    if (identifiers) shared->answer.identifiers = std::move(*identifiers);
     shared->changed.notify_all();
   });
   std::unique_lock lock(shared->mutex);
   shared->changed.wait_for(lock, std::chrono::seconds(10), [&] { return shared->answer.answered; });
-  return shared->answer;
+  FetchAnswer answer = shared->answer;
+  lock.unlock();
+  // Looked up again on the asking thread, as the bridge does.
+  for (const std::string& identifier : answer.identifiers) answer.reminders.push_back(stored_reminder(store, identifier));
+  return answer;
 }
 
 platform::CalendarRef list_named(platform::EventStore& store, const std::string& identifier) {

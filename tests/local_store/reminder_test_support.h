@@ -19,11 +19,12 @@ struct FetchAnswer {
   bool answered = false;
   bool had_array = false;
   std::vector<std::string> identifiers;
-  std::vector<platform::Reminder> reminders;
+  std::vector<platform::Reminder> reminders;  // each identifier looked up after the answer
   std::thread::id thread;
 };
 
-// Fetches the reminders of the lists and waits (without sleeping) for the answer.
+// Fetches the reminders of the lists, waits (without sleeping) for the answer and
+// looks each reminder up.
 FetchAnswer fetch_and_wait(platform::EventStore& store, const std::vector<platform::CalendarRef>& lists);
 
 // The one reminder list of that identifier.

@@ -271,12 +271,13 @@ TEST(StoreIndexWrites, RowsFollowSavesAndRemovals) {
   auto rows = StoreIndex(folder.root()).files_in("todo");
   ASSERT_EQ(rows.size(), 1u);
   std::string name = reminder.calendar_item_identifier().substr(5);
-  ASSERT_EQ(rows.count(name), 1u);
+  ASSERT_EQ(rows[0].first, name);
+  const platform::local::IndexedFile& row = rows[0].second;
   struct stat st;
   ASSERT_EQ(::stat(folder.path("todo/" + name + ".ics").c_str(), &st), 0);
-  EXPECT_EQ(rows[name].stamp.inode, st.st_ino);
-  EXPECT_EQ(rows[name].stamp.size, st.st_size);
-  EXPECT_EQ(rows[name].stamp.modified_ns, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec);
+  EXPECT_EQ(row.stamp.inode, st.st_ino);
+  EXPECT_EQ(row.stamp.size, st.st_size);
+  EXPECT_EQ(row.stamp.modified_ns, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec);
 }
 
 }  // namespace

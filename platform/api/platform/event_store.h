@@ -19,10 +19,11 @@ namespace platform {
 // also destroy it without calling it; whatever it captured is released then.
 using AccessCompletion = std::function<void(bool granted, std::optional<Error> error)>;
 
-// Called once, on another thread or before the fetch call returns, with the
-// fetched reminders, or with nullptr when the platform has no array to give.
-// The reminders may only be read.
-using ReminderFetchCompletion = std::function<void(const std::vector<Reminder>* reminders)>;
+// Called once, on another thread or before the fetch call returns, with each
+// fetched reminder's calendarItemIdentifier in the platform's order, or with
+// nothing when the platform has no array to give. Only texts cross threads: the
+// caller looks each reminder up again with calendar_item_with_identifier.
+using ReminderFetchCompletion = std::function<void(std::optional<std::vector<std::string>> identifiers)>;
 
 using FetchRequestId = std::uint64_t;
 

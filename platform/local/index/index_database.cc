@@ -67,16 +67,10 @@ bool bind_blob(sqlite3_stmt* statement, int column, const std::string& bytes) {
          SQLITE_OK;
 }
 
-std::optional<std::string> text_column(sqlite3_stmt* row, int column) {
-  const unsigned char* text = sqlite3_column_text(row, column);
-  if (text == nullptr) return std::nullopt;
-  return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
-}
-
 // Binds the reminder's columns from `first` on (all null when there is none).
-bool bind_reminder(sqlite3_stmt* s, int first, const ReminderRowRef& reminder) {
+bool bind_reminder(sqlite3_stmt* s, int first, const std::string& packed) {
   std::optional<ReminderColumns> c;
-  if (reminder) c = columns_of(*reminder);
+  if (!packed.empty()) c = unpacked_columns(packed);
   if (!c) {
     for (int i = 0; i < 11; ++i) {
       if (sqlite3_bind_null(s, first + i) != SQLITE_OK) return false;
@@ -90,23 +84,24 @@ bool bind_reminder(sqlite3_stmt* s, int first, const ReminderRowRef& reminder) {
          bind_text(s, first + 8, c->due) && bind_text(s, first + 9, c->alarms) && bind_text(s, first + 10, c->rules);
 }
 
-// The reminder of a row; null when it holds none or it does not read.
-ReminderRowRef read_reminder(sqlite3_stmt* row, int first) {
-  std::optional<std::string> title = text_column(row, first + 1);
-  if (!title) return nullptr;
-  ReminderColumns c;
-  c.uid = text_column(row, first);
-  c.title = std::move(*title);
-  c.notes = text_column(row, first + 2);
-  c.url = text_column(row, first + 3);
-  c.zone = text_column(row, first + 4);
-  c.completed = sqlite3_column_int(row, first + 5) != 0;
-  c.priority = sqlite3_column_int64(row, first + 6);
-  c.start = text_column(row, first + 7);
-  c.due = text_column(row, first + 8);
-  c.alarms = text_column(row, first + 9);
-  c.rules = text_column(row, first + 10);
-  return row_from_columns(std::move(c));
+std::optional<std::string_view> text_view(sqlite3_stmt* row, int column) {
+  const unsigned char* text = sqlite3_column_text(row, column);
+  if (text == nullptr) return std::nullopt;
+  return std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
+}
+
+// The reminder of a row, packed as read (its fields are read when it is looked
+// up); empty when the row holds none.
+std::string packed_reminder(sqlite3_stmt* row, int first) {
+  if (sqlite3_column_type(row, first + 1) == SQLITE_NULL) return {};
+  ColumnPacker packer;
+  // The order of ReminderColumns: uid, title, notes, url, zone, completed, priority,
+  // start, due, alarms, rules.
+  for (int i = 0; i < 5; ++i) packer.text(text_view(row, first + i));
+  packer.integer(sqlite3_column_int(row, first + 5) != 0 ? 1 : 0);
+  packer.integer(sqlite3_column_int64(row, first + 6));
+  for (int i = 7; i < 11; ++i) packer.text(text_view(row, first + i));
+  return packer.take();
 }
 
 ItemKind kind_of(int column) {
@@ -176,8 +171,9 @@ std::unique_ptr<IndexDatabase> IndexDatabase::open(const std::string& path, bool
 
 IndexDatabase::~IndexDatabase() { sqlite3_close_v2(db_); }
 
-bool IndexDatabase::read_folder(const std::string& folder, std::unordered_map<std::string, IndexedFile>& rows) {
-  Statement select = prepare(db_, (std::string("SELECT ") + kColumns + " FROM items WHERE folder = ?").c_str());
+bool IndexDatabase::read_folder(const std::string& folder, IndexedRows& rows) {
+  Statement select =
+      prepare(db_, (std::string("SELECT ") + kColumns + " FROM items WHERE folder = ? ORDER BY name").c_str());
   if (!select || !bind_text(select.get(), 1, folder)) return false;
   int code;
   while ((code = sqlite3_step(select.get())) == SQLITE_ROW) {
@@ -199,19 +195,14 @@ bool IndexDatabase::read_folder(const std::string& folder, std::unordered_map<st
                                  static_cast<std::size_t>(sqlite3_column_bytes(row, kEventsColumn)));
       }
     }
-    if (file.kind == ItemKind::reminder) {
-      file.reminder = read_reminder(row, kFirstReminderColumn);
-      // A reminder whose columns do not read is read from its file again.
-      if (!file.reminder && sqlite3_column_type(row, kFirstReminderColumn + 1) != SQLITE_NULL) {
-        file.kind = ItemKind::unknown;
-      }
-    }
-    rows.emplace(reinterpret_cast<const char*>(name), file);
+    // Columns that do not read send the store to the file when the reminder is looked up.
+    if (file.kind == ItemKind::reminder) file.reminder = packed_reminder(row, kFirstReminderColumn);
+    rows.emplace_back(reinterpret_cast<const char*>(name), std::move(file));
   }
   return code == SQLITE_DONE;
 }
 
-bool IndexDatabase::write(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
+bool IndexDatabase::write(const std::string& folder, const IndexedRows& changed,
                           const std::vector<std::string>& vanished) {
   if (changed.empty() && vanished.empty()) return true;
   if (!run(db_, "BEGIN IMMEDIATE")) return false;

@@ -4,8 +4,6 @@
 // version, rebuilding what cannot be read, and the statements on the item rows.
 // Every call answers false on any failure; the caller then leaves the index aside.
 
-#include <map>
-#include <unordered_map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -25,8 +23,9 @@ class IndexDatabase {
   static std::unique_ptr<IndexDatabase> open(const std::string& path, bool create);
   ~IndexDatabase();
 
-  bool read_folder(const std::string& folder, std::unordered_map<std::string, IndexedFile>& rows);
-  bool write(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
+  // The folder's rows in the order of their names' bytes.
+  bool read_folder(const std::string& folder, IndexedRows& rows);
+  bool write(const std::string& folder, const IndexedRows& changed,
              const std::vector<std::string>& vanished);
 
  private:

@@ -2,6 +2,7 @@
 
 #include "platform/local/files/for_each_index.h"
 #include "platform/local/index/event_digest.h"
+#include "platform/local/index/reminder_columns.h"
 #include "platform/local/reminders/reminder_reader.h"
 
 #include <algorithm>
@@ -55,7 +56,7 @@ SysResult<ItemCache::Listing*> ItemCache::listing(const std::string& folder, boo
     return &listed->second;
   }
   // The folder's rows are read while the folder is listed: neither waits on the other.
-  std::unordered_map<std::string, IndexedFile> rows;
+  IndexedRows rows;
   std::thread reader;
   if (with_rows) {
     try {
@@ -96,27 +97,29 @@ const std::vector<ItemCache::Entry*>& ItemCache::entries_of(const std::string& f
 }
 
 // What the index says of each listed file whose version it holds; rows without a file are noted.
-void ItemCache::attach_rows(const std::string& folder, Listing& listed,
-                            std::unordered_map<std::string, IndexedFile> rows) {
+void ItemCache::attach_rows(const std::string& folder, Listing& listed, IndexedRows rows) {
   const std::vector<Entry*>& entries = entries_of(folder, listed);
-  for (std::size_t i = 0; i < listed.names.size(); ++i) {
-    auto row = rows.find(listed.names[i]);
-    if (row == rows.end()) continue;
+  // Both are in the order of the names' bytes (SQLite's and std::string's alike);
+  // rows out of that order would only count as rows without a file.
+  std::vector<std::string>& vanished = vanished_[folder];
+  std::size_t i = 0;
+  for (auto& [name, row] : rows) {
+    while (i < listed.names.size() && listed.names[i] < name) ++i;
+    if (i == listed.names.size() || listed.names[i] != name) {
+      vanished.push_back(std::move(name));
+      continue;
+    }
     Entry& known = *entries[i];
     const std::optional<FileStamp>& stamp = listed.stamps[i];
-    if (!known.read && stamp && same_version(*stamp, row->second.stamp)) {
+    if (!known.read && stamp && same_version(*stamp, row.stamp)) {
       known.in_index = true;
       known.stamp = *stamp;
-      known.reach = row->second.reach;
-      known.kind = row->second.kind;
-      known.reminder = std::move(row->second.reminder);
-      known.reminder_in_index = known.reminder != nullptr;
-      known.event_digest = std::move(row->second.event_digest);
+      known.reach = row.reach;
+      known.kind = row.kind;
+      known.indexed_reminder = std::move(row.reminder);
+      known.event_digest = std::move(row.event_digest);
     }
-    rows.erase(row);
   }
-  std::vector<std::string>& vanished = vanished_[folder];
-  for (const auto& row : rows) vanished.push_back(row.first);
   listed.rows_attached = true;
   listed.stamps = {};
 }
@@ -193,70 +196,62 @@ FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, cons
   return entry.events = std::move(events);
 }
 
-SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> ItemCache::reminders_in(const std::string& folder) {
+SysResult<std::vector<std::string>> ItemCache::reminder_names_in(const std::string& folder) {
   auto listed = listing(folder, true);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = listed.value()->names;
-  if (handed_over_.erase(folder) > 0) take_back_reminders(folder);
   const std::vector<Entry*>& entries = entries_of(folder, *listed.value());
   std::vector<std::size_t> fresh;
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = *entries[i];
     // The index already says what this version holds: nothing to read.
-    bool settled = known.reminder || (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
+    bool settled = known.reminder || !known.indexed_reminder.empty() ||
+                   (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
     if (!known.read && !settled) fresh.push_back(i);
   }
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(*entries[fresh[k]], folder, names[fresh[k]], nullptr); });
 
-  std::vector<std::pair<std::string, ReminderRowRef>> found;
+  std::vector<std::string> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = *entries[i];
-    if (!known.reminder && known.several.empty() && known.read) {
-      ParsedItemRef item = parsed(known, folder, names[i]);
-      if (!item || !holds_reminders(*item) || !(item = with_tree(std::move(item)))) continue;
-      // Converted here, one at a time: libical's zone lookups are shared by all threads.
-      read_reminders(known, *item);
-      known.row_changed = true;
-      // What a later save needs is the text; libical's tree can go.
-      known.parsed = text_only(*item);
+    if (!known.reminder && known.indexed_reminder.empty() && known.several.empty() && known.read &&
+        !reminders_from_file(known, folder, names[i])) {
+      continue;
     }
-    if (known.reminder) found.emplace_back(names[i], known.reminder);
-    for (const auto& [uid, row] : known.several) found.emplace_back(names[i] + "/" + uid, row);
+    if (known.reminder || !known.indexed_reminder.empty()) found.push_back(names[i]);
+    for (const auto& several : known.several) found.push_back(names[i] + "/" + several.first);
   }
   store_rows(folder, *listed.value());
-  // What the index holds stays there: the caller's copy is the only one.
-  for (Entry* known : entries) {
-    if (known->read || !known->reminder_in_index || !known->reminder) continue;
-    known->reminder.reset();
-    handed_over_.insert(folder);
-  }
   return found;
 }
 
-// The reminders reminders_in let go, as the index still holds them for the versions listed.
-void ItemCache::take_back_reminders(const std::string& folder) {
-  std::unordered_map<std::string, IndexedFile> rows = index_.files_in(folder);
-  for (auto& [name, row] : rows) {
-    Entry* found = find_entry(folder, name);
-    if (!found) continue;
-    Entry& known = *found;
-    if (known.read || known.reminder || !known.reminder_in_index || !same_version(known.stamp, row.stamp)) continue;
-    known.reminder = std::move(row.reminder);
-    // Gone from the index meanwhile: the file is read instead.
-    if (!known.reminder) known.in_index = false;
-  }
+bool ItemCache::reminders_from_file(Entry& entry, const std::string& folder, const std::string& name) {
+  ParsedItemRef item = parsed(entry, folder, name);
+  if (!item || !holds_reminders(*item) || !(item = with_tree(std::move(item)))) return false;
+  // Converted here, one at a time: libical's zone lookups are shared by all threads.
+  read_reminders(entry, *item);
+  entry.row_changed = true;
+  // What a later save needs is the text; libical's tree can go.
+  entry.parsed = text_only(*item);
+  return true;
+}
+
+std::string ItemCache::packed_reminder(const Entry& entry) {
+  if (!entry.reminder) return entry.indexed_reminder;
+  auto columns = columns_of(*entry.reminder);
+  return columns ? packed_columns(*columns) : std::string();
 }
 
 // One transaction for all the folder's news: rows of files read anew, rows of files gone.
 void ItemCache::store_rows(const std::string& folder, Listing& listed) {
-  std::vector<std::pair<std::string, IndexedFile>> changed;
+  IndexedRows changed;
   const std::vector<Entry*>& entries = entries_of(folder, listed);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     Entry& entry = *entries[i];
     if (!entry.row_changed) continue;
     entry.row_changed = false;
-    changed.emplace_back(listed.names[i],
-                         IndexedFile{entry.stamp, entry.reach, entry.kind, entry.reminder, entry.event_digest});
+    changed.emplace_back(listed.names[i], IndexedFile{entry.stamp, entry.reach, entry.kind, packed_reminder(entry),
+                                                      entry.event_digest});
   }
   std::vector<std::string> vanished;
   vanished.swap(vanished_[folder]);
@@ -336,14 +331,26 @@ const ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const s
 }
 
 ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::string& name,
-                                         const std::optional<std::string>& uid) const {
-  const Entry* found = find_entry(folder, name);
+                                         const std::optional<std::string>& uid) {
+  Entry* found = find_entry(folder, name);
   if (!found) return nullptr;
-  if (!uid) return found->reminder;
-  for (const auto& [shown, row] : found->several) {
-    if (shown == *uid) return row;
+  Entry& known = *found;
+  if (uid) {
+    for (const auto& [shown, row] : known.several) {
+      if (shown == *uid) return row;
+    }
+    return nullptr;
   }
-  return nullptr;
+  if (known.reminder || known.indexed_reminder.empty()) return known.reminder;
+  if (ReminderRowRef row = row_from_packed(known.indexed_reminder)) return row;
+  // The row does not read: the file tells, and its row is written anew.
+  known.indexed_reminder.clear();
+  known.in_index = false;
+  load(known, folder, name, nullptr);
+  if (!reminders_from_file(known, folder, name)) return nullptr;
+  index_.put(folder, name, IndexedFile{known.stamp, known.reach, known.kind, packed_reminder(known), known.event_digest});
+  known.row_changed = false;
+  return known.reminder;
 }
 
 ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name) {
@@ -360,12 +367,13 @@ bool ItemCache::load(Entry& entry, const std::string& folder, const std::string&
   entry.read = true;
   auto contents = read_file(file_path(folder, name), kLargestItemBytes);
   if (!contents.ok()) return false;
-  entry.unparsed = std::move(contents.value());
+  entry.unparsed = std::make_unique<FileContents>(std::move(contents.value()));
   // What the index said holds only for the version it listed.
   bool indexed_version = entry.in_index && same_version(entry.unparsed->stamp, entry.stamp);
   if (!indexed_version) {
     entry.reach.reset();
     entry.reminder.reset();
+    entry.indexed_reminder.clear();
     entry.event_digest.clear();
     entry.events.reset();
     entry.kind = ItemKind::unknown;
@@ -418,12 +426,12 @@ void ItemCache::remember(ParsedItemRef item) {
   stored.reach = event_reach(item->text);
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
-  stored.reminder_in_index = false;
+  stored.indexed_reminder.clear();
   // Its events are read again by the next event query that needs them.
   stored.event_digest.clear();
   stored.events.reset();
   read_reminders(stored, *item);
-  index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, stored.reminder, {}});
+  index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, packed_reminder(stored), {}});
   stored.read = true;
   stored.unparsed.reset();
   stored.parsed = std::move(item);

@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <functional>
 #include <map>
-#include <unordered_map>
+#include <memory>
 #include <optional>
-#include <set>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +18,7 @@
 #include "platform/local/events/file_events.h"
 #include "platform/local/ical/parsed_item.h"
 #include "platform/local/index/store_index.h"
+#include "platform/local/reminders/reminder_row.h"
 #include "platform/local/files/sys_file.h"
 #include "platform/local/events/window_prefilter.h"
 
@@ -41,13 +42,11 @@ class ItemCache {
   // be listed.
   SysResult<std::vector<std::pair<std::string, FileEventsRef>>> events_in(const std::string& folder,
                                                                           const Unneeded& unneeded);
-  // The reminders of a collection folder, by file name in ascending order: for each
-  // file holding a VTODO, the reminder as the index holds it for the file's version,
-  // else as read from the file now; a file holding several items gives one for each
-  // of its VTODO items, named "<file name>/<UID>". Fails when the folder cannot be listed.
-  // Reminders the index gave are not kept here afterwards (the caller holds the only
-  // reference, so it may take them over); a later call asks the index again.
-  SysResult<std::vector<std::pair<std::string, ReminderRowRef>>> reminders_in(const std::string& folder);
+  // The reminders of a collection folder, by file name in ascending order: each file
+  // holding a VTODO gives its name, and a file holding several items "<file name>/<UID>"
+  // for each of its VTODO items. The index's row stands for a file whose version it
+  // holds; other files are read now. Fails when the folder cannot be listed.
+  SysResult<std::vector<std::string>> reminder_names_in(const std::string& folder);
   // After a query walked rules of the folder's events anew: their steps go into the
   // index with the events, so that the next process need not walk them.
   void keep_rule_steps(const std::string& folder);
@@ -60,11 +59,13 @@ class ItemCache {
     bool reminders = false;
   };
   SysResult<FolderKinds> kinds_in(const std::string& folder);
-  // The reminder of an item as reminders_in last gave it (or the store last wrote it);
-  // null when there is none, so that lookups right after a fetch see what it saw.
-  // `uid` names one item of a file holding several.
+  // The reminder of an item as reminder_names_in last found it (or the store last
+  // wrote it), its fields read now from the index's row when that is where it came
+  // from; null when there is none, so that lookups right after a fetch see what it
+  // saw. A row that does not read sends the cache to the file (and the row is
+  // written anew). `uid` names one item of a file holding several.
   ReminderRowRef known_reminder(const std::string& folder, const std::string& name,
-                                const std::optional<std::string>& uid = std::nullopt) const;
+                                const std::optional<std::string>& uid = std::nullopt);
   // One item; null when its file is missing or does not parse.
   ParsedItemRef item(const std::string& folder, const std::string& name);
 
@@ -85,15 +86,15 @@ class ItemCache {
     FileStamp stamp;                  // of the version read
     std::optional<EventReach> reach;  // what the prefilter found, once someone asked
     ItemKind kind = ItemKind::unknown;
-    ReminderRowRef reminder;  // a reminder file's reminder, once read or taken from the index
+    ReminderRowRef reminder;  // a reminder file's reminder, once read from the file
+    std::string indexed_reminder;  // else as the index holds it for this version, packed
     // A file holding several items: each VTODO item's reminder by the UID its
     // identifier shows, once read (never kept in the index).
     std::vector<std::pair<std::string, ReminderRowRef>> several;
-    bool reminder_in_index = false;  // the index holds `reminder` for this version
-    std::string event_digest;        // the file's events in the index's form, when known
-    FileEventsRef events;            // once an event query needed them
-    std::optional<FileContents> unparsed;  // read, not parsed yet
-    ParsedItemRef parsed;                  // null when unreadable, unparseable or not parsed yet
+    std::string event_digest;                // the file's events in the index's form, when known
+    FileEventsRef events;                    // once an event query needed them
+    std::unique_ptr<FileContents> unparsed;  // read, not parsed yet
+    ParsedItemRef parsed;                    // null when unreadable, unparseable or not parsed yet
   };
 
   Entry& entry(const std::string& folder, const std::string& name);
@@ -114,7 +115,7 @@ class ItemCache {
   SysResult<Listing*> listing(const std::string& folder, bool with_rows);
   // The listing's entries beside its names, made once.
   const std::vector<Entry*>& entries_of(const std::string& folder, Listing& listed);
-  void attach_rows(const std::string& folder, Listing& listed, std::unordered_map<std::string, IndexedFile> rows);
+  void attach_rows(const std::string& folder, Listing& listed, IndexedRows rows);
   // Reads the file into a fresh entry and parses it unless `unneeded` turns it down;
   // true when it was turned down. Touches nothing but the entry, so several run at once.
   bool load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const;
@@ -127,13 +128,16 @@ class ItemCache {
   FileEventsRef events_of(Entry& entry, const std::string& folder, const std::string& name) const;
   // Fills the entry's reminder, or its several reminders, from its parsed file.
   static void read_reminders(Entry& entry, const ParsedItem& item);
-  void take_back_reminders(const std::string& folder);
+  // A file's one reminder as the index keeps it; empty when it has none or none the
+  // index can hold.
+  static std::string packed_reminder(const Entry& entry);
+  // Reads the reminders of an entry's file (read already); false when it holds none.
+  bool reminders_from_file(Entry& entry, const std::string& folder, const std::string& name);
 
   std::string root_;
   StoreIndex index_;
   std::map<std::string, std::vector<std::string>> vanished_;  // folder → rows without a file
   std::map<std::string, Listing> listings_;  // by folder
-  std::set<std::string> handed_over_;  // folders whose indexed reminders reminders_in let go
   // By folder, then file name.
   std::unordered_map<std::string, std::unordered_map<std::string, Entry>> entries_;
 };

@@ -93,7 +93,102 @@ bool rules_from(const std::string& text, ReminderRow& row) {
   return true;
 }
 
+// Packed: each text column as a marker byte ('-' null, '+' text), then for text
+// its length in 4 bytes and its bytes (a column holds less than SQLite's 1 GB);
+// each integer column in 8 bytes. Least significant byte first.
+constexpr char kNull = '-', kText = '+';
+constexpr int kLengthBytes = 4, kIntegerBytes = 8;
+
+void append_unsigned(std::string& bytes, std::uint64_t value, int count) {
+  for (int i = 0; i < count; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+// Reads the packed columns back in order, taking each off the front.
+class ColumnUnpacker {
+ public:
+  explicit ColumnUnpacker(std::string_view rest) : rest_(rest) {}
+  bool integer(std::int64_t& value) {
+    std::uint64_t unsigned_value = 0;
+    if (!take_unsigned(unsigned_value, kIntegerBytes)) return false;
+    value = static_cast<std::int64_t>(unsigned_value);
+    return true;
+  }
+  bool text(std::optional<std::string>& value) {
+    if (rest_.empty()) return false;
+    char marker = rest_[0];
+    rest_.remove_prefix(1);
+    if (marker == kNull) {
+      value.reset();
+      return true;
+    }
+    std::uint64_t size = 0;
+    if (marker != kText || !take_unsigned(size, kLengthBytes) || size > rest_.size()) return false;
+    value.emplace(rest_.substr(0, static_cast<std::size_t>(size)));
+    rest_.remove_prefix(static_cast<std::size_t>(size));
+    return true;
+  }
+  bool done() const { return rest_.empty(); }
+
+ private:
+  bool take_unsigned(std::uint64_t& value, int count) {
+    if (rest_.size() < static_cast<std::size_t>(count)) return false;
+    value = 0;
+    for (int i = count - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(rest_[i]);
+    rest_.remove_prefix(static_cast<std::size_t>(count));
+    return true;
+  }
+
+  std::string_view rest_;
+};
+
 }  // namespace
+
+void ColumnPacker::text(std::optional<std::string_view> value) {
+  if (!value) {
+    bytes_ += kNull;
+    return;
+  }
+  bytes_ += kText;
+  append_unsigned(bytes_, value->size(), kLengthBytes);
+  bytes_ += *value;
+}
+
+void ColumnPacker::integer(std::int64_t value) { append_unsigned(bytes_, static_cast<std::uint64_t>(value), kIntegerBytes); }
+
+std::string packed_columns(const ReminderColumns& c) {
+  ColumnPacker packer;
+  packer.text(c.uid);
+  packer.text(c.title);
+  packer.text(c.notes);
+  packer.text(c.url);
+  packer.text(c.zone);
+  packer.integer(c.completed ? 1 : 0);
+  packer.integer(c.priority);
+  packer.text(c.start);
+  packer.text(c.due);
+  packer.text(c.alarms);
+  packer.text(c.rules);
+  return packer.take();
+}
+
+std::optional<ReminderColumns> unpacked_columns(std::string_view packed) {
+  ColumnUnpacker read(packed);
+  ReminderColumns c;
+  std::optional<std::string> title;
+  std::int64_t completed = 0;
+  bool ok = read.text(c.uid) && read.text(title) && title && read.text(c.notes) && read.text(c.url) &&
+            read.text(c.zone) && read.integer(completed) && read.integer(c.priority) && read.text(c.start) &&
+            read.text(c.due) && read.text(c.alarms) && read.text(c.rules) && read.done();
+  if (!ok) return std::nullopt;
+  c.title = std::move(*title);
+  c.completed = completed != 0;
+  return c;
+}
+
+ReminderRowRef row_from_packed(std::string_view packed) {
+  auto columns = unpacked_columns(packed);
+  return columns ? row_from_columns(std::move(*columns)) : nullptr;
+}
 
 std::string zone_text(const TimeZone& zone) {
   if (auto offset = zone.fixed_offset_seconds()) return "=" + std::to_string(*offset);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/local/reminders/reminder_row.h"
 
@@ -30,6 +31,25 @@ struct ReminderColumns {
 std::optional<ReminderColumns> columns_of(const ReminderRow& row);
 // Null when a column does not read.
 ReminderRowRef row_from_columns(ReminderColumns columns);
+
+// The columns packed into one string in the order of ReminderColumns' fields, as
+// the index is read: a fetch then holds one string for each reminder and decodes
+// a reminder's fields only when it is looked up. Built straight from the columns
+// read (no ReminderColumns in between) with ColumnPacker.
+class ColumnPacker {
+ public:
+  void text(std::optional<std::string_view> value);
+  void integer(std::int64_t value);
+  std::string take() { return std::move(bytes_); }
+
+ private:
+  std::string bytes_;
+};
+std::string packed_columns(const ReminderColumns& columns);
+// Nothing when the bytes are no packing of ReminderColumns.
+std::optional<ReminderColumns> unpacked_columns(std::string_view packed);
+// The row packed bytes hold; null when they do not read.
+ReminderRowRef row_from_packed(std::string_view packed);
 
 // A time zone as text: "@<name>" for a named zone, "=<seconds>" for a fixed offset.
 std::string zone_text(const TimeZone& zone);

@@ -16,7 +16,7 @@ IndexedFile settled(IndexedFile file) {
   if (wall_clock_ns() - file.stamp.modified_ns < kSettledNs) {
     file.reach.reset();
     file.kind = ItemKind::unknown;
-    file.reminder.reset();
+    file.reminder.clear();
     file.event_digest.clear();
   }
   return file;
@@ -42,18 +42,18 @@ IndexDatabase* StoreIndex::database(bool create) {
   return database_.get();
 }
 
-std::unordered_map<std::string, IndexedFile> StoreIndex::files_in(const std::string& folder) {
-  std::unordered_map<std::string, IndexedFile> rows;
+IndexedRows StoreIndex::files_in(const std::string& folder) {
+  IndexedRows rows;
   IndexDatabase* db = database(true);
   if (db && !db->read_folder(folder, rows)) rows.clear();
   return rows;
 }
 
-void StoreIndex::update(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
+void StoreIndex::update(const std::string& folder, const IndexedRows& changed,
                         const std::vector<std::string>& vanished) {
   IndexDatabase* db = database(true);
   if (!db) return;
-  std::vector<std::pair<std::string, IndexedFile>> rows;
+  IndexedRows rows;
   rows.reserve(changed.size());
   for (const auto& [name, file] : changed) rows.emplace_back(name, settled(file));
   db->write(folder, rows, vanished);

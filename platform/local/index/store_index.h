@@ -9,14 +9,12 @@
 // A database that is missing, damaged, of another schema, locked or cannot be
 // written is rebuilt or left aside; nothing here ever fails a command.
 
-#include <map>
-#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/local/reminders/reminder_row.h"
 #include "platform/local/files/sys_file.h"
 #include "platform/local/events/window_prefilter.h"
 
@@ -30,9 +28,13 @@ struct IndexedFile {
   FileStamp stamp;                  // the mode is not kept (it changes no content)
   std::optional<EventReach> reach;  // none when the file was not looked at for it
   ItemKind kind = ItemKind::unknown;
-  ReminderRowRef reminder;  // a file's one reminder; null when not kept (or it holds several)
+  std::string reminder;  // a file's one reminder, packed (see packed_columns); empty when not kept
+                         // (or it holds several)
   std::string event_digest;  // the file's events (see event_digest.h); empty when not kept
 };
+
+// Rows by file name (without ".ics"), in the order of the names' bytes.
+using IndexedRows = std::vector<std::pair<std::string, IndexedFile>>;
 
 // Whether a file listed with `stamp` is the version a row describes.
 bool same_version(const FileStamp& listed, const FileStamp& indexed);
@@ -47,10 +49,10 @@ class StoreIndex {
   StoreIndex(const StoreIndex&) = delete;
   StoreIndex& operator=(const StoreIndex&) = delete;
 
-  // The rows of a folder by file name (without ".ics"); none when there is no usable index.
-  std::unordered_map<std::string, IndexedFile> files_in(const std::string& folder);
+  // The rows of a folder; none when there is no usable index.
+  IndexedRows files_in(const std::string& folder);
   // Brings a folder's rows up to date in one short transaction.
-  void update(const std::string& folder, const std::vector<std::pair<std::string, IndexedFile>>& changed,
+  void update(const std::string& folder, const IndexedRows& changed,
               const std::vector<std::string>& vanished);
   // After the store itself wrote or removed a file. An index not yet made is left to
   // the next query.

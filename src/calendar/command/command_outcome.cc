@@ -10,8 +10,8 @@ const Json& CommandOutcome::reply_value() const {
   return std::get<Json>(value_);
 }
 
-std::string CommandOutcome::reply_text() const {
-  if (const auto* text = std::get_if<SerializedReply>(&value_)) return text->text;
+std::string CommandOutcome::reply_text() && {
+  if (auto* text = std::get_if<SerializedReply>(&value_)) return std::move(text->text);
   return std::get<Json>(value_).dump();
 }
 

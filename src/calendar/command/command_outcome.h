@@ -35,9 +35,10 @@ class CommandOutcome {
   bool is_reply() const { return !std::holds_alternative<Failure>(value_); }
   // The reply as a value; a serialized reply is read back once, when first asked.
   const Json& reply_value() const;
-  // The reply's compact text (keys in byte order, non-ASCII raw). Throws
+  // The reply's compact text (keys in byte order, non-ASCII raw), taken out of the
+  // outcome: a serialized reply may be most of the process's memory. Throws
   // Json::exception when a value holds invalid UTF-8.
-  std::string reply_text() const;
+  std::string reply_text() &&;
   const std::string& message() const { return std::get<Failure>(value_).message; }
 
  private:

@@ -19,12 +19,14 @@ std::optional<io::IoError> write_stream(int fd, const std::string& text, const i
 
 }  // namespace
 
-FrontEndOutput render_outcome(const CommandOutcome& outcome) {
+FrontEndOutput render_outcome(CommandOutcome outcome) {
   if (!outcome.is_reply()) return failure_output(outcome.message());
   try {
     // Compact, keys in byte order (the object type is an ordered map), non-ASCII
     // text raw; invalid UTF-8 in a string throws.
-    return FrontEndOutput{0, outcome.reply_text() + "\n", {}};
+    std::string text = std::move(outcome).reply_text();
+    text += '\n';
+    return FrontEndOutput{0, std::move(text), {}};
   } catch (const Json::exception& error) {
     return failure_output(error.what());
   }

@@ -17,7 +17,7 @@ struct FrontEndOutput {
 // A reply as one line of compact JSON (exit 0), or a failure as its message and a
 // line feed (exit 1). A reply that cannot be written as JSON becomes a failure
 // carrying the JSON library's error text.
-FrontEndOutput render_outcome(const CommandOutcome& outcome);
+FrontEndOutput render_outcome(CommandOutcome outcome);
 
 // Writes the texts to descriptors 1 and 2 and gives the exit status: the output's
 // own, or 1 when the reply could not be written (a note then goes to standard error).

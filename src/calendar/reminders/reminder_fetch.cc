@@ -17,7 +17,7 @@ constexpr std::chrono::seconds kFetchDeadline{30};
 constexpr double kSliceSeconds = 0.05;
 
 // What the platform's callback hands over: identifiers only (reminder objects
-// stay on the main thread), and whether it had an array at all.
+// stay with the platform), and whether it had an array at all.
 struct FetchAnswer {
   bool had_array = false;
   std::vector<std::string> identifiers;
@@ -26,15 +26,12 @@ struct FetchAnswer {
 // The callback owns the only sending end, so the channel closes once the
 // platform lets go of it, called or not.
 platform::ReminderFetchCompletion make_completion(Sender<FetchAnswer> sender) {
-  return [sender = std::move(sender)](const std::vector<platform::Reminder>* reminders) {
-    if (reminders == nullptr) {
+  return [sender = std::move(sender)](std::optional<std::vector<std::string>> identifiers) {
+    if (!identifiers) {
       sender.send(FetchAnswer{});
       return;
     }
-    std::vector<std::string> identifiers;
-    identifiers.reserve(reminders->size());
-    for (const platform::Reminder& reminder : *reminders) identifiers.push_back(reminder.calendar_item_identifier());
-    sender.send(FetchAnswer{true, std::move(identifiers)});
+    sender.send(FetchAnswer{true, std::move(*identifiers)});
   };
 }
 
