@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "local_store/reminder_test_support.h"
 #include "local_store/store_folder.h"
 #include "platform/local/local_platform.h"
@@ -70,7 +72,7 @@ class ReminderIndexTest : public testing::Test {
   }
   bool indexed(const std::string& name) {
     for (const auto& [row_name, row] : StoreIndex(folder_.root()).files_in("todo")) {
-      if (row_name == name) return !row.reminder.empty();
+      if (row_name == name) return platform::local::row_from_packed(row.reminder) != nullptr;
     }
     return false;
   }
@@ -147,16 +149,79 @@ TEST_F(ReminderIndexTest, AnUnchangedVersionIsNotReadAgain) {
   EXPECT_NE(read().front().find("|Behind|"), std::string::npos);
 }
 
+// A row's reminder changed through the index's own interface.
+void damage_reminder(const std::string& root, const std::function<void(std::string&)>& damage) {
+  StoreIndex index(root);
+  platform::local::IndexedRows rows = index.files_in("todo");
+  for (auto& row : rows) damage(row.second.reminder);
+  index.update("todo", rows, {});
+}
+
+// One column of the packed reminder replaced.
+std::function<void(std::string&)> column_set(std::optional<std::string> platform::local::ReminderColumns::*column,
+                                             const char* value) {
+  return [column, value](std::string& packed) {
+    auto columns = platform::local::unpacked_columns(packed);
+    ASSERT_TRUE(columns);
+    (*columns).*column = value;
+    packed = platform::local::packed_columns(*columns);
+  };
+}
+
 TEST_F(ReminderIndexTest, RowsThatDoNotReadSendTheStoreToTheFile) {
+  using platform::local::ReminderColumns;
   put("r", "UID:r\r\nSUMMARY:Title\r\nDUE:20250310T090000Z\r\n");
   std::vector<std::string> from_file = read();
-  for (const char* damage : {"UPDATE items SET due = 'garbage'", "UPDATE items SET alarms = '[1'",
-                             "UPDATE items SET rules = '[\"FREQ=SECONDLY\"]'", "UPDATE items SET zone = '=x'",
-                             "UPDATE items SET title = NULL", "UPDATE items SET kind = 7"}) {
-    SCOPED_TRACE(damage);
-    sql(folder_.path(".index.sqlite"), damage);
+  ASSERT_TRUE(indexed("r"));
+  struct Damage {
+    const char* name;
+    std::function<void(std::string&)> bytes;  // else
+    const char* sql;
+  };
+  const Damage damages[] = {
+      {"due", column_set(&ReminderColumns::due, "garbage"), nullptr},
+      {"alarms", column_set(&ReminderColumns::alarms, "[1"), nullptr},
+      {"rules", column_set(&ReminderColumns::rules, "[\"FREQ=SECONDLY\"]"), nullptr},
+      {"zone", column_set(&ReminderColumns::zone, "=x"), nullptr},
+      {"cut", [](std::string& packed) { packed.resize(packed.size() / 2); }, nullptr},
+      {"trailing", [](std::string& packed) { packed += '-'; }, nullptr},
+      {"marker", [](std::string& packed) { packed[0] = '?'; }, nullptr},
+      {"foreign bytes", nullptr, "UPDATE items SET reminder = X'00ff'"},
+      {"no reminder", nullptr, "UPDATE items SET reminder = NULL"},
+      {"kind", nullptr, "UPDATE items SET kind = 7"},
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    if (damage.bytes) damage_reminder(folder_.root(), damage.bytes);
+    if (damage.sql) sql(folder_.path(".index.sqlite"), damage.sql);
     EXPECT_EQ(read(), from_file);
-    EXPECT_TRUE(indexed("r"));  // and the row is written anew
+    EXPECT_TRUE(indexed("r"));  // and the row is written anew, readable
+  }
+}
+
+// The packed form read back cut at every length: only the whole reads.
+TEST(ReminderColumns, PackedColumnsCutAtEveryLength) {
+  platform::local::ReminderColumns columns;
+  columns.uid = "u";
+  columns.title = "Title";
+  columns.notes = "";
+  columns.completed = true;
+  columns.priority = -5;
+  columns.due = "2025 3 10 9 0 0 - gregorian @Europe/Berlin";
+  columns.rules = "[\"FREQ=DAILY\"]";
+  std::string packed = platform::local::packed_columns(columns);
+  auto back = platform::local::unpacked_columns(packed);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->uid, columns.uid);
+  EXPECT_EQ(back->title, columns.title);
+  EXPECT_EQ(back->notes, columns.notes);
+  EXPECT_EQ(back->url, std::nullopt);
+  EXPECT_EQ(back->completed, true);
+  EXPECT_EQ(back->priority, -5);
+  EXPECT_EQ(back->due, columns.due);
+  EXPECT_EQ(back->rules, columns.rules);
+  for (std::size_t size = 0; size < packed.size(); ++size) {
+    EXPECT_FALSE(platform::local::unpacked_columns(std::string_view(packed).substr(0, size))) << size;
   }
 }
 

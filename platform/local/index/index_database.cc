@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include "platform/local/index/reminder_columns.h"
 #include "platform/local/files/sys_file.h"
 
 namespace platform::local {
@@ -10,7 +9,7 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the rows change meaning: an index of another version is remade.
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 // Other processes hold the database for one short transaction at most; waiting
 // longer than this costs more than reading the files.
 constexpr int kBusyTimeoutMs = 200;
@@ -20,18 +19,17 @@ constexpr const char* kSchema =
     "folder TEXT NOT NULL, name TEXT NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
     "size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, reach INTEGER NOT NULL,"
     "first_day INTEGER NOT NULL, last_day INTEGER NOT NULL, kind INTEGER NOT NULL,"
-    // A reminder's fields; a null title means the row holds no reminder.
-    "uid TEXT, title TEXT, notes TEXT, url TEXT, zone TEXT, completed INTEGER, priority INTEGER,"
-    "start TEXT, due TEXT, alarms TEXT, rules TEXT,"
+    // A file's one reminder, its columns packed (see packed_columns); null when not kept.
+    "reminder BLOB,"
     // A file's events in their compact form; null when not kept.
     "events BLOB,"
     "PRIMARY KEY(folder, name)) WITHOUT ROWID";
 
 constexpr const char* kColumns =
     "name, device, inode, size, modified_ns, reach, first_day, last_day, kind,"
-    " uid, title, notes, url, zone, completed, priority, start, due, alarms, rules, events";
-constexpr int kFirstReminderColumn = 9;  // uid, counted from 0 in the SELECT
-constexpr int kEventsColumn = 20;
+    " reminder, events";
+constexpr int kReminderColumn = 9;  // counted from 0 in the SELECT
+constexpr int kEventsColumn = 10;
 
 // What a row's reach column says.
 enum ReachColumn { kNotLookedAt = 0, kUnbounded = 1, kBounded = 2 };
@@ -56,10 +54,6 @@ bool bind_text(sqlite3_stmt* statement, int column, const std::string& text) {
   return sqlite3_bind_text(statement, column, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
-bool bind_text(sqlite3_stmt* statement, int column, const std::optional<std::string>& text) {
-  return text ? bind_text(statement, column, *text) : sqlite3_bind_null(statement, column) == SQLITE_OK;
-}
-
 // An empty blob binds as null: nothing kept.
 bool bind_blob(sqlite3_stmt* statement, int column, const std::string& bytes) {
   if (bytes.empty()) return sqlite3_bind_null(statement, column) == SQLITE_OK;
@@ -67,41 +61,10 @@ bool bind_blob(sqlite3_stmt* statement, int column, const std::string& bytes) {
          SQLITE_OK;
 }
 
-// Binds the reminder's columns from `first` on (all null when there is none).
-bool bind_reminder(sqlite3_stmt* s, int first, const std::string& packed) {
-  std::optional<ReminderColumns> c;
-  if (!packed.empty()) c = unpacked_columns(packed);
-  if (!c) {
-    for (int i = 0; i < 11; ++i) {
-      if (sqlite3_bind_null(s, first + i) != SQLITE_OK) return false;
-    }
-    return true;
-  }
-  return bind_text(s, first, c->uid) && bind_text(s, first + 1, c->title) && bind_text(s, first + 2, c->notes) &&
-         bind_text(s, first + 3, c->url) && bind_text(s, first + 4, c->zone) &&
-         sqlite3_bind_int(s, first + 5, c->completed ? 1 : 0) == SQLITE_OK &&
-         sqlite3_bind_int64(s, first + 6, c->priority) == SQLITE_OK && bind_text(s, first + 7, c->start) &&
-         bind_text(s, first + 8, c->due) && bind_text(s, first + 9, c->alarms) && bind_text(s, first + 10, c->rules);
-}
-
-std::optional<std::string_view> text_view(sqlite3_stmt* row, int column) {
-  const unsigned char* text = sqlite3_column_text(row, column);
-  if (text == nullptr) return std::nullopt;
-  return std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
-}
-
-// The reminder of a row, packed as read (its fields are read when it is looked
-// up); empty when the row holds none.
-std::string packed_reminder(sqlite3_stmt* row, int first) {
-  if (sqlite3_column_type(row, first + 1) == SQLITE_NULL) return {};
-  ColumnPacker packer;
-  // The order of ReminderColumns: uid, title, notes, url, zone, completed, priority,
-  // start, due, alarms, rules.
-  for (int i = 0; i < 5; ++i) packer.text(text_view(row, first + i));
-  packer.integer(sqlite3_column_int(row, first + 5) != 0 ? 1 : 0);
-  packer.integer(sqlite3_column_int64(row, first + 6));
-  for (int i = 7; i < 11; ++i) packer.text(text_view(row, first + i));
-  return packer.take();
+std::string blob_column(sqlite3_stmt* row, int column) {
+  const void* bytes = sqlite3_column_blob(row, column);
+  if (bytes == nullptr) return {};
+  return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
 }
 
 ItemKind kind_of(int column) {
@@ -189,14 +152,9 @@ bool IndexDatabase::read_folder(const std::string& folder, IndexedRows& rows) {
     if (reach == kUnbounded) file.reach = EventReach{};
     if (reach == kBounded) file.reach = EventReach{true, sqlite3_column_int64(row, 6), sqlite3_column_int64(row, 7)};
     file.kind = kind_of(sqlite3_column_int(row, 8));
-    if (file.kind == ItemKind::event || file.kind == ItemKind::mixed) {
-      if (const void* digest = sqlite3_column_blob(row, kEventsColumn)) {
-        file.event_digest.assign(static_cast<const char*>(digest),
-                                 static_cast<std::size_t>(sqlite3_column_bytes(row, kEventsColumn)));
-      }
-    }
-    // Columns that do not read send the store to the file when the reminder is looked up.
-    if (file.kind == ItemKind::reminder) file.reminder = packed_reminder(row, kFirstReminderColumn);
+    if (file.kind == ItemKind::event || file.kind == ItemKind::mixed) file.event_digest = blob_column(row, kEventsColumn);
+    // A reminder that does not read sends the store to the file when it is looked up.
+    if (file.kind == ItemKind::reminder) file.reminder = blob_column(row, kReminderColumn);
     rows.emplace_back(reinterpret_cast<const char*>(name), std::move(file));
   }
   return code == SQLITE_DONE;
@@ -207,7 +165,7 @@ bool IndexDatabase::write(const std::string& folder, const IndexedRows& changed,
   if (changed.empty() && vanished.empty()) return true;
   if (!run(db_, "BEGIN IMMEDIATE")) return false;
   Statement upsert = prepare(db_, (std::string("INSERT OR REPLACE INTO items(folder, ") + kColumns +
-                                  ") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                  ") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                                      .c_str());
   Statement remove = prepare(db_, "DELETE FROM items WHERE folder = ? AND name = ?");
   bool ok = upsert && remove;
@@ -222,8 +180,8 @@ bool IndexDatabase::write(const std::string& folder, const IndexedRows& changed,
          sqlite3_bind_int64(s, 6, file.stamp.modified_ns) == SQLITE_OK && sqlite3_bind_int(s, 7, reach) == SQLITE_OK &&
          sqlite3_bind_int64(s, 8, file.reach ? file.reach->first_day : 0) == SQLITE_OK &&
          sqlite3_bind_int64(s, 9, file.reach ? file.reach->last_day : 0) == SQLITE_OK &&
-         sqlite3_bind_int(s, 10, static_cast<int>(file.kind)) == SQLITE_OK && bind_reminder(s, 11, file.reminder) &&
-         bind_blob(s, 22, file.event_digest) && sqlite3_step(s) == SQLITE_DONE;
+         sqlite3_bind_int(s, 10, static_cast<int>(file.kind)) == SQLITE_OK && bind_blob(s, 11, file.reminder) &&
+         bind_blob(s, 12, file.event_digest) && sqlite3_step(s) == SQLITE_DONE;
     sqlite3_reset(s);
   }
   for (const std::string& name : vanished) {

@@ -143,32 +143,33 @@ class ColumnUnpacker {
 
 }  // namespace
 
-void ColumnPacker::text(std::optional<std::string_view> value) {
-  if (!value) {
-    bytes_ += kNull;
-    return;
-  }
-  bytes_ += kText;
-  append_unsigned(bytes_, value->size(), kLengthBytes);
-  bytes_ += *value;
-}
-
-void ColumnPacker::integer(std::int64_t value) { append_unsigned(bytes_, static_cast<std::uint64_t>(value), kIntegerBytes); }
-
 std::string packed_columns(const ReminderColumns& c) {
-  ColumnPacker packer;
-  packer.text(c.uid);
-  packer.text(c.title);
-  packer.text(c.notes);
-  packer.text(c.url);
-  packer.text(c.zone);
-  packer.integer(c.completed ? 1 : 0);
-  packer.integer(c.priority);
-  packer.text(c.start);
-  packer.text(c.due);
-  packer.text(c.alarms);
-  packer.text(c.rules);
-  return packer.take();
+  std::string bytes;
+  auto present = [&](const std::string& value) {
+    bytes += kText;
+    append_unsigned(bytes, value.size(), kLengthBytes);
+    bytes += value;
+  };
+  auto text = [&](const std::optional<std::string>& value) {
+    if (value) {
+      present(*value);
+    } else {
+      bytes += kNull;
+    }
+  };
+  auto integer = [&](std::int64_t value) { append_unsigned(bytes, static_cast<std::uint64_t>(value), kIntegerBytes); };
+  text(c.uid);
+  present(c.title);
+  text(c.notes);
+  text(c.url);
+  text(c.zone);
+  integer(c.completed ? 1 : 0);
+  integer(c.priority);
+  text(c.start);
+  text(c.due);
+  text(c.alarms);
+  text(c.rules);
+  return bytes;
 }
 
 std::optional<ReminderColumns> unpacked_columns(std::string_view packed) {

@@ -1,7 +1,8 @@
 #pragma once
 
-// A reminder row as the index's columns hold it, and back. Whatever does not read
-// back exactly is refused, so the store then reads the file instead.
+// A reminder row as the index holds it, its fields as texts packed into one
+// string, and back. Whatever does not read back exactly is refused, so the store
+// then reads the file instead.
 
 #include <cstdint>
 #include <optional>
@@ -32,23 +33,12 @@ std::optional<ReminderColumns> columns_of(const ReminderRow& row);
 // Null when a column does not read.
 ReminderRowRef row_from_columns(ReminderColumns columns);
 
-// The columns packed into one string in the order of ReminderColumns' fields, as
-// the index is read: a fetch then holds one string for each reminder and decodes
-// a reminder's fields only when it is looked up. Built straight from the columns
-// read (no ReminderColumns in between) with ColumnPacker.
-class ColumnPacker {
- public:
-  void text(std::optional<std::string_view> value);
-  void integer(std::int64_t value);
-  std::string take() { return std::move(bytes_); }
-
- private:
-  std::string bytes_;
-};
+// The columns packed into one string, as the index keeps them: a fetch holds one
+// string for each reminder and decodes a reminder's fields only when it is looked up.
 std::string packed_columns(const ReminderColumns& columns);
 // Nothing when the bytes are no packing of ReminderColumns.
 std::optional<ReminderColumns> unpacked_columns(std::string_view packed);
-// The row packed bytes hold; null when they do not read.
+// The row packed columns hold; null when they do not read.
 ReminderRowRef row_from_packed(std::string_view packed);
 
 // A time zone as text: "@<name>" for a named zone, "=<seconds>" for a fixed offset.
