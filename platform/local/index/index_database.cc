@@ -107,6 +107,7 @@ int open_connection(const std::string& path, bool create, sqlite3** db) {
   if (std::string(reinterpret_cast<const char*>(sqlite3_column_text(wal.get(), 0))) != "wal") return SQLITE_ERROR;
   wal.reset();
   if (!run(*db, "PRAGMA synchronous=NORMAL")) return sqlite3_errcode(*db);
+  if (!run(*db, "PRAGMA cache_size=-256")) return sqlite3_errcode(*db);
   if (!ensure_schema(*db)) return sqlite3_errcode(*db) == SQLITE_OK ? SQLITE_ERROR : sqlite3_errcode(*db);
   return SQLITE_OK;
 }
