@@ -49,21 +49,19 @@ std::string ItemCache::file_path(const std::string& folder, const std::string& n
   return root_ + "/" + folder + "/" + name + ".ics";
 }
 
-SysResult<ItemCache::Listing*> ItemCache::listing(const std::string& folder, bool with_rows) {
-  auto listed = listings_.find(folder);
-  if (listed != listings_.end()) {
-    if (with_rows && !listed->second.rows_attached) attach_rows(folder, listed->second, index_.files_in(folder));
-    return &listed->second;
+SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder) {
+  Folder& known = folders_[folder];
+  if (known.listed) {
+    if (!known.rows_attached) attach_rows(folder, known, index_.files_in(folder));
+    return &known;
   }
   // The folder's rows are read while the folder is listed: neither waits on the other.
   IndexedRows rows;
   std::thread reader;
-  if (with_rows) {
-    try {
-      reader = std::thread([&] { rows = index_.files_in(folder); });
-    } catch (const std::system_error&) {
-      rows = index_.files_in(folder);
-    }
+  try {
+    reader = std::thread([&] { rows = index_.files_in(folder); });
+  } catch (const std::system_error&) {
+    rows = index_.files_in(folder);
   }
   auto entries = list_directory(root_ + "/" + folder, true);
   if (reader.joinable()) reader.join();
@@ -76,29 +74,28 @@ SysResult<ItemCache::Listing*> ItemCache::listing(const std::string& folder, boo
   }
   entries.value().clear();
   std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  Listing& made = listings_[folder];
-  made.names.reserve(files.size());
-  made.stamps.reserve(files.size());
+  // Entries made before (items looked up by name, files written) keep what they
+  // hold; names not listed go.
+  Folder listed;
+  listed.listed = true;
+  listed.names.reserve(files.size());
+  listed.entries.reserve(files.size());
+  listed.stamps.reserve(files.size());
+  std::size_t before = 0;
   for (auto& [name, stamp] : files) {
-    made.names.push_back(std::move(name));
-    made.stamps.push_back(stamp);
+    while (before < known.names.size() && known.names[before] < name) ++before;
+    bool made = before < known.names.size() && known.names[before] == name;
+    listed.entries.push_back(made ? std::move(known.entries[before]) : Entry());
+    listed.names.push_back(std::move(name));
+    listed.stamps.push_back(stamp);
   }
-  if (with_rows) attach_rows(folder, made, std::move(rows));
-  return &made;
-}
-
-const std::vector<ItemCache::Entry*>& ItemCache::entries_of(const std::string& folder, Listing& listed) {
-  if (listed.entries.size() == listed.names.size()) return listed.entries;
-  auto& in_folder = entries_[folder];
-  in_folder.reserve(listed.names.size());
-  listed.entries.resize(listed.names.size());
-  for (std::size_t i = 0; i < listed.names.size(); ++i) listed.entries[i] = &in_folder[listed.names[i]];
-  return listed.entries;
+  known = std::move(listed);
+  attach_rows(folder, known, std::move(rows));
+  return &known;
 }
 
 // What the index says of each listed file whose version it holds; rows without a file are noted.
-void ItemCache::attach_rows(const std::string& folder, Listing& listed, IndexedRows rows) {
-  const std::vector<Entry*>& entries = entries_of(folder, listed);
+void ItemCache::attach_rows(const std::string& folder, Folder& listed, IndexedRows rows) {
   // Both are in the order of the names' bytes (SQLite's and std::string's alike);
   // rows out of that order would only count as rows without a file.
   std::vector<std::string>& vanished = vanished_[folder];
@@ -109,7 +106,7 @@ void ItemCache::attach_rows(const std::string& folder, Listing& listed, IndexedR
       vanished.push_back(std::move(name));
       continue;
     }
-    Entry& known = *entries[i];
+    Entry& known = listed.entries[i];
     const std::optional<FileStamp>& stamp = listed.stamps[i];
     if (!known.read && stamp && same_version(*stamp, row.stamp)) {
       known.in_index = true;
@@ -126,14 +123,14 @@ void ItemCache::attach_rows(const std::string& folder, Listing& listed, IndexedR
 
 SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_in(const std::string& folder,
                                                                                    const Unneeded& unneeded) {
-  auto listed = listing(folder, true);
+  auto listed = listing(folder);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = listed.value()->names;
-  const std::vector<Entry*>& entries = entries_of(folder, *listed.value());
+  std::vector<Entry>& entries = listed.value()->entries;
   std::vector<std::size_t> fresh;
   std::vector<char> turned_down(names.size(), 0);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& known = *entries[i];
+    Entry& known = entries[i];
     if (known.read || known.events) continue;
     // The index knows this version lies far from the window, holds its events, or
     // holds no event: it is not even read.
@@ -148,12 +145,12 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
   // every core. libical keeps its error and buffer state per thread.
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
     std::size_t i = fresh[k];
-    turned_down[i] = load(*entries[i], folder, names[i], unneeded);
+    turned_down[i] = load(entries[i], folder, names[i], unneeded);
   });
 
   std::vector<std::pair<std::string, FileEventsRef>> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& known = *entries[i];
+    Entry& known = entries[i];
     if (turned_down[i] || (unneeded && known.unparsed && known.reach && unneeded(*known.reach))) continue;
     if (FileEventsRef events = events_of(known, folder, names[i])) found.emplace_back(names[i], std::move(events));
   }
@@ -162,15 +159,15 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
 }
 
 void ItemCache::keep_rule_steps(const std::string& folder) {
-  auto listed = listings_.find(folder);
-  if (listed == listings_.end()) return;
-  for (Entry* entry : entries_of(folder, listed->second)) {
+  auto listed = folders_.find(folder);
+  if (listed == folders_.end() || !listed->second.listed) return;
+  for (Entry& entry : listed->second.entries) {
     // A file that also holds reminders keeps its row as the reminder side left it.
-    if (!entry->events || !entry->events->rule_steps_changed || entry->kind != ItemKind::event) continue;
-    entry->events->rule_steps_changed = false;
-    if (auto digest = event_digest_of(*entry->events)) {
-      entry->event_digest = std::move(*digest);
-      entry->row_changed = true;
+    if (!entry.events || !entry.events->rule_steps_changed || entry.kind != ItemKind::event) continue;
+    entry.events->rule_steps_changed = false;
+    if (auto digest = event_digest_of(*entry.events)) {
+      entry.event_digest = std::move(*digest);
+      entry.row_changed = true;
     }
   }
   store_rows(folder, listed->second);
@@ -197,23 +194,23 @@ FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, cons
 }
 
 SysResult<std::vector<std::string>> ItemCache::reminder_names_in(const std::string& folder) {
-  auto listed = listing(folder, true);
+  auto listed = listing(folder);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = listed.value()->names;
-  const std::vector<Entry*>& entries = entries_of(folder, *listed.value());
+  std::vector<Entry>& entries = listed.value()->entries;
   std::vector<std::size_t> fresh;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& known = *entries[i];
+    Entry& known = entries[i];
     // The index already says what this version holds: nothing to read.
     bool settled = known.reminder || !known.indexed_reminder.empty() ||
                    (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
     if (!known.read && !settled) fresh.push_back(i);
   }
-  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(*entries[fresh[k]], folder, names[fresh[k]], nullptr); });
+  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(entries[fresh[k]], folder, names[fresh[k]], nullptr); });
 
   std::vector<std::string> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& known = *entries[i];
+    Entry& known = entries[i];
     if (!known.reminder && known.indexed_reminder.empty() && known.several.empty() && known.read &&
         !reminders_from_file(known, folder, names[i])) {
       continue;
@@ -243,11 +240,10 @@ std::string ItemCache::packed_reminder(const Entry& entry) {
 }
 
 // One transaction for all the folder's news: rows of files read anew, rows of files gone.
-void ItemCache::store_rows(const std::string& folder, Listing& listed) {
+void ItemCache::store_rows(const std::string& folder, Folder& listed) {
   IndexedRows changed;
-  const std::vector<Entry*>& entries = entries_of(folder, listed);
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    Entry& entry = *entries[i];
+  for (std::size_t i = 0; i < listed.entries.size(); ++i) {
+    Entry& entry = listed.entries[i];
     if (!entry.row_changed) continue;
     entry.row_changed = false;
     changed.emplace_back(listed.names[i], IndexedFile{entry.stamp, entry.reach, entry.kind, packed_reminder(entry),
@@ -274,10 +270,10 @@ void ItemCache::read_reminders(Entry& entry, const ParsedItem& item) {
 }
 
 SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder) {
-  auto listed = listing(folder, true);
+  auto listed = listing(folder);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = listed.value()->names;
-  const std::vector<Entry*>& entries = entries_of(folder, *listed.value());
+  std::vector<Entry>& entries = listed.value()->entries;
   FolderKinds kinds;
   auto note = [&](ItemKind kind) {
     kinds.events = kinds.events || kind == ItemKind::event || kind == ItemKind::mixed;
@@ -285,10 +281,10 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   };
   std::vector<std::size_t> fresh;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    if (entries[i]->kind == ItemKind::unknown) {
+    if (entries[i].kind == ItemKind::unknown) {
       fresh.push_back(i);
     } else {
-      note(entries[i]->kind);
+      note(entries[i].kind);
     }
   }
   // Once both kinds are known to be there, the rest cannot change the answer.
@@ -297,7 +293,7 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   // goes to the index as well, so an event query need not read them again.
   const Unneeded learn_reach = [](const EventReach&) { return false; };
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
-    Entry& known = *entries[fresh[k]];
+    Entry& known = entries[fresh[k]];
     if (!known.read) {
       load(known, folder, names[fresh[k]], learn_reach);
     } else {
@@ -306,28 +302,30 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   });
   for (std::size_t i : fresh) {
     // A file that does not parse is no item; its kind goes to the index all the same.
-    if (entries[i]->kind == ItemKind::unknown && entries[i]->read) entries[i]->kind = ItemKind::other;
-    note(entries[i]->kind);
+    if (entries[i].kind == ItemKind::unknown && entries[i].read) entries[i].kind = ItemKind::other;
+    note(entries[i].kind);
   }
   store_rows(folder, *listed.value());
   return kinds;
 }
 
-SysResult<std::size_t> ItemCache::file_count(const std::string& folder) {
-  auto listed = listing(folder, false);
-  if (!listed.ok()) return listed.error();
-  return listed.value()->names.size();
-}
-
 ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::string& name) {
-  auto in_folder = entries_.find(folder);
-  if (in_folder == entries_.end()) return nullptr;
-  auto found = in_folder->second.find(name);
-  return found == in_folder->second.end() ? nullptr : &found->second;
+  auto in = folders_.find(folder);
+  if (in == folders_.end()) return nullptr;
+  const std::vector<std::string>& names = in->second.names;
+  auto at = std::lower_bound(names.begin(), names.end(), name);
+  if (at == names.end() || *at != name) return nullptr;
+  return &in->second.entries[static_cast<std::size_t>(at - names.begin())];
 }
 
-const ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::string& name) const {
-  return const_cast<ItemCache*>(this)->find_entry(folder, name);
+ItemCache::Entry& ItemCache::entry_at(Folder& in, const std::string& name) {
+  auto at = std::lower_bound(in.names.begin(), in.names.end(), name);
+  auto place = at - in.names.begin();
+  if (at != in.names.end() && *at == name) return in.entries[static_cast<std::size_t>(place)];
+  // Rows not yet matched need a version beside each name; this one has none to match.
+  if (in.listed && !in.rows_attached) in.stamps.insert(in.stamps.begin() + place, std::nullopt);
+  in.names.insert(at, name);
+  return *in.entries.insert(in.entries.begin() + place, Entry());
 }
 
 ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::string& name,
@@ -358,7 +356,7 @@ ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name
 }
 
 ItemCache::Entry& ItemCache::entry(const std::string& folder, const std::string& name) {
-  Entry& found = entries_[folder][name];
+  Entry& found = entry_at(folders_[folder], name);
   if (!found.read) load(found, folder, name, nullptr);
   return found;
 }
@@ -405,24 +403,13 @@ ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const s
 }
 
 void ItemCache::keep_lighter(ParsedItemRef item) {
-  Entry& stored = entries_[item->folder][item->name];
+  Entry& stored = entry_at(folders_[item->folder], item->name);
   stored.unparsed.reset();
   stored.parsed = std::move(item);
 }
 
 void ItemCache::remember(ParsedItemRef item) {
-  auto listed = listings_.find(item->folder);
-  if (listed != listings_.end()) {
-    Listing& listing = listed->second;
-    auto at = std::lower_bound(listing.names.begin(), listing.names.end(), item->name);
-    if (at == listing.names.end() || *at != item->name) {
-      // Rows not yet matched still need each name's listed version beside it.
-      if (!listing.rows_attached) listing.stamps.insert(listing.stamps.begin() + (at - listing.names.begin()), item->stamp);
-      listing.names.insert(at, item->name);
-      listing.entries.clear();
-    }
-  }
-  Entry& stored = entries_[item->folder][item->name];
+  Entry& stored = entry_at(folders_[item->folder], item->name);
   stored.reach = event_reach(item->text);
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
@@ -438,18 +425,17 @@ void ItemCache::remember(ParsedItemRef item) {
 }
 
 void ItemCache::forget(const std::string& folder, const std::string& name) {
-  auto listed = listings_.find(folder);
-  if (listed != listings_.end()) {
-    Listing& listing = listed->second;
-    auto at = std::lower_bound(listing.names.begin(), listing.names.end(), name);
-    if (at != listing.names.end() && *at == name) {
-      if (!listing.rows_attached) listing.stamps.erase(listing.stamps.begin() + (at - listing.names.begin()));
-      listing.names.erase(at);
-      listing.entries.clear();
+  auto in = folders_.find(folder);
+  if (in != folders_.end()) {
+    Folder& known = in->second;
+    auto at = std::lower_bound(known.names.begin(), known.names.end(), name);
+    if (at != known.names.end() && *at == name) {
+      auto place = at - known.names.begin();
+      if (known.listed && !known.rows_attached) known.stamps.erase(known.stamps.begin() + place);
+      known.entries.erase(known.entries.begin() + place);
+      known.names.erase(at);
     }
   }
-  auto in_folder = entries_.find(folder);
-  if (in_folder != entries_.end()) in_folder->second.erase(name);
   index_.erase(folder, name);
 }
 

@@ -50,8 +50,6 @@ class ItemCache {
   // After a query walked rules of the folder's events anew: their steps go into the
   // index with the events, so that the next process need not walk them.
   void keep_rule_steps(const std::string& folder);
-  // How many item files a collection folder holds (listing it, once).
-  SysResult<std::size_t> file_count(const std::string& folder);
   // Which kinds of item a collection folder's files hold: what the index knows of a
   // file's version, else what parsing it finds (and the index then keeps).
   struct FolderKinds {
@@ -97,32 +95,33 @@ class ItemCache {
     ParsedItemRef parsed;                    // null when unreadable, unparseable or not parsed yet
   };
 
+  // A collection folder's entries by file name: the names sorted, each entry at its
+  // name's place (a lookup is a binary search, and a pass over the folder touches
+  // no map). Once listed, the names are the folder's item files, and any looked up
+  // by name or written since.
+  struct Folder {
+    std::vector<std::string> names;
+    std::vector<Entry> entries;
+    bool listed = false;
+    bool rows_attached = false;
+    // Beside the names, the versions listed, until the index's rows were matched to them.
+    std::vector<std::optional<FileStamp>> stamps;
+  };
+  // The entry of a name; made at its place when there is none.
+  Entry& entry_at(Folder& in, const std::string& name);
   Entry& entry(const std::string& folder, const std::string& name);
   Entry* find_entry(const std::string& folder, const std::string& name);
-  const Entry* find_entry(const std::string& folder, const std::string& name) const;
-  // A folder as listed once: its item file names, sorted, and until the index's rows
-  // were matched to them, the versions listed.
-  struct Listing {
-    std::vector<std::string> names;
-    std::vector<std::optional<FileStamp>> stamps;
-    bool rows_attached = false;
-    // Each name's entry, so that a query's passes over the folder look none up by
-    // name; empty until first needed, and again whenever `names` changes.
-    std::vector<Entry*> entries;
-  };
-  // The folder's item file names, listed once; with `with_rows`, the index's rows
-  // for them noted too.
-  SysResult<Listing*> listing(const std::string& folder, bool with_rows);
-  // The listing's entries beside its names, made once.
-  const std::vector<Entry*>& entries_of(const std::string& folder, Listing& listed);
-  void attach_rows(const std::string& folder, Listing& listed, IndexedRows rows);
+  // The folder listed (once) with the index's rows for its files noted; entries made
+  // before keep what they hold.
+  SysResult<Folder*> listing(const std::string& folder);
+  void attach_rows(const std::string& folder, Folder& listed, IndexedRows rows);
   // Reads the file into a fresh entry and parses it unless `unneeded` turns it down;
   // true when it was turned down. Touches nothing but the entry, so several run at once.
   bool load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const;
   ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
 
   // Writes the rows of the listed files that changed, and drops those of files gone.
-  void store_rows(const std::string& folder, Listing& listed);
+  void store_rows(const std::string& folder, Folder& listed);
   // The entry's events from its digest, else from its file (read already); null when
   // it has none.
   FileEventsRef events_of(Entry& entry, const std::string& folder, const std::string& name) const;
@@ -137,9 +136,7 @@ class ItemCache {
   std::string root_;
   StoreIndex index_;
   std::map<std::string, std::vector<std::string>> vanished_;  // folder → rows without a file
-  std::map<std::string, Listing> listings_;  // by folder
-  // By folder, then file name.
-  std::unordered_map<std::string, std::unordered_map<std::string, Entry>> entries_;
+  std::unordered_map<std::string, Folder> folders_;  // by folder
 };
 
 }  // namespace platform::local
