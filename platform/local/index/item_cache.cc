@@ -108,7 +108,7 @@ void ItemCache::attach_rows(const std::string& folder, Folder& listed, IndexedRo
     }
     Entry& known = listed.entries[i];
     const std::optional<FileStamp>& stamp = listed.stamps[i];
-    if (!known.read && stamp && same_version(*stamp, row.stamp)) {
+    if (!known.read() && stamp && same_version(*stamp, row.stamp)) {
       known.in_index = true;
       known.stamp = *stamp;
       known.reach = row.reach;
@@ -131,7 +131,7 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
   std::vector<char> turned_down(names.size(), 0);
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = entries[i];
-    if (known.read || known.events) continue;
+    if (known.read() || known.events) continue;
     // The index knows this version lies far from the window, holds its events, or
     // holds no event: it is not even read.
     bool no_events = known.in_index && (known.kind == ItemKind::reminder || known.kind == ItemKind::other);
@@ -151,7 +151,7 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
   std::vector<std::pair<std::string, FileEventsRef>> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = entries[i];
-    if (turned_down[i] || (unneeded && known.unparsed && known.reach && unneeded(*known.reach))) continue;
+    if (turned_down[i] || (unneeded && known.file && known.file->unparsed && known.reach && unneeded(*known.reach))) continue;
     if (FileEventsRef events = events_of(known, folder, names[i])) found.emplace_back(names[i], std::move(events));
   }
   store_rows(folder, *listed.value());
@@ -175,7 +175,7 @@ void ItemCache::keep_rule_steps(const std::string& folder) {
 
 FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, const std::string& name) const {
   if (entry.events) return entry.events;
-  if (!entry.read && !entry.event_digest.empty()) {
+  if (!entry.read() && !entry.event_digest.empty()) {
     if (auto events = events_from_digest(entry.event_digest)) {
       return entry.events = std::make_shared<const FileEvents>(std::move(*events));
     }
@@ -202,21 +202,23 @@ SysResult<std::vector<std::string>> ItemCache::reminder_names_in(const std::stri
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = entries[i];
     // The index already says what this version holds: nothing to read.
-    bool settled = known.reminder || !known.indexed_reminder.empty() ||
+    bool settled = known.reminder() || !known.indexed_reminder.empty() ||
                    (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
-    if (!known.read && !settled) fresh.push_back(i);
+    if (!known.read() && !settled) fresh.push_back(i);
   }
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(entries[fresh[k]], folder, names[fresh[k]], nullptr); });
 
   std::vector<std::string> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = entries[i];
-    if (!known.reminder && known.indexed_reminder.empty() && known.several.empty() && known.read &&
+    if (!known.reminder() && known.indexed_reminder.empty() && known.read() && known.file->several.empty() &&
         !reminders_from_file(known, folder, names[i])) {
       continue;
     }
-    if (known.reminder || !known.indexed_reminder.empty()) found.push_back(names[i]);
-    for (const auto& several : known.several) found.push_back(names[i] + "/" + several.first);
+    if (known.reminder() || !known.indexed_reminder.empty()) found.push_back(names[i]);
+    if (known.read()) {
+      for (const auto& several : known.file->several) found.push_back(names[i] + "/" + several.first);
+    }
   }
   store_rows(folder, *listed.value());
   return found;
@@ -229,13 +231,18 @@ bool ItemCache::reminders_from_file(Entry& entry, const std::string& folder, con
   read_reminders(entry, *item);
   entry.row_changed = true;
   // What a later save needs is the text; libical's tree can go.
-  entry.parsed = text_only(*item);
+  entry.file->parsed = text_only(*item);
   return true;
 }
 
+const ReminderRowRef& ItemCache::Entry::reminder() const {
+  static const ReminderRowRef kNone;
+  return file ? file->reminder : kNone;
+}
+
 std::string ItemCache::packed_reminder(const Entry& entry) {
-  if (!entry.reminder) return entry.indexed_reminder;
-  auto columns = columns_of(*entry.reminder);
+  if (!entry.reminder()) return entry.indexed_reminder;
+  auto columns = columns_of(*entry.reminder());
   return columns ? packed_columns(*columns) : std::string();
 }
 
@@ -255,16 +262,16 @@ void ItemCache::store_rows(const std::string& folder, Folder& listed) {
 }
 
 void ItemCache::read_reminders(Entry& entry, const ParsedItem& item) {
-  entry.reminder.reset();
-  entry.several.clear();
+  entry.file->reminder.reset();
+  entry.file->several.clear();
   for (const ItemPart& part : item.parts) {
     if (part.kind != ICAL_VTODO_COMPONENT) continue;
     auto row = std::make_shared<ReminderRow>(reminder_row_of(item, part));
     if (!item.holds_several()) {
-      entry.reminder = std::move(row);
+      entry.file->reminder = std::move(row);
     } else {
       std::string identifier = item.identifier_of(part);
-      entry.several.emplace_back(identifier.substr(item.identifier().size() + 1), std::move(row));
+      entry.file->several.emplace_back(identifier.substr(item.identifier().size() + 1), std::move(row));
     }
   }
 }
@@ -294,7 +301,7 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   const Unneeded learn_reach = [](const EventReach&) { return false; };
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
     Entry& known = entries[fresh[k]];
-    if (!known.read) {
+    if (!known.read()) {
       load(known, folder, names[fresh[k]], learn_reach);
     } else {
       parsed(known, folder, names[fresh[k]]);
@@ -302,7 +309,7 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   });
   for (std::size_t i : fresh) {
     // A file that does not parse is no item; its kind goes to the index all the same.
-    if (entries[i].kind == ItemKind::unknown && entries[i].read) entries[i].kind = ItemKind::other;
+    if (entries[i].kind == ItemKind::unknown && entries[i].read()) entries[i].kind = ItemKind::other;
     note(entries[i].kind);
   }
   store_rows(folder, *listed.value());
@@ -334,12 +341,13 @@ ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::s
   if (!found) return nullptr;
   Entry& known = *found;
   if (uid) {
-    for (const auto& [shown, row] : known.several) {
+    if (!known.read()) return nullptr;
+    for (const auto& [shown, row] : known.file->several) {
       if (shown == *uid) return row;
     }
     return nullptr;
   }
-  if (known.reminder || known.indexed_reminder.empty()) return known.reminder;
+  if (known.reminder() || known.indexed_reminder.empty()) return known.reminder();
   if (ReminderRowRef row = row_from_packed(known.indexed_reminder)) return row;
   // The row does not read: the file tells, and its row is written anew.
   known.indexed_reminder.clear();
@@ -348,7 +356,7 @@ ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::s
   if (!reminders_from_file(known, folder, name)) return nullptr;
   index_.put(folder, name, IndexedFile{known.stamp, known.reach, known.kind, packed_reminder(known), known.event_digest});
   known.row_changed = false;
-  return known.reminder;
+  return known.reminder();
 }
 
 ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name) {
@@ -357,38 +365,39 @@ ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name
 
 ItemCache::Entry& ItemCache::entry(const std::string& folder, const std::string& name) {
   Entry& found = entry_at(folders_[folder], name);
-  if (!found.read) load(found, folder, name, nullptr);
+  if (!found.read()) load(found, folder, name, nullptr);
   return found;
 }
 
 bool ItemCache::load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const {
-  entry.read = true;
+  entry.file = std::make_unique<FileRead>();
   auto contents = read_file(file_path(folder, name), kLargestItemBytes);
   if (!contents.ok()) return false;
-  entry.unparsed = std::make_unique<FileContents>(std::move(contents.value()));
+  const FileContents& read = *(entry.file->unparsed = std::make_unique<FileContents>(std::move(contents.value())));
   // What the index said holds only for the version it listed.
-  bool indexed_version = entry.in_index && same_version(entry.unparsed->stamp, entry.stamp);
+  bool indexed_version = entry.in_index && same_version(read.stamp, entry.stamp);
   if (!indexed_version) {
     entry.reach.reset();
-    entry.reminder.reset();
     entry.indexed_reminder.clear();
     entry.event_digest.clear();
     entry.events.reset();
     entry.kind = ItemKind::unknown;
   }
   bool learnt = unneeded && !entry.reach;
-  if (learnt) entry.reach = event_reach(entry.unparsed->bytes);
+  if (learnt) entry.reach = event_reach(read.bytes);
   entry.row_changed = !indexed_version || learnt;
-  entry.stamp = entry.unparsed->stamp;
+  entry.stamp = read.stamp;
   if (unneeded && unneeded(*entry.reach)) return true;
   parsed(entry, folder, name);
   return false;
 }
 
 ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const std::string& name) const {
-  if (!entry.unparsed) return entry.parsed;
-  FileContents contents = std::move(*entry.unparsed);
-  entry.unparsed.reset();
+  if (!entry.read()) return nullptr;
+  FileRead& file = *entry.file;
+  if (!file.unparsed) return file.parsed;
+  FileContents contents = std::move(*file.unparsed);
+  file.unparsed.reset();
   auto item = parse_item_text(std::move(contents.bytes));
   ItemKind kind = item ? kind_of_item(*item) : ItemKind::other;
   // What the index did not know yet goes to it with the folder's next rows.
@@ -398,18 +407,20 @@ ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const s
   item->folder = folder;
   item->name = name;
   item->stamp = contents.stamp;
-  entry.parsed = std::make_shared<const ParsedItem>(std::move(*item));
-  return entry.parsed;
+  file.parsed = std::make_shared<const ParsedItem>(std::move(*item));
+  return file.parsed;
 }
 
 void ItemCache::keep_lighter(ParsedItemRef item) {
   Entry& stored = entry_at(folders_[item->folder], item->name);
-  stored.unparsed.reset();
-  stored.parsed = std::move(item);
+  if (!stored.read()) stored.file = std::make_unique<FileRead>();
+  stored.file->unparsed.reset();
+  stored.file->parsed = std::move(item);
 }
 
 void ItemCache::remember(ParsedItemRef item) {
   Entry& stored = entry_at(folders_[item->folder], item->name);
+  stored.file = std::make_unique<FileRead>();
   stored.reach = event_reach(item->text);
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
@@ -419,9 +430,7 @@ void ItemCache::remember(ParsedItemRef item) {
   stored.events.reset();
   read_reminders(stored, *item);
   index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, packed_reminder(stored), {}});
-  stored.read = true;
-  stored.unparsed.reset();
-  stored.parsed = std::move(item);
+  stored.file->parsed = std::move(item);
 }
 
 void ItemCache::forget(const std::string& folder, const std::string& name) {

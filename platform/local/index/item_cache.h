@@ -76,23 +76,31 @@ class ItemCache {
   std::string file_path(const std::string& folder, const std::string& name) const;
 
  private:
-  // A file read (at most once) and, once someone needed it, parsed.
-  struct Entry {
-    bool read = false;
-    bool in_index = false;            // the index holds the listed version of the file
-    bool row_changed = false;         // learnt something the index does not hold yet
-    FileStamp stamp;                  // of the version read
-    std::optional<EventReach> reach;  // what the prefilter found, once someone asked
-    ItemKind kind = ItemKind::unknown;
-    ReminderRowRef reminder;  // a reminder file's reminder, once read from the file
-    std::string indexed_reminder;  // else as the index holds it for this version, packed
-    // A file holding several items: each VTODO item's reminder by the UID its
-    // identifier shows, once read (never kept in the index).
-    std::vector<std::pair<std::string, ReminderRowRef>> several;
-    std::string event_digest;                // the file's events in the index's form, when known
-    FileEventsRef events;                    // once an event query needed them
+  // What reading a file gave. Most entries of a large store are never read (the
+  // index answers for them), so this lies apart from them.
+  struct FileRead {
     std::unique_ptr<FileContents> unparsed;  // read, not parsed yet
     ParsedItemRef parsed;                    // null when unreadable, unparseable or not parsed yet
+    ReminderRowRef reminder;                 // a reminder file's reminder
+    // A file holding several items: each VTODO item's reminder by the UID its
+    // identifier shows (never kept in the index).
+    std::vector<std::pair<std::string, ReminderRowRef>> several;
+  };
+  // A file read (at most once) and, once someone needed it, parsed.
+  struct Entry {
+    bool in_index = false;            // the index holds the listed version of the file
+    bool row_changed = false;         // learnt something the index does not hold yet
+    ItemKind kind = ItemKind::unknown;
+    FileStamp stamp;                  // of the version read
+    std::optional<EventReach> reach;  // what the prefilter found, once someone asked
+    std::string indexed_reminder;     // a reminder file's reminder as the index holds it, packed
+    std::string event_digest;         // the file's events in the index's form, when known
+    FileEventsRef events;             // once an event query needed them
+    std::unique_ptr<FileRead> file;   // once the file was read (whether or not that worked)
+
+    bool read() const { return file != nullptr; }
+    // The file's one reminder as read from it; null when not read or it holds none.
+    const ReminderRowRef& reminder() const;
   };
 
   // A collection folder's entries by file name: the names sorted, each entry at its
