@@ -130,9 +130,9 @@ const IndexedCase kIndexedCases[] = {
      "UID:n\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME;TZID=Mars/Olympus:20260715T080000\r\n"
      "END:VALARM\r\n",
      false},
-    // A block that is no valid UTF-8 has no column form: the file is read each time.
+    // A block that is no valid UTF-8 is kept byte for byte as well.
     {"InvalidUtf8InAlarm",
-     "UID:j\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nDESCRIPTION:\xff\r\nEND:VALARM\r\n", false},
+     "UID:j\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nDESCRIPTION:\xff\r\nEND:VALARM\r\n", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Reminders, IndexedReminderTest, testing::ValuesIn(kIndexedCases),
@@ -157,13 +157,12 @@ void damage_reminder(const std::string& root, const std::function<void(std::stri
   index.update("todo", rows, {});
 }
 
-// One column of the packed reminder replaced.
-std::function<void(std::string&)> column_set(std::optional<std::string> platform::local::ReminderColumns::*column,
-                                             const char* value) {
-  return [column, value](std::string& packed) {
+// Columns of the packed reminder changed.
+std::function<void(std::string&)> columns_changed(std::function<void(platform::local::ReminderColumns&)> change) {
+  return [change](std::string& packed) {
     auto columns = platform::local::unpacked_columns(packed);
     ASSERT_TRUE(columns);
-    (*columns).*column = value;
+    change(*columns);
     packed = platform::local::packed_columns(*columns);
   };
 }
@@ -179,10 +178,10 @@ TEST_F(ReminderIndexTest, RowsThatDoNotReadSendTheStoreToTheFile) {
     const char* sql;
   };
   const Damage damages[] = {
-      {"due", column_set(&ReminderColumns::due, "garbage"), nullptr},
-      {"alarms", column_set(&ReminderColumns::alarms, "[1"), nullptr},
-      {"rules", column_set(&ReminderColumns::rules, "[\"FREQ=SECONDLY\"]"), nullptr},
-      {"zone", column_set(&ReminderColumns::zone, "=x"), nullptr},
+      {"due", columns_changed([](ReminderColumns& c) { c.due = "garbage"; }), nullptr},
+      {"start", columns_changed([](ReminderColumns& c) { c.start = "1 2 3"; }), nullptr},
+      {"rules", columns_changed([](ReminderColumns& c) { c.rules = {"FREQ=SECONDLY"}; }), nullptr},
+      {"zone", columns_changed([](ReminderColumns& c) { c.zone = "=x"; }), nullptr},
       {"cut", [](std::string& packed) { packed.resize(packed.size() / 2); }, nullptr},
       {"trailing", [](std::string& packed) { packed += '-'; }, nullptr},
       {"marker", [](std::string& packed) { packed[0] = '?'; }, nullptr},
@@ -208,7 +207,8 @@ TEST(ReminderColumns, PackedColumnsCutAtEveryLength) {
   columns.completed = true;
   columns.priority = -5;
   columns.due = "2025 3 10 9 0 0 - gregorian @Europe/Berlin";
-  columns.rules = "[\"FREQ=DAILY\"]";
+  columns.alarms = {{"BEGIN:VALARM\r\nEND:VALARM\r\n", 1741597200.5}, {std::nullopt, std::nullopt}};
+  columns.rules = {"FREQ=DAILY", "FREQ=WEEKLY;BYDAY=MO"};
   std::string packed = platform::local::packed_columns(columns);
   auto back = platform::local::unpacked_columns(packed);
   ASSERT_TRUE(back);
@@ -219,6 +219,11 @@ TEST(ReminderColumns, PackedColumnsCutAtEveryLength) {
   EXPECT_EQ(back->completed, true);
   EXPECT_EQ(back->priority, -5);
   EXPECT_EQ(back->due, columns.due);
+  ASSERT_EQ(back->alarms.size(), 2u);
+  EXPECT_EQ(back->alarms[0].block, columns.alarms[0].block);
+  EXPECT_EQ(back->alarms[0].seconds_since_1970, columns.alarms[0].seconds_since_1970);
+  EXPECT_EQ(back->alarms[1].block, std::nullopt);
+  EXPECT_EQ(back->alarms[1].seconds_since_1970, std::nullopt);
   EXPECT_EQ(back->rules, columns.rules);
   for (std::size_t size = 0; size < packed.size(); ++size) {
     EXPECT_FALSE(platform::local::unpacked_columns(std::string_view(packed).substr(0, size))) << size;

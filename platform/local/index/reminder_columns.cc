@@ -1,10 +1,9 @@
 #include "platform/local/index/reminder_columns.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
-
-#include <nlohmann/json.hpp>
 
 #include "platform/local/ical/recurrence_ical.h"
 #include "platform/local/reminders/reminder_origin.h"
@@ -12,8 +11,6 @@
 namespace platform::local {
 
 namespace {
-
-using Json = nlohmann::json;
 
 std::optional<std::int64_t> integer_of(std::string_view text) {
   std::int64_t value = 0;
@@ -32,76 +29,89 @@ std::optional<std::string_view> take_token(std::string_view& rest) {
   return token;
 }
 
-std::optional<Json> alarms_json(const std::vector<Alarm>& alarms) {
-  Json list = Json::array();
+std::optional<std::vector<ReminderColumns::Alarm>> alarm_columns(const std::vector<Alarm>& alarms) {
+  std::vector<ReminderColumns::Alarm> columns;
   for (const Alarm& alarm : alarms) {
-    Json block = nullptr;
+    ReminderColumns::Alarm column;
     if (alarm.origin) {
       auto stored = std::dynamic_pointer_cast<const StoredAlarmOrigin>(alarm.origin);
       if (!stored || stored->absolute_date != alarm.absolute_date) return std::nullopt;
-      block = stored->block;
+      column.block = stored->block;
     }
-    Json date = nullptr;
     if (alarm.absolute_date) {
       if (!std::isfinite(alarm.absolute_date->seconds_since_1970)) return std::nullopt;
-      date = alarm.absolute_date->seconds_since_1970;
+      column.seconds_since_1970 = alarm.absolute_date->seconds_since_1970;
     }
-    list.push_back(Json::array({std::move(block), std::move(date)}));
+    columns.push_back(std::move(column));
   }
-  return list;
+  return columns;
 }
 
-std::optional<std::vector<Alarm>> alarms_from(const std::string& text) {
-  Json list = Json::parse(text, nullptr, false);
-  if (!list.is_array()) return std::nullopt;
+std::vector<Alarm> alarms_from(std::vector<ReminderColumns::Alarm> columns) {
   std::vector<Alarm> alarms;
-  for (const Json& entry : list) {
-    if (!entry.is_array() || entry.size() != 2) return std::nullopt;
-    const Json& block = entry[0];
-    const Json& date = entry[1];
+  alarms.reserve(columns.size());
+  for (ReminderColumns::Alarm& column : columns) {
     Alarm alarm;
-    if (date.is_number()) {
-      alarm.absolute_date = Date{date.get<double>()};
-    } else if (!date.is_null()) {
-      return std::nullopt;
-    }
-    if (block.is_string()) {
+    if (column.seconds_since_1970) alarm.absolute_date = Date{*column.seconds_since_1970};
+    if (column.block) {
       auto origin = std::make_shared<StoredAlarmOrigin>();
-      origin->block = block.get<std::string>();
+      origin->block = std::move(*column.block);
       origin->absolute_date = alarm.absolute_date;
       alarm.origin = std::move(origin);
-    } else if (!block.is_null()) {
-      return std::nullopt;
     }
     alarms.push_back(std::move(alarm));
   }
   return alarms;
 }
 
-bool rules_from(const std::string& text, ReminderRow& row) {
-  Json list = Json::parse(text, nullptr, false);
-  if (!list.is_array() || list.empty()) return false;
+bool rules_from(std::vector<std::string> values, ReminderRow& row) {
   std::vector<RecurrenceRule> rules;
-  for (const Json& value : list) {
-    if (!value.is_string()) return false;
-    auto rule = rule_from_rrule_value(value.get_ref<const std::string&>());
+  rules.reserve(values.size());
+  for (const std::string& value : values) {
+    auto rule = rule_from_rrule_value(value);
     if (!rule) return false;
     rules.push_back(std::move(*rule));
-    row.rule_values.push_back(value.get<std::string>());
   }
   row.fields.recurrence_rules = std::move(rules);
+  row.rule_values = std::move(values);
   return true;
 }
 
-// Packed: each text column as a marker byte ('-' null, '+' text), then for text
-// its length in 4 bytes and its bytes (a column holds less than SQLite's 1 GB);
-// each integer column in 8 bytes. Least significant byte first.
-constexpr char kNull = '-', kText = '+';
+// Packed, least significant byte first: a text as a marker byte ('-' none, '+'
+// some), then its length in 4 bytes (a row holds less than SQLite's 1 GB) and its
+// bytes; an integer in 8 bytes; a date as a marker byte, then its bits in 8 bytes;
+// a list as its length in 4 bytes, then its elements.
+constexpr char kNone = '-', kSome = '+';
 constexpr int kLengthBytes = 4, kIntegerBytes = 8;
 
-void append_unsigned(std::string& bytes, std::uint64_t value, int count) {
-  for (int i = 0; i < count; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xff);
-}
+class ColumnPacker {
+ public:
+  void text(const std::string& value) {
+    bytes_ += kSome;
+    length(value.size());
+    bytes_ += value;
+  }
+  void text(const std::optional<std::string>& value) {
+    if (value) {
+      text(*value);
+    } else {
+      bytes_ += kNone;
+    }
+  }
+  void integer(std::int64_t value) { add(static_cast<std::uint64_t>(value), kIntegerBytes); }
+  void date(const std::optional<double>& value) {
+    bytes_ += value ? kSome : kNone;
+    if (value) add(std::bit_cast<std::uint64_t>(*value), kIntegerBytes);
+  }
+  void length(std::size_t value) { add(value, kLengthBytes); }
+  std::string take() { return std::move(bytes_); }
+
+ private:
+  void add(std::uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) bytes_ += static_cast<char>((value >> (8 * i)) & 0xff);
+  }
+  std::string bytes_;
+};
 
 // Reads the packed columns back in order, taking each off the front.
 class ColumnUnpacker {
@@ -109,28 +119,47 @@ class ColumnUnpacker {
   explicit ColumnUnpacker(std::string_view rest) : rest_(rest) {}
   bool integer(std::int64_t& value) {
     std::uint64_t unsigned_value = 0;
-    if (!take_unsigned(unsigned_value, kIntegerBytes)) return false;
+    if (!take(unsigned_value, kIntegerBytes)) return false;
     value = static_cast<std::int64_t>(unsigned_value);
     return true;
   }
   bool text(std::optional<std::string>& value) {
-    if (rest_.empty()) return false;
-    char marker = rest_[0];
-    rest_.remove_prefix(1);
-    if (marker == kNull) {
+    bool some = false;
+    if (!marker(some)) return false;
+    if (!some) {
       value.reset();
       return true;
     }
-    std::uint64_t size = 0;
-    if (marker != kText || !take_unsigned(size, kLengthBytes) || size > rest_.size()) return false;
-    value.emplace(rest_.substr(0, static_cast<std::size_t>(size)));
-    rest_.remove_prefix(static_cast<std::size_t>(size));
+    std::size_t size = 0;
+    if (!length(size) || size > rest_.size()) return false;
+    value.emplace(rest_.substr(0, size));
+    rest_.remove_prefix(size);
+    return true;
+  }
+  bool date(std::optional<double>& value) {
+    bool some = false;
+    std::uint64_t bits = 0;
+    if (!marker(some) || (some && !take(bits, kIntegerBytes))) return false;
+    if (some) value = std::bit_cast<double>(bits);
+    return true;
+  }
+  // A list's length, no more than its elements could fill with a byte each.
+  bool length(std::size_t& value) {
+    std::uint64_t read = 0;
+    if (!take(read, kLengthBytes) || read > rest_.size()) return false;
+    value = static_cast<std::size_t>(read);
     return true;
   }
   bool done() const { return rest_.empty(); }
 
  private:
-  bool take_unsigned(std::uint64_t& value, int count) {
+  bool marker(bool& some) {
+    if (rest_.empty() || (rest_[0] != kNone && rest_[0] != kSome)) return false;
+    some = rest_[0] == kSome;
+    rest_.remove_prefix(1);
+    return true;
+  }
+  bool take(std::uint64_t& value, int count) {
     if (rest_.size() < static_cast<std::size_t>(count)) return false;
     value = 0;
     for (int i = count - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(rest_[i]);
@@ -144,32 +173,24 @@ class ColumnUnpacker {
 }  // namespace
 
 std::string packed_columns(const ReminderColumns& c) {
-  std::string bytes;
-  auto present = [&](const std::string& value) {
-    bytes += kText;
-    append_unsigned(bytes, value.size(), kLengthBytes);
-    bytes += value;
-  };
-  auto text = [&](const std::optional<std::string>& value) {
-    if (value) {
-      present(*value);
-    } else {
-      bytes += kNull;
-    }
-  };
-  auto integer = [&](std::int64_t value) { append_unsigned(bytes, static_cast<std::uint64_t>(value), kIntegerBytes); };
-  text(c.uid);
-  present(c.title);
-  text(c.notes);
-  text(c.url);
-  text(c.zone);
-  integer(c.completed ? 1 : 0);
-  integer(c.priority);
-  text(c.start);
-  text(c.due);
-  text(c.alarms);
-  text(c.rules);
-  return bytes;
+  ColumnPacker packer;
+  packer.text(c.uid);
+  packer.text(c.title);
+  packer.text(c.notes);
+  packer.text(c.url);
+  packer.text(c.zone);
+  packer.integer(c.completed ? 1 : 0);
+  packer.integer(c.priority);
+  packer.text(c.start);
+  packer.text(c.due);
+  packer.length(c.alarms.size());
+  for (const ReminderColumns::Alarm& alarm : c.alarms) {
+    packer.text(alarm.block);
+    packer.date(alarm.seconds_since_1970);
+  }
+  packer.length(c.rules.size());
+  for (const std::string& rule : c.rules) packer.text(rule);
+  return packer.take();
 }
 
 std::optional<ReminderColumns> unpacked_columns(std::string_view packed) {
@@ -177,10 +198,21 @@ std::optional<ReminderColumns> unpacked_columns(std::string_view packed) {
   ReminderColumns c;
   std::optional<std::string> title;
   std::int64_t completed = 0;
+  std::size_t alarms = 0, rules = 0;
   bool ok = read.text(c.uid) && read.text(title) && title && read.text(c.notes) && read.text(c.url) &&
             read.text(c.zone) && read.integer(completed) && read.integer(c.priority) && read.text(c.start) &&
-            read.text(c.due) && read.text(c.alarms) && read.text(c.rules) && read.done();
-  if (!ok) return std::nullopt;
+            read.text(c.due) && read.length(alarms);
+  for (std::size_t i = 0; ok && i < alarms; ++i) {
+    ReminderColumns::Alarm& alarm = c.alarms.emplace_back();
+    ok = read.text(alarm.block) && read.date(alarm.seconds_since_1970);
+  }
+  ok = ok && read.length(rules);
+  for (std::size_t i = 0; ok && i < rules; ++i) {
+    std::optional<std::string> rule;
+    ok = read.text(rule) && rule;
+    if (ok) c.rules.push_back(std::move(*rule));
+  }
+  if (!ok || !read.done()) return std::nullopt;
   c.title = std::move(*title);
   c.completed = completed != 0;
   return c;
@@ -257,17 +289,10 @@ std::optional<ReminderColumns> columns_of(const ReminderRow& row) {
   if (f.due_date_components && !(columns.due = components_text(*f.due_date_components))) return std::nullopt;
   std::size_t rule_count = f.recurrence_rules ? f.recurrence_rules->size() : 0;
   if (rule_count != row.rule_values.size()) return std::nullopt;
-  try {
-    if (!f.alarms.empty()) {
-      auto alarms = alarms_json(f.alarms);
-      if (!alarms) return std::nullopt;
-      columns.alarms = alarms->dump();
-    }
-    if (rule_count > 0) columns.rules = Json(row.rule_values).dump();
-  } catch (const Json::exception&) {
-    // A block or rule that is no valid UTF-8 has no JSON form: the file is read instead.
-    return std::nullopt;
-  }
+  auto alarms = alarm_columns(f.alarms);
+  if (!alarms) return std::nullopt;
+  columns.alarms = std::move(*alarms);
+  columns.rules = row.rule_values;
   return columns;
 }
 
@@ -283,12 +308,8 @@ ReminderRowRef row_from_columns(ReminderColumns columns) {
   f.priority = columns.priority;
   if (columns.start && !(f.start_date_components = components_from_text(*columns.start))) return nullptr;
   if (columns.due && !(f.due_date_components = components_from_text(*columns.due))) return nullptr;
-  if (columns.alarms) {
-    auto alarms = alarms_from(*columns.alarms);
-    if (!alarms) return nullptr;
-    f.alarms = std::move(*alarms);
-  }
-  if (columns.rules && !rules_from(*columns.rules, *row)) return nullptr;
+  f.alarms = alarms_from(std::move(columns.alarms));
+  if (!columns.rules.empty() && !rules_from(std::move(columns.rules), *row)) return nullptr;
   return row;
 }
 

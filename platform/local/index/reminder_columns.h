@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/local/reminders/reminder_row.h"
 
@@ -23,8 +24,14 @@ struct ReminderColumns {
   std::int64_t priority = 0;
   std::optional<std::string> start;   // see components_text
   std::optional<std::string> due;
-  std::optional<std::string> alarms;  // JSON: [[VALARM block or null, date or null], ...]
-  std::optional<std::string> rules;   // JSON: the RRULE values
+  // Each alarm: its VALARM block as stored (none for one made here) and its absolute
+  // date (none for one relative to the due date).
+  struct Alarm {
+    std::optional<std::string> block;
+    std::optional<double> seconds_since_1970;
+  };
+  std::vector<Alarm> alarms;
+  std::vector<std::string> rules;  // the RRULE values
 };
 
 // Nothing when some part of the row has no column form (an alarm whose origin is
