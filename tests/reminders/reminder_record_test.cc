@@ -48,6 +48,30 @@ TEST_F(ReminderRecordTest, AbsentValuesAreNullOrTheirDefault) {
             R"("notes":"","priority":0,"recurrenceRules":[],"remindAt":null,"title":""})");
 }
 
+// One record refilled for reminders whose values come and go (text to null, null
+// to text, rules to none) reads as each reminder's own record.
+TEST_F(ReminderRecordTest, ARefilledRecordHoldsNothingOfTheLastReminder) {
+  platform::ReminderFields full = reminder_fields("A/full", list_a, "A long title that takes some room");
+  full.calendar_item_external_identifier = "uid-full";
+  full.notes = "notes";
+  full.url = platform::Url{"zolt-task:task-9"};
+  full.completed = true;
+  full.priority = 9;
+  platform::DateComponents due;
+  due.year = 2025, due.month = 3, due.day = 1;
+  full.due_date_components = due;
+  full.alarms = {platform::Alarm::with_absolute_date(platform::Date{1'740'792'600})};
+  full.recurrence_rules = std::vector{platform::RecurrenceRule::make(1, 2, {}, {}, {}, {}, {}, {}, std::nullopt)};
+  platform::ReminderFields bare = reminder_fields("x", nullptr, "");
+  platform::ReminderFields short_title = reminder_fields("B/s", list_a, "s");
+  nlohmann::json record;
+  for (const auto& fields : {full, bare, full, short_title, bare}) {
+    platform::Reminder reminder = as_reminder(fields);
+    bridge::reminders::refill_record(platform, reminder, record);
+    EXPECT_EQ(record.dump(), reminder_to_record(platform, reminder).dump()) << fields.calendar_item_identifier;
+  }
+}
+
 TEST_F(ReminderRecordTest, AlarmOutsideTheWritableYearsGivesNull) {
   platform::ReminderFields fields = reminder_fields("x", list_a);
   fields.alarms = {platform::Alarm::with_absolute_date(platform::Date{1e15})};

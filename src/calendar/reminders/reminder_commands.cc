@@ -34,15 +34,17 @@ CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& st
                           const std::vector<platform::CalendarRef>& lists) {
   std::string text = "[";
   std::optional<std::string> unwritable;
+  Json record;
   Expected<Done> visited =
       reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t count) {
         if (unwritable) return;
         try {
-          std::string record = reminders::reminder_to_record(platform, reminder).dump();
+          reminders::refill_record(platform, reminder, record);
+          const std::string written = record.dump();
           // Room for as many records of about this size, so the text is rarely moved.
-          if (text.size() == 1) text.reserve(2 + (record.size() + 1) * count / 4 * 5);
+          if (text.size() == 1) text.reserve(2 + (written.size() + 1) * count / 4 * 5);
           if (text.size() > 1) text += ',';
-          text += record;
+          text += written;
         } catch (const Json::exception& error) {
           unwritable = error.what();
         }
