@@ -10,6 +10,7 @@
 #include "platform/local/reminders/reminder_reader.h"
 #include "platform/local/events/window_prefilter.h"
 #include "platform/local/events/stored_event.h"
+#include "platform/local/index/event_digest.h"
 #include "text/utf8_text.h"
 
 namespace platform::local {
@@ -59,9 +60,11 @@ std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const 
     const Collection* collection = collection_named(calendar->identifier);
     if (!collection) continue;
     // Files whose one event lies far from the window are never parsed, nor read when
-    // the index knows their version; nor are those whose events the index holds.
-    auto found = items_.events_in(collection->folder,
-                                  [&](const EventReach& reach) { return reach_surely_outside(reach, start, end); });
+    // the index knows their version; nor are those whose events the index holds, nor
+    // read back when the days their rules' kept dates touch lie far from it.
+    auto found = items_.events_in(collection->folder, [&](const EventReach& reach, std::string_view digest) {
+      return reach_surely_outside(reach, start, end) || digest_rules_out(digest, start, end);
+    });
     if (!found.ok()) continue;
     folders.push_back(collection->folder);
     for (auto& [name, events] : found.value()) {

@@ -160,6 +160,43 @@ TEST_P(EventDigestTest, GivesWhatTheFileGivesOnEveryZone) {
   }
 }
 
+// The busy days a digest begins with may rule a window out only when the file has
+// no occurrence in it on any machine zone, whichever zone walked the rules; and
+// they do rule out the quiet days of a repeating event.
+TEST_P(EventDigestTest, BusyDaysRuleOutOnlyWindowsWithoutOccurrences) {
+  const std::string& text = GetParam().text;
+  auto calendar = platform::local::testing::test_calendar();
+  int ruled_out = 0;
+  for (const char* walking_zone : kZones) {
+    settings_.zone(walking_zone);
+    auto parsed = platform::local::testing::parse_ics(text);
+    ASSERT_TRUE(parsed);
+    auto events = std::make_shared<platform::local::FileEvents>(platform::local::read_file_events(parsed.get(), text));
+    platform::local::EventSource source{events, "home/item", calendar};
+    (void)platform::local::events_in_window({source}, Date{kSpans[1].start}, Date{kSpans[1].end});
+    auto digest = platform::local::event_digest_of(*events);
+    ASSERT_TRUE(digest.has_value());
+    for (const char* zone : kZones) {
+      settings_.zone(zone);
+      platform::local::EventItem item{parsed.get(), "home/item", calendar, text};
+      // Windows from half a day to a week, at midnight and at noon UTC.
+      for (double start = utc(2025, 1, 1); start < utc(2025, 7, 1); start += 43200.0) {
+        for (double days : {0.45, 1.0, 7.0}) {
+          Date from{start}, to{start + days * 86400};
+          if (!platform::local::digest_rules_out(*digest, from, to)) continue;
+          ++ruled_out;
+          std::string found = describe(platform::local::events_in_window({item}, from, to));
+          EXPECT_EQ(found, "") << walking_zone << " walked, " << zone << " asks from " << start << " for " << days
+                               << " days";
+        }
+      }
+    }
+  }
+  if (std::string(GetParam().name) == "WeeklyOnDaysWithIntervalAndExdate") {
+    EXPECT_GT(ruled_out, 0);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Shapes, EventDigestTest, testing::ValuesIn(kShapes),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -86,6 +86,21 @@ std::optional<double> plain_count_end(const icalrecurrencetype& rule, const ical
   }
 }
 
+}  // namespace
+
+std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype& first) {
+  icalrecurrencetype rule = source.with_scale();
+  std::optional<double> end = plain_count_end(rule, first);
+  // UNTIL is compared with wall times a day either side of it (see walk_rule).
+  if (!icaltime_is_null_time(rule.until) && is_usable_time(rule.until)) {
+    double until = wall_seconds(rule.until) + kDay;
+    end = end ? std::min(*end, until) : until;
+  }
+  return end;
+}
+
+namespace {
+
 // Everything one master event contributes to the window, kept in the order found.
 class SeriesCollector {
  public:

@@ -33,6 +33,11 @@ bool overlaps(const OccurrenceTimes& occurrence, const Window& window);
 std::optional<OccurrenceTimes> occurrence_at(const EventComponent& event, const icaltimetype& wall,
                                              const IcalZone& zone);
 
+// The latest wall time (as seconds, the wall time read as UTC) at which a rule may
+// give a date, from its UNTIL or a COUNT that is plain arithmetic; nothing when it
+// may go on for ever. `first` is DTSTART's wall time.
+std::optional<double> rule_end_wall(const EventRule& rule, const icaltimetype& first);
+
 // The occurrences of a master event that overlap the window, ascending by start: its
 // DTSTART, its rules and RDATEs, less its EXDATEs and the occurrences that the
 // `overridden` RECURRENCE-IDs name. A rule's dates come from the steps kept with it

@@ -1,5 +1,7 @@
 #include "platform/local/index/event_digest.h"
 
+#include "platform/local/events/busy_days.h"
+
 #include <cstdint>
 #include <cstring>
 #include <cmath>
@@ -9,7 +11,7 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the form changes; a digest of another version is not read.
-constexpr std::uint8_t kDigestVersion = 2;
+constexpr std::uint8_t kDigestVersion = 4;
 // More than any file could hold: a count beyond it is damage.
 constexpr std::uint32_t kMostEntries = 1u << 24;
 // The largest field of a DURATION, and the longest PERIOD in seconds, kept: far beyond
@@ -319,11 +321,39 @@ std::optional<icaltimetype> read_revision_time(DigestReader& in) {
   return time;
 }
 
+// First in a digest, so that a query reads it without reading the events back.
+void write_busy_days(DigestWriter& out, const std::optional<BusyDays>& days) {
+  out.flag(days.has_value());
+  if (!days) return;
+  out.integer(days->first_day);
+  out.integer(days->last_day);
+  out.count(days->busy.size());
+  for (const auto& [first, last] : days->busy) {
+    out.integer(first);
+    out.integer(last);
+  }
+}
+
+std::optional<BusyDays> read_busy_days(DigestReader& in) {
+  if (!in.flag()) return std::nullopt;
+  BusyDays days;
+  days.first_day = in.integer();
+  days.last_day = in.integer();
+  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
+    std::int64_t first = in.integer(), last = in.integer();
+    // Sorted and apart, as they were written.
+    if (last < first || (!days.busy.empty() && first <= days.busy.back().second)) in.fail();
+    days.busy.emplace_back(first, last);
+  }
+  return days;
+}
+
 }  // namespace
 
 std::optional<std::string> event_digest_of(const FileEvents& events) {
   DigestWriter out;
   out.byte(kDigestVersion);
+  write_busy_days(out, busy_days_of(events));
   out.count(events.items.size());
   for (const ItemEvents& item : events.items) {
     out.text(item.identifier_suffix);
@@ -344,6 +374,7 @@ std::optional<std::string> event_digest_of(const FileEvents& events) {
 std::optional<FileEvents> events_from_digest(std::string_view digest) {
   DigestReader in(digest);
   if (in.byte() != kDigestVersion) return std::nullopt;
+  read_busy_days(in);
   FileEvents events;
   for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
     ItemEvents item;
@@ -367,6 +398,13 @@ std::optional<FileEvents> events_from_digest(std::string_view digest) {
   }
   if (!in.done()) return std::nullopt;
   return events;
+}
+
+bool digest_rules_out(std::string_view digest, Date start, Date end) {
+  DigestReader in(digest);
+  if (in.byte() != kDigestVersion) return false;
+  std::optional<BusyDays> days = read_busy_days(in);
+  return in.ok() && days && busy_days_rule_out(*days, start, end);
 }
 
 }  // namespace platform::local

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/date.h"
 #include "platform/local/events/file_events.h"
 
 namespace platform::local {
@@ -17,5 +18,8 @@ namespace platform::local {
 std::optional<std::string> event_digest_of(const FileEvents& events);
 // Nothing when the bytes do not read as a digest of this version.
 std::optional<FileEvents> events_from_digest(std::string_view digest);
+// True only when the busy days the digest begins with (see busy_days.h) show that
+// none of the file's occurrences touches [start, end): read without the events.
+bool digest_rules_out(std::string_view digest, Date start, Date end);
 
 }  // namespace platform::local

@@ -31,9 +31,10 @@ class ItemCache {
  public:
   explicit ItemCache(std::string root);
 
-  // Tells from what the window prefilter found in a file that the caller has no use
+  // Tells from what the window prefilter found in a file, and from the index's
+  // digest of its events when there is one (empty else), that the caller has no use
   // for it, so it need not be read (when the index knows it) nor parsed.
-  using Unneeded = std::function<bool(const EventReach& reach)>;
+  using Unneeded = std::function<bool(const EventReach& reach, std::string_view event_digest)>;
 
   // The events of a collection folder's files, by file name in ascending order: for
   // a file whose version the index holds with its events, those; else as read from

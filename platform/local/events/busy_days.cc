@@ -1,0 +1,139 @@
+#include "platform/local/events/busy_days.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/local/events/event_series.h"
+#include "platform/local/ical/ical_time.h"
+
+namespace platform::local {
+
+namespace {
+
+constexpr double kDay = 86400;
+// Each busy day range is widened by more than any zone's offset (and any floating
+// time's distance from an instant), so the busy days hold on every machine zone.
+constexpr std::int64_t kWideningDays = 2;
+// Beyond this, nothing is certain (some 30,000 years).
+constexpr double kFarSeconds = 1e12;
+constexpr std::int64_t kNoDay = std::numeric_limits<std::int64_t>::max() / 2;
+
+std::int64_t day_of(double seconds) { return static_cast<std::int64_t>(std::floor(seconds / kDay)); }
+
+// How long an occurrence may last: its length, and an hour more for a clock change.
+double longest(const EventLength& length) {
+  return static_cast<double>(length.nominal_days) * kDay + std::max(0.0, length.exact_seconds) + 3600;
+}
+
+class BusyCollector {
+ public:
+  // An occurrence starting at a wall time and lasting at most `length` seconds.
+  void add(double start_wall, double length) {
+    double end_wall = start_wall + length;
+    if (!(std::fabs(start_wall) < kFarSeconds) || !(std::fabs(end_wall) < kFarSeconds)) {
+      usable_ = false;
+      return;
+    }
+    ranges_.emplace_back(day_of(start_wall) - kWideningDays, day_of(end_wall) + kWideningDays);
+  }
+  bool add(const IcalTime& start, double length) {
+    if (!is_usable_time(start.value)) return usable_ = false;
+    add(wall_seconds(start.value), length);
+    return usable_;
+  }
+  // DTSTART, each RDATE (a period lasting as long as it says, if longer) and, for a
+  // master, what its rules' kept dates give (or, for a rule never walked, all from
+  // DTSTART to its end); false when something is not known.
+  bool add_event(const EventComponent& event, bool master) {
+    double length = longest(event.length);
+    if (!add(event.start, length)) return false;
+    for (const RecurrenceDate& date : event.rdates) {
+      double period = std::max(date.period_duration_seconds, date.period_seconds.value_or(0.0));
+      if (date.period_end && is_usable_time(date.period_end->value) && is_usable_time(date.start.value)) {
+        period = std::max(period, wall_seconds(date.period_end->value) - wall_seconds(date.start.value) + 2 * kDay);
+      }
+      if (!add(date.start, std::max(length, period))) return false;
+    }
+    if (!master) return true;
+    if (event.has_rrule && event.rules.empty()) return false;
+    for (const EventRule& rule : event.rules) {
+      const RuleSteps* steps = rule.steps.get();
+      if (!steps) {
+        // Never walked (it begins after the windows asked so far, or ended before
+        // them): every date lies between DTSTART and the rule's end, if it has one.
+        std::optional<double> end = rule_end_wall(rule, event.start.value);
+        double start = wall_seconds(event.start.value);
+        if (end) {
+          add(start, std::max(0.0, *end - start) + length);
+        } else if (std::fabs(start) < kFarSeconds) {
+          ranges_.emplace_back(day_of(start) - kWideningDays, kNoDay);
+        }
+        has_rule_ = true;
+        continue;
+      }
+      if (!steps->from_first) from_ = std::max(from_, steps->from);
+      if (!steps->ended) to_ = std::min(to_, steps->to);
+      for (double wall : steps->walls) add(wall, length);
+      longest_ = std::max(longest_, length);
+      has_rule_ = true;
+    }
+    return usable_;
+  }
+
+  std::optional<BusyDays> result() {
+    if (!usable_ || !has_rule_) return std::nullopt;
+    BusyDays days;
+    // The kept dates answer a window whose widest walk (a day before its start less the
+    // longest occurrence, a day after its end) lies within them.
+    days.first_day = std::isinf(from_) ? -kNoDay : day_of(from_ + longest_) + 4;
+    days.last_day = std::isinf(to_) ? kNoDay : day_of(to_) - 3;
+    if (!(std::isinf(from_) || std::fabs(from_) < kFarSeconds) || !(std::isinf(to_) || std::fabs(to_) < kFarSeconds)) {
+      return std::nullopt;
+    }
+    std::sort(ranges_.begin(), ranges_.end());
+    for (const auto& range : ranges_) {
+      if (!days.busy.empty() && range.first <= days.busy.back().second + 1) {
+        days.busy.back().second = std::max(days.busy.back().second, range.second);
+      } else {
+        days.busy.push_back(range);
+      }
+    }
+    return days;
+  }
+
+ private:
+  std::vector<std::pair<std::int64_t, std::int64_t>> ranges_;
+  double from_ = -std::numeric_limits<double>::infinity();
+  double to_ = std::numeric_limits<double>::infinity();
+  double longest_ = 0;
+  bool has_rule_ = false;
+  bool usable_ = true;
+};
+
+}  // namespace
+
+std::optional<BusyDays> busy_days_of(const FileEvents& events) {
+  BusyCollector busy;
+  for (const ItemEvents& item : events.items) {
+    if (item.master && !busy.add_event(*item.master, true)) return std::nullopt;
+    for (const OverrideEvent& o : item.overrides) {
+      if (!busy.add_event(o.event, false)) return std::nullopt;
+    }
+  }
+  return busy.result();
+}
+
+bool busy_days_rule_out(const BusyDays& days, Date start, Date end) {
+  if (!(std::fabs(start.seconds_since_1970) < kFarSeconds) || !(std::fabs(end.seconds_since_1970) < kFarSeconds)) {
+    return false;
+  }
+  std::int64_t first = day_of(start.seconds_since_1970), last = day_of(end.seconds_since_1970);
+  if (first < days.first_day || last > days.last_day) return false;
+  // The first busy range that does not end before the window.
+  auto at = std::lower_bound(days.busy.begin(), days.busy.end(), first,
+                             [](const auto& range, std::int64_t day) { return range.second < day; });
+  return at == days.busy.end() || at->first > last;
+}
+
+}  // namespace platform::local
