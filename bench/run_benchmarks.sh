@@ -32,7 +32,7 @@ size_shape() {
   case $1 in
     small) echo "2 200 2 100 10 10 365" ;;
     medium) echo "5 2000 3 1000 5 5 365" ;;
-    large) echo "10 10000 5 5000 3 1 30" ;;
+    large) echo "10 10000 5 5000 7 1 30" ;;
     *) echo "unknown size: $1 (small, medium or large)" >&2; exit 2 ;;
   esac
 }
