@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "local_store/reminder_test_support.h"
@@ -248,6 +249,34 @@ TEST_F(ReminderIndexTest, ASaveOfAnIndexedReminderChangesOnlyItsField) {
     if (line == "SUMMARY:Old") line = "SUMMARY:New";
   }
   EXPECT_EQ(store_test::lines_without_stamps(folder_.read("todo/r.ics")), expected);
+}
+
+// The cache's folder holds items looked up before it was listed; the listing keeps
+// what they read, names only what the folder holds, and takes in what the store writes.
+TEST_F(ReminderIndexTest, LookupsBeforeAListingAndWritesAfterItKeepTheFolderTrue) {
+  put("a", "UID:a\r\nSUMMARY:A\r\n");
+  put("b", "UID:b\r\nSUMMARY:B\r\n");
+  read();
+  platform::local::LocalPlatform platform(folder_.root());
+  auto store = platform.open_event_store();
+  EXPECT_EQ(store_test::stored_reminder(*store, "todo/b").title(), "B");
+  EXPECT_FALSE(store->calendar_item_with_identifier("todo/missing").has_value());
+  auto list = store_test::list_named(*store, "todo");
+  EXPECT_EQ(store_test::fetch_and_wait(*store, {list}).identifiers, (std::vector<std::string>{"todo/a", "todo/b"}));
+
+  Reminder made = store->new_reminder();
+  made.set_calendar(list);
+  made.set_title("New");
+  ASSERT_EQ(store->save_reminder(made), std::nullopt);
+  ASSERT_EQ(store->remove_reminder(store_test::stored_reminder(*store, "todo/a")), std::nullopt);
+  auto fetched = store_test::fetch_and_wait(*store, {list});
+  std::vector<std::string> expected{"todo/b", made.calendar_item_identifier()};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(fetched.identifiers, expected);
+  std::vector<std::string> titles;
+  for (const Reminder& r : fetched.reminders) titles.push_back(r.title());
+  EXPECT_EQ(titles.size(), 2u);
+  EXPECT_NE(std::find(titles.begin(), titles.end(), "New"), titles.end());
 }
 
 TEST_F(ReminderIndexTest, AReminderFetchedThenRemovedIsGone) {
