@@ -91,6 +91,10 @@ const Shape kShapes[] = {
                       "DTSTART:20250312T150000Z\r\nDTEND:20250312T160000Z\r\n") +
                vevent("UID:o\r\nRECURRENCE-ID;VALUE=DATE:20250317\r\nSUMMARY:Review (by day)\r\n"
                       "DTSTART:20250318T080000\r\n"))},
+    // Its length differs from zone to zone: the end is an instant, the start a wall time.
+    {"FloatingStartUtcEndWeekly",
+     vcalendar(vevent("UID:m\r\nSUMMARY:Late\r\nDTSTART:20250303T230000\r\nDTEND:20250304T120000Z\r\n"
+                      "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n"))},
     {"SpacesAroundTexts", vcalendar(vevent("UID:s\r\nSUMMARY:  Lunch  \r\nDESCRIPTION:\r\nDTSTART:20250305T120000Z\r\n"))},
     {"GoogleExport", store_test::kGoogleExport},
     {"OutlookExport", store_test::kOutlookExport},

@@ -12,9 +12,12 @@ namespace platform::local {
 namespace {
 
 constexpr double kDay = 86400;
-// Each busy day range is widened by more than any zone's offset (and any floating
-// time's distance from an instant), so the busy days hold on every machine zone.
-constexpr std::int64_t kWideningDays = 2;
+// Each busy day range is widened so that it holds on every machine zone: at its start
+// by a day (no zone is a day or more off UTC, so no instant is more than a day off its
+// wall time), at its end by two (an end in another frame than its start makes the
+// length itself differ by up to two zones' offsets between machine zones).
+constexpr std::int64_t kWideningBeforeDays = 1;
+constexpr std::int64_t kWideningAfterDays = 2;
 // Beyond this, nothing is certain (some 30,000 years).
 constexpr double kFarSeconds = 1e12;
 constexpr std::int64_t kNoDay = std::numeric_limits<std::int64_t>::max() / 2;
@@ -35,7 +38,7 @@ class BusyCollector {
       usable_ = false;
       return;
     }
-    ranges_.emplace_back(day_of(start_wall) - kWideningDays, day_of(end_wall) + kWideningDays);
+    ranges_.emplace_back(day_of(start_wall) - kWideningBeforeDays, day_of(end_wall) + kWideningAfterDays);
   }
   bool add(const IcalTime& start, double length) {
     if (!is_usable_time(start.value)) return usable_ = false;
@@ -67,7 +70,7 @@ class BusyCollector {
         if (end) {
           add(start, std::max(0.0, *end - start) + length);
         } else if (std::fabs(start) < kFarSeconds) {
-          ranges_.emplace_back(day_of(start) - kWideningDays, kNoDay);
+          ranges_.emplace_back(day_of(start) - kWideningBeforeDays, kNoDay);
         }
         has_rule_ = true;
         continue;
@@ -128,7 +131,10 @@ bool busy_days_rule_out(const BusyDays& days, Date start, Date end) {
   if (!(std::fabs(start.seconds_since_1970) < kFarSeconds) || !(std::fabs(end.seconds_since_1970) < kFarSeconds)) {
     return false;
   }
-  std::int64_t first = day_of(start.seconds_since_1970), last = day_of(end.seconds_since_1970);
+  // The window's last day: the one before its end when it ends at midnight (an
+  // occurrence in it starts before its end).
+  std::int64_t first = day_of(start.seconds_since_1970);
+  std::int64_t last = std::max(first, static_cast<std::int64_t>(std::ceil(end.seconds_since_1970 / kDay)) - 1);
   if (first < days.first_day || last > days.last_day) return false;
   // The first busy range that does not end before the window.
   auto at = std::lower_bound(days.busy.begin(), days.busy.end(), first,
