@@ -11,7 +11,7 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the form changes; a digest of another version is not read.
-constexpr std::uint8_t kDigestVersion = 4;
+constexpr std::uint8_t kDigestVersion = 5;
 // More than any file could hold: a count beyond it is damage.
 constexpr std::uint32_t kMostEntries = 1u << 24;
 // The largest field of a DURATION, and the longest PERIOD in seconds, kept: far beyond
