@@ -1,6 +1,7 @@
 // The index's compact form of a file's events read from any bytes, as a damaged or
 // foreign index row gives them: it reads or it does not, and what reads expands over
-// a week without fault and is written back into a form that reads the same again.
+// a week without fault, is written back into a form that reads the same again, and
+// the busy days that form begins with rule out no window holding an occurrence.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,16 +17,16 @@ namespace {
 
 constexpr double kYear2025 = 1735689600;  // 2025-01-01T00:00:00Z
 
-void check(bool holds) {
+void check(bool holds, const char* what) {
   if (holds) return;
-  std::fprintf(stderr, "event_digest_fuzz: a digest written back does not read the same\n");
+  std::fprintf(stderr, "event_digest_fuzz: %s\n", what);
   std::abort();
 }
 
-std::size_t occurrences(const platform::local::FileEvents& events) {
+std::size_t occurrences(const platform::local::FileEvents& events, double start = kYear2025,
+                        double end = kYear2025 + 7 * 86400) {
   platform::local::EventSource source{std::make_shared<platform::local::FileEvents>(events), "home/fuzz", nullptr};
-  return platform::local::events_in_window({source}, platform::Date{kYear2025}, platform::Date{kYear2025 + 7 * 86400})
-      .size();
+  return platform::local::events_in_window({source}, platform::Date{start}, platform::Date{end}).size();
 }
 
 }  // namespace
@@ -37,6 +38,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto written = platform::local::event_digest_of(*events);
   if (!written) return 0;
   auto again = platform::local::events_from_digest(*written);
-  check(again.has_value() && occurrences(*again) == found);
+  check(again.has_value() && occurrences(*again) == found, "a digest written back does not read the same");
+  // The busy days a written digest begins with rule out only windows without an
+  // occurrence (read from any bytes, they need only not fault).
+  for (double start : {kYear2025, kYear2025 + 40 * 86400.0, kYear2025 - 400 * 86400.0}) {
+    for (double days : {1.0, 7.0}) {
+      platform::Date from{start}, to{start + days * 86400};
+      (void)platform::local::digest_rules_out(std::string_view(reinterpret_cast<const char*>(data), size), from, to);
+      if (platform::local::digest_rules_out(*written, from, to)) {
+        check(occurrences(*again, start, start + days * 86400) == 0, "busy days rule out a window with an occurrence");
+      }
+    }
+  }
   return 0;
 }

@@ -62,6 +62,9 @@ class BusyCollector {
     if (event.has_rrule && event.rules.empty()) return false;
     for (const EventRule& rule : event.rules) {
       const RuleSteps* steps = rule.steps.get();
+      // A COUNT rule is answered only from dates walked from DTSTART (see
+      // series_in_window); other kept dates of it speak for no window.
+      if (steps && rule.rule.count != 0 && !steps->from_first) steps = nullptr;
       if (!steps) {
         // Never walked (it begins after the windows asked so far, or ended before
         // them): every date lies between DTSTART and the rule's end, if it has one.
