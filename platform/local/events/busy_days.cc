@@ -89,14 +89,14 @@ class BusyCollector {
 
   std::optional<BusyDays> result() {
     if (!usable_ || !has_rule_) return std::nullopt;
+    if (!(std::isinf(from_) || std::fabs(from_) < kFarSeconds) || !(std::isinf(to_) || std::fabs(to_) < kFarSeconds)) {
+      return std::nullopt;
+    }
     BusyDays days;
     // The kept dates answer a window whose widest walk (a day before its start less the
     // longest occurrence, a day after its end) lies within them.
     days.first_day = std::isinf(from_) ? -kNoDay : day_of(from_ + longest_) + 4;
     days.last_day = std::isinf(to_) ? kNoDay : day_of(to_) - 3;
-    if (!(std::isinf(from_) || std::fabs(from_) < kFarSeconds) || !(std::isinf(to_) || std::fabs(to_) < kFarSeconds)) {
-      return std::nullopt;
-    }
     std::sort(ranges_.begin(), ranges_.end());
     for (const auto& range : ranges_) {
       if (!days.busy.empty() && range.first <= days.busy.back().second + 1) {

@@ -1,6 +1,7 @@
 #include "platform/local/index/event_digest.h"
 
 #include "platform/local/events/busy_days.h"
+#include "platform/local/index/byte_form.h"
 
 #include <cstdint>
 #include <cstring>
@@ -12,8 +13,6 @@ namespace {
 
 // Raised whenever the form changes; a digest of another version is not read.
 constexpr std::uint8_t kDigestVersion = 5;
-// More than any file could hold: a count beyond it is damage.
-constexpr std::uint32_t kMostEntries = 1u << 24;
 // The largest field of a DURATION, and the longest PERIOD in seconds, kept: far beyond
 // any calendar's (a longer one is read from its file each time).
 constexpr unsigned kLargestDurationField = 0xFFFFFFF;
@@ -27,94 +26,13 @@ bool is_wall_seconds(double value) {
   return value >= kEarliestWallSeconds && value <= kLatestWallSeconds && value == std::floor(value);
 }
 
-class DigestWriter {
- public:
-  void byte(std::uint8_t value) { out_.push_back(static_cast<char>(value)); }
-  void flag(bool value) { byte(value ? 1 : 0); }
-  void count(std::size_t value) { fixed(static_cast<std::uint32_t>(value)); }
-  void integer(std::int64_t value) { fixed(static_cast<std::uint64_t>(value)); }
-  void real(double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    fixed(bits);
-  }
-  void text(std::string_view value) {
-    count(value.size());
-    out_.append(value);
-  }
-  void optional_text(const std::optional<std::string>& value) {
-    flag(value.has_value());
-    if (value) text(*value);
-  }
-  std::string take() { return std::move(out_); }
-
- private:
-  template <class Unsigned>
-  void fixed(Unsigned value) {
-    for (std::size_t i = 0; i < sizeof value; ++i) byte(static_cast<std::uint8_t>(value >> (8 * i)));
-  }
-  std::string out_;
-};
-
-// Every read fails once anything did; the caller checks `ok()` at the end.
-class DigestReader {
- public:
-  explicit DigestReader(std::string_view in) : in_(in) {}
-  bool ok() const { return ok_; }
-  bool done() const { return ok_ && at_ == in_.size(); }
-  std::uint8_t byte() {
-    if (!ok_ || at_ >= in_.size()) return fail(), 0;
-    return static_cast<std::uint8_t>(in_[at_++]);
-  }
-  bool flag() {
-    std::uint8_t value = byte();
-    if (value > 1) fail();
-    return value == 1;
-  }
-  std::size_t count() {
-    auto value = fixed<std::uint32_t>();
-    if (value > kMostEntries) return fail(), 0;
-    return value;
-  }
-  std::int64_t integer() { return static_cast<std::int64_t>(fixed<std::uint64_t>()); }
-  double real() {
-    auto bits = fixed<std::uint64_t>();
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
-  std::string text() {
-    std::size_t size = count();
-    if (!ok_ || in_.size() - at_ < size) return fail(), std::string();
-    std::string value(in_.substr(at_, size));
-    at_ += size;
-    return value;
-  }
-  std::optional<std::string> optional_text() {
-    if (!flag()) return std::nullopt;
-    return text();
-  }
-  void fail() { ok_ = false; }
-
- private:
-  template <class Unsigned>
-  Unsigned fixed() {
-    Unsigned value = 0;
-    for (std::size_t i = 0; i < sizeof value; ++i) value |= static_cast<Unsigned>(byte()) << (8 * i);
-    return value;
-  }
-  std::string_view in_;
-  std::size_t at_ = 0;
-  bool ok_ = true;
-};
-
 // The fields of a value that the event code reads (never its zone pointer).
-void write_wall(DigestWriter& out, const icaltimetype& value) {
+void write_wall(ByteWriter& out, const icaltimetype& value) {
   for (int field : {value.year, value.month, value.day, value.hour, value.minute, value.second}) out.integer(field);
   out.flag(value.is_date != 0);
 }
 
-icaltimetype read_wall(DigestReader& in) {
+icaltimetype read_wall(ByteReader& in) {
   icaltimetype value = icaltime_null_time();
   for (int* field : {&value.year, &value.month, &value.day, &value.hour, &value.minute, &value.second}) {
     std::int64_t read = in.integer();
@@ -125,7 +43,7 @@ icaltimetype read_wall(DigestReader& in) {
   return value;
 }
 
-bool write_time(DigestWriter& out, const IcalTime& time) {
+bool write_time(ByteWriter& out, const IcalTime& time) {
   // A zone of the file's own lives in its VTIMEZONE, which the digest does not hold;
   // and what the reader would refuse is not written (a PERIOD's end goes unchecked).
   if (time.zone.definition || !is_usable_time(time.value)) return false;
@@ -137,7 +55,7 @@ bool write_time(DigestWriter& out, const IcalTime& time) {
 
 // Only what reading a file could have given: a usable wall time, a zone name for a
 // zoned one and none otherwise.
-IcalTime read_time(DigestReader& in) {
+IcalTime read_time(ByteReader& in) {
   IcalTime time{read_wall(in), {}};
   std::uint8_t kind = in.byte();
   if (kind > static_cast<std::uint8_t>(IcalZone::Kind::zoned)) in.fail();
@@ -148,12 +66,12 @@ IcalTime read_time(DigestReader& in) {
   return time;
 }
 
-bool write_optional_time(DigestWriter& out, const std::optional<IcalTime>& time) {
+bool write_optional_time(ByteWriter& out, const std::optional<IcalTime>& time) {
   out.flag(time.has_value());
   return !time || write_time(out, *time);
 }
 
-std::optional<IcalTime> read_optional_time(DigestReader& in) {
+std::optional<IcalTime> read_optional_time(ByteReader& in) {
   if (!in.flag()) return std::nullopt;
   return read_time(in);
 }
@@ -195,7 +113,7 @@ bool readable_steps(const RuleSteps& steps) {
   return true;
 }
 
-bool write_rule(DigestWriter& out, const EventRule& rule) {
+bool write_rule(ByteWriter& out, const EventRule& rule) {
   icalrecurrencetype scaled = rule.with_scale();
   char* text = icalrecurrencetype_as_string_r(&scaled);
   if (text == nullptr) return false;
@@ -218,7 +136,7 @@ bool write_rule(DigestWriter& out, const EventRule& rule) {
   return true;
 }
 
-std::shared_ptr<const RuleSteps> read_steps(DigestReader& in) {
+std::shared_ptr<const RuleSteps> read_steps(ByteReader& in) {
   if (!in.flag()) return nullptr;
   auto steps = std::make_shared<RuleSteps>();
   steps->from_first = in.flag();
@@ -232,7 +150,7 @@ std::shared_ptr<const RuleSteps> read_steps(DigestReader& in) {
   return steps;
 }
 
-bool write_component(DigestWriter& out, const EventComponent& event) {
+bool write_component(ByteWriter& out, const EventComponent& event) {
   for (const auto* text : {&event.uid, &event.summary, &event.location, &event.description}) out.optional_text(*text);
   if (!write_time(out, event.start) || !write_optional_time(out, event.end)) return false;
   out.flag(event.duration.has_value());
@@ -265,7 +183,7 @@ bool write_component(DigestWriter& out, const EventComponent& event) {
   return true;
 }
 
-std::optional<EventComponent> read_component(DigestReader& in) {
+std::optional<EventComponent> read_component(ByteReader& in) {
   EventComponent event;
   for (auto* text : {&event.uid, &event.summary, &event.location, &event.description}) *text = in.optional_text();
   event.start = read_time(in);
@@ -304,7 +222,7 @@ std::optional<EventComponent> read_component(DigestReader& in) {
   return event;
 }
 
-bool write_revision_time(DigestWriter& out, const std::optional<icaltimetype>& time) {
+bool write_revision_time(ByteWriter& out, const std::optional<icaltimetype>& time) {
   out.flag(time.has_value());
   if (!time) return true;
   if (!is_usable_time(*time)) return false;
@@ -313,7 +231,7 @@ bool write_revision_time(DigestWriter& out, const std::optional<icaltimetype>& t
   return true;
 }
 
-std::optional<icaltimetype> read_revision_time(DigestReader& in) {
+std::optional<icaltimetype> read_revision_time(ByteReader& in) {
   if (!in.flag()) return std::nullopt;
   icaltimetype time = read_wall(in);
   if (!is_usable_time(time)) in.fail();
@@ -322,7 +240,7 @@ std::optional<icaltimetype> read_revision_time(DigestReader& in) {
 }
 
 // First in a digest, so that a query reads it without reading the events back.
-void write_busy_days(DigestWriter& out, const std::optional<BusyDays>& days) {
+void write_busy_days(ByteWriter& out, const std::optional<BusyDays>& days) {
   out.flag(days.has_value());
   if (!days) return;
   out.integer(days->first_day);
@@ -334,7 +252,7 @@ void write_busy_days(DigestWriter& out, const std::optional<BusyDays>& days) {
   }
 }
 
-std::optional<BusyDays> read_busy_days(DigestReader& in) {
+std::optional<BusyDays> read_busy_days(ByteReader& in) {
   if (!in.flag()) return std::nullopt;
   BusyDays days;
   days.first_day = in.integer();
@@ -351,7 +269,7 @@ std::optional<BusyDays> read_busy_days(DigestReader& in) {
 }  // namespace
 
 std::optional<std::string> event_digest_of(const FileEvents& events) {
-  DigestWriter out;
+  ByteWriter out;
   out.byte(kDigestVersion);
   write_busy_days(out, busy_days_of(events));
   out.count(events.items.size());
@@ -372,7 +290,7 @@ std::optional<std::string> event_digest_of(const FileEvents& events) {
 }
 
 std::optional<FileEvents> events_from_digest(std::string_view digest) {
-  DigestReader in(digest);
+  ByteReader in(digest);
   if (in.byte() != kDigestVersion) return std::nullopt;
   read_busy_days(in);
   FileEvents events;
@@ -401,7 +319,7 @@ std::optional<FileEvents> events_from_digest(std::string_view digest) {
 }
 
 bool digest_rules_out(std::string_view digest, Date start, Date end) {
-  DigestReader in(digest);
+  ByteReader in(digest);
   if (in.byte() != kDigestVersion) return false;
   std::optional<BusyDays> days = read_busy_days(in);
   return in.ok() && days && busy_days_rule_out(*days, start, end);

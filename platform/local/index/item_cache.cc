@@ -202,8 +202,8 @@ SysResult<std::vector<std::string>> ItemCache::reminder_names_in(const std::stri
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = entries[i];
     // The index already says what this version holds: nothing to read.
-    bool settled = known.reminder() || !known.indexed_reminder.empty() ||
-                   (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
+    bool settled =
+        known.has_reminder() || (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
     if (!known.read() && !settled) fresh.push_back(i);
   }
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(entries[fresh[k]], folder, names[fresh[k]], nullptr); });
@@ -211,11 +211,11 @@ SysResult<std::vector<std::string>> ItemCache::reminder_names_in(const std::stri
   std::vector<std::string> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = entries[i];
-    if (!known.reminder() && known.indexed_reminder.empty() && known.read() && known.file->several.empty() &&
+    if (!known.has_reminder() && known.read() && known.file->several.empty() &&
         !reminders_from_file(known, folder, names[i])) {
       continue;
     }
-    if (known.reminder() || !known.indexed_reminder.empty()) found.push_back(names[i]);
+    if (known.has_reminder()) found.push_back(names[i]);
     if (known.read()) {
       for (const auto& several : known.file->several) found.push_back(names[i] + "/" + several.first);
     }
@@ -240,10 +240,13 @@ const ReminderRowRef& ItemCache::Entry::reminder() const {
   return file ? file->reminder : kNone;
 }
 
-std::string ItemCache::packed_reminder(const Entry& entry) {
-  if (!entry.reminder()) return entry.indexed_reminder;
-  auto columns = columns_of(*entry.reminder());
-  return columns ? packed_columns(*columns) : std::string();
+IndexedFile ItemCache::indexed_file(const Entry& entry) {
+  IndexedFile file{entry.stamp, entry.reach, entry.kind, entry.indexed_reminder, entry.event_digest};
+  if (entry.reminder()) {
+    auto columns = columns_of(*entry.reminder());
+    file.reminder = columns ? packed_columns(*columns) : std::string();
+  }
+  return file;
 }
 
 // One transaction for all the folder's news: rows of files read anew, rows of files gone.
@@ -253,8 +256,7 @@ void ItemCache::store_rows(const std::string& folder, Folder& listed) {
     Entry& entry = listed.entries[i];
     if (!entry.row_changed) continue;
     entry.row_changed = false;
-    changed.emplace_back(listed.names[i], IndexedFile{entry.stamp, entry.reach, entry.kind, packed_reminder(entry),
-                                                      entry.event_digest});
+    changed.emplace_back(listed.names[i], indexed_file(entry));
   }
   std::vector<std::string> vanished;
   vanished.swap(vanished_[folder]);
@@ -354,7 +356,7 @@ ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::s
   known.in_index = false;
   load(known, folder, name, nullptr);
   if (!reminders_from_file(known, folder, name)) return nullptr;
-  index_.put(folder, name, IndexedFile{known.stamp, known.reach, known.kind, packed_reminder(known), known.event_digest});
+  index_.put(folder, name, indexed_file(known));
   known.row_changed = false;
   return known.reminder();
 }
@@ -429,7 +431,7 @@ void ItemCache::remember(ParsedItemRef item) {
   stored.event_digest.clear();
   stored.events.reset();
   read_reminders(stored, *item);
-  index_.put(item->folder, item->name, IndexedFile{item->stamp, stored.reach, stored.kind, packed_reminder(stored), {}});
+  index_.put(item->folder, item->name, indexed_file(stored));
   stored.file->parsed = std::move(item);
 }
 

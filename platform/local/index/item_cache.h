@@ -102,6 +102,8 @@ class ItemCache {
     bool read() const { return file != nullptr; }
     // The file's one reminder as read from it; null when not read or it holds none.
     const ReminderRowRef& reminder() const;
+    // It holds one reminder, read from the file or kept by the index.
+    bool has_reminder() const { return reminder() || !indexed_reminder.empty(); }
   };
 
   // A collection folder's entries by file name: the names sorted, each entry at its
@@ -136,9 +138,9 @@ class ItemCache {
   FileEventsRef events_of(Entry& entry, const std::string& folder, const std::string& name) const;
   // Fills the entry's reminder, or its several reminders, from its parsed file.
   static void read_reminders(Entry& entry, const ParsedItem& item);
-  // A file's one reminder as the index keeps it; empty when it has none or none the
-  // index can hold.
-  static std::string packed_reminder(const Entry& entry);
+  // The entry's row as the index keeps it (its reminder packed; empty when it has none
+  // or none the index can hold).
+  static IndexedFile indexed_file(const Entry& entry);
   // Reads the reminders of an entry's file (read already); false when it holds none.
   bool reminders_from_file(Entry& entry, const std::string& folder, const std::string& name);
 

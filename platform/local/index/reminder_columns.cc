@@ -1,11 +1,11 @@
 #include "platform/local/index/reminder_columns.h"
 
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "platform/local/ical/recurrence_ical.h"
+#include "platform/local/index/byte_form.h"
 #include "platform/local/reminders/reminder_origin.h"
 
 namespace platform::local {
@@ -77,144 +77,49 @@ bool rules_from(std::vector<std::string> values, ReminderRow& row) {
   return true;
 }
 
-// Packed, least significant byte first: a text as a marker byte ('-' none, '+'
-// some), then its length in 4 bytes (a row holds less than SQLite's 1 GB) and its
-// bytes; an integer in 8 bytes; a date as a marker byte, then its bits in 8 bytes;
-// a list as its length in 4 bytes, then its elements.
-constexpr char kNone = '-', kSome = '+';
-constexpr int kLengthBytes = 4, kIntegerBytes = 8;
-
-class ColumnPacker {
- public:
-  void text(const std::string& value) {
-    bytes_ += kSome;
-    length(value.size());
-    bytes_ += value;
-  }
-  void text(const std::optional<std::string>& value) {
-    if (value) {
-      text(*value);
-    } else {
-      bytes_ += kNone;
-    }
-  }
-  void integer(std::int64_t value) { add(static_cast<std::uint64_t>(value), kIntegerBytes); }
-  void date(const std::optional<double>& value) {
-    bytes_ += value ? kSome : kNone;
-    if (value) add(std::bit_cast<std::uint64_t>(*value), kIntegerBytes);
-  }
-  void length(std::size_t value) { add(value, kLengthBytes); }
-  std::string take() { return std::move(bytes_); }
-
- private:
-  void add(std::uint64_t value, int count) {
-    for (int i = 0; i < count; ++i) bytes_ += static_cast<char>((value >> (8 * i)) & 0xff);
-  }
-  std::string bytes_;
-};
-
-// Reads the packed columns back in order, taking each off the front.
-class ColumnUnpacker {
- public:
-  explicit ColumnUnpacker(std::string_view rest) : rest_(rest) {}
-  bool integer(std::int64_t& value) {
-    std::uint64_t unsigned_value = 0;
-    if (!take(unsigned_value, kIntegerBytes)) return false;
-    value = static_cast<std::int64_t>(unsigned_value);
-    return true;
-  }
-  bool text(std::optional<std::string>& value) {
-    bool some = false;
-    if (!marker(some)) return false;
-    if (!some) {
-      value.reset();
-      return true;
-    }
-    std::size_t size = 0;
-    if (!length(size) || size > rest_.size()) return false;
-    value.emplace(rest_.substr(0, size));
-    rest_.remove_prefix(size);
-    return true;
-  }
-  bool date(std::optional<double>& value) {
-    bool some = false;
-    std::uint64_t bits = 0;
-    if (!marker(some) || (some && !take(bits, kIntegerBytes))) return false;
-    if (some) value = std::bit_cast<double>(bits);
-    return true;
-  }
-  // A list's length, no more than its elements could fill with a byte each.
-  bool length(std::size_t& value) {
-    std::uint64_t read = 0;
-    if (!take(read, kLengthBytes) || read > rest_.size()) return false;
-    value = static_cast<std::size_t>(read);
-    return true;
-  }
-  bool done() const { return rest_.empty(); }
-
- private:
-  bool marker(bool& some) {
-    if (rest_.empty() || (rest_[0] != kNone && rest_[0] != kSome)) return false;
-    some = rest_[0] == kSome;
-    rest_.remove_prefix(1);
-    return true;
-  }
-  bool take(std::uint64_t& value, int count) {
-    if (rest_.size() < static_cast<std::size_t>(count)) return false;
-    value = 0;
-    for (int i = count - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(rest_[i]);
-    rest_.remove_prefix(static_cast<std::size_t>(count));
-    return true;
-  }
-
-  std::string_view rest_;
-};
-
 }  // namespace
 
 std::string packed_columns(const ReminderColumns& c) {
-  ColumnPacker packer;
-  packer.text(c.uid);
-  packer.text(c.title);
-  packer.text(c.notes);
-  packer.text(c.url);
-  packer.text(c.zone);
-  packer.integer(c.completed ? 1 : 0);
-  packer.integer(c.priority);
-  packer.text(c.start);
-  packer.text(c.due);
-  packer.length(c.alarms.size());
+  ByteWriter out;
+  out.optional_text(c.uid);
+  out.text(c.title);
+  out.optional_text(c.notes);
+  out.optional_text(c.url);
+  out.optional_text(c.zone);
+  out.flag(c.completed);
+  out.integer(c.priority);
+  out.optional_text(c.start);
+  out.optional_text(c.due);
+  out.count(c.alarms.size());
   for (const ReminderColumns::Alarm& alarm : c.alarms) {
-    packer.text(alarm.block);
-    packer.date(alarm.seconds_since_1970);
+    out.optional_text(alarm.block);
+    out.flag(alarm.seconds_since_1970.has_value());
+    if (alarm.seconds_since_1970) out.real(*alarm.seconds_since_1970);
   }
-  packer.length(c.rules.size());
-  for (const std::string& rule : c.rules) packer.text(rule);
-  return packer.take();
+  out.count(c.rules.size());
+  for (const std::string& rule : c.rules) out.text(rule);
+  return out.take();
 }
 
 std::optional<ReminderColumns> unpacked_columns(std::string_view packed) {
-  ColumnUnpacker read(packed);
+  ByteReader in(packed);
   ReminderColumns c;
-  std::optional<std::string> title;
-  std::int64_t completed = 0;
-  std::size_t alarms = 0, rules = 0;
-  bool ok = read.text(c.uid) && read.text(title) && title && read.text(c.notes) && read.text(c.url) &&
-            read.text(c.zone) && read.integer(completed) && read.integer(c.priority) && read.text(c.start) &&
-            read.text(c.due) && read.length(alarms);
-  for (std::size_t i = 0; ok && i < alarms; ++i) {
+  c.uid = in.optional_text();
+  c.title = in.text();
+  c.notes = in.optional_text();
+  c.url = in.optional_text();
+  c.zone = in.optional_text();
+  c.completed = in.flag();
+  c.priority = in.integer();
+  c.start = in.optional_text();
+  c.due = in.optional_text();
+  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
     ReminderColumns::Alarm& alarm = c.alarms.emplace_back();
-    ok = read.text(alarm.block) && read.date(alarm.seconds_since_1970);
+    alarm.block = in.optional_text();
+    if (in.flag()) alarm.seconds_since_1970 = in.real();
   }
-  ok = ok && read.length(rules);
-  for (std::size_t i = 0; ok && i < rules; ++i) {
-    std::optional<std::string> rule;
-    ok = read.text(rule) && rule;
-    if (ok) c.rules.push_back(std::move(*rule));
-  }
-  if (!ok || !read.done()) return std::nullopt;
-  c.title = std::move(*title);
-  c.completed = completed != 0;
+  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) c.rules.push_back(in.text());
+  if (!in.done()) return std::nullopt;
   return c;
 }
 
