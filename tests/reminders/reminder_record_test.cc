@@ -72,6 +72,27 @@ TEST_F(ReminderRecordTest, ARefilledRecordHoldsNothingOfTheLastReminder) {
   }
 }
 
+// A value to refill that is not a record of these keys (eleven other keys, one key
+// missing or extra, another type) becomes the reminder's own record.
+TEST_F(ReminderRecordTest, AnyValueRefilledBecomesTheRecord) {
+  platform::Reminder reminder = as_reminder(reminder_fields("A/1", list_a, "title"));
+  const std::string expected = reminder_to_record(platform, reminder).dump();
+  nlohmann::json eleven_others = nlohmann::json::object();
+  for (char key = 'a'; key < 'a' + 11; ++key) eleven_others[std::string(1, key)] = 1;
+  nlohmann::json one_missing = nlohmann::json::parse(expected);
+  one_missing.erase("title");
+  nlohmann::json one_more = nlohmann::json::parse(expected);
+  one_more["zzz"] = true;
+  nlohmann::json renamed = one_missing;
+  renamed["titles"] = "x";
+  for (nlohmann::json record : {eleven_others, one_missing, one_more, renamed, nlohmann::json::array({1, 2}),
+                                nlohmann::json(nullptr), nlohmann::json("text")}) {
+    std::string before = record.dump();
+    bridge::reminders::refill_record(platform, reminder, record);
+    EXPECT_EQ(record.dump(), expected) << before;
+  }
+}
+
 TEST_F(ReminderRecordTest, AlarmOutsideTheWritableYearsGivesNull) {
   platform::ReminderFields fields = reminder_fields("x", list_a);
   fields.alarms = {platform::Alarm::with_absolute_date(platform::Date{1e15})};

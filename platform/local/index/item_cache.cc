@@ -321,10 +321,16 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
 ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::string& name) {
   auto in = folders_.find(folder);
   if (in == folders_.end()) return nullptr;
-  const std::vector<std::string>& names = in->second.names;
-  auto at = std::lower_bound(names.begin(), names.end(), name);
-  if (at == names.end() || *at != name) return nullptr;
-  return &in->second.entries[static_cast<std::size_t>(at - names.begin())];
+  Folder& known = in->second;
+  const std::vector<std::string>& names = known.names;
+  std::size_t place = known.next_guess;
+  if (place >= names.size() || names[place] != name) {
+    auto at = std::lower_bound(names.begin(), names.end(), name);
+    if (at == names.end() || *at != name) return nullptr;
+    place = static_cast<std::size_t>(at - names.begin());
+  }
+  known.next_guess = place + 1;
+  return &known.entries[place];
 }
 
 ItemCache::Entry& ItemCache::entry_at(Folder& in, const std::string& name) {

@@ -117,6 +117,9 @@ class ItemCache {
     bool rows_attached = false;
     // Beside the names, the versions listed, until the index's rows were matched to them.
     std::vector<std::optional<FileStamp>> stamps;
+    // Where the name after the last one found lies: lookups after a listing come in
+    // the names' order, and this one is tried before searching.
+    std::size_t next_guess = 0;
   };
   // The entry of a name; made at its place when there is none.
   Entry& entry_at(Folder& in, const std::string& name);

@@ -1,7 +1,8 @@
 #include "calendar/command/rfc3339.h"
 
+#include "calendar/command/digits_text.h"
+
 #include <chrono>
-#include <cstdio>
 
 namespace bridge {
 namespace {
@@ -113,18 +114,21 @@ std::optional<std::string> format_utc(std::int64_t unix_seconds, int millis) {
   int hour = static_cast<int>(second_of_day / 3600);
   int minute = static_cast<int>(second_of_day % 3600 / 60);
   int second = static_cast<int>(second_of_day % 60);
-  char text[40];
-  int length;
-  if (millis != 0) {
-    length = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03d+00:00", static_cast<int>(date.year()),
-                           static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()), hour, minute,
-                           second, millis);
-  } else {
-    length = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d+00:00", static_cast<int>(date.year()),
-                           static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()), hour, minute,
-                           second);
-  }
-  return std::string(text, static_cast<std::size_t>(length));
+  std::string text;
+  text.reserve(32);
+  auto field = [&text](char before, unsigned value, int width) {
+    if (before) text.push_back(before);
+    append_padded(text, value, width);
+  };
+  field(0, static_cast<unsigned>(static_cast<int>(date.year())), 4);
+  field('-', static_cast<unsigned>(date.month()), 2);
+  field('-', static_cast<unsigned>(date.day()), 2);
+  field('T', static_cast<unsigned>(hour), 2);
+  field(':', static_cast<unsigned>(minute), 2);
+  field(':', static_cast<unsigned>(second), 2);
+  if (millis != 0) field('.', static_cast<unsigned>(millis), 3);
+  text += "+00:00";
+  return text;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
+#include "calendar/command/digits_text.h"
 #include "calendar/command/rfc3339.h"
 #include "calendar/reminders/due_text.h"
 
@@ -19,13 +19,15 @@ std::int64_t or_zero(std::int64_t value) { return value == kUndefinedComponent ?
 
 // Year zero-padded to four digits (sign first for years before 0), month and day to two.
 std::string date_text(const DateComponents& c) {
-  char text[80];
-  const char* sign = c.year < 0 ? "-" : "";
-  unsigned long long magnitude =
-      c.year < 0 ? 0ull - static_cast<unsigned long long>(c.year) : static_cast<unsigned long long>(c.year);
-  int length = std::snprintf(text, sizeof text, "%s%04llu-%02lld-%02lld", sign, magnitude,
-                             static_cast<long long>(c.month), static_cast<long long>(c.day));
-  return std::string(text, static_cast<std::size_t>(length));
+  std::string text;
+  text.reserve(40);
+  if (c.year < 0) text.push_back('-');
+  append_padded(text, c.year < 0 ? 0ull - static_cast<std::uint64_t>(c.year) : static_cast<std::uint64_t>(c.year), 4);
+  text.push_back('-');
+  append_padded_signed(text, c.month, 2);
+  text.push_back('-');
+  append_padded_signed(text, c.day, 2);
+  return text;
 }
 
 // A date the RFC 3339 grammar can write: a real Gregorian day in the years 0000-9999.
@@ -37,27 +39,34 @@ bool is_writable_date(const DateComponents& c) {
   return date.ok();
 }
 
-// Fewest of 3, 6 or 9 digits that hold the fraction exactly; empty for none.
-std::string fraction_text(std::int64_t nanosecond) {
-  if (nanosecond == 0) return {};
-  char text[16];
+// Fewest of 3, 6 or 9 digits that hold the fraction exactly; nothing for none.
+void append_fraction(std::string& text, std::int64_t nanosecond) {
+  if (nanosecond == 0) return;
+  text.push_back('.');
   if (nanosecond % 1'000'000 == 0) {
-    std::snprintf(text, sizeof text, ".%03lld", static_cast<long long>(nanosecond / 1'000'000));
+    append_padded_signed(text, nanosecond / 1'000'000, 3);
   } else if (nanosecond % 1'000 == 0) {
-    std::snprintf(text, sizeof text, ".%06lld", static_cast<long long>(nanosecond / 1'000));
+    append_padded_signed(text, nanosecond / 1'000, 6);
   } else {
-    std::snprintf(text, sizeof text, ".%09lld", static_cast<long long>(nanosecond));
+    append_padded_signed(text, nanosecond, 9);
   }
-  return text;
 }
 
 // "+hh:mm"; seconds of an offset are dropped, as RFC 3339 has no place for them.
-std::string offset_text(int offset_seconds) {
+void append_offset(std::string& text, int offset_seconds) {
   int magnitude = offset_seconds < 0 ? -offset_seconds : offset_seconds;
-  char text[16];
-  std::snprintf(text, sizeof text, "%c%02d:%02d", offset_seconds < 0 ? '-' : '+', magnitude / 3600,
-                magnitude % 3600 / 60);
-  return text;
+  text.push_back(offset_seconds < 0 ? '-' : '+');
+  append_padded(text, static_cast<std::uint64_t>(magnitude / 3600), 2);
+  text.push_back(':');
+  append_padded(text, static_cast<std::uint64_t>(magnitude % 3600 / 60), 2);
+}
+
+// "Thh:mm", as the components hold them.
+void append_hour_minute(std::string& text, std::int64_t hour, std::int64_t minute) {
+  text.push_back('T');
+  append_padded_signed(text, hour, 2);
+  text.push_back(':');
+  append_padded_signed(text, minute, 2);
 }
 
 // The zoned form, or nothing when the components do not name one instant
@@ -78,10 +87,13 @@ std::optional<std::string> zoned_text(platform::Platform& platform, const DateCo
     second = 60;
     nanosecond -= kNanosPerSecond;
   }
-  char time[32];
-  std::snprintf(time, sizeof time, "T%02lld:%02lld:%02lld", static_cast<long long>(c.hour),
-                static_cast<long long>(minute), static_cast<long long>(second));
-  return date_text(c) + time + fraction_text(nanosecond) + offset_text(offset);
+  std::string text = date_text(c);
+  append_hour_minute(text, c.hour, minute);
+  text.push_back(':');
+  append_padded_signed(text, second, 2);
+  append_fraction(text, nanosecond);
+  append_offset(text, offset);
+  return text;
 }
 
 }  // namespace
@@ -89,10 +101,9 @@ std::optional<std::string> zoned_text(platform::Platform& platform, const DateCo
 std::string format_due_text(platform::Platform& platform, const DateComponents& components) {
   if (components.hour == kUndefinedComponent) return date_text(components);
   if (std::optional<std::string> zoned = zoned_text(platform, components)) return *zoned;
-  char time[64];
-  std::snprintf(time, sizeof time, "T%02lld:%02lld", static_cast<long long>(components.hour),
-                static_cast<long long>(or_zero(components.minute)));
-  return date_text(components) + time;
+  std::string text = date_text(components);
+  append_hour_minute(text, components.hour, or_zero(components.minute));
+  return text;
 }
 
 std::optional<std::string> format_remind_at(platform::Date date) {

@@ -1,5 +1,8 @@
 #include "calendar/reminders/reminder_record.h"
 
+#include <array>
+#include <string_view>
+
 #include "calendar/reminder_recurrence/rule_conversion.h"
 #include "calendar/reminders/due_text.h"
 #include "calendar/reminders/task_marker.h"
@@ -40,26 +43,53 @@ void set_rule_records(Json& slot, const platform::Reminder& reminder) {
   }
 }
 
+// The record's keys in the order the object keeps them (sorted).
+enum RecordKey {
+  kClientId, kCompleted, kDue, kExternalId, kId, kListId, kNotes, kPriority, kRecurrenceRules, kRemindAt, kTitle,
+  kKeyCount
+};
+constexpr std::array<std::string_view, kKeyCount> kKeyNames = {
+    "clientId", "completed", "due",  "externalId", "id",   "listId",
+    "notes",    "priority",  "recurrenceRules",    "remindAt", "title"};
+using RecordSlots = std::array<Json*, kKeyCount>;
+
+// Where each key's value lies: a record filled before is walked once in its keys'
+// order rather than searched for each key; any other value becomes a fresh record.
+RecordSlots record_slots(Json& record) {
+  RecordSlots slot{};
+  if (record.is_object() && record.size() == kKeyCount) {
+    std::size_t i = 0;
+    for (auto& [key, value] : record.get_ref<Json::object_t&>()) {
+      if (key != kKeyNames[i]) break;
+      slot[i++] = &value;
+    }
+    if (i == kKeyCount) return slot;
+  }
+  record = Json::object();
+  for (std::size_t i = 0; i < kKeyCount; ++i) slot[i] = &record[std::string(kKeyNames[i])];
+  return slot;
+}
+
 }  // namespace
 
 void refill_record(platform::Platform& platform, const platform::Reminder& reminder, Json& record) {
-  if (!record.is_object()) record = Json::object();
-  set_text(record["id"], reminder.calendar_item_identifier());
-  set_text_or_null(record["externalId"], reminder.calendar_item_external_identifier());
+  RecordSlots slot = record_slots(record);
+  set_text(*slot[kId], reminder.calendar_item_identifier());
+  set_text_or_null(*slot[kExternalId], reminder.calendar_item_external_identifier());
   if (reminder.calendar()) {
-    set_text(record["listId"], reminder.calendar()->identifier);
+    set_text(*slot[kListId], reminder.calendar()->identifier);
   } else {
-    record["listId"] = nullptr;
+    *slot[kListId] = nullptr;
   }
-  set_text(record["title"], reminder.title());
-  set_text(record["notes"], reminder.notes() ? *reminder.notes() : std::string());
+  set_text(*slot[kTitle], reminder.title());
+  set_text(*slot[kNotes], reminder.notes() ? *reminder.notes() : std::string());
   const auto& due = reminder.due_date_components();
-  set_text_or_null(record["due"], due ? std::optional<std::string>(format_due_text(platform, *due)) : std::nullopt);
-  record["priority"] = reminder.priority();
-  record["completed"] = reminder.is_completed();
-  set_text_or_null(record["remindAt"], remind_at(reminder));
-  set_rule_records(record["recurrenceRules"], reminder);
-  set_text_or_null(record["clientId"], client_id_from_url(platform, reminder.url()));
+  set_text_or_null(*slot[kDue], due ? std::optional<std::string>(format_due_text(platform, *due)) : std::nullopt);
+  *slot[kPriority] = reminder.priority();
+  *slot[kCompleted] = reminder.is_completed();
+  set_text_or_null(*slot[kRemindAt], remind_at(reminder));
+  set_rule_records(*slot[kRecurrenceRules], reminder);
+  set_text_or_null(*slot[kClientId], client_id_from_url(platform, reminder.url()));
 }
 
 Json reminder_to_record(platform::Platform& platform, const platform::Reminder& reminder) {
