@@ -95,6 +95,18 @@ const Shape kShapes[] = {
     {"FloatingStartUtcEndWeekly",
      vcalendar(vevent("UID:m\r\nSUMMARY:Late\r\nDTSTART:20250303T230000\r\nDTEND:20250304T120000Z\r\n"
                       "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n"))},
+    // UTC instants need no day's margin: the days beside this one's are quiet.
+    {"UtcWeeklyOverMidnight",
+     vcalendar(vevent("UID:n\r\nSUMMARY:Late call\r\nDTSTART:20250303T230000Z\r\nDTEND:20250304T013000Z\r\n"
+                      "RRULE:FREQ=WEEKLY;BYDAY=MO\r\nRDATE:20250306T220000\r\n"))},
+    // A UTC start whose end is a wall time elsewhere: the length is the same on every
+    // machine zone, but another frame's end still gets the margin.
+    {"UtcStartZonedEnd",
+     vcalendar(vevent("UID:k\r\nSUMMARY:Hand-over\r\nDTSTART:20250303T200000Z\r\n"
+                      "DTEND;TZID=Asia/Tokyo:20250304T080000\r\nRRULE:FREQ=WEEKLY\r\n"))},
+    {"UtcStartFloatingEnd",
+     vcalendar(vevent("UID:l\r\nSUMMARY:Overnight\r\nDTSTART:20250303T200000Z\r\nDTEND:20250304T060000\r\n"
+                      "RRULE:FREQ=WEEKLY;BYDAY=MO,TH\r\n"))},
     {"SpacesAroundTexts", vcalendar(vevent("UID:s\r\nSUMMARY:  Lunch  \r\nDESCRIPTION:\r\nDTSTART:20250305T120000Z\r\n"))},
     {"GoogleExport", store_test::kGoogleExport},
     {"OutlookExport", store_test::kOutlookExport},
@@ -183,9 +195,9 @@ TEST_P(EventDigestTest, BusyDaysRuleOutOnlyWindowsWithoutOccurrences) {
     for (const char* zone : kZones) {
       settings_.zone(zone);
       platform::local::EventItem item{parsed.get(), "home/item", calendar, text};
-      // Windows from half a day to a week, at midnight and at noon UTC.
-      for (double start = utc(2025, 1, 1); start < utc(2025, 7, 1); start += 43200.0) {
-        for (double days : {0.45, 1.0, 7.0}) {
+      // Windows from a few hours to a week, every three hours.
+      for (double start = utc(2025, 1, 1); start < utc(2025, 7, 1); start += 10800.0) {
+        for (double days : {0.1, 0.45, 1.0, 7.0}) {
           Date from{start}, to{start + days * 86400};
           if (!platform::local::digest_rules_out(*digest, from, to)) continue;
           ++ruled_out;
@@ -198,6 +210,52 @@ TEST_P(EventDigestTest, BusyDaysRuleOutOnlyWindowsWithoutOccurrences) {
   }
   if (std::string(GetParam().name) == "WeeklyOnDaysWithIntervalAndExdate") {
     EXPECT_GT(ruled_out, 0);
+  }
+}
+
+// Quiet days right beside a repeating event's occurrences are ruled out when its
+// times are UTC instants, and only then: Monday 23:00 to Tuesday 01:30 UTC leaves the
+// Wednesday free on every machine zone, and Sunday too; a start or end in another
+// frame leaves a day's margin.
+TEST(EventDigestBusyDaysTest, UtcInstantsLeaveTheDaysBesideThemFree) {
+  platform::local::testing::MachineSettings settings;
+  settings.zone("Asia/Kolkata");
+  struct Case {
+    const char* name;
+    std::string text;
+    bool wednesday_free;
+  };
+  const Case cases[] = {
+      {"utc", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000Z\r\nDTEND:20250304T013000Z\r\n"
+                               "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
+       true},
+      {"utc with duration", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000Z\r\nDURATION:PT2H30M\r\n"
+                                             "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
+       true},
+      {"floating", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000\r\nDTEND:20250304T013000\r\n"
+                                    "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
+       false},
+      {"zoned", vcalendar(vevent("UID:n\r\nDTSTART;TZID=Europe/London:20250303T230000\r\n"
+                                 "DTEND;TZID=Europe/London:20250304T013000\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
+       false},
+      {"utc start, floating end", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000Z\r\nDTEND:20250304T013000\r\n"
+                                                   "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
+       false},
+  };
+  for (const Case& c : cases) {
+    auto parsed = platform::local::testing::parse_ics(c.text);
+    ASSERT_TRUE(parsed) << c.name;
+    auto events = std::make_shared<platform::local::FileEvents>(platform::local::read_file_events(parsed.get(), c.text));
+    platform::local::EventSource source{events, "home/item", platform::local::testing::test_calendar()};
+    (void)platform::local::events_in_window({source}, Date{utc(2025, 3, 1)}, Date{utc(2025, 4, 15)});
+    auto digest = platform::local::event_digest_of(*events);
+    ASSERT_TRUE(digest.has_value()) << c.name;
+    EXPECT_EQ(platform::local::digest_rules_out(*digest, Date{utc(2025, 3, 19)}, Date{utc(2025, 3, 20)}),
+              c.wednesday_free)
+        << c.name;
+    // The Tuesday it ends on is never free.
+    EXPECT_FALSE(platform::local::digest_rules_out(*digest, Date{utc(2025, 3, 18)}, Date{utc(2025, 3, 18, 1)}))
+        << c.name;
   }
 }
 

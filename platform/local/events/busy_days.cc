@@ -12,12 +12,33 @@ namespace platform::local {
 namespace {
 
 constexpr double kDay = 86400;
-// Each busy day range is widened so that it holds on every machine zone: at its start
-// by a day (no zone is a day or more off UTC, so no instant is more than a day off its
-// wall time), at its end by two (an end in another frame than its start makes the
-// length itself differ by up to two zones' offsets between machine zones).
-constexpr std::int64_t kWideningBeforeDays = 1;
-constexpr std::int64_t kWideningAfterDays = 2;
+
+// How many days an occurrence's UTC days may lie before and after the days of its
+// wall times on some machine zone. A UTC start is the instant itself; any other
+// start's instant lies within a day of its wall time (no zone is a day or more off
+// UTC). An end in another frame than its start makes the length itself differ by up
+// to two zones' offsets between machine zones; in the same frame it differs by a
+// clock change at most, which `longest` allows for.
+struct Widening {
+  std::int64_t before = 1;
+  std::int64_t after = 2;
+};
+
+bool same_frame(const IcalTime& a, const IcalTime& b) {
+  return a.zone.kind == b.zone.kind && a.zone.tzid == b.zone.tzid && (a.value.is_date != 0) == (b.value.is_date != 0);
+}
+
+// An occurrence starting at `start`, of an event whose length its own start and
+// end (if any) settled.
+Widening widening_of(const IcalTime& start, const EventComponent& event) {
+  bool exact_start = start.zone.kind == IcalZone::Kind::utc && !start.value.is_date;
+  bool steady_length = !event.end || same_frame(event.start, *event.end);
+  Widening widening;
+  widening.before = exact_start ? 0 : 1;
+  widening.after = !steady_length ? 2 : exact_start ? 0 : 1;
+  return widening;
+}
+
 // Beyond this, nothing is certain (some 30,000 years).
 constexpr double kFarSeconds = 1e12;
 constexpr std::int64_t kNoDay = std::numeric_limits<std::int64_t>::max() / 2;
@@ -32,17 +53,17 @@ double longest(const EventLength& length) {
 class BusyCollector {
  public:
   // An occurrence starting at a wall time and lasting at most `length` seconds.
-  void add(double start_wall, double length) {
+  void add(double start_wall, double length, Widening widening) {
     double end_wall = start_wall + length;
     if (!(std::fabs(start_wall) < kFarSeconds) || !(std::fabs(end_wall) < kFarSeconds)) {
       usable_ = false;
       return;
     }
-    ranges_.emplace_back(day_of(start_wall) - kWideningBeforeDays, day_of(end_wall) + kWideningAfterDays);
+    ranges_.emplace_back(day_of(start_wall) - widening.before, day_of(end_wall) + widening.after);
   }
-  bool add(const IcalTime& start, double length) {
+  bool add(const IcalTime& start, double length, Widening widening) {
     if (!is_usable_time(start.value)) return usable_ = false;
-    add(wall_seconds(start.value), length);
+    add(wall_seconds(start.value), length, widening);
     return usable_;
   }
   // DTSTART, each RDATE (a period lasting as long as it says, if longer) and, for a
@@ -50,13 +71,15 @@ class BusyCollector {
   // DTSTART to its end); false when something is not known.
   bool add_event(const EventComponent& event, bool master) {
     double length = longest(event.length);
-    if (!add(event.start, length)) return false;
+    // The rules' dates are wall times in DTSTART's frame.
+    Widening widening = widening_of(event.start, event);
+    if (!add(event.start, length, widening)) return false;
     for (const RecurrenceDate& date : event.rdates) {
       double period = std::max(date.period_duration_seconds, date.period_seconds.value_or(0.0));
       if (date.period_end && is_usable_time(date.period_end->value) && is_usable_time(date.start.value)) {
         period = std::max(period, wall_seconds(date.period_end->value) - wall_seconds(date.start.value) + 2 * kDay);
       }
-      if (!add(date.start, std::max(length, period))) return false;
+      if (!add(date.start, std::max(length, period), widening_of(date.start, event))) return false;
     }
     if (!master) return true;
     if (event.has_rrule && event.rules.empty()) return false;
@@ -71,16 +94,16 @@ class BusyCollector {
         std::optional<double> end = rule_end_wall(rule, event.start.value);
         double start = wall_seconds(event.start.value);
         if (end) {
-          add(start, std::max(0.0, *end - start) + length);
+          add(start, std::max(0.0, *end - start) + length, widening);
         } else if (std::fabs(start) < kFarSeconds) {
-          ranges_.emplace_back(day_of(start) - kWideningBeforeDays, kNoDay);
+          ranges_.emplace_back(day_of(start) - widening.before, kNoDay);
         }
         has_rule_ = true;
         continue;
       }
       if (!steps->from_first) from_ = std::max(from_, steps->from);
       if (!steps->ended) to_ = std::min(to_, steps->to);
-      for (double wall : steps->walls) add(wall, length);
+      for (double wall : steps->walls) add(wall, length, widening);
       longest_ = std::max(longest_, length);
       has_rule_ = true;
     }

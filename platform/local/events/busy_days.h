@@ -3,8 +3,8 @@
 // What the dates kept with a file's rules tell of the days its occurrences can
 // touch, so that an event query passes over a repeating event far from its window
 // as it does a single one, without reading the file's events back. Worked out from
-// wall times alone, each widened by more than any zone's offset: it holds on every
-// machine zone.
+// wall times alone, each widened by more than any zone's offset unless it is a UTC
+// instant: it holds on every machine zone.
 
 #include <cstdint>
 #include <optional>
