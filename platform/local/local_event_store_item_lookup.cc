@@ -62,8 +62,13 @@ std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const 
     // Files whose one event lies far from the window are never parsed, nor read when
     // the index knows their version; nor are those whose events the index holds, nor
     // read back when the days their rules' kept dates touch lie far from it.
-    auto found = items_.events_in(collection->folder, [&](const EventReach& reach, std::string_view digest) {
-      return reach_surely_outside(reach, start, end) || digest_rules_out(digest, start, end);
+    auto found = items_.events_in(collection->folder, [&](const EventReach& reach, std::string_view digest,
+                                                          ItemCache::QuietMemo& memo) {
+      if (!(memo.from == start.seconds_since_1970)) {
+        memo = {start.seconds_since_1970,
+                std::max(reach_quiet_until(reach, start), digest_quiet_until(digest, start))};
+      }
+      return memo.until >= end.seconds_since_1970;
     });
     if (!found.ok()) continue;
     folders.push_back(collection->folder);
@@ -84,7 +89,8 @@ std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const 
 
 // Events come in order of start, and the events of [start, t) are exactly those of
 // [start, end) that start before t: so the first `limit` of a shorter window that
-// holds that many are the first `limit` of the whole one. Windows from one day on,
+// holds that many are the first `limit` of the whole one. Windows from two hours on
+// (the busy hours of repeating events rule most of them out of so short a window),
 // each grown by what the last one held (four times when it held nothing), find them
 // without expanding a long window in full; files parsed for one window stay parsed
 // for the next.
@@ -92,7 +98,7 @@ std::vector<Event> LocalEventStore::first_events_matching(Date start, Date end,
                                                           const std::vector<CalendarRef>& calendars,
                                                           std::size_t limit) {
   if (limit == 0) return {};
-  constexpr double kFirstWindowSeconds = 86400;
+  constexpr double kFirstWindowSeconds = 7200;
   constexpr double kGrowthWithoutEvents = 4;
   // A window a quarter longer than the events so far promise, so that one more
   // usually does; never less than twice the last, nor more than sixteen times.

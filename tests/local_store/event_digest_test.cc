@@ -195,9 +195,9 @@ TEST_P(EventDigestTest, BusyDaysRuleOutOnlyWindowsWithoutOccurrences) {
     for (const char* zone : kZones) {
       settings_.zone(zone);
       platform::local::EventItem item{parsed.get(), "home/item", calendar, text};
-      // Windows from a few hours to a week, every three hours.
+      // Windows from an hour to a week, every three hours.
       for (double start = utc(2025, 1, 1); start < utc(2025, 7, 1); start += 10800.0) {
-        for (double days : {0.1, 0.45, 1.0, 7.0}) {
+        for (double days : {1.0 / 24, 0.1, 0.45, 1.0, 7.0}) {
           Date from{start}, to{start + days * 86400};
           if (!platform::local::digest_rules_out(*digest, from, to)) continue;
           ++ruled_out;
@@ -216,7 +216,8 @@ TEST_P(EventDigestTest, BusyDaysRuleOutOnlyWindowsWithoutOccurrences) {
 // Quiet days right beside a repeating event's occurrences are ruled out when its
 // times are UTC instants, and only then: Monday 23:00 to Tuesday 01:30 UTC leaves the
 // Wednesday free on every machine zone, and Sunday too; a start or end in another
-// frame leaves a day's margin.
+// frame leaves a day's margin. Quiet hours of its busy days are ruled out when its
+// instants are the same on every machine zone (UTC, or a zone of its own).
 TEST(EventDigestBusyDaysTest, UtcInstantsLeaveTheDaysBesideThemFree) {
   platform::local::testing::MachineSettings settings;
   settings.zone("Asia/Kolkata");
@@ -224,23 +225,24 @@ TEST(EventDigestBusyDaysTest, UtcInstantsLeaveTheDaysBesideThemFree) {
     const char* name;
     std::string text;
     bool wednesday_free;
+    bool noon_free;  // the Monday's noon, hours before it starts
   };
   const Case cases[] = {
       {"utc", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000Z\r\nDTEND:20250304T013000Z\r\n"
                                "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       true},
+       true, true},
       {"utc with duration", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000Z\r\nDURATION:PT2H30M\r\n"
                                              "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       true},
+       true, true},
       {"floating", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000\r\nDTEND:20250304T013000\r\n"
                                     "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       false},
+       false, false},
       {"zoned", vcalendar(vevent("UID:n\r\nDTSTART;TZID=Europe/London:20250303T230000\r\n"
                                  "DTEND;TZID=Europe/London:20250304T013000\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       false},
+       false, true},
       {"utc start, floating end", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000Z\r\nDTEND:20250304T013000\r\n"
                                                    "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       false},
+       false, false},
   };
   for (const Case& c : cases) {
     auto parsed = platform::local::testing::parse_ics(c.text);
@@ -252,6 +254,9 @@ TEST(EventDigestBusyDaysTest, UtcInstantsLeaveTheDaysBesideThemFree) {
     ASSERT_TRUE(digest.has_value()) << c.name;
     EXPECT_EQ(platform::local::digest_rules_out(*digest, Date{utc(2025, 3, 19)}, Date{utc(2025, 3, 20)}),
               c.wednesday_free)
+        << c.name;
+    EXPECT_EQ(platform::local::digest_rules_out(*digest, Date{utc(2025, 3, 17, 12)}, Date{utc(2025, 3, 17, 13)}),
+              c.noon_free)
         << c.name;
     // The Tuesday it ends on is never free.
     EXPECT_FALSE(platform::local::digest_rules_out(*digest, Date{utc(2025, 3, 18)}, Date{utc(2025, 3, 18, 1)}))

@@ -31,6 +31,14 @@ class FirstEventsTest : public testing::Test {
                                                    "DURATION:PT1H\r\nRRULE:FREQ=WEEKLY;BYDAY=TU,TH;COUNT=400\r\n"));
     folder_.write("b/hourly-ish.ics", vevent("often", "DTSTART:20250301T000000Z\r\nDTEND:20250301T000000Z\r\n"
                                                       "RRULE:FREQ=DAILY;BYHOUR=0,6,12,18\r\n"));
+    // Series whose busy hours leave most of each day free: a UTC one late in the
+    // day, a zoned one early, and one that moves between days.
+    folder_.write("a/late.ics", vevent("late", "DTSTART:20240303T223000Z\r\nDTEND:20240303T233000Z\r\n"
+                                               "RRULE:FREQ=WEEKLY;BYDAY=MO,WE,SU\r\n"));
+    folder_.write("b/tokyo.ics", vevent("tokyo", "DTSTART;TZID=Asia/Tokyo:20250110T070000\r\n"
+                                                 "DTEND;TZID=Asia/Tokyo:20250110T073000\r\nRRULE:FREQ=DAILY\r\n"));
+    folder_.write("b/monthly.ics", vevent("monthly", "DTSTART:20250105T163000Z\r\nDURATION:PT45M\r\n"
+                                                     "RRULE:FREQ=MONTHLY;BYMONTHDAY=2,5,9\r\n"));
     // A long event running into every window, all-day days and same-instant starts.
     folder_.write("b/long.ics", vevent("long", "DTSTART:20250101T000000Z\r\nDTEND:20260101T000000Z\r\n"));
     for (int day = 1; day <= 60; ++day) {
@@ -56,9 +64,15 @@ struct Window {
 };
 
 TEST_F(FirstEventsTest, AreTheHeadOfTheWholeAnswer) {
-  const Window windows[] = {{utc(2025, 3, 2), utc(2025, 3, 2, 1)},  {utc(2025, 3, 2), utc(2025, 3, 3)},
+  const Window windows[] = {{utc(2025, 3, 20), utc(2025, 3, 21)},   {utc(2025, 3, 2), utc(2025, 3, 2, 1)},  {utc(2025, 3, 2), utc(2025, 3, 3)},
                             {utc(2025, 3, 2, 7), utc(2025, 3, 12)}, {utc(2025, 3, 1), utc(2026, 4, 1)},
-                            {utc(2025, 3, 1), utc(2031, 1, 1)},     {utc(2025, 3, 2), utc(2025, 3, 2)}};
+                            {utc(2025, 3, 1), utc(2031, 1, 1)},     {utc(2025, 3, 2), utc(2025, 3, 2)},
+                            {utc(2025, 3, 9, 23), utc(2025, 3, 16)}, {utc(2025, 3, 4, 22, 45), utc(2025, 3, 6)},
+                            {utc(2025, 3, 5), utc(2025, 3, 25)}};
+  // One store asked every window in turn answers each as a fresh one does (what it
+  // learnt of the files for one window's start holds for no other start).
+  platform::local::LocalPlatform shared_platform(folder_.root());
+  auto shared_store = shared_platform.open_event_store();
   for (const Window& w : windows) {
     for (std::size_t limit : {0, 1, 2, 5, 17, 60, 800, 100000}) {
       SCOPED_TRACE(std::to_string(w.start) + " to " + std::to_string(w.end) + ", " + std::to_string(limit));
@@ -73,6 +87,10 @@ TEST_F(FirstEventsTest, AreTheHeadOfTheWholeAnswer) {
       EXPECT_EQ(keys(store->first_events_matching(Date{w.start}, Date{w.end},
                                                   store->calendars_for_entity_type(EntityType::event), limit)),
                 whole);
+      EXPECT_EQ(keys(shared_store->first_events_matching(
+                    Date{w.start}, Date{w.end}, shared_store->calendars_for_entity_type(EntityType::event), limit)),
+                whole)
+          << "asked of one store in turn";
     }
   }
 }

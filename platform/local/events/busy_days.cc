@@ -6,6 +6,7 @@
 
 #include "platform/local/events/event_series.h"
 #include "platform/local/ical/ical_time.h"
+#include "platform/local/time/zone_time.h"
 
 namespace platform::local {
 
@@ -39,6 +40,25 @@ Widening widening_of(const IcalTime& start, const EventComponent& event) {
   return widening;
 }
 
+// The zone in which an occurrence starting at `start` is the same instant on every
+// machine: UTC, or a zone of its own (not the machine's) when its length is the same
+// everywhere too; null for any other.
+const IcalZone* fixed_zone_of(const IcalTime& start, const EventComponent& event) {
+  if (start.value.is_date || start.zone.kind == IcalZone::Kind::floating) return nullptr;
+  if (event.end && !same_frame(event.start, *event.end)) return nullptr;
+  return &start.zone;
+}
+
+// The bits of the UTC hours of the day that [first, last] (in hours since 1970) touches.
+std::uint32_t hours_between(std::int64_t first, std::int64_t last) {
+  if (last - first >= 23) return kEveryHour;
+  std::uint32_t bits = 0;
+  for (std::int64_t hour = first; hour <= last; ++hour) bits |= 1u << (((hour % 24) + 24) % 24);
+  return bits;
+}
+
+std::int64_t hour_of(double seconds) { return static_cast<std::int64_t>(std::floor(seconds / 3600)); }
+
 // Beyond this, nothing is certain (some 30,000 years).
 constexpr double kFarSeconds = 1e12;
 constexpr std::int64_t kNoDay = std::numeric_limits<std::int64_t>::max() / 2;
@@ -53,17 +73,20 @@ double longest(const EventLength& length) {
 class BusyCollector {
  public:
   // An occurrence starting at a wall time and lasting at most `length` seconds.
-  void add(double start_wall, double length, Widening widening) {
+  // `fixed_zone`: the frame of a start that is the same instant on every machine
+  // (see fixed_zone_of), else null.
+  void add(double start_wall, double length, Widening widening, const IcalZone* fixed_zone) {
     double end_wall = start_wall + length;
     if (!(std::fabs(start_wall) < kFarSeconds) || !(std::fabs(end_wall) < kFarSeconds)) {
       usable_ = false;
       return;
     }
     ranges_.emplace_back(day_of(start_wall) - widening.before, day_of(end_wall) + widening.after);
+    add_hours(start_wall, length, fixed_zone);
   }
-  bool add(const IcalTime& start, double length, Widening widening) {
+  bool add(const IcalTime& start, double length, Widening widening, const IcalZone* fixed_zone) {
     if (!is_usable_time(start.value)) return usable_ = false;
-    add(wall_seconds(start.value), length, widening);
+    add(wall_seconds(start.value), length, widening, fixed_zone);
     return usable_;
   }
   // DTSTART, each RDATE (a period lasting as long as it says, if longer) and, for a
@@ -73,13 +96,16 @@ class BusyCollector {
     double length = longest(event.length);
     // The rules' dates are wall times in DTSTART's frame.
     Widening widening = widening_of(event.start, event);
-    if (!add(event.start, length, widening)) return false;
+    const IcalZone* fixed_zone = fixed_zone_of(event.start, event);
+    if (!add(event.start, length, widening, fixed_zone)) return false;
     for (const RecurrenceDate& date : event.rdates) {
       double period = std::max(date.period_duration_seconds, date.period_seconds.value_or(0.0));
       if (date.period_end && is_usable_time(date.period_end->value) && is_usable_time(date.start.value)) {
         period = std::max(period, wall_seconds(date.period_end->value) - wall_seconds(date.start.value) + 2 * kDay);
       }
-      if (!add(date.start, std::max(length, period), widening_of(date.start, event))) return false;
+      if (!add(date.start, std::max(length, period), widening_of(date.start, event), fixed_zone_of(date.start, event))) {
+        return false;
+      }
     }
     if (!master) return true;
     if (event.has_rrule && event.rules.empty()) return false;
@@ -94,16 +120,17 @@ class BusyCollector {
         std::optional<double> end = rule_end_wall(rule, event.start.value);
         double start = wall_seconds(event.start.value);
         if (end) {
-          add(start, std::max(0.0, *end - start) + length, widening);
+          add(start, std::max(0.0, *end - start) + length, widening, fixed_zone);
         } else if (std::fabs(start) < kFarSeconds) {
           ranges_.emplace_back(day_of(start) - widening.before, kNoDay);
+          hours_ = kEveryHour;
         }
         has_rule_ = true;
         continue;
       }
       if (!steps->from_first) from_ = std::max(from_, steps->from);
       if (!steps->ended) to_ = std::min(to_, steps->to);
-      for (double wall : steps->walls) add(wall, length, widening);
+      for (double wall : steps->walls) add(wall, length, widening, fixed_zone);
       longest_ = std::max(longest_, length);
       has_rule_ = true;
     }
@@ -116,6 +143,8 @@ class BusyCollector {
       return std::nullopt;
     }
     BusyDays days;
+    days.hours = hours_;
+    if (hours_ != kEveryHour && zoned_hours_) days.hours_zone_data = zone_data_version();
     // The kept dates answer a window whose widest walk (a day before its start less the
     // longest occurrence, a day after its end) lies within them.
     days.first_day = std::isinf(from_) ? -kNoDay : day_of(from_ + longest_) + 4;
@@ -132,7 +161,30 @@ class BusyCollector {
   }
 
  private:
+  // The hours of the UTC day an occurrence touches; every hour when its instant is
+  // not the same on every machine, or cannot be told.
+  void add_hours(double start_wall, double length, const IcalZone* fixed_zone) {
+    if (hours_ == kEveryHour) return;
+    if (!fixed_zone) {
+      hours_ = kEveryHour;
+      return;
+    }
+    double start = start_wall;
+    if (fixed_zone->kind == IcalZone::Kind::zoned) {
+      auto instant = instant_of(ical_wall(utc_wall_time(Date{start_wall}), false), *fixed_zone);
+      if (!instant) {
+        hours_ = kEveryHour;
+        return;
+      }
+      start = instant->seconds_since_1970;
+      zoned_hours_ = true;
+    }
+    hours_ |= hours_between(hour_of(start), hour_of(start + length));
+  }
+
   std::vector<std::pair<std::int64_t, std::int64_t>> ranges_;
+  std::uint32_t hours_ = 0;
+  bool zoned_hours_ = false;
   double from_ = -std::numeric_limits<double>::infinity();
   double to_ = std::numeric_limits<double>::infinity();
   double longest_ = 0;
@@ -153,19 +205,32 @@ std::optional<BusyDays> busy_days_of(const FileEvents& events) {
   return busy.result();
 }
 
-bool busy_days_rule_out(const BusyDays& days, Date start, Date end) {
-  if (!(std::fabs(start.seconds_since_1970) < kFarSeconds) || !(std::fabs(end.seconds_since_1970) < kFarSeconds)) {
-    return false;
-  }
-  // The window's last day: the one before its end when it ends at midnight (an
-  // occurrence in it starts before its end).
-  std::int64_t first = day_of(start.seconds_since_1970);
-  std::int64_t last = std::max(first, static_cast<std::int64_t>(std::ceil(end.seconds_since_1970 / kDay)) - 1);
-  if (first < days.first_day || last > days.last_day) return false;
-  // The first busy range that does not end before the window.
+double busy_days_quiet_until(const BusyDays& days, Date from) {
+  double start = from.seconds_since_1970;
+  if (!(std::fabs(start) < kFarSeconds)) return start;
+  std::int64_t first = day_of(start);
+  if (first < days.first_day || first > days.last_day) return start;
+  double spoken_for = static_cast<double>(days.last_day + 1) * kDay;
+  // The first busy range that does not end before `from`'s day.
   auto at = std::lower_bound(days.busy.begin(), days.busy.end(), first,
                              [](const auto& range, std::int64_t day) { return range.second < day; });
-  return at == days.busy.end() || at->first > last;
+  double quiet = at == days.busy.end() ? spoken_for
+                 : at->first > first   ? std::min(spoken_for, static_cast<double>(at->first) * kDay)
+                                       : start;
+  if (days.hours == kEveryHour || quiet >= spoken_for) return quiet;
+  if (!days.hours_zone_data.empty() && days.hours_zone_data != zone_data_version()) return quiet;
+  // On to the first hour of the day that some occurrence touches.
+  std::int64_t hour = hour_of(quiet);
+  for (int later = 0; later < 24; ++later, ++hour) {
+    if (days.hours & (1u << (((hour % 24) + 24) % 24))) {
+      return std::min(spoken_for, std::max(quiet, static_cast<double>(hour) * 3600));
+    }
+  }
+  return spoken_for;  // no occurrence at all
+}
+
+bool busy_days_rule_out(const BusyDays& days, Date start, Date end) {
+  return busy_days_quiet_until(days, start) >= end.seconds_since_1970;
 }
 
 }  // namespace platform::local

@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <algorithm>
 
 #include "platform/local/ical/content_lines.h"
 
@@ -104,15 +105,17 @@ EventReach event_reach(std::string_view text) {
   return EventReach{true, *start_day, last_day};
 }
 
-bool reach_surely_outside(const EventReach& reach, Date window_start, Date window_end) {
+double reach_quiet_until(const EventReach& reach, Date from) {
   constexpr double kFarSeconds = 1e12;  // some 30,000 years: beyond, nothing is certain
-  if (!reach.bounded || !(std::fabs(window_start.seconds_since_1970) < kFarSeconds) ||
-      !(std::fabs(window_end.seconds_since_1970) < kFarSeconds)) {
-    return false;
-  }
-  auto first_window_day = static_cast<std::int64_t>(std::floor(window_start.seconds_since_1970 / 86400));
-  auto last_window_day = static_cast<std::int64_t>(std::floor(window_end.seconds_since_1970 / 86400));
-  return reach.first_day > last_window_day + kMarginDays || reach.last_day < first_window_day - kMarginDays;
+  double start = from.seconds_since_1970;
+  if (!reach.bounded || !(std::fabs(start) < kFarSeconds)) return start;
+  auto from_day = static_cast<std::int64_t>(std::floor(start / 86400));
+  if (reach.last_day < from_day - kMarginDays) return std::numeric_limits<double>::infinity();
+  return std::max(start, static_cast<double>(reach.first_day - kMarginDays) * 86400);
+}
+
+bool reach_surely_outside(const EventReach& reach, Date window_start, Date window_end) {
+  return reach_quiet_until(reach, window_start) >= window_end.seconds_since_1970;
 }
 
 bool event_surely_outside(std::string_view text, Date window_start, Date window_end) {

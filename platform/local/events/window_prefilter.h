@@ -24,6 +24,11 @@ struct EventReach {
 // and end dates (and its RRULEs' UNTIL, where given) read for certain.
 EventReach event_reach(std::string_view text);
 
+// An instant before which, from `from` on, a file of this reach surely has no
+// occurrence on any machine zone: `from` itself when it cannot tell, infinity when
+// it has none from then on.
+double reach_quiet_until(const EventReach& reach, Date from);
+
 // True only when a bounded reach lies days away from [start, end) (so no time zone
 // can bring it into the window).
 bool reach_surely_outside(const EventReach& reach, Date start, Date end);

@@ -86,10 +86,15 @@ class ByteReader {
   void fail() { ok_ = false; }
 
  private:
+  // One check of the room for the whole field, so that the bytes read as one load.
   template <class Unsigned>
   Unsigned fixed() {
+    if (!ok_ || in_.size() - at_ < sizeof(Unsigned)) return fail(), 0;
     Unsigned value = 0;
-    for (std::size_t i = 0; i < sizeof value; ++i) value |= static_cast<Unsigned>(byte()) << (8 * i);
+    for (std::size_t i = 0; i < sizeof value; ++i) {
+      value |= static_cast<Unsigned>(static_cast<std::uint8_t>(in_[at_ + i])) << (8 * i);
+    }
+    at_ += sizeof value;
     return value;
   }
   std::string_view in_;

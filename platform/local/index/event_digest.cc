@@ -12,7 +12,7 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the form changes; a digest of another version is not read.
-constexpr std::uint8_t kDigestVersion = 5;
+constexpr std::uint8_t kDigestVersion = 6;
 // The largest field of a DURATION, and the longest PERIOD in seconds, kept: far beyond
 // any calendar's (a longer one is read from its file each time).
 constexpr unsigned kLargestDurationField = 0xFFFFFFF;
@@ -250,11 +250,14 @@ void write_busy_days(ByteWriter& out, const std::optional<BusyDays>& days) {
     out.integer(first);
     out.integer(last);
   }
+  out.integer(days->hours);
+  out.text(days->hours_zone_data);
 }
 
-std::optional<BusyDays> read_busy_days(ByteReader& in) {
-  if (!in.flag()) return std::nullopt;
-  BusyDays days;
+// Into `days`, whose room is reused; false when the digest has none.
+bool read_busy_days(ByteReader& in, BusyDays& days) {
+  days.busy.clear();
+  if (!in.flag()) return false;
   days.first_day = in.integer();
   days.last_day = in.integer();
   for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
@@ -263,7 +266,11 @@ std::optional<BusyDays> read_busy_days(ByteReader& in) {
     if (last < first || (!days.busy.empty() && first <= days.busy.back().second)) in.fail();
     days.busy.emplace_back(first, last);
   }
-  return days;
+  std::int64_t hours = in.integer();
+  if (hours < 0 || hours > kEveryHour) in.fail();
+  days.hours = static_cast<std::uint32_t>(hours);
+  days.hours_zone_data = in.text();
+  return true;
 }
 
 }  // namespace
@@ -292,7 +299,8 @@ std::optional<std::string> event_digest_of(const FileEvents& events) {
 std::optional<FileEvents> events_from_digest(std::string_view digest) {
   ByteReader in(digest);
   if (in.byte() != kDigestVersion) return std::nullopt;
-  read_busy_days(in);
+  BusyDays skipped;
+  read_busy_days(in, skipped);
   FileEvents events;
   for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
     ItemEvents item;
@@ -318,11 +326,17 @@ std::optional<FileEvents> events_from_digest(std::string_view digest) {
   return events;
 }
 
-bool digest_rules_out(std::string_view digest, Date start, Date end) {
+double digest_quiet_until(std::string_view digest, Date from) {
   ByteReader in(digest);
-  if (in.byte() != kDigestVersion) return false;
-  std::optional<BusyDays> days = read_busy_days(in);
-  return in.ok() && days && busy_days_rule_out(*days, start, end);
+  if (in.byte() != kDigestVersion) return from.seconds_since_1970;
+  // Read into room kept for the thread: a query asks this of many files.
+  thread_local BusyDays days;
+  if (!read_busy_days(in, days) || !in.ok()) return from.seconds_since_1970;
+  return busy_days_quiet_until(days, from);
+}
+
+bool digest_rules_out(std::string_view digest, Date start, Date end) {
+  return digest_quiet_until(digest, start) >= end.seconds_since_1970;
 }
 
 }  // namespace platform::local

@@ -135,7 +135,7 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
     // The index knows this version lies far from the window, holds its events, or
     // holds no event: it is not even read.
     bool no_events = known.in_index && (known.kind == ItemKind::reminder || known.kind == ItemKind::other);
-    if (no_events || (unneeded && known.reach && unneeded(*known.reach, known.event_digest))) {
+    if (no_events || (unneeded && known.reach && unneeded(*known.reach, known.event_digest, known.quiet))) {
       turned_down[i] = 1;
     } else if (known.event_digest.empty()) {
       fresh.push_back(i);
@@ -151,7 +151,10 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
   std::vector<std::pair<std::string, FileEventsRef>> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
     Entry& known = entries[i];
-    if (turned_down[i] || (unneeded && known.file && known.file->unparsed && known.reach && unneeded(*known.reach, {}))) continue;
+    if (turned_down[i] ||
+        (unneeded && known.file && known.file->unparsed && known.reach && unneeded(*known.reach, {}, known.quiet))) {
+      continue;
+    }
     if (FileEventsRef events = events_of(known, folder, names[i])) found.emplace_back(names[i], std::move(events));
   }
   store_rows(folder, *listed.value());
@@ -300,7 +303,7 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   if (kinds.events && kinds.reminders) return kinds;
   // Files read here are parsed whole; what the window prefilter would find in them
   // goes to the index as well, so an event query need not read them again.
-  const Unneeded learn_reach = [](const EventReach&, std::string_view) { return false; };
+  const Unneeded learn_reach = [](const EventReach&, std::string_view, QuietMemo&) { return false; };
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
     Entry& known = entries[fresh[k]];
     if (!known.read()) {
@@ -395,7 +398,8 @@ bool ItemCache::load(Entry& entry, const std::string& folder, const std::string&
   if (learnt) entry.reach = event_reach(read.bytes);
   entry.row_changed = !indexed_version || learnt;
   entry.stamp = read.stamp;
-  if (unneeded && unneeded(*entry.reach, {})) return true;
+  entry.quiet = {};
+  if (unneeded && unneeded(*entry.reach, {}, entry.quiet)) return true;
   parsed(entry, folder, name);
   return false;
 }

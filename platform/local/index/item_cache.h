@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,10 +32,16 @@ class ItemCache {
  public:
   explicit ItemCache(std::string root);
 
+  // Room a caller keeps with each file between its calls of events_in (one query's
+  // windows share their start: what holds from it is worked out once per file).
+  struct QuietMemo {
+    double from = std::numeric_limits<double>::quiet_NaN();
+    double until = 0;
+  };
   // Tells from what the window prefilter found in a file, and from the index's
   // digest of its events when there is one (empty else), that the caller has no use
   // for it, so it need not be read (when the index knows it) nor parsed.
-  using Unneeded = std::function<bool(const EventReach& reach, std::string_view event_digest)>;
+  using Unneeded = std::function<bool(const EventReach& reach, std::string_view event_digest, QuietMemo& memo)>;
 
   // The events of a collection folder's files, by file name in ascending order: for
   // a file whose version the index holds with its events, those; else as read from
@@ -94,6 +101,7 @@ class ItemCache {
     ItemKind kind = ItemKind::unknown;
     FileStamp stamp;                  // of the version read
     std::optional<EventReach> reach;  // what the prefilter found, once someone asked
+    QuietMemo quiet;                  // the caller's, for what it learnt of this version
     std::string indexed_reminder;     // a reminder file's reminder as the index holds it, packed
     std::string event_digest;         // the file's events in the index's form, when known
     FileEventsRef events;             // once an event query needed them

@@ -215,6 +215,15 @@ std::optional<Date> wall_time_to_date(const WallTime& wall, const DefinedZone& z
   return Date{instant_in(zone.zone(), *local) + static_cast<double>(wall.nanosecond) / 1e9};
 }
 
+const std::string& zone_data_version() {
+  static const std::string version = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    const char* name = icu::TimeZone::getTZDataVersion(status);
+    return U_SUCCESS(status) && name != nullptr ? std::string(name) : std::string();
+  }();
+  return version;
+}
+
 bool is_known_zone_name(std::string_view zone_name) {
   if (zone_name.empty()) return false;
   MachineZones& m = machine();
