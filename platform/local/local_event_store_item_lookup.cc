@@ -63,7 +63,7 @@ std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const 
     // the index knows their version; nor are those whose events the index holds, nor
     // read back when the days their rules' kept dates touch lie far from it.
     auto found = items_.events_in(collection->folder, [&](const EventReach& reach, std::string_view digest,
-                                                          ItemCache::QuietMemo& memo) {
+                                                          QuietMemo& memo) {
       if (!(memo.from == start.seconds_since_1970)) {
         memo = {start.seconds_since_1970,
                 std::max(reach_quiet_until(reach, start), digest_quiet_until(digest, start))};

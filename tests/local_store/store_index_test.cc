@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -69,6 +70,7 @@ class StoreIndexTest : public testing::Test {
 };
 
 using Titles = std::vector<std::string>;
+using IndexedRowsByName = std::map<std::string, platform::local::IndexedFile>;
 
 TEST_F(StoreIndexTest, MadeOnFirstQueryWithARowPerFile) {
   EXPECT_FALSE(folder_.exists(".index.sqlite"));
@@ -82,6 +84,40 @@ TEST_F(StoreIndexTest, AFileOfTheIndexedVersionIsNotReadAgain) {
   folder_.write("home/far.ics", event_file("xyz", "20250311"));
   set_modified(folder_.path("home/far.ics"), 1700000000);
   EXPECT_EQ(march_titles(), (Titles{"repeats", "repeats", "near", "repeats"}));
+}
+
+// The first window of a query (from Saturday midnight) has no use for the weekly
+// event at 09:00, so its digest stays in the index as the folder is read; the wider
+// windows that follow take it from there, not from the file.
+TEST_F(StoreIndexTest, ADigestLeftInTheIndexIsTakenFromItWhenAWiderWindowNeedsIt) {
+  march_titles();
+  std::string changed = event_file("xyzxyzx", "20250301");
+  changed.insert(changed.find("END:VEVENT"), "RRULE:FREQ=WEEKLY;COUNT=3\r\n");
+  folder_.write("home/repeats.ics", changed);
+  set_modified(folder_.path("home/repeats.ics"), 1700000000);
+  platform::local::LocalPlatform platform(folder_.root());
+  auto store = platform.open_event_store();
+  Titles titles;
+  for (const auto& event : store->first_events_matching(Date{utc(2025, 3, 8)}, Date{utc(2025, 4, 1)},
+                                                        store->calendars_for_entity_type(EntityType::event), 2)) {
+    titles.push_back(event.title + "@" + std::to_string(event.start_date.seconds_since_1970));
+  }
+  EXPECT_EQ(titles, (Titles{"repeats@" + std::to_string(utc(2025, 3, 8, 9)), "near@" + std::to_string(utc(2025, 3, 10, 9))}));
+}
+
+TEST_F(StoreIndexTest, ALeftDigestIsGivenOnlyForTheVersionItDescribes) {
+  march_titles();
+  StoreIndex index(folder_.root());
+  IndexedRowsByName rows;
+  for (auto& [name, row] : index.files_in("home")) rows[name] = row;
+  ASSERT_FALSE(rows["repeats"].event_digest.empty());
+  EXPECT_EQ(index.event_digest("home", "repeats", rows["repeats"].stamp), rows["repeats"].event_digest);
+  platform::local::FileStamp other = rows["repeats"].stamp;
+  other.modified_ns += 1;
+  EXPECT_FALSE(index.event_digest("home", "repeats", other).has_value());
+  EXPECT_FALSE(index.event_digest("home", "missing", rows["repeats"].stamp).has_value());
+  // A file no query needed (far from every window) has no digest to give.
+  EXPECT_FALSE(index.event_digest("home", "far", rows["far"].stamp).has_value());
 }
 
 TEST_F(StoreIndexTest, ACollectionToldByItsItemsIsNotReadAgainEither) {

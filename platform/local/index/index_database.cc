@@ -133,9 +133,36 @@ std::unique_ptr<IndexDatabase> IndexDatabase::open(const std::string& path, bool
   return nullptr;
 }
 
-IndexDatabase::~IndexDatabase() { sqlite3_close_v2(db_); }
+IndexDatabase::~IndexDatabase() {
+  sqlite3_finalize(row_digest_);
+  sqlite3_close_v2(db_);
+}
 
-bool IndexDatabase::read_folder(const std::string& folder, IndexedRows& rows) {
+std::optional<std::pair<FileStamp, std::string>> IndexDatabase::read_row_digest(const std::string& folder,
+                                                                               const std::string& name) {
+  if (!row_digest_ &&
+      sqlite3_prepare_v2(db_, "SELECT device, inode, size, modified_ns, events FROM items WHERE folder = ? AND name = ?",
+                         -1, &row_digest_, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(row_digest_);
+    row_digest_ = nullptr;
+    return std::nullopt;
+  }
+  sqlite3_stmt* row = row_digest_;
+  std::optional<std::pair<FileStamp, std::string>> found;
+  if (bind_text(row, 1, folder) && bind_text(row, 2, name) && sqlite3_step(row) == SQLITE_ROW) {
+    FileStamp stamp;
+    stamp.device = static_cast<dev_t>(sqlite3_column_int64(row, 0));
+    stamp.inode = static_cast<ino_t>(sqlite3_column_int64(row, 1));
+    stamp.size = static_cast<off_t>(sqlite3_column_int64(row, 2));
+    stamp.modified_ns = sqlite3_column_int64(row, 3);
+    found.emplace(stamp, blob_column(row, 4));
+  }
+  sqlite3_reset(row);
+  sqlite3_clear_bindings(row);
+  return found;
+}
+
+bool IndexDatabase::read_folder(const std::string& folder, IndexedRows& rows, const DigestLeft& leave) {
   Statement select =
       prepare(db_, (std::string("SELECT ") + kColumns + " FROM items WHERE folder = ? ORDER BY name").c_str());
   if (!select || !bind_text(select.get(), 1, folder)) return false;
@@ -153,7 +180,16 @@ bool IndexDatabase::read_folder(const std::string& folder, IndexedRows& rows) {
     if (reach == kUnbounded) file.reach = EventReach{};
     if (reach == kBounded) file.reach = EventReach{true, sqlite3_column_int64(row, 6), sqlite3_column_int64(row, 7)};
     file.kind = kind_of(sqlite3_column_int(row, 8));
-    if (file.kind == ItemKind::event || file.kind == ItemKind::mixed) file.event_digest = blob_column(row, kEventsColumn);
+    if (file.kind == ItemKind::event && leave) {
+      // Looked at where SQLite holds it; copied only when the caller has a use for it.
+      const void* bytes = sqlite3_column_blob(row, kEventsColumn);
+      std::string_view digest(static_cast<const char*>(bytes),
+                              bytes ? static_cast<std::size_t>(sqlite3_column_bytes(row, kEventsColumn)) : 0);
+      file.digest_left = !digest.empty() && leave(file, digest);
+      if (!file.digest_left) file.event_digest = digest;
+    } else if (file.kind == ItemKind::event || file.kind == ItemKind::mixed) {
+      file.event_digest = blob_column(row, kEventsColumn);
+    }
     // A reminder that does not read sends the store to the file when it is looked up.
     if (file.kind == ItemKind::reminder) file.reminder = blob_column(row, kReminderColumn);
     rows.emplace_back(reinterpret_cast<const char*>(name), std::move(file));

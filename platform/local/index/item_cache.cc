@@ -49,19 +49,26 @@ std::string ItemCache::file_path(const std::string& folder, const std::string& n
   return root_ + "/" + folder + "/" + name + ".ics";
 }
 
-SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder) {
+SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder, const Unneeded* unneeded) {
+  // Digests the first window has no use for stay in the index (most of a large store's).
+  DigestLeft leave;
+  if (unneeded && *unneeded) {
+    leave = [unneeded](IndexedFile& row, std::string_view digest) {
+      return row.reach && (*unneeded)(*row.reach, digest, row.quiet);
+    };
+  }
   Folder& known = folders_[folder];
   if (known.listed) {
-    if (!known.rows_attached) attach_rows(folder, known, index_.files_in(folder));
+    if (!known.rows_attached) attach_rows(folder, known, index_.files_in(folder, leave));
     return &known;
   }
   // The folder's rows are read while the folder is listed: neither waits on the other.
   IndexedRows rows;
   std::thread reader;
   try {
-    reader = std::thread([&] { rows = index_.files_in(folder); });
+    reader = std::thread([&] { rows = index_.files_in(folder, leave); });
   } catch (const std::system_error&) {
-    rows = index_.files_in(folder);
+    rows = index_.files_in(folder, leave);
   }
   auto entries = list_directory(root_ + "/" + folder, true);
   if (reader.joinable()) reader.join();
@@ -115,6 +122,8 @@ void ItemCache::attach_rows(const std::string& folder, Folder& listed, IndexedRo
       known.kind = row.kind;
       known.indexed_reminder = std::move(row.reminder);
       known.event_digest = std::move(row.event_digest);
+      known.digest_left = row.digest_left;
+      known.quiet = row.quiet;
     }
   }
   listed.rows_attached = true;
@@ -123,7 +132,7 @@ void ItemCache::attach_rows(const std::string& folder, Folder& listed, IndexedRo
 
 SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_in(const std::string& folder,
                                                                                    const Unneeded& unneeded) {
-  auto listed = listing(folder);
+  auto listed = listing(folder, &unneeded);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = listed.value()->names;
   std::vector<Entry>& entries = listed.value()->entries;
@@ -135,7 +144,17 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
     // The index knows this version lies far from the window, holds its events, or
     // holds no event: it is not even read.
     bool no_events = known.in_index && (known.kind == ItemKind::reminder || known.kind == ItemKind::other);
-    if (no_events || (unneeded && known.reach && unneeded(*known.reach, known.event_digest, known.quiet))) {
+    bool unused = no_events || (unneeded && known.reach && unneeded(*known.reach, known.event_digest, known.quiet));
+    if (!unused && known.digest_left) {
+      // This window needs what the first did not: the digest comes out of the index
+      // after all (a file changed since is read instead).
+      known.digest_left = false;
+      known.quiet = {};
+      if (auto digest = index_.event_digest(folder, names[i], known.stamp)) known.event_digest = std::move(*digest);
+      unused = !known.event_digest.empty() && unneeded && known.reach &&
+               unneeded(*known.reach, known.event_digest, known.quiet);
+    }
+    if (unused) {
       turned_down[i] = 1;
     } else if (known.event_digest.empty()) {
       fresh.push_back(i);
@@ -244,7 +263,12 @@ const ReminderRowRef& ItemCache::Entry::reminder() const {
 }
 
 IndexedFile ItemCache::indexed_file(const Entry& entry) {
-  IndexedFile file{entry.stamp, entry.reach, entry.kind, entry.indexed_reminder, entry.event_digest};
+  IndexedFile file;
+  file.stamp = entry.stamp;
+  file.reach = entry.reach;
+  file.kind = entry.kind;
+  file.reminder = entry.indexed_reminder;
+  file.event_digest = entry.event_digest;
   if (entry.reminder()) {
     auto columns = columns_of(*entry.reminder());
     file.reminder = columns ? packed_columns(*columns) : std::string();
@@ -391,6 +415,7 @@ bool ItemCache::load(Entry& entry, const std::string& folder, const std::string&
     entry.reach.reset();
     entry.indexed_reminder.clear();
     entry.event_digest.clear();
+    entry.digest_left = false;
     entry.events.reset();
     entry.kind = ItemKind::unknown;
   }

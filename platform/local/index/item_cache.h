@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -32,15 +31,12 @@ class ItemCache {
  public:
   explicit ItemCache(std::string root);
 
-  // Room a caller keeps with each file between its calls of events_in (one query's
-  // windows share their start: what holds from it is worked out once per file).
-  struct QuietMemo {
-    double from = std::numeric_limits<double>::quiet_NaN();
-    double until = 0;
-  };
   // Tells from what the window prefilter found in a file, and from the index's
   // digest of its events when there is one (empty else), that the caller has no use
-  // for it, so it need not be read (when the index knows it) nor parsed.
+  // for it, so it need not be read (when the index knows it) nor parsed. `memo` is
+  // the caller's room kept with the file between calls (one query's windows share
+  // their start: what holds from it is worked out once per file); when the memo
+  // answers, the digest may be left empty (it stayed in the index).
   using Unneeded = std::function<bool(const EventReach& reach, std::string_view event_digest, QuietMemo& memo)>;
 
   // The events of a collection folder's files, by file name in ascending order: for
@@ -102,6 +98,7 @@ class ItemCache {
     FileStamp stamp;                  // of the version read
     std::optional<EventReach> reach;  // what the prefilter found, once someone asked
     QuietMemo quiet;                  // the caller's, for what it learnt of this version
+    bool digest_left = false;         // the index holds a digest the last window had no use for
     std::string indexed_reminder;     // a reminder file's reminder as the index holds it, packed
     std::string event_digest;         // the file's events in the index's form, when known
     FileEventsRef events;             // once an event query needed them
@@ -135,7 +132,7 @@ class ItemCache {
   Entry* find_entry(const std::string& folder, const std::string& name);
   // The folder listed (once) with the index's rows for its files noted; entries made
   // before keep what they hold.
-  SysResult<Folder*> listing(const std::string& folder);
+  SysResult<Folder*> listing(const std::string& folder, const Unneeded* unneeded = nullptr);
   void attach_rows(const std::string& folder, Folder& listed, IndexedRows rows);
   // Reads the file into a fresh entry and parses it unless `unneeded` turns it down;
   // true when it was turned down. Touches nothing but the entry, so several run at once.

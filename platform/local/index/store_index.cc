@@ -42,11 +42,20 @@ IndexDatabase* StoreIndex::database(bool create) {
   return database_.get();
 }
 
-IndexedRows StoreIndex::files_in(const std::string& folder) {
+IndexedRows StoreIndex::files_in(const std::string& folder, const DigestLeft& leave) {
   IndexedRows rows;
   IndexDatabase* db = database(true);
-  if (db && !db->read_folder(folder, rows)) rows.clear();
+  if (db && !db->read_folder(folder, rows, leave)) rows.clear();
   return rows;
+}
+
+std::optional<std::string> StoreIndex::event_digest(const std::string& folder, const std::string& name,
+                                                    const FileStamp& stamp) {
+  IndexDatabase* db = database(false);
+  if (!db) return std::nullopt;
+  auto row = db->read_row_digest(folder, name);
+  if (!row || !same_version(stamp, row->first) || row->second.empty()) return std::nullopt;
+  return std::move(row->second);
 }
 
 void StoreIndex::update(const std::string& folder, const IndexedRows& changed,

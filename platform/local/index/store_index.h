@@ -9,9 +9,12 @@
 // A database that is missing, damaged, of another schema, locked or cannot be
 // written is rebuilt or left aside; nothing here ever fails a command.
 
+#include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,6 +27,13 @@ namespace platform::local {
 // holding several items).
 enum class ItemKind : int { unknown = 0, event = 1, reminder = 2, other = 3, mixed = 4 };
 
+// What a caller worked out of a row for the windows it asks about, kept with the
+// row: before which instant, counted from `from`, the file has no occurrence.
+struct QuietMemo {
+  double from = std::numeric_limits<double>::quiet_NaN();
+  double until = 0;
+};
+
 struct IndexedFile {
   FileStamp stamp;                  // the mode is not kept (it changes no content)
   std::optional<EventReach> reach;  // none when the file was not looked at for it
@@ -31,7 +41,16 @@ struct IndexedFile {
   std::string reminder;  // a file's one reminder, packed (see packed_columns); empty when not kept
                          // (or it holds several)
   std::string event_digest;  // the file's events (see event_digest.h); empty when not kept
+  // Read rows only: the digest was left in the index, the reader having no use for
+  // it (see DigestLeft), and what the reader worked out then.
+  bool digest_left = false;
+  QuietMemo quiet;
 };
+
+// Asked of each row of an event file with a digest as a folder is read: true when
+// the caller has no use for the digest now, so that it is not copied out of the
+// index. It may note in `row.quiet` what it learnt. Runs beside the caller's thread.
+using DigestLeft = std::function<bool(IndexedFile& row, std::string_view event_digest)>;
 
 // Rows by file name (without ".ics"), in the order of the names' bytes.
 using IndexedRows = std::vector<std::pair<std::string, IndexedFile>>;
@@ -50,7 +69,10 @@ class StoreIndex {
   StoreIndex& operator=(const StoreIndex&) = delete;
 
   // The rows of a folder; none when there is no usable index.
-  IndexedRows files_in(const std::string& folder);
+  IndexedRows files_in(const std::string& folder, const DigestLeft& leave = nullptr);
+  // The digest of one row a folder's read left in the index, while the row is of the
+  // same version; nothing else.
+  std::optional<std::string> event_digest(const std::string& folder, const std::string& name, const FileStamp& stamp);
   // Brings a folder's rows up to date in one short transaction.
   void update(const std::string& folder, const IndexedRows& changed,
               const std::vector<std::string>& vanished);
