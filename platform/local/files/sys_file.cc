@@ -53,7 +53,9 @@ class Descriptor {
 std::string SysError::describe() const { return call + " " + path + ": " + std::strerror(code); }
 
 SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes) {
-  Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY); }));
+  // Not blocking: a FIFO put where a file belongs would otherwise wait for a writer
+  // for ever (regular files ignore the flag); it is then refused as no file.
+  Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); }));
   if (fd.get() < 0) return failure("open", path);
   struct stat st;
   if (::fstat(fd.get(), &st) != 0) return failure("fstat", path);

@@ -211,6 +211,7 @@ FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, cons
   if (!(item = with_tree(std::move(item)))) return nullptr;
   auto events = std::make_shared<const FileEvents>(read_file_events(item->root.get(), item->text));
   entry.event_digest = event_digest_of(*events).value_or("");
+  entry.digest_left = false;
   if (!entry.event_digest.empty()) entry.row_changed = true;
   return entry.events = std::move(events);
 }
