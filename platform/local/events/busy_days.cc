@@ -144,7 +144,12 @@ class BusyCollector {
     }
     BusyDays days;
     days.hours = hours_;
-    if (hours_ != kEveryHour && zoned_hours_) days.hours_zone_data = zone_data_version();
+    // Zoned hours hold only for the tz database they were worked out with: none
+    // when ICU does not tell which that is.
+    if (hours_ != kEveryHour && zoned_hours_) {
+      days.hours_zone_data = zone_data_version();
+      if (days.hours_zone_data.empty()) days.hours = kEveryHour;
+    }
     // The kept dates answer a window whose widest walk (a day before its start less the
     // longest occurrence, a day after its end) lies within them.
     days.first_day = std::isinf(from_) ? -kNoDay : day_of(from_ + longest_) + 4;
