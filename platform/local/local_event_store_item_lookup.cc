@@ -100,9 +100,10 @@ std::vector<Event> LocalEventStore::first_events_matching(Date start, Date end,
   if (limit == 0) return {};
   constexpr double kFirstWindowSeconds = 7200;
   constexpr double kGrowthWithoutEvents = 4;
-  // A window a quarter longer than the events so far promise, so that one more
-  // usually does; never less than twice the last, nor more than sixteen times.
-  constexpr double kMargin = 1.25, kLeastGrowth = 2, kMostGrowth = 16;
+  // A window half again as long as the events so far promise (they are seldom
+  // spread evenly over a day), so that one more usually does; never less than twice
+  // the last, nor more than sixteen times.
+  constexpr double kMargin = 1.5, kLeastGrowth = 2, kMostGrowth = 16;
   double span = kFirstWindowSeconds;
   while (std::isfinite(start.seconds_since_1970)) {
     Date shorter{start.seconds_since_1970 + span};
