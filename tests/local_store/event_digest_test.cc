@@ -107,6 +107,12 @@ const Shape kShapes[] = {
     {"UtcStartFloatingEnd",
      vcalendar(vevent("UID:l\r\nSUMMARY:Overnight\r\nDTSTART:20250303T200000Z\r\nDTEND:20250304T060000\r\n"
                       "RRULE:FREQ=WEEKLY;BYDAY=MO,TH\r\n"))},
+    // A floating start and end: the length differs with the machine zone's clock
+    // changes (New York's in March, Sydney's in April fall within it), so the UTC
+    // RDATE's occurrence ends later on some machines than on others.
+    {"FloatingLengthWithUtcRdate",
+     vcalendar(vevent("UID:q\r\nSUMMARY:Long\r\nDTSTART:20250305T120000\r\nDTEND:20250410T120000\r\n"
+                      "RRULE:FREQ=YEARLY;COUNT=2\r\nRDATE:20250501T231500Z\r\n"))},
     {"SpacesAroundTexts", vcalendar(vevent("UID:s\r\nSUMMARY:  Lunch  \r\nDESCRIPTION:\r\nDTSTART:20250305T120000Z\r\n"))},
     {"GoogleExport", store_test::kGoogleExport},
     {"OutlookExport", store_test::kOutlookExport},

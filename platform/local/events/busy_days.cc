@@ -17,9 +17,10 @@ constexpr double kDay = 86400;
 // How many days an occurrence's UTC days may lie before and after the days of its
 // wall times on some machine zone. A UTC start is the instant itself; any other
 // start's instant lies within a day of its wall time (no zone is a day or more off
-// UTC). An end in another frame than its start makes the length itself differ by up
-// to two zones' offsets between machine zones; in the same frame it differs by a
-// clock change at most, which `longest` allows for.
+// UTC). The length is the same on every machine when the event's start is a UTC or
+// zoned time and its end (if any) in the same frame; a floating start and end make it
+// differ by the machine zone's clock changes (hours, within a day's margin), and an
+// end in another frame than the start by up to two zones' offsets.
 struct Widening {
   std::int64_t before = 1;
   std::int64_t after = 2;
@@ -29,23 +30,29 @@ bool same_frame(const IcalTime& a, const IcalTime& b) {
   return a.zone.kind == b.zone.kind && a.zone.tzid == b.zone.tzid && (a.value.is_date != 0) == (b.value.is_date != 0);
 }
 
+bool is_fixed(const IcalTime& time) { return !time.value.is_date && time.zone.kind != IcalZone::Kind::floating; }
+
+// Only a DURATION, or an end in the same fixed frame as the start.
+bool length_everywhere_same(const EventComponent& event) {
+  return !event.end || (same_frame(event.start, *event.end) && is_fixed(event.start));
+}
+
 // An occurrence starting at `start`, of an event whose length its own start and
 // end (if any) settled.
 Widening widening_of(const IcalTime& start, const EventComponent& event) {
   bool exact_start = start.zone.kind == IcalZone::Kind::utc && !start.value.is_date;
-  bool steady_length = !event.end || same_frame(event.start, *event.end);
+  bool length_within_hours = !event.end || same_frame(event.start, *event.end);
   Widening widening;
   widening.before = exact_start ? 0 : 1;
-  widening.after = !steady_length ? 2 : exact_start ? 0 : 1;
+  widening.after = !length_within_hours ? 2 : exact_start && length_everywhere_same(event) ? 0 : 1;
   return widening;
 }
 
-// The zone in which an occurrence starting at `start` is the same instant on every
-// machine: UTC, or a zone of its own (not the machine's) when its length is the same
-// everywhere too; null for any other.
+// The zone in which an occurrence starting at `start` is the same instant, of the
+// same length, on every machine: UTC, or a zone of its own (not the machine's); null
+// for any other.
 const IcalZone* fixed_zone_of(const IcalTime& start, const EventComponent& event) {
-  if (start.value.is_date || start.zone.kind == IcalZone::Kind::floating) return nullptr;
-  if (event.end && !same_frame(event.start, *event.end)) return nullptr;
+  if (!is_fixed(start) || !length_everywhere_same(event)) return nullptr;
   return &start.zone;
 }
 
