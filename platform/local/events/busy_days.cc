@@ -56,11 +56,14 @@ const IcalZone* fixed_zone_of(const IcalTime& start, const EventComponent& event
   return &start.zone;
 }
 
+// The bit of the hour of the UTC day that an hour counted since 1970 falls on.
+std::uint32_t hour_bit(std::int64_t hour) { return 1u << (((hour % 24) + 24) % 24); }
+
 // The bits of the UTC hours of the day that [first, last] (in hours since 1970) touches.
 std::uint32_t hours_between(std::int64_t first, std::int64_t last) {
   if (last - first >= 23) return kEveryHour;
   std::uint32_t bits = 0;
-  for (std::int64_t hour = first; hour <= last; ++hour) bits |= 1u << (((hour % 24) + 24) % 24);
+  for (std::int64_t hour = first; hour <= last; ++hour) bits |= hour_bit(hour);
   return bits;
 }
 
@@ -234,7 +237,7 @@ double busy_days_quiet_until(const BusyDays& days, Date from) {
   // On to the first hour of the day that some occurrence touches.
   std::int64_t hour = hour_of(quiet);
   for (int later = 0; later < 24; ++later, ++hour) {
-    if (days.hours & (1u << (((hour % 24) + 24) % 24))) {
+    if (days.hours & hour_bit(hour)) {
       return std::min(spoken_for, std::max(quiet, static_cast<double>(hour) * 3600));
     }
   }

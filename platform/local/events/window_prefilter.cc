@@ -2,13 +2,13 @@
 
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <optional>
 #include <string>
-#include <algorithm>
 
 #include "platform/local/ical/content_lines.h"
 

@@ -61,10 +61,23 @@ bool bind_blob(sqlite3_stmt* statement, int column, const std::string& bytes) {
          SQLITE_OK;
 }
 
-std::string blob_column(sqlite3_stmt* row, int column) {
+// The bytes where SQLite holds them, valid until the row moves on.
+std::string_view blob_view(sqlite3_stmt* row, int column) {
   const void* bytes = sqlite3_column_blob(row, column);
   if (bytes == nullptr) return {};
-  return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
+  return std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
+}
+
+std::string blob_column(sqlite3_stmt* row, int column) { return std::string(blob_view(row, column)); }
+
+// A file's version from four columns in the order device, inode, size, modified_ns.
+FileStamp stamp_columns(sqlite3_stmt* row, int first) {
+  FileStamp stamp;
+  stamp.device = static_cast<dev_t>(sqlite3_column_int64(row, first));
+  stamp.inode = static_cast<ino_t>(sqlite3_column_int64(row, first + 1));
+  stamp.size = static_cast<off_t>(sqlite3_column_int64(row, first + 2));
+  stamp.modified_ns = sqlite3_column_int64(row, first + 3);
+  return stamp;
 }
 
 ItemKind kind_of(int column) {
@@ -150,12 +163,7 @@ std::optional<std::pair<FileStamp, std::string>> IndexDatabase::read_row_digest(
   sqlite3_stmt* row = row_digest_;
   std::optional<std::pair<FileStamp, std::string>> found;
   if (bind_text(row, 1, folder) && bind_text(row, 2, name) && sqlite3_step(row) == SQLITE_ROW) {
-    FileStamp stamp;
-    stamp.device = static_cast<dev_t>(sqlite3_column_int64(row, 0));
-    stamp.inode = static_cast<ino_t>(sqlite3_column_int64(row, 1));
-    stamp.size = static_cast<off_t>(sqlite3_column_int64(row, 2));
-    stamp.modified_ns = sqlite3_column_int64(row, 3);
-    found.emplace(stamp, blob_column(row, 4));
+    found.emplace(stamp_columns(row, 0), blob_column(row, 4));
   }
   sqlite3_reset(row);
   sqlite3_clear_bindings(row);
@@ -172,19 +180,14 @@ bool IndexDatabase::read_folder(const std::string& folder, IndexedRows& rows, co
     const unsigned char* name = sqlite3_column_text(row, 0);
     if (name == nullptr) continue;
     IndexedFile file;
-    file.stamp.device = static_cast<dev_t>(sqlite3_column_int64(row, 1));
-    file.stamp.inode = static_cast<ino_t>(sqlite3_column_int64(row, 2));
-    file.stamp.size = static_cast<off_t>(sqlite3_column_int64(row, 3));
-    file.stamp.modified_ns = sqlite3_column_int64(row, 4);
+    file.stamp = stamp_columns(row, 1);
     int reach = sqlite3_column_int(row, 5);
     if (reach == kUnbounded) file.reach = EventReach{};
     if (reach == kBounded) file.reach = EventReach{true, sqlite3_column_int64(row, 6), sqlite3_column_int64(row, 7)};
     file.kind = kind_of(sqlite3_column_int(row, 8));
     if (file.kind == ItemKind::event && leave) {
       // Looked at where SQLite holds it; copied only when the caller has a use for it.
-      const void* bytes = sqlite3_column_blob(row, kEventsColumn);
-      std::string_view digest(static_cast<const char*>(bytes),
-                              bytes ? static_cast<std::size_t>(sqlite3_column_bytes(row, kEventsColumn)) : 0);
+      std::string_view digest = blob_view(row, kEventsColumn);
       file.digest_left = !digest.empty() && leave(file, digest);
       if (!file.digest_left) file.event_digest = digest;
     } else if (file.kind == ItemKind::event || file.kind == ItemKind::mixed) {

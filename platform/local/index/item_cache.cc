@@ -144,15 +144,17 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
     // The index knows this version lies far from the window, holds its events, or
     // holds no event: it is not even read.
     bool no_events = known.in_index && (known.kind == ItemKind::reminder || known.kind == ItemKind::other);
-    bool unused = no_events || (unneeded && known.reach && unneeded(*known.reach, known.event_digest, known.quiet));
+    auto unused_now = [&] {
+      return no_events || (unneeded && known.reach && unneeded(*known.reach, known.event_digest, known.quiet));
+    };
+    bool unused = unused_now();
     if (!unused && known.digest_left) {
       // This window needs what the first did not: the digest comes out of the index
       // after all (a file changed since is read instead).
       known.digest_left = false;
       known.quiet = {};
       if (auto digest = index_.event_digest(folder, names[i], known.stamp)) known.event_digest = std::move(*digest);
-      unused = !known.event_digest.empty() && unneeded && known.reach &&
-               unneeded(*known.reach, known.event_digest, known.quiet);
+      unused = unused_now();
     }
     if (unused) {
       turned_down[i] = 1;
