@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   "$@"
   build-essential cmake ninja-build pkg-config ccache
-  nlohmann-json3-dev libicu-dev libical-dev libsqlite3-dev
+  nlohmann-json3-dev libicu-dev libical-dev libsqlite3-dev nettle-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   locales tzdata python3
   radicale vdirsyncer

@@ -14,6 +14,10 @@ bool is_valid_utf8(std::string_view bytes);
 // (the rule of the WHATWG decoder and of ICU).
 std::string valid_utf8(std::string_view bytes);
 
+// The bytes with each one that is not part of well-formed UTF-8 written as "%"
+// and two upper-case hexadecimal digits: distinct bytes stay distinct.
+std::string escaped_utf8(std::string_view bytes);
+
 // Whether every byte is ASCII.
 bool is_ascii(std::string_view bytes);
 

@@ -13,6 +13,7 @@
 #include "platform/event_store.h"
 #include "platform/local/callbacks/callback_threads.h"
 #include "platform/local/expected.h"
+#include "platform/local/files/item_file_writer.h"
 #include "platform/local/root/collections.h"
 #include "platform/local/index/item_cache.h"
 #include "platform/local/callbacks/run_loop_signal.h"
@@ -51,6 +52,10 @@ class LocalEventStore : public EventStore {
   const Collection& with_components(const Collection& collection);
   // An error when the collection is not the store's or its folder may not be written.
   Expected<Done, Error> check_writable(const std::string& folder);
+  // Saves a reminder into another list: a new file there made by `edit` from the
+  // old one's version, which then goes, while it is still that version.
+  Expected<FileStamp, Error> move_reminder_file(const ItemName& source, const std::string& target_folder,
+                                                FileContents current, const Rewrite& edit);
   // The reminder of a parsed file's VTODO item (its parts[part]), converted once per store.
   const Reminder* reminder_of(const ParsedItemRef& item, std::size_t part, const CalendarRef& calendar);
   // The first `limit` events of the window, in order of start, then of identifier.

@@ -147,7 +147,7 @@ TEST(FailedWrite, ReadOnlyMountFailsWritesWithTheSystemsText) {
   cli::RunResult removed = store.run("reminders-delete", kDeleteRequest);
   EXPECT_EQ(removed.exit_status, 1);
   EXPECT_EQ(removed.out, "");
-  EXPECT_EQ(removed.err, "无法删除提醒事项：unlink " + store.folder().string() + "/victim.ics: Read-only file system\n");
+  EXPECT_EQ(removed.err, "无法删除提醒事项：rename " + store.folder().string() + "/victim.ics: Read-only file system\n");
   expect_untouched(store);
 }
 

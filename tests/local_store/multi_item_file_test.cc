@@ -41,6 +41,15 @@ std::string without_block(const std::string& text, const std::string& first, con
   return text.substr(0, from) + text.substr(end);
 }
 
+std::string calendar_of(const std::string& body) {
+  return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example Corp.//Exporter 2.1//EN\r\n" + body + "END:VCALENDAR\r\n";
+}
+
+std::string one_item(const char* kind, const char* uid) {
+  return calendar_of(std::string("BEGIN:") + kind + "\r\nUID:" + uid + "\r\nDTSTART:20250301T090000Z\r\nEND:" + kind +
+                     "\r\n");
+}
+
 class MultiItemFileTest : public testing::Test {
  protected:
   MultiItemFileTest() { settings_.zone("UTC"); }
@@ -189,31 +198,116 @@ TEST_F(MultiItemFileTest, ADeleteTakesOutOnlyItsItemUntilTheLastGoesWithTheFile)
   EXPECT_FALSE(folder_.exists("errands/tasks.ics"));
 }
 
-TEST_F(MultiItemFileTest, UidsThatShowAsTheSameTextNameNoItemAndNothingIsTakenOut) {
-  // Two tasks whose UIDs differ only in bytes that are no UTF-8: both show as
-  // "a\uFFFD", so that identifier must name neither, and a delete of either
-  // leaves the file alone rather than taking out the other.
+TEST_F(MultiItemFileTest, UidsThatDifferInBytesThatAreNoUtf8KeepDistinctIdentifiers) {
   folder_.add_collection("errands", "Errands", "VTODO");
   const std::string original =
       "BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:-//Apple Inc.//macOS 14.4//EN\n"
-      "BEGIN:VTODO\nUID:a\xfb\nSUMMARY:One\nEND:VTODO\n"
-      "BEGIN:VTODO\nUID:a\xf7\nSUMMARY:Two\nEND:VTODO\n"
+      "BEGIN:VTODO\nUID:bad\xff\xfe\nSUMMARY:One\nEND:VTODO\n"
+      "BEGIN:VTODO\nUID:bad\xff\xfd\nSUMMARY:Two\nEND:VTODO\n"
       "BEGIN:VTODO\nUID:b\nSUMMARY:Three\nEND:VTODO\n"
       "END:VCALENDAR\n";
   folder_.write("errands/tasks.ics", original);
   auto store = platform_.open_event_store();
-  const std::string shared = "errands/tasks/a\xef\xbf\xbd";
-  EXPECT_FALSE(store->calendar_item_with_identifier(shared));
   auto fetched = store_test::fetch_and_wait(*store, {store_test::list_named(*store, "errands")});
+  EXPECT_EQ(fetched.identifiers, (std::vector<std::string>{"errands/tasks/b", "errands/tasks/bad%FF%FD",
+                                                           "errands/tasks/bad%FF%FE"}));
   ASSERT_EQ(fetched.reminders.size(), 3u);
-  for (const Reminder& reminder : fetched.reminders) {
-    if (reminder.calendar_item_identifier() != shared) continue;
-    EXPECT_EQ(platform_.open_event_store()->remove_reminder(reminder), std::nullopt);
-    EXPECT_EQ(folder_.read("errands/tasks.ics"), original) << reminder.title();
+  EXPECT_EQ(fetched.reminders[1].title(), "Two");
+  EXPECT_EQ(fetched.reminders[2].title(), "One");
+  ASSERT_EQ(platform_.open_event_store()->remove_reminder(fetched.reminders[1]), std::nullopt);
+  EXPECT_EQ(folder_.read("errands/tasks.ics"), without_block(original, "BEGIN:VTODO\nUID:bad\xff\xfd", "END:VTODO"));
+  Reminder one = store_test::stored_reminder(*platform_.open_event_store(), "errands/tasks/bad%FF%FE");
+  EXPECT_EQ(one.title(), "One");
+}
+
+// Exports may leave out UIDs: each such component is an item of its own, named by
+// the SHA-256 of its text, and given a UID when saved.
+const std::string kTasksWithoutUids = calendar_of(
+    "BEGIN:VTODO\r\nSUMMARY:buy milk\r\nEND:VTODO\r\n"
+    "BEGIN:VTODO\r\nSUMMARY:call mom\r\nEND:VTODO\r\n"
+    "BEGIN:VTODO\r\nUID:u1\r\nSUMMARY:with uid\r\nEND:VTODO\r\n");
+const std::string kMilk = "errands/tasks/#28a782f97664afd0";
+const std::string kMom = "errands/tasks/#c0c03bfaa4edf650";
+
+TEST_F(MultiItemFileTest, TasksWithoutUidsAreEachShown) {
+  folder_.add_collection("errands", "Errands", "VTODO");
+  folder_.write("errands/tasks.ics", kTasksWithoutUids);
+  for (int run = 0; run < 2; ++run) {
+    auto store = platform_.open_event_store();
+    auto fetched = store_test::fetch_and_wait(*store, {store_test::list_named(*store, "errands")});
+    EXPECT_EQ(fetched.identifiers, (std::vector<std::string>{kMilk, kMom, "errands/tasks/u1"})) << run;
+    ASSERT_EQ(fetched.reminders.size(), 3u);
+    EXPECT_EQ(fetched.reminders[0].title(), "buy milk");
+    EXPECT_EQ(fetched.reminders[1].title(), "call mom");
+    EXPECT_EQ(store_test::stored_reminder(*platform_.open_event_store(), kMom).title(), "call mom");
   }
-  Reminder three = store_test::stored_reminder(*store, "errands/tasks/b");
-  ASSERT_EQ(platform_.open_event_store()->remove_reminder(three), std::nullopt);
-  EXPECT_EQ(folder_.read("errands/tasks.ics"), without_block(original, "BEGIN:VTODO\nUID:b", "END:VTODO"));
+}
+
+TEST_F(MultiItemFileTest, ASavedTaskWithoutUidGetsOneAndItsNeighboursStay) {
+  folder_.add_collection("errands", "Errands", "VTODO");
+  folder_.write("errands/tasks.ics", kTasksWithoutUids);
+  auto store = platform_.open_event_store();
+  Reminder mom = store_test::stored_reminder(*store, kMom);
+  mom.set_title("call mom tonight");
+  ASSERT_EQ(store->save_reminder(mom), std::nullopt);
+  std::string text = folder_.read("errands/tasks.ics");
+  const std::string milk_block = "BEGIN:VTODO\r\nSUMMARY:buy milk\r\nEND:VTODO\r\n";
+  EXPECT_EQ(text.find(milk_block), kTasksWithoutUids.find(milk_block)) << text;
+  EXPECT_NE(text.find("BEGIN:VTODO\r\nUID:u1\r\nSUMMARY:with uid\r\nEND:VTODO\r\n"), std::string::npos) << text;
+  // The saved one is named by its new UID from now on; the stale name names nothing.
+  const std::string& saved = mom.calendar_item_identifier();
+  ASSERT_EQ(saved.rfind("errands/tasks/", 0), 0u);
+  std::string uid = saved.substr(std::string("errands/tasks/").size());
+  EXPECT_EQ(uid.size(), 36u) << uid;
+  EXPECT_NE(text.find("UID:" + uid + "\r\n"), std::string::npos) << text;
+  auto fresh = platform_.open_event_store();
+  auto fetched = store_test::fetch_and_wait(*fresh, {store_test::list_named(*fresh, "errands")});
+  ASSERT_EQ(fetched.reminders.size(), 3u);
+  EXPECT_EQ(fetched.identifiers[0], kMilk);
+  EXPECT_EQ(store_test::stored_reminder(*fresh, saved).title(), "call mom tonight");
+  EXPECT_FALSE(fresh->calendar_item_with_identifier(kMom));
+}
+
+TEST_F(MultiItemFileTest, ADeletedTaskWithoutUidTakesOnlyItsOwnLines) {
+  folder_.add_collection("errands", "Errands", "VTODO");
+  folder_.write("errands/tasks.ics", kTasksWithoutUids);
+  auto store = platform_.open_event_store();
+  ASSERT_EQ(store->remove_reminder(store_test::stored_reminder(*store, kMilk)), std::nullopt);
+  EXPECT_EQ(folder_.read("errands/tasks.ics"),
+            without_block(kTasksWithoutUids, "BEGIN:VTODO\r\nSUMMARY:buy milk", "END:VTODO"));
+}
+
+TEST_F(MultiItemFileTest, EventsWithoutUidsAreEachShown) {
+  folder_.add_collection("home", "Home", "VEVENT");
+  folder_.write("home/export.ics",
+                calendar_of("BEGIN:VEVENT\r\nDTSTART:20250310T090000Z\r\nSUMMARY:first\r\nEND:VEVENT\r\n"
+                            "BEGIN:VEVENT\r\nDTSTART:20250311T090000Z\r\nSUMMARY:second\r\nEND:VEVENT\r\n"));
+  const std::vector<ShownEvent> expected = {{utc(2025, 3, 10, 9), "home/export/#59e057bbbfe68879", "first"},
+                                            {utc(2025, 3, 11, 9), "home/export/#9383a7a8b185f79e", "second"}};
+  EXPECT_EQ(march_events("home"), expected);
+  EXPECT_EQ(march_events("home"), expected);  // from the index
+}
+
+TEST_F(MultiItemFileTest, AFileWithAByteOrderMarkIsSavedAndDeletedKeepingTheMark) {
+  folder_.add_collection("errands", "Errands", "VTODO");
+  const std::string original = "\xEF\xBB\xBF" + calendar_of(
+      "BEGIN:VTODO\r\nUID:a\r\nSUMMARY:one\r\nEND:VTODO\r\nBEGIN:VTODO\r\nUID:b\r\nSUMMARY:two\r\nEND:VTODO\r\n");
+  folder_.write("errands/tasks.ics", original);
+  folder_.write("errands/single.ics", "\xEF\xBB\xBF" + one_item("VTODO", "s"));
+  auto store = platform_.open_event_store();
+  Reminder one = store_test::stored_reminder(*store, "errands/tasks/a");
+  one.set_title("one, renamed");
+  ASSERT_EQ(store->save_reminder(one), std::nullopt);
+  Reminder single = store_test::stored_reminder(*store, "errands/single");
+  single.set_title("single, renamed");
+  ASSERT_EQ(store->save_reminder(single), std::nullopt);
+  EXPECT_EQ(folder_.read("errands/single.ics").rfind("\xEF\xBB\xBF" "BEGIN:VCALENDAR\r\n", 0), 0u);
+  ASSERT_EQ(store->remove_reminder(store_test::stored_reminder(*store, "errands/tasks/b")), std::nullopt);
+  std::string text = folder_.read("errands/tasks.ics");
+  EXPECT_EQ(text.rfind("\xEF\xBB\xBF" "BEGIN:VCALENDAR\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("SUMMARY:one\\, renamed\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("UID:b"), std::string::npos) << text;
+  EXPECT_EQ(store_test::stored_reminder(*platform_.open_event_store(), "errands/single").title(), "single, renamed");
 }
 
 TEST_F(MultiItemFileTest, EveryCutOffCopyOfAFileOfSeveralTasksLoadsOrIsLeftOut) {
@@ -261,10 +355,6 @@ const RevisionCase kRevisionCases[] = {
      "SEQUENCE:0\r\nDTSTAMP:20250101T000000Z\r\nSUMMARY:second\r\n", "second"},
     {"nothing to tell them apart", "SUMMARY:first\r\n", "SUMMARY:second\r\n", "second"},
 };
-
-std::string calendar_of(const std::string& body) {
-  return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Example Corp.//Exporter 2.1//EN\r\n" + body + "END:VCALENDAR\r\n";
-}
 
 TEST_F(MultiItemFileTest, TwoRevisionsOfAnEvent) {
   folder_.add_collection("home", "Home", "VEVENT");
@@ -319,11 +409,6 @@ struct InferenceCase {
   bool events;
   bool reminders;
 };
-
-std::string one_item(const char* kind, const char* uid) {
-  return calendar_of(std::string("BEGIN:") + kind + "\r\nUID:" + uid + "\r\nDTSTART:20250301T090000Z\r\nEND:" + kind +
-                     "\r\n");
-}
 
 TEST_F(MultiItemFileTest, CollectionsWithoutAComponentsFileAreToldByTheirItems) {
   const InferenceCase cases[] = {

@@ -40,6 +40,10 @@ int save_concurrently(const std::string& root, int process) {
   platform::local::LocalPlatform platform(root);
   int failures = 0;
   for (int i = 0; i < kCreatesEach; ++i) {
+    // As every command that writes does: bridge processes take turns, and each save
+    // still checks that it replaces only the version it read.
+    auto lock = platform.hold_reminder_write_lock();
+    if (!lock) return 1;
     auto store = platform.open_event_store();
     auto lists = store->calendars_for_entity_type(platform::EntityType::reminder);
     platform::Reminder created = store->new_reminder();

@@ -7,7 +7,7 @@ namespace platform::local {
 FileEvents read_file_events(icalcomponent* root, std::string_view text) {
   FileEvents file;
   if (root == nullptr) return file;
-  std::vector<ItemPart> parts = item_parts(root);
+  std::vector<ItemPart> parts = item_parts(root, text);
   icalcomponent* vcalendar = icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT ? root : nullptr;
   // Texts come from the file's lines when its VEVENTs line up one to one with libical's.
   std::vector<EventTexts> texts = text.empty() ? std::vector<EventTexts>{} : event_texts(text);
@@ -20,7 +20,7 @@ FileEvents read_file_events(icalcomponent* root, std::string_view text) {
   for (const ItemPart& part : parts) {
     if (part.kind != ICAL_VEVENT_COMPONENT) continue;
     ItemEvents item;
-    if (parts.size() > 1) item.identifier_suffix = "/" + uid_in_identifier(part.uid);
+    if (parts.size() > 1) item.identifier_suffix = "/" + part.key;
     if (part.master) item.master = read(*part.master);
     for (const PartComponent& c : part.overrides) {
       auto event = read(c);

@@ -1,5 +1,6 @@
 #include "platform/local/files/item_file_writer.h"
 
+#include <cerrno>
 #include <chrono>
 
 #include "platform/local/files/random_uuid.h"
@@ -15,6 +16,19 @@ constexpr std::string_view kTemporarySuffix = ".tmp";
 // Minutes past the longest write: a temporary file this old belongs to no live writer.
 constexpr std::chrono::minutes kStaleTemporaryAge(15);
 
+// How often a write makes its text again from another program's version before
+// it gives up: a file that changes this often is being rewritten in a loop.
+constexpr int kAttempts = 5;
+
+std::function<void(const std::string&)>& before_swap() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
+void run_before_swap(const std::string& item_path) {
+  if (before_swap()) before_swap()(item_path);
+}
+
 bool is_lower_uuid(std::string_view text) {
   if (text.size() != kUuidLength) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -25,7 +39,49 @@ bool is_lower_uuid(std::string_view text) {
   return true;
 }
 
+// Hidden, so the store and other vdir tools never take it for an item. Only the
+// start of the item's name, so that an item named near the system's limit on
+// name length still gets a temporary file.
+std::string temporary_path(const std::string& folder_path, const std::string& file_name) {
+  constexpr std::size_t kNameKept = 64;
+  return folder_path + "/." + file_name.substr(0, kNameKept) + "." + random_uuid() + std::string(kTemporarySuffix);
+}
+
+bool cannot_swap(int code) { return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP; }
+
+Error failed(std::string_view failure, std::string_view why) { return Error{std::string(failure) + std::string(why)}; }
+
+Error failed(std::string_view failure, const SysError& error) {
+  if (error.code == ENOENT) return failed(failure, "文件已被其他程序删除。");
+  return failed(failure, error.describe());
+}
+
+// After a swap displaced another program's version into `displaced_path`: puts it
+// back where it was. Should a still newer version have landed in the meantime,
+// that one stays in place instead.
+void put_back(const std::string& displaced_path, const std::string& target, const FileStamp& ours) {
+  if (!exchange_paths(displaced_path, target).ok()) return;
+  auto back = stamp_of(displaced_path);
+  if (back.ok() && !(back.value() == ours)) exchange_paths(displaced_path, target);
+  remove_file(displaced_path);
+}
+
+// Where the file system cannot swap: renames only while the item is the version
+// `base`, looked at just before. False when it is another.
+SysResult<bool> rename_if_unchanged(const std::string& temp, const std::string& target, const FileStamp& base) {
+  auto now = stamp_of(target);
+  if (!now.ok()) return now.error();
+  if (!(now.value() == base)) return false;
+  auto renamed = rename_path(temp, target);
+  if (!renamed.ok()) return renamed.error();
+  return true;
+}
+
 }  // namespace
+
+void set_before_swap_for_tests(std::function<void(const std::string& item_path)> hook) {
+  before_swap() = std::move(hook);
+}
 
 bool is_item_temporary_name(std::string_view name) {
   // "." + at least one character of the item's name + "." + UUID + ".tmp"
@@ -48,18 +104,12 @@ void remove_stale_temporary_files(const std::string& folder_path) {
   }
 }
 
-SysResult<FileStamp> write_item_file(const std::string& folder_path, const std::string& file_name,
-                                     std::string_view text, std::optional<mode_t> mode, WriteMode how) {
-  // Hidden, so the store and other vdir tools never take it for an item. Only the
-  // start of the item's name, so that an item named near the system's limit on
-  // name length still gets a temporary file.
-  constexpr std::size_t kNameKept = 64;
-  std::string temp =
-      folder_path + "/." + file_name.substr(0, kNameKept) + "." + random_uuid() + std::string(kTemporarySuffix);
-  std::string target = folder_path + "/" + file_name;
+SysResult<FileStamp> create_item_file(const std::string& folder_path, const std::string& file_name,
+                                      std::string_view text, std::optional<mode_t> mode) {
+  std::string temp = temporary_path(folder_path, file_name);
   auto written = write_new_file(temp, text, mode);
   if (!written.ok()) return written.error();
-  auto moved = how == WriteMode::replace ? rename_path(temp, target) : rename_no_replace(temp, target);
+  auto moved = rename_no_replace(temp, folder_path + "/" + file_name);
   if (!moved.ok()) {
     remove_file(temp);
     return moved.error();
@@ -68,6 +118,71 @@ SysResult<FileStamp> write_item_file(const std::string& folder_path, const std::
   // reporting a failure now would invite a second, duplicate write.
   sync_directory(folder_path);
   return written;
+}
+
+Expected<FileStamp, Error> replace_item_file(const std::string& folder_path, const std::string& file_name,
+                                             FileContents read, const Rewrite& rewrite, std::string_view failure) {
+  std::string target = folder_path + "/" + file_name;
+  FileContents base = std::move(read);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    auto text = rewrite(base);
+    if (!text.ok()) return text.error();
+    std::string temp = temporary_path(folder_path, file_name);
+    auto written = write_new_file(temp, text.value(), base.stamp.mode);
+    if (!written.ok()) return failed(failure, written.error());
+    run_before_swap(target);
+    auto swapped = exchange_paths(temp, target);
+    if (!swapped.ok() && cannot_swap(swapped.error().code)) {
+      auto placed = rename_if_unchanged(temp, target, base.stamp);
+      if (placed.ok() && placed.value()) {
+        sync_directory(folder_path);
+        return written.value();
+      }
+      remove_file(temp);
+      if (!placed.ok()) return failed(failure, placed.error());
+    } else if (!swapped.ok()) {
+      remove_file(temp);
+      return failed(failure, swapped.error());
+    } else {
+      // The temporary path now holds the version that was in place.
+      auto displaced = stamp_of(temp);
+      if (displaced.ok() && displaced.value() == base.stamp) {
+        remove_file(temp);
+        sync_directory(folder_path);
+        return written.value();
+      }
+      // Another program's version: it goes back in place, and the text is made again from it.
+      put_back(temp, target, written.value());
+    }
+    auto again = read_file(target, kLargestItemBytes);
+    if (!again.ok()) return failed(failure, again.error());
+    base = std::move(again.value());
+  }
+  return failed(failure, "其他程序一直在修改这个文件，请稍后重试。");
+}
+
+Expected<bool, Error> remove_item_file(const std::string& path, const FileStamp& read, std::string_view failure) {
+  std::size_t slash = path.rfind('/');
+  std::string folder_path = path.substr(0, slash);
+  std::string hidden = temporary_path(folder_path, path.substr(slash + 1));
+  run_before_swap(path);
+  // Moved aside first, so what is removed is exactly the version looked at.
+  auto moved = rename_path(path, hidden);
+  if (!moved.ok()) {
+    if (moved.error().code == ENOENT) return true;
+    SysError error = moved.error();
+    error.path = path;  // the item, not the hidden name it was to get
+    return failed(failure, error);
+  }
+  auto stamp = stamp_of(hidden);
+  if (stamp.ok() && stamp.value() == read) {
+    remove_file(hidden);
+    sync_directory(folder_path);
+    return true;
+  }
+  // Another program's version: back in place, unless a newer one is there already.
+  if (!rename_no_replace(hidden, path).ok()) remove_file(hidden);
+  return false;
 }
 
 }  // namespace platform::local

@@ -2,28 +2,51 @@
 
 // Writes item files so that a reader, a crash or a concurrent writer never sees
 // half of one: the text goes to a hidden temporary file in the same folder, is
-// synced, and is then renamed into place.
+// synced, and then takes the item's place in one step. Other programs (sync
+// tools, editors) replace item files at any moment: a write replaces only the
+// version it read, so no other program's edit is lost.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/calendar.h"
 #include "platform/local/files/sys_file.h"
 
 namespace platform::local {
 
-enum class WriteMode {
-  replace,  // an update: takes the place of the file, whatever is there now
-  create,   // a new file: fails with EEXIST rather than replace one
-};
+// Larger item files are skipped when read, so the store refuses to write one.
+inline constexpr std::size_t kLargestItemBytes = 16 * 1024 * 1024;
 
-// Writes `text` as `folder_path/file_name`; the file gets `mode` when given. On
-// failure nothing of the write is left and the old file is untouched. Gives the
-// stamp of the version written.
-SysResult<FileStamp> write_item_file(const std::string& folder_path, const std::string& file_name,
-                                     std::string_view text, std::optional<mode_t> mode, WriteMode how);
+// Writes `text` as the new file `folder_path/file_name` (EEXIST when one is
+// there); the file gets `mode` when given. On failure nothing of the write is
+// left. Gives the stamp of the version written.
+SysResult<FileStamp> create_item_file(const std::string& folder_path, const std::string& file_name,
+                                      std::string_view text, std::optional<mode_t> mode);
 
-// Whether `name` is that of a temporary file write_item_file makes: ".", the start
+// The text to write in place of the item version `current`, or why there is none.
+using Rewrite = std::function<Expected<std::string, Error>(const FileContents& current)>;
+
+// Replaces the item file `folder_path/file_name`, of which this process read the
+// version `read`, with `rewrite(read)`. The new file is swapped with the item in
+// one step; when the version it displaced is not the one its text was made from
+// (another program put its own in place meanwhile), that version is put back and
+// the text made again from it, a few times at most. Where the file system cannot
+// swap, the version is compared just before a rename. Every message starts with
+// `failure`. Gives the stamp of the version written.
+Expected<FileStamp, Error> replace_item_file(const std::string& folder_path, const std::string& file_name,
+                                             FileContents read, const Rewrite& rewrite, std::string_view failure);
+
+// Removes the item file `path` while it is the version `read`. False when another
+// version was there: it stays, for the caller to read again.
+Expected<bool, Error> remove_item_file(const std::string& path, const FileStamp& read, std::string_view failure);
+
+// Tests only: runs with the item's path just before each swap or removal, where
+// another program's rename would be the worst luck.
+void set_before_swap_for_tests(std::function<void(const std::string& item_path)> hook);
+
+// Whether `name` is that of a temporary file this writer makes: ".", the start
 // of the item's name, ".", a random UUID and ".tmp".
 bool is_item_temporary_name(std::string_view name);
 

@@ -179,6 +179,12 @@ SysResult<Done> rename_no_replace(const std::string& from, const std::string& to
   return Done{};
 }
 
+SysResult<Done> exchange_paths(const std::string& from, const std::string& to) {
+  if (retry_eintr([&] { return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE); }) != 0)
+    return failure("rename", to);
+  return Done{};
+}
+
 SysResult<Done> sync_directory(const std::string& path) {
   Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
   if (fd.get() < 0) return failure("open", path);

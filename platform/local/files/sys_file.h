@@ -70,6 +70,9 @@ SysResult<Done> remove_directory(const std::string& path);
 SysResult<Done> rename_path(const std::string& from, const std::string& to);
 // Renames only when the target does not exist (EEXIST otherwise).
 SysResult<Done> rename_no_replace(const std::string& from, const std::string& to);
+// Swaps two paths in one step (renameat2 RENAME_EXCHANGE); fails with EINVAL or
+// ENOSYS where the file system or kernel cannot.
+SysResult<Done> exchange_paths(const std::string& from, const std::string& to);
 // Makes the entries of a directory durable after a rename or an unlink.
 SysResult<Done> sync_directory(const std::string& path);
 

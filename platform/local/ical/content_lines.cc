@@ -40,7 +40,10 @@ std::size_t physical_line_end(std::string_view text, std::size_t from) {
 
 std::vector<ContentLine> split_content_lines(std::string_view text) {
   std::vector<ContentLine> lines;
-  std::size_t at = 0;
+  // A byte order mark (some Windows programs write one) lies before the first line,
+  // so it is kept as it is.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::size_t at = text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
   while (at < text.size()) {
     ContentLine line;
     line.begin = at;

@@ -1,7 +1,11 @@
 #include "platform/local/ical/item_parts.h"
 
+#include <nettle/sha2.h>
+
 #include <unordered_map>
 
+#include "platform/local/ical/content_lines.h"
+#include "platform/local/ical/ical_handles.h"
 #include "text/utf8_text.h"
 
 namespace platform::local {
@@ -53,9 +57,46 @@ void add_component(ItemPart& part, PartComponent found) {
   }
 }
 
+// "#" and the first 16 lower-case hexadecimal digits of the SHA-256 of `bytes`.
+std::string digest_key(std::string_view bytes) {
+  sha256_ctx context;
+  sha256_init(&context);
+  sha256_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+  std::uint8_t digest[SHA256_DIGEST_SIZE];
+  sha256_digest(&context, sizeof digest, digest);
+  constexpr char kHexDigits[] = "0123456789abcdef";
+  std::string key = "#";
+  for (std::size_t i = 0; i < 8; ++i) {
+    key += kHexDigits[digest[i] >> 4];
+    key += kHexDigits[digest[i] & 0xF];
+  }
+  return key;
+}
+
+// Keys for the items without a UID, from their components' text as it stands in
+// the file. Where the file's lines do not line up with libical's components (a
+// file libical repaired), libical's own text of the component stands in.
+void key_items_without_uid(std::vector<ItemPart>& parts, std::string_view text) {
+  std::vector<ContentLine> lines;
+  for (ItemPart& part : parts) {
+    if (!part.uid.empty()) continue;
+    const PartComponent& only = part.master ? *part.master : part.overrides.front();
+    if (lines.empty()) lines = split_content_lines(text);
+    std::string_view kind = part.kind == ICAL_VEVENT_COMPONENT ? "VEVENT" : "VTODO";
+    icalcomponent* parent = icalcomponent_get_parent(only.component);
+    std::size_t count = parent ? static_cast<std::size_t>(icalcomponent_count_components(parent, part.kind)) : 1;
+    if (auto span = item_component_span(lines, kind, only.position, count)) {
+      std::size_t begin = lines[span->begin_line].begin;
+      part.key = digest_key(text.substr(begin, lines[span->end_line].end - begin));
+    } else {
+      part.key = digest_key(take_ical_string(icalcomponent_as_ical_string_r(only.component)));
+    }
+  }
+}
+
 }  // namespace
 
-std::string uid_in_identifier(const std::string& uid) { return text::valid_utf8(uid); }
+std::string uid_in_identifier(const std::string& uid) { return text::escaped_utf8(uid); }
 
 icalcomponent* ItemPart::main() const {
   if (master) return master->component;
@@ -77,13 +118,14 @@ bool replaces_revision(const Revision& a, const Revision& b) {
   return compare_times(a.stamp, b.stamp) >= 0;
 }
 
-std::vector<ItemPart> item_parts(icalcomponent* root) {
+std::vector<ItemPart> item_parts(icalcomponent* root, std::string_view text) {
   std::vector<ItemPart> parts;
   icalcomponent_kind root_kind = icalcomponent_isa(root);
   if (is_item_kind(root_kind)) {
     ItemPart part;
     const char* uid = icalcomponent_get_uid(root);
     part.uid = uid ? uid : "";
+    part.key = uid_in_identifier(part.uid);
     part.kind = root_kind;
     add_component(part, PartComponent{root, 0});
     parts.push_back(std::move(part));
@@ -101,15 +143,19 @@ std::vector<ItemPart> item_parts(icalcomponent* root) {
     const char* uid_text = nullptr;
     if (icalproperty* uid = icalcomponent_get_first_property(c, ICAL_UID_PROPERTY)) uid_text = icalproperty_get_uid(uid);
     std::string uid = uid_text ? uid_text : "";
-    auto [at, added] = by_uid.emplace(uid, parts.size());
-    if (added) {
+    std::size_t at = parts.size();
+    // Components without a UID are not revisions of one item: each stands alone.
+    if (!uid.empty()) at = by_uid.emplace(uid, parts.size()).first->second;
+    if (at == parts.size()) {
       parts.emplace_back();
+      parts.back().key = uid_in_identifier(uid);
       parts.back().uid = std::move(uid);
       parts.back().kind = kind;
     }
-    ItemPart& part = parts[at->second];
+    ItemPart& part = parts[at];
     if (part.kind == kind) add_component(part, PartComponent{c, position});
   }
+  if (parts.size() > 1) key_items_without_uid(parts, text);
   return parts;
 }
 

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform::local {
@@ -24,6 +25,10 @@ struct PartComponent {
 
 struct ItemPart {
   std::string uid;  // empty for components without a UID
+  // How identifiers of a file holding several items name this one: its UID, each
+  // byte that is no UTF-8 escaped; for an item without a UID, "#" and the start of
+  // the SHA-256 of its component's text, so a stale identifier names no other item.
+  std::string key;
   icalcomponent_kind kind = ICAL_NO_COMPONENT;
   std::optional<PartComponent> master;  // the winning revision without RECURRENCE-ID
   std::vector<PartComponent> stale;     // the revisions it won over, in file order
@@ -35,7 +40,8 @@ struct ItemPart {
   std::size_t main_position() const;
 };
 
-// The UID as an item's identifier shows it: always valid UTF-8.
+// The UID as an item's identifier shows it: always valid UTF-8, distinct UIDs
+// distinct.
 std::string uid_in_identifier(const std::string& uid);
 
 // The revision of a component as comparable fields; an absent time is the earliest.
@@ -53,8 +59,9 @@ bool replaces_revision(icalcomponent* later, icalcomponent* earlier);
 bool replaces_revision(const Revision& later, const Revision& earlier);
 
 // The items of a VCALENDAR in order of their first component, or the one item of a
-// bare VEVENT or VTODO. A UID's components of the other kind than its first belong
-// to no item.
-std::vector<ItemPart> item_parts(icalcomponent* root);
+// bare VEVENT or VTODO; `text` is what libical parsed. A UID's components of the
+// other kind than its first belong to no item. Each component without a UID is an
+// item of its own.
+std::vector<ItemPart> item_parts(icalcomponent* root, std::string_view text);
 
 }  // namespace platform::local

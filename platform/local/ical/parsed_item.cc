@@ -13,16 +13,16 @@ constexpr int kDeepestItem = 16;
 }  // namespace
 
 std::string ParsedItem::identifier_of(const ItemPart& part) const {
-  return holds_several() ? identifier() + "/" + uid_in_identifier(part.uid) : identifier();
+  return holds_several() ? identifier() + "/" + part.key : identifier();
 }
 
 const ItemPart* ParsedItem::part_named(const std::optional<std::string>& uid) const {
   if (!uid) return parts.size() == 1 ? &parts.front() : nullptr;
-  // UIDs that are not valid UTF-8 may show as the same text: such an identifier
-  // names no item rather than the wrong one.
+  // Two items may show as the same text (a UID that looks like another's escaped
+  // bytes): such an identifier names no item rather than the wrong one.
   const ItemPart* found = nullptr;
   for (const ItemPart& part : parts) {
-    if (uid_in_identifier(part.uid) != *uid) continue;
+    if (part.key != *uid) continue;
     if (found) return nullptr;
     found = &part;
   }
@@ -33,7 +33,7 @@ std::optional<ParsedItem> parse_item_text(std::string text) {
   if (nesting_depth(text) > kDeepestItem) return std::nullopt;
   IcalComponentPtr root(icalparser_parse_string(text.c_str()));
   if (!root) return std::nullopt;
-  std::vector<ItemPart> parts = item_parts(root.get());
+  std::vector<ItemPart> parts = item_parts(root.get(), text);
   if (parts.empty()) return std::nullopt;
   ParsedItem item;
   item.text = std::move(text);
@@ -62,7 +62,7 @@ ParsedItemRef text_only(const ParsedItem& item) {
   copy->stamp = item.stamp;
   copy->kind = item.kind;
   copy->parts.reserve(item.parts.size());
-  for (const ItemPart& part : item.parts) copy->parts.push_back(ItemPart{part.uid, part.kind, {}, {}, {}});
+  for (const ItemPart& part : item.parts) copy->parts.push_back(ItemPart{part.uid, part.key, part.kind, {}, {}, {}});
   return copy;
 }
 

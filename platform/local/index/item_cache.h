@@ -19,13 +19,11 @@
 #include "platform/local/ical/parsed_item.h"
 #include "platform/local/index/store_index.h"
 #include "platform/local/reminders/reminder_row.h"
+#include "platform/local/files/item_file_writer.h"
 #include "platform/local/files/sys_file.h"
 #include "platform/local/events/window_prefilter.h"
 
 namespace platform::local {
-
-// Larger item files are skipped when read, so the store refuses to write one.
-inline constexpr std::size_t kLargestItemBytes = 16 * 1024 * 1024;
 
 class ItemCache {
  public:
