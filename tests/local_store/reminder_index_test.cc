@@ -206,7 +206,7 @@ TEST(ReminderColumns, PackedColumnsCutAtEveryLength) {
   columns.title = "Title";
   columns.notes = "";
   columns.completed = true;
-  columns.priority = -5;
+  columns.priority = 5;
   columns.due = "2025 3 10 9 0 0 - gregorian @Europe/Berlin";
   columns.alarms = {{"BEGIN:VALARM\r\nEND:VALARM\r\n", 1741597200.5}, {std::nullopt, std::nullopt}};
   columns.rules = {"FREQ=DAILY", "FREQ=WEEKLY;BYDAY=MO"};
@@ -218,7 +218,7 @@ TEST(ReminderColumns, PackedColumnsCutAtEveryLength) {
   EXPECT_EQ(back->notes, columns.notes);
   EXPECT_EQ(back->url, std::nullopt);
   EXPECT_EQ(back->completed, true);
-  EXPECT_EQ(back->priority, -5);
+  EXPECT_EQ(back->priority, 5);
   EXPECT_EQ(back->due, columns.due);
   ASSERT_EQ(back->alarms.size(), 2u);
   EXPECT_EQ(back->alarms[0].block, columns.alarms[0].block);
@@ -301,7 +301,7 @@ struct ComponentsCase {
 };
 
 TEST(ReminderColumns, DateComponentsTexts) {
-  platform::DateComponents all{2025, 3, 10, 9, 0, -1, 5, std::string("gregorian"), platform::TimeZone::named("A B")};
+  platform::DateComponents all{2025, 3, 10, 9, 0, 60, 5, std::string("gregorian"), platform::TimeZone::named("A B")};
   platform::DateComponents none;
   platform::DateComponents fixed{2025, 3, 10, 9, 0, 0, platform::kUndefinedComponent, std::nullopt,
                                  platform::TimeZone::for_seconds_from_gmt(-12600)};
@@ -320,6 +320,17 @@ TEST(ReminderColumns, DateComponentsTexts) {
            {"- - - - - - - -", false},
            {"x - - - - - - - -", false},
            {"9223372036854775807 - - - - - - - -", false},
+           // Only fields a file's date can hold.
+           {"0 12 31 23 59 60 999999999 - -", true},
+           {"10000 - - - - - - - -", false},
+           {"-1 - - - - - - - -", false},
+           {"- 0 - - - - - - -", false},
+           {"- 13 - - - - - - -", false},
+           {"- - 32 - - - - - -", false},
+           {"- - - 24 - - - - -", false},
+           {"- - - - 60 - - - -", false},
+           {"- - - - - 61 - - -", false},
+           {"- - - - - - 1000000000 - -", false},
            {"- - - - - - - - =167400", true},
            {"- - - - - - - - =99999999999", false},
            {"- - - - - - - - ?", false},

@@ -48,15 +48,12 @@ class Descriptor {
   int fd_;
 };
 
-}  // namespace
+// Not blocking: a FIFO put where a file belongs would otherwise wait for a writer
+// for ever (regular files ignore the flag); it is then refused as no file.
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
-std::string SysError::describe() const { return call + " " + path + ": " + std::strerror(code); }
-
-SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes) {
-  // Not blocking: a FIFO put where a file belongs would otherwise wait for a writer
-  // for ever (regular files ignore the flag); it is then refused as no file.
-  Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); }));
-  if (fd.get() < 0) return failure("open", path);
+// The rest of read_file, once the file is open.
+SysResult<FileContents> read_open_file(const Descriptor& fd, const std::string& path, std::size_t max_bytes) {
   struct stat st;
   if (::fstat(fd.get(), &st) != 0) return failure("fstat", path);
   if (!S_ISREG(st.st_mode)) return SysError{EISDIR, "read", path};
@@ -83,11 +80,44 @@ SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes
   return contents;
 }
 
+}  // namespace
+
+std::string SysError::describe() const { return call + " " + path + ": " + std::strerror(code); }
+
+SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes) {
+  Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), kReadFlags); }));
+  if (fd.get() < 0) return failure("open", path);
+  return read_open_file(fd, path, max_bytes);
+}
+
+SysResult<FileContents> read_file_linked_to_owner(const std::string& path, std::size_t max_bytes, uid_t owner) {
+  // The entry itself first; only a link fails here (with ELOOP).
+  Descriptor entry(retry_eintr([&] { return ::open(path.c_str(), kReadFlags | O_NOFOLLOW); }));
+  if (entry.get() >= 0) return read_open_file(entry, path, max_bytes);
+  if (errno != ELOOP) return failure("open", path);
+  // A link: what it names now is opened and looked at through the descriptor, so a
+  // link changed in between cannot hand over another file.
+  Descriptor target(retry_eintr([&] { return ::open(path.c_str(), kReadFlags); }));
+  if (target.get() < 0) return failure("open", path);
+  struct stat st;
+  if (::fstat(target.get(), &st) != 0) return failure("fstat", path);
+  if (!S_ISREG(st.st_mode) || st.st_uid != owner) return SysError{ELOOP, "open", path};
+  return read_open_file(target, path, max_bytes);
+}
+
 SysResult<struct stat> stat_path(const std::string& path) {
   struct stat st;
   if (retry_eintr([&] { return ::stat(path.c_str(), &st); }) != 0) return failure("stat", path);
   return st;
 }
+
+SysResult<struct stat> link_stat_path(const std::string& path) {
+  struct stat st;
+  if (retry_eintr([&] { return ::lstat(path.c_str(), &st); }) != 0) return failure("lstat", path);
+  return st;
+}
+
+uid_t effective_user_id() { return ::geteuid(); }
 
 SysResult<FileStamp> stamp_of(const std::string& path) {
   auto st = stat_path(path);

@@ -53,8 +53,17 @@ struct DirEntry {
 // Files larger than `max_bytes` fail with EFBIG.
 SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes);
 
+// Reads a whole regular file like read_file, where a symbolic link at `path` is
+// followed only to a regular file owned by `owner`; else fails with ELOOP. The file
+// that is read is the one looked at: no other can take its place in between.
+SysResult<FileContents> read_file_linked_to_owner(const std::string& path, std::size_t max_bytes, uid_t owner);
+
 // stat(2), following links.
 SysResult<struct stat> stat_path(const std::string& path);
+// lstat(2): the entry itself, a symbolic link not followed.
+SysResult<struct stat> link_stat_path(const std::string& path);
+// geteuid(2): whose files the process's own are.
+uid_t effective_user_id();
 SysResult<FileStamp> stamp_of(const std::string& path);
 
 // The entries of a directory (without "." and ".."), links resolved to what they name;

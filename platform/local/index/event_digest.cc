@@ -2,10 +2,12 @@
 
 #include "platform/local/events/busy_days.h"
 #include "platform/local/index/byte_form.h"
+#include "text/utf8_text.h"
 
 #include <cstdint>
 #include <cstring>
 #include <cmath>
+#include <limits>
 
 namespace platform::local {
 
@@ -273,6 +275,18 @@ bool read_busy_days(ByteReader& in, BusyDays& days) {
   return true;
 }
 
+// What follows the file's identifier in its events' identifiers: nothing for a file
+// of one item, else "/" and the item's UID as UTF-8 text (identifiers are shown).
+bool is_identifier_suffix(std::string_view suffix) {
+  return suffix.empty() || (suffix.front() == '/' && text::is_valid_utf8(suffix));
+}
+
+int read_sequence(ByteReader& in) {
+  std::int64_t sequence = in.integer();
+  if (sequence < std::numeric_limits<int>::min() || sequence > std::numeric_limits<int>::max()) in.fail();
+  return static_cast<int>(sequence);
+}
+
 }  // namespace
 
 std::optional<std::string> event_digest_of(const FileEvents& events) {
@@ -305,6 +319,7 @@ std::optional<FileEvents> events_from_digest(std::string_view digest) {
   for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
     ItemEvents item;
     item.identifier_suffix = in.text();
+    if (!is_identifier_suffix(item.identifier_suffix)) in.fail();
     if (in.flag()) {
       item.master = read_component(in);
       // A master whose start names no instant on this machine's zone is no event here.
@@ -313,7 +328,7 @@ std::optional<FileEvents> events_from_digest(std::string_view digest) {
     for (std::size_t k = in.count(); k > 0 && in.ok(); --k) {
       auto event = read_component(in);
       Revision revision;
-      revision.sequence = static_cast<int>(in.integer());
+      revision.sequence = read_sequence(in);
       revision.last_modified = read_revision_time(in);
       revision.stamp = read_revision_time(in);
       if (event && event->recurrence_id && settle_lengths(*event)) {

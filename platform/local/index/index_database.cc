@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+
 #include "platform/local/files/sys_file.h"
 
 namespace platform::local {
@@ -9,7 +11,7 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the rows change meaning: an index of another version is remade.
-constexpr int kSchemaVersion = 7;
+constexpr int kSchemaVersion = 8;
 // Other processes hold the database for one short transaction at most; waiting
 // longer than this costs more than reading the files.
 constexpr int kBusyTimeoutMs = 200;
@@ -106,9 +108,27 @@ bool ensure_schema(sqlite3* db) {
 
 bool is_damaged(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
 
+// Each file of the database: SQLite follows a link at any of them and writes where
+// it leads.
+constexpr const char* kFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
+
+// The index is the store's own file, and so are SQLite's files beside it: a link,
+// anything but a regular file, or a file of another user at one of their paths
+// leaves the store without an index, and that path as it is.
+bool own_files_or_none(const std::string& path) {
+  uid_t user = effective_user_id();
+  for (const char* suffix : kFileSuffixes) {
+    auto st = link_stat_path(path + suffix);
+    if (!st.ok() && st.error().code == ENOENT) continue;
+    if (!st.ok() || !S_ISREG(st.value().st_mode) || st.value().st_uid != user) return false;
+  }
+  return true;
+}
+
 // Opens and prepares the connection; the failing SQLite code, else SQLITE_OK.
 int open_connection(const std::string& path, bool create, sqlite3** db) {
-  int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+  // A link put at the path after it was looked at is refused all the same.
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | (create ? SQLITE_OPEN_CREATE : 0);
   int code = sqlite3_open_v2(path.c_str(), db, flags, nullptr);
   if (code != SQLITE_OK) return code;
   sqlite3_extended_result_codes(*db, 0);
@@ -129,6 +149,7 @@ int open_connection(const std::string& path, bool create, sqlite3** db) {
 
 std::unique_ptr<IndexDatabase> IndexDatabase::open(const std::string& path, bool create) {
   for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!own_files_or_none(path)) return nullptr;
     // The index holds every reminder's text. SQLite would create it readable by
     // whom the umask lets in, and gives its -wal and -shm files the database's
     // mode, so a missing index is made empty and private first (an empty file is
@@ -141,7 +162,7 @@ std::unique_ptr<IndexDatabase> IndexDatabase::open(const std::string& path, bool
     // A damaged file is only a cache of the files: it goes, with its journal, and
     // is made anew once.
     if (!is_damaged(code) || !create) return nullptr;
-    for (const char* suffix : {"", "-wal", "-shm"}) remove_file(path + suffix);
+    for (const char* suffix : kFileSuffixes) remove_file(path + suffix);
   }
   return nullptr;
 }

@@ -4,6 +4,7 @@
 #include "platform/local/index/event_digest.h"
 #include "platform/local/index/reminder_columns.h"
 #include "platform/local/reminders/reminder_reader.h"
+#include "platform/local/root/store_root.h"
 
 #include <algorithm>
 #include <map>
@@ -40,7 +41,7 @@ bool holds_reminders(const ParsedItem& item) {
 
 }  // namespace
 
-ItemCache::ItemCache(std::string root) : root_(root), index_(std::move(root)) {
+ItemCache::ItemCache(std::string root) : root_(root), owner_(store_owner(root_)), index_(std::move(root)) {
   // libical reports problems through its error state; it must never abort us.
   icalerror_set_errors_are_fatal(0);
 }
@@ -409,7 +410,7 @@ ItemCache::Entry& ItemCache::entry(const std::string& folder, const std::string&
 
 bool ItemCache::load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const {
   entry.file = std::make_unique<FileRead>();
-  auto contents = read_file(file_path(folder, name), kLargestItemBytes);
+  auto contents = read_file_linked_to_owner(file_path(folder, name), kLargestItemBytes, owner_);
   if (!contents.ok()) return false;
   const FileContents& read = *(entry.file->unparsed = std::make_unique<FileContents>(std::move(contents.value())));
   // What the index said holds only for the version it listed.

@@ -151,6 +151,7 @@ class ItemCache {
   bool reminders_from_file(Entry& entry, const std::string& folder, const std::string& name);
 
   std::string root_;
+  uid_t owner_;  // a linked item file is read only when it names a file of this user
   StoreIndex index_;
   std::map<std::string, std::vector<std::string>> vanished_;  // folder → rows without a file
   std::unordered_map<std::string, Folder> folders_;  // by folder

@@ -4,13 +4,22 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/local/ical/content_lines.h"
 #include "platform/local/ical/recurrence_ical.h"
 #include "platform/local/index/byte_form.h"
 #include "platform/local/reminders/reminder_origin.h"
+#include "platform/local/text/foundation_url_syntax.h"
+#include "text/utf8_text.h"
 
 namespace platform::local {
 
 namespace {
+
+// PRIORITY's values in RFC 5545; a file's other values are read from the file each time.
+constexpr std::int64_t kLowestPriority = 0;
+constexpr std::int64_t kHighestPriority = 9;
+// Beyond the instants of years 0 to 9999 in any zone: an alarm further out is damage.
+constexpr double kFarthestAlarmSeconds = 1e12;
 
 std::optional<std::int64_t> integer_of(std::string_view text) {
   std::int64_t value = 0;
@@ -77,6 +86,37 @@ bool rules_from(std::vector<std::string> values, ReminderRow& row) {
   return true;
 }
 
+bool valid_text(const std::optional<std::string>& text) { return !text || text::is_valid_utf8(*text); }
+
+// One VALARM as a file's lines hold it, ending with its line break: a save puts it
+// back into the file as it is.
+bool is_alarm_block(std::string_view block) {
+  if (block.empty() || (block.back() != '\n' && block.back() != '\r')) return false;
+  std::vector<ContentLine> lines = split_content_lines(block);
+  std::vector<ComponentSpan> alarms = child_components(lines, std::nullopt, "VALARM");
+  return alarms.size() == 1 && alarms[0].begin_line == 0 && alarms[0].end_line + 1 == lines.size();
+}
+
+// Only what reading a file gives: texts in UTF-8, a URL the platform accepts, a
+// priority of 0 to 9, alarms at finite instants with blocks of one VALARM each, and
+// rule values of one line. The date and zone texts are checked as they are read.
+bool as_read_from_a_file(const ReminderColumns& c) {
+  if (!valid_text(c.uid) || !text::is_valid_utf8(c.title) || !valid_text(c.notes) || !valid_text(c.zone) ||
+      !valid_text(c.start) || !valid_text(c.due) || (c.url && !foundation_url_accepts(*c.url))) {
+    return false;
+  }
+  if (c.priority < kLowestPriority || c.priority > kHighestPriority) return false;
+  for (const ReminderColumns::Alarm& alarm : c.alarms) {
+    if (alarm.block && !is_alarm_block(*alarm.block)) return false;
+    // Also refuses NaN.
+    if (alarm.seconds_since_1970 && !(std::fabs(*alarm.seconds_since_1970) <= kFarthestAlarmSeconds)) return false;
+  }
+  for (const std::string& rule : c.rules) {
+    if (rule.find_first_of("\r\n") != std::string::npos) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string packed_columns(const ReminderColumns& c) {
@@ -119,7 +159,7 @@ std::optional<ReminderColumns> unpacked_columns(std::string_view packed) {
     if (in.flag()) alarm.seconds_since_1970 = in.real();
   }
   for (std::size_t n = in.count(); n > 0 && in.ok(); --n) c.rules.push_back(in.text());
-  if (!in.done()) return std::nullopt;
+  if (!in.done() || !as_read_from_a_file(c)) return std::nullopt;
   return c;
 }
 
@@ -161,13 +201,20 @@ std::optional<std::string> components_text(const DateComponents& c) {
 
 std::optional<DateComponents> components_from_text(std::string_view rest) {
   DateComponents c;
-  for (std::int64_t* field : {&c.year, &c.month, &c.day, &c.hour, &c.minute, &c.second, &c.nanosecond}) {
+  // Each field within what a file's date can hold (years as libical reads them).
+  struct Field {
+    std::int64_t* value;
+    std::int64_t least, most;
+  };
+  for (const Field& field : {Field{&c.year, 0, 9999}, Field{&c.month, 1, 12}, Field{&c.day, 1, 31},
+                             Field{&c.hour, 0, 23}, Field{&c.minute, 0, 59}, Field{&c.second, 0, 60},
+                             Field{&c.nanosecond, 0, 999'999'999}}) {
     auto token = take_token(rest);
     if (!token) return std::nullopt;
     if (*token == "-") continue;
     auto value = integer_of(*token);
-    if (!value || *value == kUndefinedComponent) return std::nullopt;
-    *field = *value;
+    if (!value || *value < field.least || *value > field.most) return std::nullopt;
+    *field.value = *value;
   }
   auto calendar = take_token(rest);
   if (!calendar || calendar->empty()) return std::nullopt;
@@ -198,6 +245,8 @@ std::optional<ReminderColumns> columns_of(const ReminderRow& row) {
   if (!alarms) return std::nullopt;
   columns.alarms = std::move(*alarms);
   columns.rules = row.rule_values;
+  // What would not be read back is not kept: the file is read each time instead.
+  if (!as_read_from_a_file(columns)) return std::nullopt;
   return columns;
 }
 

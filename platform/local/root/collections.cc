@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/local/root/store_root.h"
 #include "text/utf8_text.h"
 
 namespace platform::local {
@@ -10,9 +11,11 @@ namespace {
 
 constexpr std::size_t kMaxMetadataBytes = 64 * 1024;
 
-// A metadata file's one line of text, without its trailing line feed.
-std::optional<std::string> read_metadata(const std::string& folder_path, const char* name) {
-  auto contents = read_file(folder_path + "/" + name, kMaxMetadataBytes);
+// A metadata file's one line of text, without its trailing line feed. A link is
+// read only when it names a file of the store's owner: another user's file never
+// shows as a title or an account.
+std::optional<std::string> read_metadata(const std::string& folder_path, const char* name, uid_t owner) {
+  auto contents = read_file_linked_to_owner(folder_path + "/" + name, kMaxMetadataBytes, owner);
   if (!contents.ok()) return std::nullopt;
   std::string text = std::move(contents.value().bytes);
   if (!text.empty() && text.back() == '\n') text.pop_back();
@@ -33,18 +36,18 @@ int hex_value(char c) {
   return -1;
 }
 
-Collection read_collection(const std::string& root, const std::string& folder) {
+Collection read_collection(const std::string& root, const std::string& folder, uid_t owner) {
   std::string path = root + "/" + folder;
   Calendar calendar;
   calendar.identifier = folder;
-  calendar.title = read_metadata(path, "displayname").value_or(folder);
-  if (auto color = read_metadata(path, "color")) calendar.color.srgb = parse_color_text(*color);
-  if (auto source = read_metadata(path, "source")) calendar.source = Source{*source};
+  calendar.title = read_metadata(path, "displayname", owner).value_or(folder);
+  if (auto color = read_metadata(path, "color", owner)) calendar.color.srgb = parse_color_text(*color);
+  if (auto source = read_metadata(path, "source", owner)) calendar.source = Source{*source};
   calendar.allows_content_modifications = folder_allows_modifications(path);
 
   Collection collection;
   collection.folder = folder;
-  if (auto components = read_metadata(path, "components")) {
+  if (auto components = read_metadata(path, "components", owner)) {
     collection.serves_events = collection.serves_reminders = false;
     std::string_view rest = *components;
     while (!rest.empty()) {
@@ -90,7 +93,8 @@ SysResult<std::vector<Collection>> read_collections(const std::string& root) {
   std::sort(folders.begin(), folders.end());
   std::vector<Collection> collections;
   collections.reserve(folders.size());
-  for (const auto& folder : folders) collections.push_back(read_collection(root, folder));
+  uid_t owner = store_owner(root);
+  for (const auto& folder : folders) collections.push_back(read_collection(root, folder, owner));
   return collections;
 }
 

@@ -115,4 +115,9 @@ SysResult<Done> create_default_root_if_missing(const std::string& root_path) {
   return Done{};
 }
 
+uid_t store_owner(const std::string& root) {
+  auto st = stat_path(root);
+  return st.ok() ? st.value().st_uid : effective_user_id();
+}
+
 }  // namespace platform::local

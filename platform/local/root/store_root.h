@@ -18,4 +18,9 @@ std::string resolve_store_root();
 // it is. The root appears complete or not at all, even with several processes.
 SysResult<Done> create_default_root_if_missing(const std::string& root);
 
+// Whose store it is: the owner of the root folder (a link to it followed), which a
+// linked item or metadata file must name a file of; the process's own user when the
+// root cannot be looked at.
+uid_t store_owner(const std::string& root);
+
 }  // namespace platform::local
