@@ -297,6 +297,24 @@ TEST_F(RemindersCliUpdate, AlarmsSetReplacedAndRemoved) {
   EXPECT_EQ(ics().find("VALARM"), std::string::npos);
 }
 
+TEST_F(RemindersCliUpdate, TheFirstAndLastAlarmsAFileCanHold) {
+  const struct {
+    const char* remind_at;
+    const char* stored;
+    const char* trigger;
+  } cases[] = {
+      {"3000-12-31T23:59:59Z", "3000-12-31T23:59:59+00:00", "TRIGGER;VALUE=DATE-TIME:30001231T235959Z"},
+      {"3001-01-01T07:59:59+08:00", "3000-12-31T23:59:59+00:00", "TRIGGER;VALUE=DATE-TIME:30001231T235959Z"},
+      {"0000-01-01T01:00:00+01:00", "0000-01-01T00:00:00+00:00", "TRIGGER;VALUE=DATE-TIME:00000101T000000Z"},
+  };
+  for (const auto& c : cases) {
+    json reply = save(std::string(R"("title":"t","remindAt":")") + c.remind_at + R"(")");
+    EXPECT_EQ(reply["remindAt"], c.stored) << c.remind_at;
+    EXPECT_EQ(reply, store.record("inbox/r1")) << c.remind_at;
+    EXPECT_TRUE(holds_line(ics(), c.trigger)) << c.remind_at << "\n" << ics();
+  }
+}
+
 TEST_F(RemindersCliUpdate, DueFormsAsStoredAndAsReadBack) {
   const struct {
     const char* due;
@@ -372,6 +390,13 @@ TEST_F(RemindersCliUpdate, RefusedSavesLeaveTheFileAsItWas) {
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"  "})", "任务标题不能为空"},
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","priority":10})", "优先级必须在 0–9 之间"},
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","remindAt":"soon"})", "提醒时间无效"},
+      // Years a file cannot hold: the trigger would be written as zeros.
+      {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","remindAt":"3001-01-01T00:00:00Z"})",
+       "提醒时间无效"},
+      {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","remindAt":"9999-12-31T23:59:59-12:00"})",
+       "提醒时间无效"},
+      {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","remindAt":"0000-01-01T00:59:59+01:00"})",
+       "提醒时间无效"},
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","recurrenceRules":[{"frequency":"daily"}]})",
        "重复规则格式无效"},
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","recurrenceRules":[{"frequency":"daily","interval":1}]})",

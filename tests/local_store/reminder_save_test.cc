@@ -326,6 +326,15 @@ TEST_F(ReminderSaveTest, RefusesWhatCannotBeStored) {
         << year;
   }
 
+  // An alarm in a year libical cannot write (3001-01-01T00:00:00Z; the last second of year -1).
+  for (double seconds : {32'535'216'000.0, -62'167'219'201.0}) {
+    Reminder bad_alarm = store->new_reminder();
+    bad_alarm.set_calendar(store_test::list_named(*store, "todo"));
+    bad_alarm.set_alarms({platform::Alarm::with_absolute_date(platform::Date{seconds})});
+    EXPECT_EQ(store->save_reminder(bad_alarm).value_or(platform::Error{}).localized_description, "提醒时间无效")
+        << seconds;
+  }
+
   Reminder bad_rule = store->new_reminder();
   bad_rule.set_calendar(store_test::list_named(*store, "todo"));
   platform::RecurrenceRule hourly;

@@ -39,13 +39,15 @@ std::string alarm_block(Date when) {
   return take_ical_string(icalcomponent_as_ical_string_r(alarm.get()));
 }
 
-std::vector<std::string> alarm_blocks(const std::vector<Alarm>& alarms) {
+// Nothing when an alarm falls in a year the file cannot hold.
+std::optional<std::vector<std::string>> alarm_blocks(const std::vector<Alarm>& alarms) {
   std::vector<std::string> blocks;
   for (const Alarm& alarm : alarms) {
     auto stored = std::dynamic_pointer_cast<const StoredAlarmOrigin>(alarm.origin);
     if (stored && stored->absolute_date == alarm.absolute_date) {
       blocks.push_back(stored->block);  // handed back unchanged: kept as the file had it
     } else if (alarm.absolute_date && std::isfinite(alarm.absolute_date->seconds_since_1970)) {
+      if (!is_writable_year(utc_time(*alarm.absolute_date).year)) return std::nullopt;
       blocks.push_back(alarm_block(*alarm.absolute_date));
     }
   }
@@ -120,7 +122,12 @@ Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFie
       !put_time(edit, ICAL_DTSTART_PROPERTY, "DTSTART", r.start_date_components)) {
     return Error{"提醒事项的开始日期无效。"};
   }
-  if (fields & Reminder::kAlarms) edit.set_children("VALARM", alarm_blocks(r.alarms));
+  if (fields & Reminder::kAlarms) {
+    auto blocks = alarm_blocks(r.alarms);
+    // The message a save gives for an alarm text it cannot read.
+    if (!blocks) return Error{"提醒时间无效"};
+    edit.set_children("VALARM", *blocks);
+  }
   if ((fields & Reminder::kRecurrenceRules) && !put_rules(edit, r.recurrence_rules)) {
     return Error{"提醒事项的重复规则无效。"};
   }
