@@ -46,16 +46,26 @@ class ReminderSaveTest : public testing::Test {
   platform::local::LocalPlatform platform_{folder_.root()};
 };
 
-TEST_F(ReminderSaveTest, SpacesAroundTextsComeBackAsSaved) {
+// Spaces are kept; a NUL, which no file can hold, is left out rather than ending the text.
+TEST_F(ReminderSaveTest, TextsComeBackAsSavedLessNulCharacters) {
+  using namespace std::string_literals;
+  const struct {
+    std::string title, notes, read_title, read_notes;
+  } cases[] = {
+      {"  Lunch, soon  ", " see\nyou ", "  Lunch, soon  ", " see\nyou "},
+      {"a\0b"s, "\0x\0y"s, "ab", "xy"},
+  };
   auto store = open();
-  Reminder reminder = store->new_reminder();
-  reminder.set_calendar(store_test::list_named(*store, "todo"));
-  reminder.set_title("  Lunch, soon  ");
-  reminder.set_notes(" see\nyou ");
-  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
-  Reminder read = store_test::stored_reminder(*open(), reminder.calendar_item_identifier());
-  EXPECT_EQ(read.title(), "  Lunch, soon  ");
-  EXPECT_EQ(read.notes(), std::optional<std::string>(" see\nyou "));
+  for (const auto& c : cases) {
+    Reminder reminder = store->new_reminder();
+    reminder.set_calendar(store_test::list_named(*store, "todo"));
+    reminder.set_title(c.title);
+    reminder.set_notes(c.notes);
+    ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+    Reminder read = store_test::stored_reminder(*open(), reminder.calendar_item_identifier());
+    EXPECT_EQ(read.title(), c.read_title);
+    EXPECT_EQ(read.notes(), std::optional<std::string>(c.read_notes));
+  }
 }
 
 TEST_F(ReminderSaveTest, NewReminderGetsAUuidFileAndUid) {

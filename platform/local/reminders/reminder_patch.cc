@@ -9,6 +9,7 @@
 #include "platform/local/ical/recurrence_ical.h"
 #include "platform/local/reminders/reminder_origin.h"
 #include "platform/local/time/zone_time.h"
+#include "text/nul_free.h"
 
 namespace platform::local {
 
@@ -54,6 +55,11 @@ std::optional<std::vector<std::string>> alarm_blocks(const std::vector<Alarm>& a
   return blocks;
 }
 
+// iCalendar text cannot hold a NUL: the text is written without it, not cut at it.
+std::string text_line(icalproperty* (*make)(const char*), const std::string& value) {
+  return line_of(make(text::without_nul(value).c_str()));
+}
+
 // DUE or DTSTART; false when the components name no writable date.
 bool put_time(ItemTextEdit& edit, icalproperty_kind kind, const char* name,
               const std::optional<DateComponents>& components) {
@@ -93,16 +99,16 @@ std::string new_reminder_text(const std::string& uid, Date now) {
 Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFields& r, std::uint32_t fields, Date now) {
   edit.set_property("DTSTAMP", one_line(icalproperty_new_dtstamp(utc_time(now))));
   edit.set_property("LAST-MODIFIED", one_line(icalproperty_new_lastmodified(utc_time(now))));
-  if (fields & Reminder::kTitle) edit.set_property("SUMMARY", one_line(icalproperty_new_summary(r.title.c_str())));
+  if (fields & Reminder::kTitle) edit.set_property("SUMMARY", {text_line(icalproperty_new_summary, r.title)});
   if (fields & Reminder::kNotes) {
     bool none = !r.notes || r.notes->empty();
-    edit.set_property("DESCRIPTION", none ? std::vector<std::string>{}
-                                          : one_line(icalproperty_new_description(r.notes->c_str())));
+    edit.set_property("DESCRIPTION",
+                      none ? std::vector<std::string>{} : std::vector{text_line(icalproperty_new_description, *r.notes)});
   }
   if (fields & Reminder::kUrl) {
     bool none = !r.url || r.url->absolute_string.empty();
     edit.set_property("URL", none ? std::vector<std::string>{}
-                                  : one_line(icalproperty_new_url(r.url->absolute_string.c_str())));
+                                  : std::vector{text_line(icalproperty_new_url, r.url->absolute_string)});
   }
   if (fields & Reminder::kCompleted) {
     edit.set_property("STATUS",
