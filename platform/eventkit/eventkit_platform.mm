@@ -82,9 +82,10 @@ std::optional<Url> EventKitPlatform::url_with_string(std::string_view text) {
   return Url{text_of(written)};
 }
 
-// EventKit has no lock of its own across processes: the file lock every backend shares.
+// EventKit has no lock of its own across processes: the file lock every backend
+// shares. Its database has no folder of the bridge's to hold the lock as a last resort.
 std::unique_ptr<HeldLock> EventKitPlatform::hold_reminder_write_lock() {
-  return posix::hold_reminder_write_lock_file();
+  return posix::hold_reminder_write_lock_file(std::string());
 }
 
 }  // namespace platform::eventkit

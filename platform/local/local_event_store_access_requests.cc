@@ -40,7 +40,7 @@ void LocalEventStore::request_access(EntityType type, AccessCompletion completio
         auto recorded =
             write_authorization_status(root_, type, grant ? AuthorizationStatus::fullAccess : AuthorizationStatus::denied);
         if (!recorded.ok()) {
-          error = Error{"无法保存授权记录：" + recorded.error().describe()};
+          error = recorded.error();
         } else {
           granted = grant;
         }

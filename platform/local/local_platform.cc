@@ -61,7 +61,8 @@ std::optional<Url> LocalPlatform::url_with_string(std::string_view text) {
   return Url{std::string(text)};
 }
 
-std::unique_ptr<HeldLock> LocalPlatform::hold_reminder_write_lock() { return posix::hold_reminder_write_lock_file(); }
+// The store's root is the last place for the lock, when the user has no other.
+std::unique_ptr<HeldLock> LocalPlatform::hold_reminder_write_lock() { return posix::hold_reminder_write_lock_file(root_); }
 
 }  // namespace platform::local
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // Locks that all of one user's bridge processes share, whichever backend they
-// run on: flock(2) on a file in the user's runtime folder. The lock ends with the
+// run on: flock(2) on a file that only the user can open, so no one else can
+// take the lock and keep the user's bridge waiting. The lock ends with the
 // process that holds it, so a killed process never leaves it held.
 
 #include <chrono>
@@ -12,19 +13,25 @@
 
 namespace platform::posix {
 
-// The folder of the user's lock files: $XDG_RUNTIME_DIR/calendar-bridge, else
-// $XDG_CACHE_HOME/calendar-bridge, else $HOME/.cache/calendar-bridge. A variable
-// that is empty or not an absolute path counts as unset. Reads only the environment.
-std::string user_lock_folder();
-
-// Waits up to `patience` for an exclusive lock on the file `name` in that folder,
-// making the folder (0700, with any missing parent) and the file (0600) when they
-// are missing. Nothing when the file cannot be opened or locked in time.
-std::unique_ptr<HeldLock> hold_user_lock(const std::string& name, std::chrono::milliseconds patience);
+// Waits up to `patience` for an exclusive lock on the file `name` in the first of
+// these folders that the user alone can write:
+// - $XDG_RUNTIME_DIR/calendar-bridge, when $XDG_RUNTIME_DIR is a directory of the
+//   user with mode 0700 (not a link), as the XDG Base Directory rules ask;
+// - $XDG_CACHE_HOME/calendar-bridge, else $HOME/.cache/calendar-bridge;
+// - `store_root` itself (the file then hidden as ".<name>"), unless it is empty.
+// A variable that is empty or not an absolute path counts as unset. The
+// calendar-bridge folder is made 0700 (with any missing parent), the file 0600.
+// A folder is used only when it is a directory (not a link) of the user that
+// group and others cannot write; the file only when it is a regular file (not a
+// link) of the user that group and others cannot open. Otherwise the next folder
+// is tried. Nothing when no folder serves, or when the lock stays held by
+// another for all of `patience`.
+std::unique_ptr<HeldLock> hold_user_lock(const std::string& name, std::chrono::milliseconds patience,
+                                         const std::string& store_root);
 
 // Platform::hold_reminder_write_lock. A writer holds the lock for one fetch (at
 // most 30 s), its save and a count check (two more fetches): the patience is past
 // all of that, so it runs out only when a holder is stopped or hung.
-std::unique_ptr<HeldLock> hold_reminder_write_lock_file();
+std::unique_ptr<HeldLock> hold_reminder_write_lock_file(const std::string& store_root);
 
 }  // namespace platform::posix

@@ -297,6 +297,50 @@ TEST_F(RemindersCliUpdate, AlarmsSetReplacedAndRemoved) {
   EXPECT_EQ(ics().find("VALARM"), std::string::npos);
 }
 
+TEST_F(RemindersCliUpdate, TheFirstAndLastAlarmsAFileCanHold) {
+  const struct {
+    const char* remind_at;
+    const char* stored;
+    const char* trigger;
+  } cases[] = {
+      {"3000-12-31T23:59:59Z", "3000-12-31T23:59:59+00:00", "TRIGGER;VALUE=DATE-TIME:30001231T235959Z"},
+      {"3001-01-01T07:59:59+08:00", "3000-12-31T23:59:59+00:00", "TRIGGER;VALUE=DATE-TIME:30001231T235959Z"},
+      {"0000-01-01T01:00:00+01:00", "0000-01-01T00:00:00+00:00", "TRIGGER;VALUE=DATE-TIME:00000101T000000Z"},
+  };
+  for (const auto& c : cases) {
+    json reply = save(std::string(R"("title":"t","remindAt":")") + c.remind_at + R"(")");
+    EXPECT_EQ(reply["remindAt"], c.stored) << c.remind_at;
+    EXPECT_EQ(reply, store.record("inbox/r1")) << c.remind_at;
+    EXPECT_TRUE(holds_line(ics(), c.trigger)) << c.remind_at << "\n" << ics();
+  }
+}
+
+// No file can hold a NUL in a text: it is left out, and the reply is what every
+// later read gives.
+TEST_F(RemindersCliUpdate, NulCharactersAreLeftOutOfTheTextsAndTheReply) {
+  const struct {
+    const char* keys;
+    const char* title;
+    const char* notes;
+    const char* summary;
+  } cases[] = {
+      {R"("title":"a\u0000b","notes":"x\u0000y\u0000")", "ab", "xy", "SUMMARY:ab"},
+      {R"("title":"\u0000 Lunch \u0000","notes":"\u0000")", "Lunch", "", "SUMMARY:Lunch"},
+      {R"("title":"\u0000t\u0000\u0000","notes":"line 1\n\u0000line 2")", "t", "line 1\nline 2", "SUMMARY:t"},
+  };
+  for (const auto& c : cases) {
+    json reply = save(c.keys);
+    EXPECT_EQ(reply["title"], c.title) << c.keys;
+    EXPECT_EQ(reply["notes"], c.notes) << c.keys;
+    EXPECT_EQ(reply, store.record("inbox/r1")) << c.keys;
+    EXPECT_TRUE(holds_line(ics(), c.summary)) << c.keys << "\n" << ics();
+  }
+  json created = store.reply("reminders-save", save_request(R"("clientId":"c\u0000d","title":"new\u0000 one")"));
+  EXPECT_EQ(created["title"], "new one");
+  EXPECT_EQ(created["clientId"], std::string("c\0d", 3));
+  EXPECT_EQ(created, store.record(created["id"]));
+}
+
 TEST_F(RemindersCliUpdate, DueFormsAsStoredAndAsReadBack) {
   const struct {
     const char* due;
@@ -371,7 +415,15 @@ TEST_F(RemindersCliUpdate, RefusedSavesLeaveTheFileAsItWas) {
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/gone","title":"t"})", "提醒事项已移动或删除，请重新同步。"},
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"  "})", "任务标题不能为空"},
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","priority":10})", "优先级必须在 0–9 之间"},
+      {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"\u0000 \u0000"})", "任务标题不能为空"},
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","remindAt":"soon"})", "提醒时间无效"},
+      // Years a file cannot hold: the trigger would be written as zeros.
+      {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","remindAt":"3001-01-01T00:00:00Z"})",
+       "提醒时间无效"},
+      {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","remindAt":"9999-12-31T23:59:59-12:00"})",
+       "提醒时间无效"},
+      {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","remindAt":"0000-01-01T00:59:59+01:00"})",
+       "提醒时间无效"},
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","recurrenceRules":[{"frequency":"daily"}]})",
        "重复规则格式无效"},
       {R"({"listIds":["inbox"],"listId":"inbox","id":"inbox/r1","title":"t","recurrenceRules":[{"frequency":"daily","interval":1}]})",

@@ -99,7 +99,8 @@ class PlatformDouble : public platform::Platform {
   // Lets a test change what a save stores (e.g. drop a count), after the save is applied.
   void set_save_transform(std::function<void(platform::ReminderFields&)> transform);
 
-  // The reminder-write lock cannot be had: hold_reminder_write_lock gives nothing.
+  // The reminder-write lock cannot be had (a holder that never lets go, or no
+  // private place for it): hold_reminder_write_lock gives nothing.
   void set_write_lock_unavailable(bool unavailable);
   bool write_lock_held() const;
 

@@ -64,12 +64,16 @@ FaultStore::FaultStore(fs::path root, bool set_up) : root_(std::move(root)) {
   if (!set_up) return;
   test_support::add_collection(root_, "inbox", "Inbox\n", "VTODO\n");
   test_support::write_file(root_ / "access.json", R"({"events":3,"reminders":3})");
+  // A runtime folder as the XDG rules ask: the user's own, mode 0700.
+  fs::create_directories(root_.parent_path() / "runtime");
+  fs::permissions(root_.parent_path() / "runtime", fs::perms::owner_all, fs::perm_options::replace);
 }
 
 std::vector<std::pair<std::string, std::string>> FaultStore::env() const {
-  // The bridge's lock files go beside the store, not to the user's runtime folder.
+  // The bridge's lock files go beside the store, not to the user's own folders.
   return {{"CALENDAR_STORE_DIR", root_.string()},
           {"XDG_RUNTIME_DIR", (root_.parent_path() / "runtime").string()},
+          {"XDG_CACHE_HOME", (root_.parent_path() / "cache").string()},
           {"TZ", "UTC"},
           {"LC_ALL", "C.UTF-8"}};
 }

@@ -46,16 +46,26 @@ class ReminderSaveTest : public testing::Test {
   platform::local::LocalPlatform platform_{folder_.root()};
 };
 
-TEST_F(ReminderSaveTest, SpacesAroundTextsComeBackAsSaved) {
+// Spaces are kept; a NUL, which no file can hold, is left out rather than ending the text.
+TEST_F(ReminderSaveTest, TextsComeBackAsSavedLessNulCharacters) {
+  using namespace std::string_literals;
+  const struct {
+    std::string title, notes, read_title, read_notes;
+  } cases[] = {
+      {"  Lunch, soon  ", " see\nyou ", "  Lunch, soon  ", " see\nyou "},
+      {"a\0b"s, "\0x\0y"s, "ab", "xy"},
+  };
   auto store = open();
-  Reminder reminder = store->new_reminder();
-  reminder.set_calendar(store_test::list_named(*store, "todo"));
-  reminder.set_title("  Lunch, soon  ");
-  reminder.set_notes(" see\nyou ");
-  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
-  Reminder read = store_test::stored_reminder(*open(), reminder.calendar_item_identifier());
-  EXPECT_EQ(read.title(), "  Lunch, soon  ");
-  EXPECT_EQ(read.notes(), std::optional<std::string>(" see\nyou "));
+  for (const auto& c : cases) {
+    Reminder reminder = store->new_reminder();
+    reminder.set_calendar(store_test::list_named(*store, "todo"));
+    reminder.set_title(c.title);
+    reminder.set_notes(c.notes);
+    ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+    Reminder read = store_test::stored_reminder(*open(), reminder.calendar_item_identifier());
+    EXPECT_EQ(read.title(), c.read_title);
+    EXPECT_EQ(read.notes(), std::optional<std::string>(c.read_notes));
+  }
 }
 
 TEST_F(ReminderSaveTest, NewReminderGetsAUuidFileAndUid) {
@@ -324,6 +334,15 @@ TEST_F(ReminderSaveTest, RefusesWhatCannotBeStored) {
     EXPECT_EQ(store->save_reminder(bad_due).value_or(platform::Error{}).localized_description,
               "提醒事项的截止日期无效。")
         << year;
+  }
+
+  // An alarm in a year libical cannot write (3001-01-01T00:00:00Z; the last second of year -1).
+  for (double seconds : {32'535'216'000.0, -62'167'219'201.0}) {
+    Reminder bad_alarm = store->new_reminder();
+    bad_alarm.set_calendar(store_test::list_named(*store, "todo"));
+    bad_alarm.set_alarms({platform::Alarm::with_absolute_date(platform::Date{seconds})});
+    EXPECT_EQ(store->save_reminder(bad_alarm).value_or(platform::Error{}).localized_description, "提醒时间无效")
+        << seconds;
   }
 
   Reminder bad_rule = store->new_reminder();

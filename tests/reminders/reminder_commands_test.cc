@@ -195,14 +195,26 @@ TEST_F(ReminderCommandsTest, WritesHoldTheWriteLockFromTheLookupToTheEndOfTheSav
   EXPECT_EQ(platform.counters().write_locks_taken, 4);
 }
 
-TEST_F(ReminderCommandsTest, AWriteLockThatCannotBeHadNeverStopsASave) {
+TEST_F(ReminderCommandsTest, AWriteWithoutTheWriteLockFailsAndChangesNothing) {
   platform.set_write_lock_unavailable(true);
-  EXPECT_EQ(run("save", R"({"listIds":["A"],"listId":"A","clientId":"t9","title":"new"})").rfind(R"({"clientId":"t9")", 0),
-            0u);
-  EXPECT_EQ(run("delete", R"({"listIds":["A"],"clientId":"t9"})"), "null");
-  EXPECT_EQ(platform.counters().write_locks_taken, 2);
-  EXPECT_EQ(platform.counters().saves, 1);
-  EXPECT_EQ(platform.counters().removes, 1);
+  struct {
+    const char* sub_command;
+    const char* params;
+  } cases[] = {
+      {"save", R"({"listIds":["A"],"listId":"A","clientId":"t9","title":"new"})"},
+      {"save", R"({"listIds":["A"],"listId":"A","clientId":"t1","title":"again"})"},
+      {"delete", R"({"listIds":["A"],"clientId":"t1"})"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(c.sub_command, c.params), "failure: 无法取得提醒事项的写入锁，请稍后重试。") << c.params;
+  }
+  EXPECT_EQ(platform.counters().write_locks_taken, 3);
+  EXPECT_EQ(platform.counters().fetches, 0);
+  EXPECT_EQ(platform.counters().saves, 0);
+  EXPECT_EQ(platform.counters().removes, 0);
+  EXPECT_EQ(platform.stored_reminders().size(), 3u);
+  // Reads take no lock and go on.
+  EXPECT_EQ(run("read", R"({"listIds":["A"]})").rfind("[{", 0), 0u);
 }
 
 TEST_F(ReminderCommandsTest, AFailedFetchEndsEveryReadingSubCommand) {

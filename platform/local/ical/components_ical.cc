@@ -73,9 +73,11 @@ std::string fixed_zone_vtimezone(const std::string& tzid, int offset) {
 
 bool defined(std::int64_t v) { return v != kUndefinedComponent; }
 
-constexpr std::int64_t kLastWritableYear = 3000;
-
 }  // namespace
+
+// libical writes no year past 3000 nor before 0: it would write zeros, a time
+// that reads as none.
+bool is_writable_year(std::int64_t year) { return year >= 0 && year <= 3000; }
 
 std::optional<TimeZone> zone_of_property(icalproperty* property, icalcomponent* vcalendar) {
   icaltimetype value = time_of(property);
@@ -134,8 +136,7 @@ bool names_same_time(const DateComponents& a, const DateComponents& b) {
 std::optional<WrittenTime> property_for_components(icalproperty_kind kind, const DateComponents& c) {
   using namespace std::chrono;
   if (!defined(c.year) || !defined(c.month) || !defined(c.day)) return std::nullopt;
-  // libical writes no year past 3000: it would write zeros, a date that reads as none.
-  if (c.year < 1 || c.year > kLastWritableYear || c.month < 1 || c.month > 12 || c.day < 1 || c.day > 31) {
+  if (c.year < 1 || !is_writable_year(c.year) || c.month < 1 || c.month > 12 || c.day < 1 || c.day > 31) {
     return std::nullopt;
   }
   if (!year_month_day(year(static_cast<int>(c.year)), month(static_cast<unsigned>(c.month)),

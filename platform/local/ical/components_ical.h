@@ -4,6 +4,7 @@
 
 #include <libical/ical.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,10 @@ struct WrittenTime {
   IcalPropertyPtr property;
   std::optional<FixedZoneDefinition> fixed_zone;
 };
+
+// Whether a time in the year can be written into a file and read back (years
+// 0 to 3000): the one bound of every date and time the store writes.
+bool is_writable_year(std::int64_t year);
 
 // The property (ICAL_DUE_PROPERTY or ICAL_DTSTART_PROPERTY) for the components.
 // Nothing when they name no valid date and time of day.

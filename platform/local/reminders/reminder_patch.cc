@@ -9,6 +9,7 @@
 #include "platform/local/ical/recurrence_ical.h"
 #include "platform/local/reminders/reminder_origin.h"
 #include "platform/local/time/zone_time.h"
+#include "text/nul_free.h"
 
 namespace platform::local {
 
@@ -39,17 +40,24 @@ std::string alarm_block(Date when) {
   return take_ical_string(icalcomponent_as_ical_string_r(alarm.get()));
 }
 
-std::vector<std::string> alarm_blocks(const std::vector<Alarm>& alarms) {
+// Nothing when an alarm falls in a year the file cannot hold.
+std::optional<std::vector<std::string>> alarm_blocks(const std::vector<Alarm>& alarms) {
   std::vector<std::string> blocks;
   for (const Alarm& alarm : alarms) {
     auto stored = std::dynamic_pointer_cast<const StoredAlarmOrigin>(alarm.origin);
     if (stored && stored->absolute_date == alarm.absolute_date) {
       blocks.push_back(stored->block);  // handed back unchanged: kept as the file had it
     } else if (alarm.absolute_date && std::isfinite(alarm.absolute_date->seconds_since_1970)) {
+      if (!is_writable_year(utc_time(*alarm.absolute_date).year)) return std::nullopt;
       blocks.push_back(alarm_block(*alarm.absolute_date));
     }
   }
   return blocks;
+}
+
+// iCalendar text cannot hold a NUL: the text is written without it, not cut at it.
+std::string text_line(icalproperty* (*make)(const char*), const std::string& value) {
+  return line_of(make(text::without_nul(value).c_str()));
 }
 
 // DUE or DTSTART; false when the components name no writable date.
@@ -91,16 +99,16 @@ std::string new_reminder_text(const std::string& uid, Date now) {
 Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFields& r, std::uint32_t fields, Date now) {
   edit.set_property("DTSTAMP", one_line(icalproperty_new_dtstamp(utc_time(now))));
   edit.set_property("LAST-MODIFIED", one_line(icalproperty_new_lastmodified(utc_time(now))));
-  if (fields & Reminder::kTitle) edit.set_property("SUMMARY", one_line(icalproperty_new_summary(r.title.c_str())));
+  if (fields & Reminder::kTitle) edit.set_property("SUMMARY", {text_line(icalproperty_new_summary, r.title)});
   if (fields & Reminder::kNotes) {
     bool none = !r.notes || r.notes->empty();
-    edit.set_property("DESCRIPTION", none ? std::vector<std::string>{}
-                                          : one_line(icalproperty_new_description(r.notes->c_str())));
+    edit.set_property("DESCRIPTION",
+                      none ? std::vector<std::string>{} : std::vector{text_line(icalproperty_new_description, *r.notes)});
   }
   if (fields & Reminder::kUrl) {
     bool none = !r.url || r.url->absolute_string.empty();
     edit.set_property("URL", none ? std::vector<std::string>{}
-                                  : one_line(icalproperty_new_url(r.url->absolute_string.c_str())));
+                                  : std::vector{text_line(icalproperty_new_url, r.url->absolute_string)});
   }
   if (fields & Reminder::kCompleted) {
     edit.set_property("STATUS",
@@ -120,7 +128,12 @@ Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFie
       !put_time(edit, ICAL_DTSTART_PROPERTY, "DTSTART", r.start_date_components)) {
     return Error{"提醒事项的开始日期无效。"};
   }
-  if (fields & Reminder::kAlarms) edit.set_children("VALARM", alarm_blocks(r.alarms));
+  if (fields & Reminder::kAlarms) {
+    auto blocks = alarm_blocks(r.alarms);
+    // The message a save gives for an alarm text it cannot read.
+    if (!blocks) return Error{"提醒时间无效"};
+    edit.set_children("VALARM", *blocks);
+  }
   if ((fields & Reminder::kRecurrenceRules) && !put_rules(edit, r.recurrence_rules)) {
     return Error{"提醒事项的重复规则无效。"};
   }

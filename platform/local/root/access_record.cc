@@ -2,9 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <random>
 
-#include "platform/local/files/folder_lock.h"
+#include "platform/posix/user_lock.h"
 
 namespace platform::local {
 
@@ -13,6 +14,9 @@ namespace {
 using nlohmann::json;
 
 constexpr std::size_t kMaxRecordBytes = 1 << 20;
+// A writer holds the record's lock for one small read and write: waiting longer
+// than this means the holder is stopped or hung.
+constexpr std::chrono::milliseconds kLockPatience(5'000);
 
 std::string record_path(const std::string& root) { return root + "/access.json"; }
 
@@ -56,17 +60,21 @@ AccessRecord read_access_record(const std::string& root) {
   return AccessRecord{status_from(record, "events"), status_from(record, "reminders"), prompt_from(record)};
 }
 
-SysResult<Done> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status) {
-  // Two requests answered at once must not drop each other's status.
-  FolderLock lock(root);
+Expected<Done, Error> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status) {
+  // Two requests answered at once must not drop each other's status. The lock
+  // is the user's own file, so no one else can hold it and keep this waiting.
+  std::unique_ptr<HeldLock> lock = posix::hold_user_lock("access.lock", kLockPatience, root);
+  if (!lock) return Error{"无法取得授权记录的写入锁，请稍后重试。"};
   json record = read_record_json(root);
   record[status_key(type)] = static_cast<int>(status);
   std::string text = record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
   std::string temp = root + "/.access.json.tmp-" + std::to_string(std::random_device{}());
-  if (auto written = write_new_file(temp, text, std::nullopt); !written.ok()) return written.error();
+  if (auto written = write_new_file(temp, text, std::nullopt); !written.ok()) {
+    return Error{"无法保存授权记录：" + written.error().describe()};
+  }
   if (auto renamed = rename_path(temp, record_path(root)); !renamed.ok()) {
     remove_file(temp);
-    return renamed;
+    return Error{"无法保存授权记录：" + renamed.error().describe()};
   }
   sync_directory(root);
   return Done{};

@@ -30,7 +30,9 @@ struct AccessRecord {
 // and the default prompt. Opens nothing but that one file.
 AccessRecord read_access_record(const std::string& root);
 
-// Sets one status and keeps every other key, replacing the file atomically.
-SysResult<Done> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status);
+// Sets one status and keeps every other key, replacing the file atomically,
+// under the user's lock of the record (waited for a few seconds at most). The
+// message of what failed.
+Expected<Done, Error> write_authorization_status(const std::string& root, EntityType type, AuthorizationStatus status);
 
 }  // namespace platform::local

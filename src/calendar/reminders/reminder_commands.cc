@@ -20,6 +20,9 @@ using bridge::failed;
 
 constexpr const char* kUnsupportedFeatures = "Apple 公开接口不支持原生子任务、标签或智能清单写入";
 constexpr const char* kUnknownOperation = "未知的提醒事项操作";
+// Another bridge process is still writing, or the user has no private folder for
+// the lock: going on unlocked could make a task's reminder twice.
+constexpr const char* kWriteLockUnavailable = "无法取得提醒事项的写入锁，请稍后重试。";
 
 Json status_reply(platform::AuthorizationStatus status) {
   Json reply = permission_report(status);
@@ -80,7 +83,10 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   // Another process saving the same task between this lookup and this save would
   // make a second reminder with its marker: writes hold the lock through both.
   std::unique_ptr<platform::HeldLock> write_lock;
-  if (sub_command == "save" || sub_command == "delete") write_lock = platform.hold_reminder_write_lock();
+  if (sub_command == "save" || sub_command == "delete") {
+    write_lock = platform.hold_reminder_write_lock();
+    if (!write_lock) return CommandOutcome::failure(kWriteLockUnavailable);
+  }
   Expected<std::vector<platform::Reminder>> fetched = reminders::fetch_reminders(platform, *store, selected_lists);
   if (failed(fetched)) return std::get<Failure>(std::move(fetched));
   const auto& fetched_reminders = std::get<std::vector<platform::Reminder>>(fetched);

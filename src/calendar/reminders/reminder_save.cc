@@ -15,7 +15,7 @@ void apply_plan(platform::Platform& platform, const ReminderRequest& request, co
   // An existing reminder stays in its own list, whatever "listId" names.
   if (!has_target) reminder.set_calendar(plan.list);
   if (changed(ReminderField::title)) reminder.set_title(plan.title);
-  if (changed(ReminderField::notes)) reminder.set_notes(request.notes);
+  if (changed(ReminderField::notes)) reminder.set_notes(plan.notes);
   if (changed(ReminderField::due)) reminder.set_due_date_components(plan.due);
   if (changed(ReminderField::priority)) reminder.set_priority(plan.priority);
   if (!has_target && request.client_id) reminder.set_url(task_marker_url(platform, *request.client_id));

@@ -2,6 +2,7 @@
 
 #include "calendar/reminders/due_text.h"
 #include "calendar/reminders/reminder_messages.h"
+#include "text/nul_free.h"
 #include "text/white_space.h"
 
 namespace bridge::reminders {
@@ -38,8 +39,11 @@ Expected<SavePlan> check_save_request(const ReminderRequest& request,
   if (!plan.list) return Failure{kListNotSelected};
   if (!plan.list->allows_content_modifications) return Failure{kListReadOnly};
 
-  plan.title = std::string(text::trim_white_space(request.title));
+  // No store can hold a NUL in a text: it is left out here, so that the reply
+  // shows what every later read gives.
+  plan.title = std::string(text::trim_white_space(text::without_nul(request.title)));
   if (plan.title.empty()) return Failure{kTitleEmpty};
+  plan.notes = text::without_nul(request.notes);
 
   if (request.priority) {
     if (*request.priority > kHighestPriority) return Failure{kPriorityOutOfRange};

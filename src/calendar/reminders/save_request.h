@@ -17,7 +17,8 @@ namespace bridge::reminders {
 
 struct SavePlan {
   platform::CalendarRef list;                     // the selected list named by "listId"
-  std::string title;                              // trimmed
+  std::string title;                              // trimmed, without NUL characters
+  std::string notes;                              // without NUL characters
   std::int64_t priority = 0;
   std::optional<platform::DateComponents> due;
   std::optional<RuleList> rules;                  // set when the rules are to be written
