@@ -176,6 +176,37 @@ def reminder_text(rng, uid, due, now):
     return wrap("\n".join(lines) + "\n", zones)
 
 
+# Rules libical's iterator would search for a date that never comes, and rules that
+# give dates rarely: a store holding them must answer as fast as one without them.
+HOSTILE_RULES = [
+    "FREQ=MINUTELY;BYMONTH=2;BYMONTHDAY=30", "FREQ=SECONDLY;BYMONTH=2;BYMONTHDAY=30",
+    "FREQ=MINUTELY;BYMONTHDAY=31;BYMONTH=4", "FREQ=HOURLY;BYMONTH=2;BYMONTHDAY=30",
+    "FREQ=DAILY;BYMONTH=2;BYMONTHDAY=30", "FREQ=MONTHLY;BYMONTH=2;BYMONTHDAY=30",
+    "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30", "FREQ=MONTHLY;BYDAY=MO;BYSETPOS=6",
+    "FREQ=YEARLY;INTERVAL=4;BYMONTH=2;BYMONTHDAY=29", "FREQ=SECONDLY;BYYEARDAY=32;BYMONTH=1",
+    "FREQ=HOURLY;BYDAY=1MO", "FREQ=DAILY;INTERVAL=7;BYDAY=MO",
+    "FREQ=MINUTELY;BYMONTH=2", "FREQ=DAILY;BYMONTH=2;BYMONTHDAY=29", "FREQ=SECONDLY;BYHOUR=9;BYMINUTE=0",
+]
+
+
+def hostile_event_text(index, rule):
+    return wrap("BEGIN:VEVENT\nUID:hostile-%d\nDTSTAMP:20250101T000000Z\nDTSTART:20250301T090000Z\n"
+                "DURATION:PT1H\nRRULE:%s\nSUMMARY:Hostile %d\nEND:VEVENT\n" % (index, rule, index))
+
+
+def overrides_text(count):
+    """One daily series from 2025-01-01 with `count` of its occurrences moved half an hour."""
+    first = datetime(2025, 1, 1, 9, tzinfo=timezone.utc)
+    lines = ["BEGIN:VEVENT", "UID:overridden", "DTSTAMP:20250101T000000Z", "DTSTART:" + stamp(first),
+             "DURATION:PT1H", "RRULE:FREQ=DAILY", "SUMMARY:Series", "END:VEVENT"]
+    for n in range(count):
+        moment = first + timedelta(days=n)
+        lines += ["BEGIN:VEVENT", "UID:overridden", "DTSTAMP:20250101T000000Z", "RECURRENCE-ID:" + stamp(moment),
+                  "DTSTART:" + stamp(moment + timedelta(minutes=30)), "DURATION:PT1H", "SUMMARY:Moved %d" % n,
+                  "END:VEVENT"]
+    return wrap("\n".join(lines) + "\n")
+
+
 def write_collection(root, folder, displayname, components, color, source=None):
     path = os.path.join(root, folder)
     os.makedirs(path)
@@ -198,6 +229,10 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--repeating-share", type=float, default=0.18,
                         help="chance that an event (not all-day) repeats")
+    parser.add_argument("--hostile-rules", action="store_true",
+                        help="add one event for each rule of HOSTILE_RULES to the first calendar")
+    parser.add_argument("--overrides", type=int, default=0,
+                        help="add one series with this many overridden occurrences to the first calendar")
     parser.add_argument("--force", action="store_true", help="replace an existing root")
     args = parser.parse_args()
 
@@ -229,6 +264,13 @@ def main():
         due = now + timedelta(minutes=rng.randrange(-365 * 24 * 4, 365 * 24 * 4) * 15)
         with open(os.path.join(rng.choice(lists), uid + ".ics"), "w", encoding="utf-8", newline="") as out:
             out.write(reminder_text(rng, uid, due, now))
+    if args.hostile_rules:
+        for n, rule in enumerate(HOSTILE_RULES):
+            with open(os.path.join(calendars[0], "hostile-%d.ics" % n), "w", encoding="utf-8", newline="") as out:
+                out.write(hostile_event_text(n, rule))
+    if args.overrides:
+        with open(os.path.join(calendars[0], "overridden.ics"), "w", encoding="utf-8", newline="") as out:
+            out.write(overrides_text(args.overrides))
     print("wrote %d events in %d collections and %d reminders in %d lists to %s" %
           (args.events, args.calendars, args.reminders, args.lists, args.root))
 

@@ -3,7 +3,11 @@
 # and todoman on the same folders and two floors (a do-nothing program linking the
 # same libraries, and `cat` of the files the command reads), with peak memory.
 #
-#   bench/run_benchmarks.sh [small] [medium] [large] [scaling]  (default: the three sizes)
+#   bench/run_benchmarks.sh [small] [medium] [large] [scaling] [hostile]  (default: the three sizes)
+#
+# "hostile": "events" on the small store's shape with and without the rules of
+# generate_store.py's HOSTILE_RULES, and one series with 1,000, 4,000 and 10,000
+# overrides (only the bridge; a few minutes).
 #
 # Environment: BENCH_WORK (stores, peer configs, results; default
 # /tmp/calendar-bridge-bench), BENCH_BUILD (default build-bench), BENCH_RUNS and
@@ -88,6 +92,63 @@ run_scaling() {
   cat "$table"
 }
 
+# "events" on a small store and the same store with the hostile rules beside its
+# events, over a week, 30 days and four years (warm index and none); then one series
+# with many overrides. Medians in ms.
+run_hostile() {
+  local out=$work/results/hostile table=$work/results/hostile.md runs=${BENCH_RUNS:-10}
+  log=$out/hyperfine.log
+  mkdir -p "$out"
+  rm -f "$out"/*.json "$log"
+  local median='import json,sys; print("%.1f" % (json.load(open(sys.argv[1]))["results"][0]["median"] * 1000))'
+  {
+    echo "| store | window | warm index, without | warm index, with | no index, without | no index, with |"
+    echo "|---|---|---:|---:|---:|---:|"
+  } >"$table"
+  for variant in plain hostile; do
+    local flags=()
+    [[ $variant == hostile ]] && flags=(--hostile-rules)
+    python3 bench/generate_store.py --root "$work/hostile-$variant/store" --force --calendars 2 --events 400 \
+      --lists 1 --reminders 10 "${flags[@]}" >/dev/null
+  done
+  for window in "7 2025-03-03T00:00:00Z 2025-03-10T00:00:00Z" "30 2025-03-01T00:00:00Z 2025-03-31T00:00:00Z" \
+    "1460 2025-01-01T00:00:00Z 2028-12-30T00:00:00Z"; do
+    read -r days start end <<<"$window"
+    local params=$out/events-$days.json cells=()
+    echo "{\"calendarIds\":[\"calendar-00\",\"calendar-01\"],\"start\":\"$start\",\"end\":\"$end\"}" >"$params"
+    for index in warm cold; do
+      for variant in plain hostile; do
+        local root=$work/hostile-$variant/store prepare=(--warmup 2)
+        [[ $index == cold ]] && prepare=(--prepare "rm -f $root/.index.sqlite")
+        echo "== hostile: $days days, $variant, $index index"
+        CALENDAR_STORE_DIR=$root time_command "$out/$days.$variant.$index.json" "$runs" "$bridge events < $params" \
+          "${prepare[@]}"
+        cells+=("$(python3 -c "$median" "$out/$days.$variant.$index.json")")
+      done
+    done
+    echo "| small (2 x 200 events) | $days days | ${cells[0]} | ${cells[1]} | ${cells[2]} | ${cells[3]} |" >>"$table"
+  done
+  {
+    echo
+    echo "| overrides of one series | warm index | no index |"
+    echo "|---:|---:|---:|"
+  } >>"$table"
+  for count in 1000 4000 10000; do
+    local root=$work/overrides-$count/store params=$out/overrides.json
+    python3 bench/generate_store.py --root "$root" --force --calendars 1 --events 0 --lists 1 --reminders 0 \
+      --overrides "$count" >/dev/null
+    echo '{"calendarIds":["calendar-00"],"start":"2025-03-01T00:00:00Z","end":"2025-03-08T00:00:00Z"}' >"$params"
+    echo "== overrides: $count"
+    CALENDAR_STORE_DIR=$root time_command "$out/overrides-$count.warm.json" "$runs" "$bridge events < $params" --warmup 2
+    CALENDAR_STORE_DIR=$root time_command "$out/overrides-$count.cold.json" "$runs" "$bridge events < $params" \
+      --prepare "rm -f $root/.index.sqlite"
+    echo "| $count | $(python3 -c "$median" "$out/overrides-$count.warm.json") |" \
+      "$(python3 -c "$median" "$out/overrides-$count.cold.json") |" >>"$table"
+  done
+  echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)" >>"$table"
+  cat "$table"
+}
+
 # hyperfine over one shell command line; extra arguments go to hyperfine.
 time_command() {
   local json=$1 runs=$2 line=$3
@@ -138,6 +199,10 @@ bench_bridge() {
 for size in "${sizes[@]}"; do
   if [[ $size == scaling ]]; then
     run_scaling
+    continue
+  fi
+  if [[ $size == hostile ]]; then
+    run_hostile
     continue
   fi
   read -r calendars events lists reminders runs peer_runs khal_days <<<"$(size_shape "$size")"

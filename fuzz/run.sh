@@ -11,7 +11,7 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(front_end recurrence_rules date_readers url_meeting_link store_item store_text event_digest index_rows)
+  targets=(front_end recurrence_rules date_readers url_meeting_link store_item store_text event_digest index_rows rule_walk)
 fi
 
 # -O1 with line tables: quicker to build than -O2 -g, asserts stay on, traces keep lines.

@@ -121,6 +121,13 @@ TEST(EventSeries, Expansion) {
            override_of("RECURRENCE-ID;TZID=America/New_York:20250309T090000\nSUMMARY:second\n"
                        "DTSTART;TZID=America/New_York:20250309T120000\n"),
        utc(2025, 3, 5), utc(2025, 3, 12), {at(utc(2025, 3, 9, 16), 0, "second")}},
+      {"a date RECURRENCE-ID names the occurrence of its day, and the newer revision wins",
+       master("DTSTART:20250303T100000Z\nDURATION:PT1H\nRRULE:FREQ=DAILY;COUNT=3\n") +
+           override_of("RECURRENCE-ID:20250304T100000Z\nSEQUENCE:2\nSUMMARY:newer\nDTSTART:20250304T120000Z\n") +
+           override_of("RECURRENCE-ID;VALUE=DATE:20250304\nSEQUENCE:1\nSUMMARY:older\nDTSTART:20250304T140000Z\n") +
+           override_of("RECURRENCE-ID;VALUE=DATE:20250305\nSUMMARY:by day\nDTSTART:20250305T150000Z\n"),
+       utc(2025, 3, 1), utc(2025, 3, 10),
+       {at(utc(2025, 3, 3, 10)), at(utc(2025, 3, 4, 12), 0, "newer"), at(utc(2025, 3, 5, 15), 0, "by day")}},
       {"overrides without their master stand alone",
        override_of("RECURRENCE-ID:20250309T130000Z\nSUMMARY:lone\nDTSTART:20250309T150000Z\n"), utc(2025, 3, 5),
        utc(2025, 3, 12), {at(utc(2025, 3, 9, 15), 0, "lone")}},
@@ -153,6 +160,30 @@ TEST(EventSeries, Expansion) {
     files.add("home/s", vcalendar(c.body));
     EXPECT_EQ(seen(files.in_window(c.window_start, c.window_end)), c.expected);
   }
+}
+
+TEST(EventSeries, ManyOverridesOfOneSeriesEachReplaceTheirOwnOccurrence) {
+  // Tens of thousands of overrides: each is matched with the others by its key, not
+  // against every other one (the ctest time limit catches a quadratic step).
+  constexpr int kOverrides = 40000;
+  std::string body = master("DTSTART:20250101T090000Z\nDURATION:PT1H\nRRULE:FREQ=DAILY\n");
+  char line[160];
+  for (int day = 0; day < kOverrides; ++day) {
+    WallTime w = utc_wall_time(Date{utc(2025, 1, 1, 9) + day * 86400.0});
+    std::snprintf(line, sizeof line,
+                  "BEGIN:VEVENT\nUID:s\nRECURRENCE-ID:%04lld%02lld%02lldT090000Z\nSUMMARY:moved %d\n"
+                  "DTSTART:%04lld%02lld%02lldT093000Z\nEND:VEVENT\n",
+                  static_cast<long long>(w.year), static_cast<long long>(w.month), static_cast<long long>(w.day), day,
+                  static_cast<long long>(w.year), static_cast<long long>(w.month), static_cast<long long>(w.day));
+    body += line;
+  }
+  // A later copy of one override wins over the first.
+  body += override_of("RECURRENCE-ID:20250302T090000Z\nSUMMARY:again\nDTSTART:20250302T100000Z\n");
+  EventFiles files;
+  files.add("home/s", vcalendar(body));
+  EXPECT_EQ(seen(files.in_window(utc(2025, 3, 1), utc(2025, 3, 3, 12))),
+            (std::vector<Seen>{at(utc(2025, 3, 1, 9, 30), 0, "moved 59"), at(utc(2025, 3, 2, 10), 0, "again"),
+                                 at(utc(2025, 3, 3, 9, 30), 0, "moved 61")}));
 }
 
 struct AllDayUntilCase {

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <string>
 #include <optional>
+#include <set>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/local/events/event_component.h"
 #include "platform/local/events/event_series.h"
@@ -44,12 +47,79 @@ platform::Event event_of(const EventComponent& event, const std::string& identif
   return out;
 }
 
-bool names_same_occurrence(const IcalTime& a, const IcalTime& b) {
-  if (a.is_date() || b.is_date()) return day_number(a.value) == day_number(b.value);
-  auto first = instant_of(a.value, a.zone);
-  auto second = instant_of(b.value, b.zone);
-  return first && second && *first == *second;
-}
+// The overrides of one item that name different occurrences. Two name the same one
+// when either is a date and their days agree, or both are instants and agree. Of two
+// the newer revision wins (the later in the file when neither is newer), in the place
+// of the first. Looked up by day and by instant, so that thousands of overrides of one
+// series cost no more than reading them.
+class DistinctOverrides {
+ public:
+  void add(const OverrideEvent& o) {
+    const IcalTime& id = *o.event.recurrence_id;
+    std::int64_t day = day_number(id.value);
+    std::optional<double> instant;
+    if (!id.is_date()) {
+      if (auto at = instant_of(id.value, id.zone)) instant = at->seconds_since_1970;
+    }
+    std::optional<std::size_t> same = id.is_date() ? find(any_by_day_, day) : find(date_by_day_, day);
+    if (instant) same = earlier(same, find(by_instant_, *instant));
+    if (!same) {
+      index(kept_.size(), &o);
+      kept_.push_back(&o);
+    } else if (replaces_revision(o.revision, kept_[*same]->revision)) {
+      unindex(*same);
+      kept_[*same] = &o;
+      index(*same, &o);
+    }
+  }
+  const std::vector<const OverrideEvent*>& kept() const { return kept_; }
+
+ private:
+  template <typename Key>
+  using Places = std::unordered_map<Key, std::set<std::size_t>>;
+
+  template <typename Key>
+  static std::optional<std::size_t> find(const Places<Key>& places, Key key) {
+    auto at = places.find(key);
+    if (at == places.end() || at->second.empty()) return std::nullopt;
+    return *at->second.begin();
+  }
+  static std::optional<std::size_t> earlier(std::optional<std::size_t> a, std::optional<std::size_t> b) {
+    if (!a || !b) return a ? a : b;
+    return std::min(*a, *b);
+  }
+  template <typename Key>
+  static void erase(Places<Key>& places, Key key, std::size_t place) {
+    auto at = places.find(key);
+    if (at != places.end()) at->second.erase(place);
+  }
+
+  // The keys under which the override at `place` is found.
+  void index(std::size_t place, const OverrideEvent* o) { visit(place, o, true); }
+  void unindex(std::size_t place) { visit(place, kept_[place], false); }
+  void visit(std::size_t place, const OverrideEvent* o, bool add) {
+    const IcalTime& id = *o->event.recurrence_id;
+    std::int64_t day = day_number(id.value);
+    auto apply = [&](auto& places, auto key) {
+      if (add) {
+        places[key].insert(place);
+      } else {
+        erase(places, key, place);
+      }
+    };
+    apply(any_by_day_, day);
+    if (id.is_date()) {
+      apply(date_by_day_, day);
+    } else if (auto at = instant_of(id.value, id.zone)) {
+      apply(by_instant_, at->seconds_since_1970);
+    }
+  }
+
+  std::vector<const OverrideEvent*> kept_;
+  Places<std::int64_t> any_by_day_;
+  Places<std::int64_t> date_by_day_;
+  Places<double> by_instant_;
+};
 
 // An occurrence found, before it becomes an event: sorting and cutting these costs
 // nothing like building every event of a window the caller cuts short.
@@ -65,19 +135,10 @@ void add_file_events(const EventSource& source, const Window& window, std::vecto
                      std::vector<FoundOccurrence>& out) {
   if (!source.events) return;
   for (const ItemEvents& item : source.events->items) {
-    // Of two overrides naming the same occurrence the newer revision wins (the later
-    // in the file when neither is newer). Without a master each stands alone.
-    std::vector<const OverrideEvent*> overrides;
-    for (const OverrideEvent& o : item.overrides) {
-      auto same = std::find_if(overrides.begin(), overrides.end(), [&](const OverrideEvent* kept) {
-        return names_same_occurrence(*kept->event.recurrence_id, *o.event.recurrence_id);
-      });
-      if (same == overrides.end()) {
-        overrides.push_back(&o);
-      } else if (replaces_revision(o.revision, (*same)->revision)) {
-        *same = &o;
-      }
-    }
+    // Without a master each override stands alone.
+    DistinctOverrides distinct;
+    for (const OverrideEvent& o : item.overrides) distinct.add(o);
+    const std::vector<const OverrideEvent*>& overrides = distinct.kept();
 
     std::size_t identifier = identifiers.size();
     identifiers.push_back(source.identifier + item.identifier_suffix);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/local/events/rule_walk.h"
+
 namespace platform::local {
 
 namespace {
@@ -17,7 +19,6 @@ constexpr std::size_t kMaxOccurrencesPerSeries = 100'000;
 // when they are not too many (a rule repeating every minute is walked each time).
 constexpr double kStepsBefore = 7 * kDay;
 constexpr double kStepsAfter = 31 * kDay;
-constexpr std::size_t kMostKeptSteps = 4096;
 
 // The occurrences that EXDATE or RECURRENCE-ID values name: by instant, or by date for
 // date values and for all-day events.
@@ -50,10 +51,6 @@ icaltimetype days_later(const icaltimetype& wall, std::int64_t days) {
   moved.day += days;
   auto seconds = wall_time_as_utc_seconds(moved);
   return seconds ? ical_wall(utc_wall_time(Date{*seconds}), wall.is_date != 0) : icaltime_null_time();
-}
-
-icaltimetype next_step(icalrecur_iterator* iterator) {
-  return icalrecur_iterator_next(iterator);
 }
 
 bool has_by_parts(const icalrecurrencetype& rule) {
@@ -91,7 +88,7 @@ std::optional<double> plain_count_end(const icalrecurrencetype& rule, const ical
 std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype& first) {
   icalrecurrencetype rule = source.with_scale();
   std::optional<double> end = plain_count_end(rule, first);
-  // UNTIL is compared with wall times a day either side of it (see walk_rule).
+  // UNTIL is compared with wall times a day either side of it (see SeriesCollector::walk_rule).
   if (!icaltime_is_null_time(rule.until) && is_usable_time(rule.until)) {
     double until = wall_seconds(rule.until) + kDay;
     end = end ? std::min(*end, until) : until;
@@ -162,57 +159,6 @@ bool SeriesCollector::beyond_until(const icaltimetype& wall, const icaltimetype&
   return wall_seconds(wall) > wall_seconds(until);
 }
 
-// The dates of `rule` (UNTIL taken out) from DTSTART `first`, or for a rule without
-// COUNT from the wall time `from` on when DTSTART lies before it, until a date at or
-// past `to` (or past `needed_to` once more dates than are kept were found). Stops
-// early where the rule surely gives nothing more: its end, past its UNTIL
-// (`until_wall`, with two days' slack for any zone; the exact check is the
-// caller's), or past its COUNT.
-RuleSteps walk_steps(const icalrecurrencetype& rule, const icaltimetype& first, double from, double to,
-                     double needed_to, std::optional<double> until_wall) {
-  RuleSteps steps;
-  steps.from_first = rule.count != 0 || wall_seconds(first) >= from;
-  steps.from = steps.from_first ? wall_seconds(first) : from;
-  steps.to = to;
-  steps.ended = true;
-  icalrecur_iterator* iterator = icalrecur_iterator_new(rule, first);
-  if (iterator == nullptr) return steps;
-  // Without COUNT the walk can begin just before the window: a daily rule since 1990
-  // costs a query in 2026 only the days it returns. libical refuses such a start only
-  // beyond the years its iterator covers (up to 2582), where a walk from DTSTART would
-  // find nothing either, only later.
-  if (!steps.from_first && !icalrecur_iterator_set_start(iterator, ical_wall(utc_wall_time(Date{from}), first.is_date != 0))) {
-    icalrecur_iterator_free(iterator);
-    return steps;
-  }
-  // A COUNT rule gives at most COUNT dates; one more covers a first date other than DTSTART.
-  std::uint64_t most = rule.count > 0 ? static_cast<std::uint64_t>(rule.count) + 1 : kMaxStepsPerRule;
-  steps.ended = false;
-  while (true) {
-    if (steps.walls.size() >= std::min(most, kMaxStepsPerRule)) {
-      steps.ended = true;
-      break;
-    }
-    icaltimetype wall = next_step(iterator);
-    if (icaltime_is_null_time(wall) || !is_usable_time(wall)) {
-      steps.ended = true;
-      break;
-    }
-    double at = wall_seconds(wall);
-    steps.walls.push_back(at);
-    if (at >= to || (at >= needed_to && steps.walls.size() > kMostKeptSteps)) {
-      steps.to = at;
-      break;
-    }
-    if (until_wall && at > *until_wall + 2 * kDay) {
-      steps.ended = true;
-      break;
-    }
-  }
-  icalrecur_iterator_free(iterator);
-  return steps;
-}
-
 // Whether steps walked before cover a walk from `from` (or DTSTART) to `to`.
 bool steps_cover(const RuleSteps& steps, bool from_first, double from, double to) {
   if (from_first ? !steps.from_first : !(steps.from_first || steps.from <= from)) return false;
@@ -260,8 +206,8 @@ void SeriesCollector::walk_rule(const EventRule& source) {
     bool wider = rule.freq != ICAL_SECONDLY_RECURRENCE && rule.freq != ICAL_MINUTELY_RECURRENCE;
     std::optional<double> until_wall;
     if (!icaltime_is_null_time(until)) until_wall = wall_seconds(until);
-    auto walked = std::make_shared<RuleSteps>(walk_steps(rule, first, earliest - (wider ? kStepsBefore : 0),
-                                                         latest + (wider ? kStepsAfter : 0), latest, until_wall));
+    WalkSpan span{earliest - (wider ? kStepsBefore : 0), latest + (wider ? kStepsAfter : 0), latest, until_wall};
+    auto walked = std::make_shared<RuleSteps>(platform::local::walk_rule(rule, first, span));
     steps = walked;
     if (walked->walls.size() <= kMostKeptSteps) {
       source.steps = std::move(walked);

@@ -1,0 +1,219 @@
+#include "platform/local/events/rule_walk.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "platform/local/events/rule_reach.h"
+#include "platform/local/ical/ical_time.h"
+
+namespace platform::local {
+
+namespace {
+
+constexpr double kDay = 86400;
+// A rule repeating every second would fill memory: one rule gives at most this many
+// dates (the first ones).
+constexpr std::uint64_t kMaxStepsPerRule = 200'000;
+
+// libical's iterator gives no date after the year 2582: a horizon past it is none.
+double iterator_end_wall() {
+  static const double end = wall_time_as_utc_seconds(WallTime{2583, 1, 1, 0, 0, 0, 0}).value_or(0);
+  return end;
+}
+
+bool is_sub_daily(icalrecurrencetype_frequency frequency) {
+  return frequency == ICAL_SECONDLY_RECURRENCE || frequency == ICAL_MINUTELY_RECURRENCE ||
+         frequency == ICAL_HOURLY_RECURRENCE;
+}
+
+// The longest one period of a frequency lasts, in seconds.
+double longest_period(icalrecurrencetype_frequency frequency) {
+  switch (frequency) {
+    case ICAL_SECONDLY_RECURRENCE: return 1;
+    case ICAL_MINUTELY_RECURRENCE: return 60;
+    case ICAL_HOURLY_RECURRENCE: return 3600;
+    case ICAL_DAILY_RECURRENCE: return kDay;
+    case ICAL_WEEKLY_RECURRENCE: return 7 * kDay;
+    case ICAL_MONTHLY_RECURRENCE: return 31 * kDay;
+    default: return 366 * kDay;
+  }
+}
+
+icaltimetype wall_at(double seconds, bool is_date) { return ical_wall(utc_wall_time(Date{seconds}), is_date); }
+
+bool given(const short* part) { return part[0] != ICAL_RECURRENCE_ARRAY_MAX; }
+
+// Puts `value` first in a BY part (when the part is given): libical takes the first
+// value of each as its first step's. False when the value is not in it.
+bool put_first(short* part, int value) {
+  if (!given(part)) return true;
+  short* end = part;
+  while (*end != ICAL_RECURRENCE_ARRAY_MAX) ++end;
+  short* at = std::find(part, end, value);
+  if (at == end) return false;
+  std::rotate(part, at, end);
+  return true;
+}
+
+// The parts of a sub-daily rule that only filter (those above its frequency), begun at
+// `at`'s time of day, so that a walk begun at `at` stays on the rule's own steps. The
+// part of the frequency's own unit, when given, is walked through in order by libical
+// (INTERVAL aside) and stays as it is.
+bool begin_at(icalrecurrencetype& rule, const icaltimetype& at) {
+  switch (rule.freq) {
+    case ICAL_SECONDLY_RECURRENCE: return put_first(rule.by_minute, at.minute) && put_first(rule.by_hour, at.hour);
+    case ICAL_MINUTELY_RECURRENCE: return put_first(rule.by_hour, at.hour);
+    default: return true;
+  }
+}
+
+bool passes_time_filters(const icalrecurrencetype& rule, double wall) {
+  auto contains = [](const short* part, int value) {
+    if (!given(part)) return true;
+    for (int i = 0; part[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+      if (part[i] == value) return true;
+    }
+    return false;
+  };
+  auto of_day = static_cast<long long>(std::fmod(std::fmod(wall, kDay) + kDay, kDay));
+  bool minutes = rule.freq != ICAL_HOURLY_RECURRENCE, seconds = rule.freq == ICAL_SECONDLY_RECURRENCE;
+  return contains(rule.by_hour, static_cast<int>(of_day / 3600)) &&
+         (!minutes || contains(rule.by_minute, static_cast<int>(of_day / 60 % 60))) &&
+         (!seconds || contains(rule.by_second, static_cast<int>(of_day % 60)));
+}
+
+// Where a sub-daily walk from `from` begins: the start of the rule's period that holds
+// `from`, or of the first later one whose time of day the filtering parts let through.
+// The periods lie INTERVAL units apart from the first one libical takes (DTSTART's
+// date at the first BYHOUR, BYMINUTE and BYSECOND values, DTSTART's own where a part
+// is not given); when the part of the frequency's own unit is given, libical walks
+// through its values in every next larger unit instead.
+std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const icaltimetype& first, double from) {
+  icaltimetype date = first;
+  date.hour = given(rule.by_hour) ? rule.by_hour[0] : first.hour;
+  date.minute = given(rule.by_minute) ? rule.by_minute[0] : first.minute;
+  date.second = given(rule.by_second) ? rule.by_second[0] : first.second;
+  double origin = wall_seconds(date);
+  const short* own = rule.freq == ICAL_SECONDLY_RECURRENCE   ? rule.by_second
+                     : rule.freq == ICAL_MINUTELY_RECURRENCE ? rule.by_minute
+                                                             : rule.by_hour;
+  double step = given(own) ? longest_period(static_cast<icalrecurrencetype_frequency>(rule.freq + 1))
+                           : longest_period(rule.freq) * std::max<int>(rule.interval, 1);
+  double k = std::max(0.0, std::floor((from - origin) / step));
+  // The times of day repeat within a day's worth of periods.
+  for (int tried = 0; tried <= kDay; ++tried, ++k) {
+    double at = origin + k * step;
+    if (passes_time_filters(rule, at)) return at;
+  }
+  return std::nullopt;
+}
+
+struct IteratorFree {
+  void operator()(icalrecur_iterator* iterator) const { icalrecur_iterator_free(iterator); }
+};
+using Iterator = std::unique_ptr<icalrecur_iterator, IteratorFree>;
+
+}  // namespace
+
+std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency) {
+  switch (frequency) {
+    case ICAL_DAILY_RECURRENCE: return 3000;  // 29 February comes back within 8 years
+    case ICAL_WEEKLY_RECURRENCE: return 450;
+    case ICAL_MONTHLY_RECURRENCE: return 600;
+    case ICAL_YEARLY_RECURRENCE: return 50;
+    default: return 2000;
+  }
+}
+
+RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span,
+                    std::uint64_t* periods_walked) {
+  RuleSteps steps;
+  steps.from_first = rule.count != 0 || wall_seconds(first) >= span.from;
+  steps.from = steps.from_first ? wall_seconds(first) : span.from;
+  steps.to = span.to;
+  steps.ended = true;
+  std::uint64_t walked = 0;
+  if (periods_walked) *periods_walked = 0;
+  if (rule_gives_no_date(rule, first)) {
+    // No window needs it walked again.
+    steps.from_first = true;
+    steps.from = wall_seconds(first);
+    return steps;
+  }
+  // libical is handed each stretch's end as UNTIL: one call to its iterator goes no
+  // further. COUNT is counted here, so that a walk can go on from a date it gave.
+  icalrecurrencetype handed = rule;
+  handed.count = 0;
+  handed.until = icaltime_null_time();
+  const double period = longest_period(rule.freq) * std::max<int>(rule.interval, 1);
+  const double stretch = static_cast<double>(periods_without_date(rule.freq)) * period;
+  const double end = span.until_wall ? std::min(iterator_end_wall(), *span.until_wall + 2 * kDay) : iterator_end_wall();
+  const std::uint64_t most = rule.count > 0 ? std::min<std::uint64_t>(rule.count, kMaxStepsPerRule) : kMaxStepsPerRule;
+
+  icaltimetype start = first;
+  std::optional<icaltimetype> skip_to;
+  if (!steps.from_first) {
+    // A sub-daily rule begins anew at its own step (libical's skip would begin on the
+    // day's first, off the steps when INTERVAL does not divide a day).
+    if (is_sub_daily(rule.freq) && !first.is_date) {
+      std::optional<double> step = sub_daily_start(rule, first, span.from);
+      if (!step) return steps;
+      start = wall_at(*step, false);
+      if (!begin_at(handed, start)) return steps;
+    } else {
+      skip_to = wall_at(span.from, first.is_date != 0);
+    }
+  }
+  double position = steps.from;  // the walk's start, then its last date
+  std::optional<double> last;
+  steps.ended = false;
+  while (true) {
+    const double horizon = std::min({position + stretch, span.to, end});
+    icalrecurrencetype stretch_rule = handed;
+    stretch_rule.until = wall_at(horizon, false);
+    Iterator iterator(icalrecur_iterator_new(stretch_rule, start));
+    if (!iterator || (skip_to && !icalrecur_iterator_set_start(iterator.get(), *skip_to))) {
+      steps.ended = true;
+      break;
+    }
+    skip_to.reset();
+    const double stretch_start = position;
+    bool found = false, done = false;
+    while (!done) {
+      icaltimetype wall = icalrecur_iterator_next(iterator.get());
+      if (icaltime_is_null_time(wall) || !is_usable_time(wall)) break;
+      double at = wall_seconds(wall);
+      if (last && at <= *last) continue;  // a walk begun at a date gives it again
+      steps.walls.push_back(at);
+      last = position = at;
+      found = true;
+      if (at >= span.to || (at >= span.needed_to && steps.walls.size() > kMostKeptSteps)) {
+        steps.to = at;
+        done = true;
+      } else if (steps.walls.size() >= most || (span.until_wall && at > *span.until_wall + 2 * kDay)) {
+        steps.ended = true;
+        done = true;
+      }
+    }
+    walked += static_cast<std::uint64_t>(std::floor(((done ? position : horizon) - stretch_start) / period));
+    if (done) break;
+    // No date between the last one and the horizon.
+    if (horizon >= end) {
+      steps.ended = true;
+    } else if (horizon >= span.to) {
+      steps.to = span.to;
+    } else if (!found) {
+      steps.ended = true;  // a whole stretch without a date: the rule is taken to end
+    } else {
+      start = wall_at(*last, first.is_date != 0);
+      if (begin_at(handed, start)) continue;
+      steps.ended = true;
+    }
+    break;
+  }
+  if (periods_walked) *periods_walked = walked;
+  return steps;
+}
+
+}  // namespace platform::local
