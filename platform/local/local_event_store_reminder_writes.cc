@@ -12,6 +12,7 @@
 #include "platform/local/files/random_uuid.h"
 #include "platform/local/reminders/reminder_origin.h"
 #include "platform/local/reminders/reminder_patch.h"
+#include "platform/local/reminders/reminder_reader.h"
 #include "platform/local/time/wall_clock.h"
 
 namespace platform::local {
@@ -184,6 +185,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   constexpr std::string_view kSaveFailed = "无法保存提醒事项：";
 
   std::optional<EditedFile> edited;  // what the last edit made, which is what was written
+  int edits = 0;                     // more than one: made on another program's version
   std::optional<FileStamp> written_stamp;
   std::string name;
   if (reminder.is_new()) {
@@ -208,6 +210,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
     auto edit = [&](const FileContents& version) -> Expected<std::string, Error> {
       auto made = edit_reminder_text(version.bytes, source, reminder, reminder.changed_fields(), fresh_uid, now);
       if (!made.ok()) return made.error();
+      ++edits;
       edited = std::move(made.value());
       return edited->file.text;
     };
@@ -238,6 +241,9 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   origin->item = item;
   const char* saved_uid = icalcomponent_get_uid(part.main());
   reminder.mark_saved(identifier, saved_uid ? std::optional<std::string>(saved_uid) : std::nullopt, std::move(origin));
+  // Fields the save left alone may hold another program's edit now: the reminder
+  // shows what a later read gives.
+  if (edits > 1) reminder = reminder_from_item(*item, part, item, fields.calendar);
   return std::nullopt;
 }
 

@@ -160,6 +160,7 @@ TEST_F(ConcurrentEditTest, AnEditLandedDuringASaveIsKept) {
   auto saved = store->save_reminder(reminder);
   platform::local::set_before_swap_for_tests(nullptr);
   ASSERT_EQ(saved, std::nullopt);
+  EXPECT_EQ(reminder.notes(), std::optional<std::string>("added elsewhere"));
   Reminder read = store_test::stored_reminder(*platform_.open_event_store(), "todo/a");
   EXPECT_EQ(read.title(), "new title");
   EXPECT_EQ(read.notes(), std::optional<std::string>("added elsewhere"));
