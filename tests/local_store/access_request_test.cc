@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -214,6 +215,15 @@ TEST(AccessRequest, RunLoopReturnsForAnAnswerThatCameBeforeItRan) {
   platform::Date far{platform.now().seconds_since_1970 + 60};
   platform.run_main_loop_until(far);
   EXPECT_LT(platform.now(), far);
+}
+
+TEST(AccessRequest, ARecordThatIsALinkIsNotFollowed) {
+  StoreFolder folder;
+  folder.write("elsewhere.json", R"({"events":3,"reminders":3})");
+  std::filesystem::create_symlink(folder.path("elsewhere.json"), folder.path("access.json"));
+  LocalPlatform platform(folder.root());
+  EXPECT_EQ(platform.authorization_status(EntityType::event), AuthorizationStatus{0});
+  EXPECT_EQ(platform.authorization_status(EntityType::reminder), AuthorizationStatus{0});
 }
 
 TEST(AccessRequest, UnwritableRecordRefusesWithTheReason) {

@@ -90,6 +90,12 @@ SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes
   return read_open_file(fd, path, max_bytes);
 }
 
+SysResult<FileContents> read_own_file(const std::string& path, std::size_t max_bytes) {
+  Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), kReadFlags | O_NOFOLLOW); }));
+  if (fd.get() < 0) return failure("open", path);
+  return read_open_file(fd, path, max_bytes);
+}
+
 SysResult<FileContents> read_file_linked_to_owner(const std::string& path, std::size_t max_bytes, uid_t owner) {
   // The entry itself first; only a link fails here (with ELOOP).
   Descriptor entry(retry_eintr([&] { return ::open(path.c_str(), kReadFlags | O_NOFOLLOW); }));

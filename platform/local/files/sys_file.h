@@ -53,6 +53,10 @@ struct DirEntry {
 // Files larger than `max_bytes` fail with EFBIG.
 SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes);
 
+// Reads a whole regular file like read_file, but never through a symbolic link
+// (ELOOP): for the store's own files.
+SysResult<FileContents> read_own_file(const std::string& path, std::size_t max_bytes);
+
 // Reads a whole regular file like read_file, where a symbolic link at `path` is
 // followed only to a regular file owned by `owner`; else fails with ELOOP. The file
 // that is read is the one looked at: no other can take its place in between.

@@ -23,7 +23,8 @@ std::string record_path(const std::string& root) { return root + "/access.json";
 const char* status_key(EntityType type) { return type == EntityType::event ? "events" : "reminders"; }
 
 json read_record_json(const std::string& root) {
-  auto contents = read_file(record_path(root), kMaxRecordBytes);
+  // The record is the store's own: a link put in its place is not followed.
+  auto contents = read_own_file(record_path(root), kMaxRecordBytes);
   if (!contents.ok()) return json::object();
   json value = json::parse(contents.value().bytes, nullptr, /*allow_exceptions=*/false);
   return value.is_object() ? value : json::object();
