@@ -13,6 +13,7 @@
 #include "platform/local/ical/parsed_item.h"
 #include "platform/local/index/reminder_columns.h"
 #include "platform/local/reminders/reminder_reader.h"
+#include "platform/local/ical/defined_zone.h"
 #include "platform/local/time/zone_time.h"
 
 namespace platform::local {

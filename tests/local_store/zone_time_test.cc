@@ -1,3 +1,4 @@
+#include "platform/local/ical/defined_zone.h"
 #include "platform/local/time/zone_time.h"
 
 #include <gtest/gtest.h>
