@@ -15,29 +15,9 @@
 namespace platform::local {
 namespace {
 
+using testing::kKhalBerlin;
+using testing::kOutlookEastern;
 using testing::utc;
-
-// Central European time as khal writes it: each observance's onsets as DTSTART and
-// RDATEs, for the years its events need.
-constexpr const char* kKhalBerlin =
-    "BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin (khal)\r\n"
-    "BEGIN:STANDARD\r\nDTSTART:20141026T030000\r\nRDATE:20151025T030000\r\nTZNAME:CET\r\n"
-    "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\n"
-    "BEGIN:DAYLIGHT\r\nDTSTART:20150329T020000\r\nTZNAME:CEST\r\n"
-    "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
-
-// Eastern time as Outlook writes it with its history: the rules before 2007 from 1671
-// and those of 2007 on, none with an end, so that they overlap.
-constexpr const char* kOutlookEastern =
-    "BEGIN:VTIMEZONE\r\nTZID:Eastern Standard Time (history)\r\n"
-    "BEGIN:STANDARD\r\nDTSTART:16711025T020000\r\nRRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10\r\n"
-    "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nEND:STANDARD\r\n"
-    "BEGIN:DAYLIGHT\r\nDTSTART:16710405T020000\r\nRRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=4\r\n"
-    "TZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nEND:DAYLIGHT\r\n"
-    "BEGIN:STANDARD\r\nDTSTART:20071104T020000\r\nRRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11\r\n"
-    "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nEND:STANDARD\r\n"
-    "BEGIN:DAYLIGHT\r\nDTSTART:20070311T020000\r\nRRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3\r\n"
-    "TZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
 
 // The same without the rule for the start of daylight time from 2007.
 constexpr const char* kOutlookEasternThreeRules =
@@ -69,7 +49,7 @@ TEST(DefinedZone, EveryOnsetOfEveryObservanceCounts) {
   const DefinedCase cases[] = {
       {"khal: DTSTART beside an RDATE", kKhalBerlin, {2014, 11, 10, 9, 30, 0}, utc(2014, 11, 10, 8, 30)},
       {"khal: the RDATE", kKhalBerlin, {2015, 11, 10, 9, 30, 0}, utc(2015, 11, 10, 8, 30)},
-      {"khal: daylight", kKhalBerlin, {2015, 7, 1, 9, 30, 0}, utc(2015, 7, 1, 7, 30)},
+      {"khal: daylight", kKhalBerlin, {2014, 7, 1, 9, 30, 0}, utc(2014, 7, 1, 7, 30)},
       {"Outlook: daylight of the old rules", kOutlookEastern, {1985, 10, 15, 14, 0, 0}, utc(1985, 10, 15, 18)},
       {"Outlook: standard of the old rules", kOutlookEastern, {1985, 12, 1, 14, 0, 0}, utc(1985, 12, 1, 19)},
       {"Outlook: before daylight began in 1985", kOutlookEastern, {1985, 4, 6, 14, 0, 0}, utc(1985, 4, 6, 19)},
@@ -92,6 +72,61 @@ TEST(DefinedZone, EveryOnsetOfEveryObservanceCounts) {
     ASSERT_NE(zone, nullptr);
     EXPECT_EQ(wall_time_to_date(c.wall, *zone), Date{c.instant});
   }
+}
+
+TEST(DefinedZone, ReadsAVtimezoneAndResolvesLikeNamedZones) {
+  auto zone = define_zone(
+      "BEGIN:VTIMEZONE\r\nTZID:Custom/Eastern\r\n"
+      "BEGIN:STANDARD\r\nDTSTART:20071104T020000\r\nTZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\n"
+      "RRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU\r\nEND:STANDARD\r\n"
+      "BEGIN:DAYLIGHT\r\nDTSTART:20070311T020000\r\nTZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\n"
+      "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n");
+  ASSERT_NE(zone, nullptr);
+  const std::pair<WallTime, double> cases[] = {
+      {{2025, 7, 1, 9, 30, 0}, utc(2025, 7, 1, 13, 30)},
+      {{2025, 3, 9, 2, 30, 0}, utc(2025, 3, 9, 7, 30)},
+      {{2025, 11, 2, 1, 30, 0}, utc(2025, 11, 2, 5, 30)},
+  };
+  for (const auto& [wall, instant] : cases) EXPECT_EQ(wall_time_to_date(wall, *zone), Date{instant});
+  EXPECT_EQ(define_zone("BEGIN:VTIMEZONE\r\nTZID:x\r\nEND:VCALENDAR\r\n"), nullptr);
+  EXPECT_EQ(define_zone("not a zone"), nullptr);
+}
+
+// One STANDARD observance with the given lines.
+std::string one_observance(const std::string& lines) {
+  return "BEGIN:VTIMEZONE\r\nTZID:Odd\r\nBEGIN:STANDARD\r\n" + lines + "END:STANDARD\r\nEND:VTIMEZONE\r\n";
+}
+
+// Definitions no offset can be told from, or that libical would walk without bound
+// (a rule with no date is looked for until its last year, a daily one kept date by
+// date): read as none, at once, so that their times are floating.
+TEST(DefinedZone, DefinitionsThatCannotBeReadInBoundedWorkAreNone) {
+  const char* const offsets = "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\n";
+  const std::string cases[] = {
+      one_observance(std::string("DTSTART:16010101T000000\r\n") + offsets + "RRULE:FREQ=SECONDLY\r\n"),
+      one_observance(std::string("DTSTART:16010101T000000\r\n") + offsets + "RRULE:FREQ=DAILY\r\n"),
+      one_observance(std::string("DTSTART:16010101T000000\r\n") + offsets + "RRULE:FREQ=WEEKLY;BYDAY=SU\r\n"),
+      one_observance(std::string("DTSTART:16010101T000000\r\n") + offsets +
+                     "RRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30\r\n"),
+      one_observance(std::string("DTSTART:00010101T000000\r\n") + offsets + "RRULE:FREQ=MONTHLY;BYDAY=6MO\r\n"),
+      one_observance(std::string("DTSTART:16010101T000000\r\n") + offsets + "RRULE:FREQ=MONTHLY;BYDAY=SU\r\n"),
+      one_observance(std::string("DTSTART:16010101T000000\r\n") + offsets +
+                     "RRULE:FREQ=YEARLY;BYMONTH=3;BYHOUR=0,1,2,3,4,5,6,7,8,9,10,11,12\r\n"),
+      one_observance("DTSTART:20000101T000000\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+2400\r\n"),
+      one_observance("DTSTART:20000101T000000\r\nTZOFFSETFROM:+0100\r\n"),
+      one_observance("TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\n"),
+      one_observance(std::string("DTSTART:20001301T000000\r\n") + offsets),
+      "BEGIN:VTIMEZONE\r\nTZID:Empty\r\nEND:VTIMEZONE\r\n",
+      "BEGIN:VTIMEZONE\r\nBEGIN:STANDARD\r\nDTSTART:20000101T000000\r\nTZOFFSETTO:+0200\r\n"
+      "END:STANDARD\r\nEND:VTIMEZONE\r\n",
+      "BEGIN:VEVENT\r\nUID:x\r\nEND:VEVENT\r\n",
+      "not a zone",
+  };
+  for (const auto& text : cases) EXPECT_EQ(define_zone(text), nullptr) << text;
+  // Outlook for Mac leaves TZOFFSETFROM out of a zone without daylight time.
+  auto fixed = define_zone(one_observance("DTSTART:16010101T000000\r\nTZOFFSETTO:+0530\r\n"));
+  ASSERT_NE(fixed, nullptr);
+  EXPECT_EQ(wall_time_to_date(WallTime{2025, 1, 1, 5, 30, 0, 0}, *fixed), Date{utc(2025, 1, 1)});
 }
 
 // Last Sunday of a month, 1 for the day of a month with none given.
