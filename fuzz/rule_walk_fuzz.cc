@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/local/events/rule_reach.h"
+#include "platform/local/ical/rule_reach.h"
 #include "platform/local/events/rule_walk.h"
 #include "platform/local/ical/ical_time.h"
 

@@ -30,6 +30,26 @@ constexpr const char* kCustomEasternZone =
     "BEGIN:DAYLIGHT\r\nDTSTART:20070311T020000\r\nTZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\n"
     "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
 
+// Central European time as khal writes it, under a name of its own: the STANDARD
+// observance's DTSTART is an onset as much as its RDATE.
+constexpr const char* kKhalZone =
+    "BEGIN:VTIMEZONE\r\nTZID:Mitteleurop\xC3\xA4ische Zeit\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:20141026T030000\r\nRDATE:20151025T030000\r\nTZNAME:CET\r\n"
+    "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:20140330T020000\r\nTZNAME:CEST\r\n"
+    "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
+
+// Eastern time as Outlook writes it with its history: rules from 1671 and from 2007,
+// none with an end.
+constexpr const char* kOutlookHistoryZone =
+    "BEGIN:VTIMEZONE\r\nTZID:Eastern Time (US & Canada)\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:16711025T020000\r\nRRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10\r\n"
+    "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:16710405T020000\r\nRRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=4\r\n"
+    "TZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nEND:DAYLIGHT\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:20071104T020000\r\nRRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11\r\n"
+    "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
+
 class ZoneStore {
  public:
   ZoneStore() {
@@ -124,6 +144,51 @@ TEST(ZonesCli, EventTimesInTheirResolvedZone) {
   }
 }
 
+const char* const kMachineZones[] = {"UTC", "America/New_York", "Asia/Shanghai"};
+
+struct DefinedZoneCase {
+  const char* what;
+  const char* zones;
+  const char* times;
+  const char* window;
+  const char* start[3];  // as shown under each of kMachineZones
+  const char* end[3];
+};
+
+TEST(ZonesCli, ZonesTheFileDefinesCountEveryOnset) {
+  const DefinedZoneCase cases[] = {
+      {"khal: DTSTART beside an RDATE",
+       kKhalZone,
+       "DTSTART;TZID=Mitteleurop\xC3\xA4ische Zeit:20141110T093000\r\n"
+       "DTEND;TZID=Mitteleurop\xC3\xA4ische Zeit:20141110T103000\r\n",
+       R"({"start":"2014-11-01T00:00:00Z","end":"2014-12-01T00:00:00Z","calendarIds":["work"]})",
+       {"2014-11-10T08:30:00+00:00", "2014-11-10T03:30:00-05:00", "2014-11-10T16:30:00+08:00"},
+       {"2014-11-10T09:30:00+00:00", "2014-11-10T04:30:00-05:00", "2014-11-10T17:30:00+08:00"}},
+      {"Outlook: overlapping rules without an end",
+       kOutlookHistoryZone,
+       "DTSTART;TZID=Eastern Time (US & Canada):19851015T140000\r\n"
+       "DTEND;TZID=Eastern Time (US & Canada):19851015T150000\r\n",
+       R"({"start":"1985-10-01T00:00:00Z","end":"1985-11-01T00:00:00Z","calendarIds":["work"]})",
+       {"1985-10-15T18:00:00+00:00", "1985-10-15T14:00:00-04:00", "1985-10-16T02:00:00+08:00"},
+       {"1985-10-15T19:00:00+00:00", "1985-10-15T15:00:00-04:00", "1985-10-16T03:00:00+08:00"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ZoneStore store;
+    store.add_event("e", c.zones, c.times);
+    for (int z = 0; z < 3; ++z) {
+      SCOPED_TRACE(kMachineZones[z]);
+      RunResult r = store.run("events", c.window, kMachineZones[z]);
+      ASSERT_EQ(r.exit_status, 0) << r.err;
+      json reply = json::parse(r.out);
+      ASSERT_EQ(reply.size(), 1u) << r.out;
+      EXPECT_EQ(reply[0]["start"], c.start[z]);
+      EXPECT_EQ(reply[0]["end"], c.end[z]);
+      EXPECT_EQ(reply[0]["timeZone"], line_of(c.zones, "TZID").substr(5));
+    }
+  }
+}
+
 struct TaskCase {
   const char* name;
   const char* zones;
@@ -137,6 +202,9 @@ const TaskCase kTasks[] = {
     {"comma", "", "DUE;TZID=Pacific Standard Time,:20260115T090000", "2026-01-15T09:00:00-08:00"},
     {"defined", kCustomEasternZone, "DUE;TZID=Custom/Eastern:20260715T090000", "2026-07-15T09:00:00-04:00"},
     {"unknown", "", "DUE;TZID=Mars/Olympus:20260715T090000", "2026-07-15T09:00"},
+    {"history", kOutlookHistoryZone, "DUE;TZID=Eastern Time (US & Canada):19851015T140000",
+     "1985-10-15T14:00:00-04:00"},
+    {"khal", kKhalZone, "DUE;TZID=Mitteleurop\xC3\xA4ische Zeit:20141110T093000", "2014-11-10T09:30:00+01:00"},
 };
 
 TEST(ZonesCli, ReminderDueDatesInTheirResolvedZone) {

@@ -73,4 +73,27 @@ inline const char* const kMisdefinedZones =
     "BEGIN:VTIMEZONE\r\nTZID:Custom/Runaway\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
     "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nRRULE:FREQ=SECONDLY\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
 
+// Central European time as khal writes it: each observance's onsets as DTSTART and
+// RDATEs, for the years its events need (here daylight time of 2014 and the two
+// changes back to standard time after it).
+inline const char* const kKhalBerlin =
+    "BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin (khal)\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:20141026T030000\r\nRDATE:20151025T030000\r\nTZNAME:CET\r\n"
+    "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:20140330T020000\r\nTZNAME:CEST\r\n"
+    "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
+
+// Eastern time as Outlook writes it with its history: the rules before 2007 from 1671
+// and those of 2007 on, none with an end, so that they overlap.
+inline const char* const kOutlookEastern =
+    "BEGIN:VTIMEZONE\r\nTZID:Eastern Standard Time (history)\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:16711025T020000\r\nRRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10\r\n"
+    "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:16710405T020000\r\nRRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=4\r\n"
+    "TZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nEND:DAYLIGHT\r\n"
+    "BEGIN:STANDARD\r\nDTSTART:20071104T020000\r\nRRULE:FREQ=YEARLY;BYDAY=1SU;BYMONTH=11\r\n"
+    "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nEND:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\nDTSTART:20070311T020000\r\nRRULE:FREQ=YEARLY;BYDAY=2SU;BYMONTH=3\r\n"
+    "TZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
+
 }  // namespace platform::local::testing

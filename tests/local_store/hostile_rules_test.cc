@@ -11,7 +11,7 @@
 
 #include "local_store/event_ics.h"
 #include "local_store/event_test_env.h"
-#include "platform/local/events/rule_reach.h"
+#include "platform/local/ical/rule_reach.h"
 
 namespace platform::local {
 namespace {

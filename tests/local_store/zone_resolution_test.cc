@@ -13,6 +13,7 @@
 #include "platform/local/ical/parsed_item.h"
 #include "platform/local/index/reminder_columns.h"
 #include "platform/local/reminders/reminder_reader.h"
+#include "platform/local/ical/defined_zone.h"
 #include "platform/local/time/zone_time.h"
 
 namespace platform::local {
@@ -20,6 +21,8 @@ namespace {
 
 using testing::EventFiles;
 using testing::kCustomEasternZone;
+using testing::kKhalBerlin;
+using testing::kOutlookEastern;
 using testing::kWindowsBerlinZone;
 using testing::MachineSettings;
 using testing::utc;
@@ -34,14 +37,14 @@ constexpr const char* kDisplayNameZone =
     "BEGIN:DAYLIGHT\r\nDTSTART:16010325T020000\r\nRRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=3\r\n"
     "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
 
-// A phase without TZOFFSETTO: ICU drops such a definition without a word.
+// A phase without TZOFFSETTO, which RFC 5545 requires: no offset can be told.
 constexpr const char* kHalfDefinedZone =
     "BEGIN:VTIMEZONE\r\nTZID:Customized Time Zone\r\nBEGIN:STANDARD\r\nDTSTART:16011028T030000\r\n"
     "RRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10\r\nTZOFFSETFROM:+0200\r\nEND:STANDARD\r\n"
     "BEGIN:DAYLIGHT\r\nDTSTART:16010325T020000\r\nRRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=3\r\n"
     "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
 
-TEST(TzidResolution, ADefinitionIcuDoesNotTakeWholeIsNone) {
+TEST(TzidResolution, ADefinitionMissingAnOffsetIsNone) {
   EXPECT_EQ(define_zone(kHalfDefinedZone), nullptr);
   EXPECT_NE(define_zone(kDisplayNameZone), nullptr);
 }
@@ -110,7 +113,7 @@ TEST(EventZones, EachTzidResolvesInTurn) {
        utc(2026, 7, 15, 14), std::nullopt},
       {"an unreadable VTIMEZONE is floating", "Asia/Tokyo", testing::kMisdefinedZones,
        "DTSTART;TZID=Custom/Runaway:20260715T090000\n", utc(2026, 7, 15, 0), utc(2026, 7, 15, 0), std::nullopt},
-      {"a VTIMEZONE ICU gives up on is floating", "Asia/Tokyo", kHalfDefinedZone,
+      {"a VTIMEZONE missing an offset is floating", "Asia/Tokyo", kHalfDefinedZone,
        "DTSTART;TZID=Customized Time Zone:20260715T090000\n", utc(2026, 7, 15, 0), utc(2026, 7, 15, 0),
        std::nullopt},
   };
@@ -247,9 +250,15 @@ TEST(ReminderZones, DueAndStartCarryTheResolvedZone) {
       {"VTIMEZONE under a display name", kDisplayNameZone,
        "DUE;TZID=\"(UTC+01:00) Amsterdam, Berlin, Bern, Rom, Stockholm, Wien\":20260715T170000\r\n",
        wall(2026, 7, 15, 17, 0, TimeZone::for_seconds_from_gmt(2 * 3600)), utc(2026, 7, 15, 15)},
+      {"khal's onsets as DTSTART and RDATE", kKhalBerlin,
+       "DUE;TZID=Europe/Berlin (khal):20141110T093000\r\n",
+       wall(2014, 11, 10, 9, 30, TimeZone::for_seconds_from_gmt(3600)), utc(2014, 11, 10, 8, 30)},
+      {"Outlook's overlapping rules", kOutlookEastern,
+       "DUE;TZID=Eastern Standard Time (history):19851015T140000\r\n",
+       wall(1985, 10, 15, 14, 0, TimeZone::for_seconds_from_gmt(-4 * 3600)), utc(1985, 10, 15, 18)},
       {"unknown TZID is floating", "", "DUE;TZID=Mars/Olympus:20260715T090000\r\n",
        wall(2026, 7, 15, 9, 0, std::nullopt), utc(2026, 7, 15, 0)},
-      {"a VTIMEZONE ICU gives up on is floating", kHalfDefinedZone,
+      {"a VTIMEZONE missing an offset is floating", kHalfDefinedZone,
        "DUE;TZID=Customized Time Zone:20260715T090000\r\n", wall(2026, 7, 15, 9, 0, std::nullopt),
        utc(2026, 7, 15, 0)},
   };

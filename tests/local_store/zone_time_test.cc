@@ -74,24 +74,6 @@ TEST(ZoneNames, KnownToTheTzDatabase) {
   for (const auto& [name, known] : cases) EXPECT_EQ(is_known_zone_name(name), known) << name;
 }
 
-TEST(DefinedZone, ReadsAVtimezoneAndResolvesLikeNamedZones) {
-  auto zone = define_zone(
-      "BEGIN:VTIMEZONE\r\nTZID:Custom/Eastern\r\n"
-      "BEGIN:STANDARD\r\nDTSTART:20071104T020000\r\nTZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\n"
-      "RRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU\r\nEND:STANDARD\r\n"
-      "BEGIN:DAYLIGHT\r\nDTSTART:20070311T020000\r\nTZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\n"
-      "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n");
-  ASSERT_NE(zone, nullptr);
-  const std::pair<WallTime, double> cases[] = {
-      {{2025, 7, 1, 9, 30, 0}, utc(2025, 7, 1, 13, 30)},
-      {{2025, 3, 9, 2, 30, 0}, utc(2025, 3, 9, 7, 30)},
-      {{2025, 11, 2, 1, 30, 0}, utc(2025, 11, 2, 5, 30)},
-  };
-  for (const auto& [wall, instant] : cases) EXPECT_EQ(wall_time_to_date(wall, *zone), Date{instant});
-  EXPECT_EQ(define_zone("BEGIN:VTIMEZONE\r\nTZID:x\r\nEND:VCALENDAR\r\n"), nullptr);
-  EXPECT_EQ(define_zone("not a zone"), nullptr);
-}
-
 struct WallCase {
   const char* what;
   WallTime wall;

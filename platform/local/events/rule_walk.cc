@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "platform/local/events/rule_reach.h"
+#include "platform/local/ical/rule_reach.h"
 #include "platform/local/ical/ical_time.h"
 
 namespace platform::local {

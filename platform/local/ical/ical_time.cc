@@ -8,14 +8,8 @@ std::shared_ptr<const DefinedZone> FileZones::definition(const char* tzid) {
   for (const auto& [name, zone] : read_) {
     if (name == tzid) return zone;
   }
-  std::shared_ptr<const DefinedZone> zone;
   icaltimezone* found = vcalendar_ ? icalcomponent_get_timezone(vcalendar_, tzid) : nullptr;
-  icalcomponent* definition = found ? icaltimezone_get_component(found) : nullptr;
-  if (definition != nullptr) {
-    char* text = icalcomponent_as_ical_string_r(definition);
-    if (text != nullptr) zone = define_zone(text);
-    icalmemory_free_buffer(text);
-  }
+  auto zone = define_zone(found ? icaltimezone_get_component(found) : nullptr);
   read_.emplace_back(tzid, zone);
   return zone;
 }

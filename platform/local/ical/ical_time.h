@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/date.h"
+#include "platform/local/ical/defined_zone.h"
 #include "platform/local/time/zone_time.h"
 
 namespace platform::local {

@@ -7,7 +7,6 @@
 #include <unicode/timezone.h>
 #include <unicode/ucal.h>
 #include <unicode/unistr.h>
-#include <unicode/vtzone.h>
 
 #include <chrono>
 #include <cmath>
@@ -178,15 +177,6 @@ std::optional<double> whole_local_seconds(const WallTime& wall) {
 
 }  // namespace
 
-class DefinedZone {
- public:
-  explicit DefinedZone(std::unique_ptr<icu::VTimeZone> zone) : zone_(std::move(zone)) {}
-  const icu::TimeZone& zone() const { return *zone_; }
-
- private:
-  std::unique_ptr<icu::VTimeZone> zone_;
-};
-
 std::string local_zone_name() {
   MachineZones& m = machine();
   std::lock_guard lock(m.mutex);
@@ -207,12 +197,6 @@ std::optional<Date> wall_time_to_date(const WallTime& wall, std::string_view zon
   std::lock_guard lock(m.mutex);
   double instant = instant_in(zone_for(m, zone_name), *local);
   return Date{instant + static_cast<double>(wall.nanosecond) / 1e9};
-}
-
-std::optional<Date> wall_time_to_date(const WallTime& wall, const DefinedZone& zone) {
-  auto local = whole_local_seconds(wall);
-  if (!local) return std::nullopt;
-  return Date{instant_in(zone.zone(), *local) + static_cast<double>(wall.nanosecond) / 1e9};
 }
 
 const std::string& zone_data_version() {
@@ -245,19 +229,6 @@ std::optional<std::string> tz_name_for_tzid(std::string_view tzid) {
   if (m.resolved.size() >= kMostKeptNames) m.resolved.clear();
   m.resolved.emplace(std::string(tzid), name);
   return name;
-}
-
-std::shared_ptr<const DefinedZone> define_zone(std::string_view vtimezone_text) {
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::VTimeZone> zone(icu::VTimeZone::createVTimeZone(
-      icu::UnicodeString::fromUTF8(icu::StringPiece(vtimezone_text.data(), vtimezone_text.size())), status));
-  if (U_FAILURE(status) || !zone) return nullptr;
-  // ICU gives up on some definitions (a phase without TZOFFSETTO, say) without saying
-  // so, and keeps a zone without rules that fails on first use; only a definition it
-  // took whole has been given the TZID as its ID.
-  icu::UnicodeString id;
-  if (zone->getID(id).isEmpty()) return nullptr;
-  return std::make_shared<const DefinedZone>(std::move(zone));
 }
 
 CalendarFields current_calendar_fields(Date instant) {

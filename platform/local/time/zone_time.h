@@ -4,7 +4,6 @@
 // turn iCalendar times into instants and instants into the user's calendar fields.
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,13 +41,6 @@ bool is_known_zone_name(std::string_view zone_name);
 // "W. Europe Standard Time"), read past stray quotes, spaces and trailing punctuation.
 // Nothing when it is neither.
 std::optional<std::string> tz_name_for_tzid(std::string_view tzid);
-
-// A zone that a file defines itself (the text of a VTIMEZONE), read by ICU.
-class DefinedZone;
-// Nothing when ICU cannot read the definition.
-std::shared_ptr<const DefinedZone> define_zone(std::string_view vtimezone_text);
-// The instant of a Gregorian wall time in a defined zone, resolved as for named zones.
-std::optional<Date> wall_time_to_date(const WallTime& wall, const DefinedZone& zone);
 
 // Year to second of an instant in the current calendar (of the process's locale,
 // e.g. Buddhist for th_TH) and the local time zone.

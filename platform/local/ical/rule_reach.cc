@@ -1,4 +1,4 @@
-#include "platform/local/events/rule_reach.h"
+#include "platform/local/ical/rule_reach.h"
 
 #include <algorithm>
 #include <bitset>
