@@ -193,8 +193,8 @@ TEST_F(StoreIndexTest, RowsOfAVersionThatReadNoStreamsAreNotTrusted) {
   };
   const Titles expected = {"Weekly", "Weekly", "On board", "Weekly"};
   EXPECT_EQ(stream_titles(), expected);
-  // What an index of the version before says of such a file: it holds no item.
-  sql(index_path(), "UPDATE items SET kind=3, events=NULL, reach=0 WHERE name='stream'; PRAGMA user_version=8;");
+  // What an index of an earlier version says of such a file: it holds no item.
+  sql(index_path(), "UPDATE items SET kind=3, events=NULL, reach=0 WHERE name='stream'; PRAGMA user_version=9;");
   EXPECT_EQ(stream_titles(), expected);
 }
 

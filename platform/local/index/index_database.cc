@@ -11,7 +11,8 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the rows change meaning: an index of another version is remade.
-constexpr int kSchemaVersion = 9;
+// 10: a file of several VCALENDAR objects holds their items (before: none).
+constexpr int kSchemaVersion = 10;
 // Other processes hold the database for one short transaction at most; waiting
 // longer than this costs more than reading the files.
 constexpr int kBusyTimeoutMs = 200;
