@@ -60,14 +60,13 @@ const ItemPart* reminder_part(const ParsedItem& file, const ItemName& name, cons
 // The due and start dates among `changed` that name the time the reminder's stored
 // DUE and DTSTART already name: handed back as they were read, they keep their lines
 // as the file wrote them (a TZID that only the file defines, say).
-std::uint32_t times_as_stored(const ReminderFields& fields, std::uint32_t changed, const ParsedItem& file,
-                              const ItemPart& part) {
+std::uint32_t times_as_stored(const ReminderFields& fields, std::uint32_t changed, const ItemPart& part) {
   constexpr std::uint32_t kTimes = Reminder::kDueDateComponents | Reminder::kStartDateComponents;
   if (!(changed & kTimes)) return 0;
   icalcomponent* todo = part.main();
   auto same = [&](icalproperty_kind kind, const std::optional<DateComponents>& wanted) {
     icalproperty* property = icalcomponent_get_first_property(todo, kind);
-    auto read = property ? components_of_property(property, file.vcalendar()) : std::nullopt;
+    auto read = property ? components_of_property(property, vcalendar_of(todo)) : std::nullopt;
     return wanted && read && names_same_time(*wanted, *read);
   };
   std::uint32_t kept = 0;
@@ -108,7 +107,7 @@ Expected<EditedFile, Error> edit_reminder_text(std::string text, const std::opti
     const ItemPart* part = reminder_part(*base, *source, reminder);
     if (!part) return Error{"提醒事项已不存在：" + reminder.calendar_item_identifier()};
     position = part->main_position();
-    changed &= ~times_as_stored(fields, changed, *base, *part);
+    changed &= ~times_as_stored(fields, changed, *part);
     if (part->master) {
       for (const PartComponent& old : part->stale) stale.push_back(old.position);
     }
@@ -119,7 +118,7 @@ Expected<EditedFile, Error> edit_reminder_text(std::string text, const std::opti
     if (several_before && source->folder != fields.calendar->identifier) {
       return Error{"无法移动提醒事项：它所在的文件还存有其他项目。"};
     }
-    todos_read = base->todo_count();
+    todos_read = base->count_of(ICAL_VTODO_COMPONENT);
   }
 
   auto edit = ItemTextEdit::open(std::move(text), "VTODO", kProductId, position);
@@ -152,7 +151,9 @@ Expected<ParsedItem, Error> text_without_item(const std::string& text, const Ite
   const ItemPart* part = reminder_part(*file, name, reminder);
   if (!part) return std::move(*file);
   auto edit = ItemTextEdit::open(text, "VTODO", kProductId, part->main_position());
-  if (!edit || edit->component_count() != file->todo_count()) return Error{"无法识别提醒事项文件的内容：" + identifier};
+  if (!edit || edit->component_count() != file->count_of(ICAL_VTODO_COMPONENT)) {
+    return Error{"无法识别提醒事项文件的内容：" + identifier};
+  }
   if (part->master) edit->remove_component(part->master->position);
   for (const PartComponent& c : part->stale) edit->remove_component(c.position);
   for (const PartComponent& c : part->overrides) edit->remove_component(c.position);

@@ -119,4 +119,95 @@ TEST(ExportedCalendarsCli, ASaveAndADeleteInAFileOfSeveralTasksKeepTheOthers) {
                                       "errands/tasks/9E8D7C6B-5A49-4382-B1C0-DFEEDDCCBBAA"}));
 }
 
+// Calendars written as an iCalendar stream (several VCALENDAR objects in one file).
+const std::string kStream =
+    std::string(store_test::kStreamFirst) + store_test::kStreamSecond + store_test::kStreamThird;
+
+// The records whose `key` starts with `prefix`, each as its compact JSON text.
+std::vector<std::string> records_of(const json& records, const char* key, const std::string& prefix) {
+  std::vector<std::string> found;
+  for (const json& record : records) {
+    if (record.at(key).get<std::string>().rfind(prefix, 0) == 0) found.push_back(record.dump());
+  }
+  return found;
+}
+
+TEST(ExportedCalendarsCli, TwoCalendarObjectsInOneFileShowBothEvents) {
+  SyncedStore store;
+  store.write("team/two.ics",
+              "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//A//EN\r\nBEGIN:VEVENT\r\nUID:one\r\n"
+              "DTSTART:20250610T090000Z\r\nDURATION:PT1H\r\nSUMMARY:One\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"
+              "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//A//EN\r\nBEGIN:VEVENT\r\nUID:two\r\n"
+              "DTSTART:20250611T090000Z\r\nDURATION:PT1H\r\nSUMMARY:Two\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+  RunResult r =
+      store.run("events", R"({"start":"2025-06-01T00:00:00Z","end":"2025-07-01T00:00:00Z","calendarIds":["team"]})");
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.err, "");
+  // Nothing else of the collection lies in June: the reply is these two events.
+  EXPECT_EQ(r.out,
+            std::string(
+                R"([{"allDay":false,"attendees":[],"calendarId":"team","calendarTitle":"Team","color":null,)"
+                R"("description":null,"end":"2025-06-10T10:00:00+00:00","eventId":"team/two/one",)"
+                R"("id":"apple:team/two/one:2025-06-10T09:00:00+00:00","link":null,"location":null,)"
+                R"("originalStartTime":null,"provider":"apple","recurringEventId":null,)"
+                R"("start":"2025-06-10T09:00:00+00:00","timeZone":"UTC","title":"One","zoltBlockId":null,)"
+                R"("zoltTaskId":null},)"
+                R"({"allDay":false,"attendees":[],"calendarId":"team","calendarTitle":"Team","color":null,)"
+                R"("description":null,"end":"2025-06-11T10:00:00+00:00","eventId":"team/two/two",)"
+                R"("id":"apple:team/two/two:2025-06-11T09:00:00+00:00","link":null,"location":null,)"
+                R"("originalStartTime":null,"provider":"apple","recurringEventId":null,)"
+                R"("start":"2025-06-11T09:00:00+00:00","timeZone":"UTC","title":"Two","zoltBlockId":null,)"
+                R"("zoltTaskId":null}])") +
+                "\n");
+}
+
+TEST(ExportedCalendarsCli, EveryEventOfAStreamInEveryZone) {
+  struct Case {
+    const char* tz;
+    std::vector<std::string> starts;
+  };
+  const Case cases[] = {
+      {"UTC",
+       {"2025-03-03T09:00:00+00:00 weekly@example.com", "2025-03-10T09:00:00+00:00 weekly@example.com",
+        "2025-03-12T07:00:00+00:00 ship@example.com", "2025-03-17T09:00:00+00:00 weekly@example.com",
+        "2025-03-25T05:00:00+00:00 late@example.com"}},
+      {"America/Los_Angeles",
+       {"2025-03-03T01:00:00-08:00 weekly@example.com", "2025-03-10T02:00:00-07:00 weekly@example.com",
+        "2025-03-12T00:00:00-07:00 ship@example.com", "2025-03-17T02:00:00-07:00 weekly@example.com",
+        "2025-03-24T22:00:00-07:00 late@example.com"}},
+      {"Asia/Tokyo",
+       {"2025-03-03T18:00:00+09:00 weekly@example.com", "2025-03-10T18:00:00+09:00 weekly@example.com",
+        "2025-03-12T16:00:00+09:00 ship@example.com", "2025-03-17T18:00:00+09:00 weekly@example.com",
+        "2025-03-25T14:00:00+09:00 late@example.com"}},
+  };
+  for (const Case& c : cases) {
+    SyncedStore store;
+    store.write("team/stream.ics", kStream);
+    json events = store.reply(
+        "events", R"({"start":"2025-03-01T00:00:00Z","end":"2025-04-01T00:00:00Z","calendarIds":["team"]})", c.tz);
+    std::vector<std::string> shown;
+    for (const json& e : events) {
+      std::string id = e.at("eventId");
+      if (id.rfind("team/stream/", 0) == 0) shown.push_back(e.at("start").get<std::string>() + " " + id.substr(12));
+    }
+    EXPECT_EQ(shown, c.starts) << c.tz;
+  }
+}
+
+TEST(ExportedCalendarsCli, EveryReminderOfAStreamWithItsOwnObjectsZone) {
+  SyncedStore store;
+  store.write("errands/stream.ics", kStream);
+  EXPECT_EQ(records_of(store.reply("reminders-read", R"({"listIds":["errands"]})"), "id", "errands/stream/"),
+            (std::vector<std::string>{
+                R"({"clientId":null,"completed":false,"due":"2025-03-04T12:00:00+00:00","externalId":"a-task",)"
+                R"("id":"errands/stream/a-task","listId":"errands","notes":"","priority":0,"recurrenceRules":[],)"
+                R"("remindAt":null,"title":"First task"})",
+                R"({"clientId":null,"completed":false,"due":"2025-03-13T18:00:00+03:00","externalId":"b-task",)"
+                R"("id":"errands/stream/b-task","listId":"errands","notes":"","priority":0,"recurrenceRules":[],)"
+                R"("remindAt":"2025-03-13T14:00:00+00:00","title":"Second task"})",
+                R"({"clientId":null,"completed":false,"due":"2025-03-20T08:00:00+05:00","externalId":"c-task",)"
+                R"("id":"errands/stream/c-task","listId":"errands","notes":"","priority":0,"recurrenceRules":[],)"
+                R"("remindAt":null,"title":"Third task"})"}));
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "local_store/event_test_env.h"
+#include "local_store/exported_calendars.h"
 #include "local_store/reminder_test_support.h"
 #include "local_store/store_folder.h"
 #include "platform/local/local_platform.h"
@@ -182,6 +183,20 @@ const UnusableIndex kUnusableIndexes[] = {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UnusableIndexTest, testing::ValuesIn(kUnusableIndexes),
                          [](const testing::TestParamInfo<UnusableIndex>& info) { return info.param.name; });
+
+TEST_F(StoreIndexTest, RowsOfAVersionThatReadNoStreamsAreNotTrusted) {
+  folder_.write("home/stream.ics", std::string(store_test::kStreamFirst) + store_test::kStreamSecond);
+  auto stream_titles = [&] {
+    Titles titles = march_titles();
+    std::erase_if(titles, [](const std::string& title) { return title != "Weekly" && title != "On board"; });
+    return titles;
+  };
+  const Titles expected = {"Weekly", "Weekly", "On board", "Weekly"};
+  EXPECT_EQ(stream_titles(), expected);
+  // What an index of an earlier version says of such a file: it holds no item.
+  sql(index_path(), "UPDATE items SET kind=3, events=NULL, reach=0 WHERE name='stream'; PRAGMA user_version=9;");
+  EXPECT_EQ(stream_titles(), expected);
+}
 
 TEST_F(StoreIndexTest, ALockedIndexIsPassedBy) {
   march_titles();

@@ -61,6 +61,8 @@ const PrefilterCase kPrefilterCases[] = {
     {"Override", event("DTSTART:20240101T090000Z\r\nRECURRENCE-ID:20240101T090000Z\r\n"), false},
     {"TwoEvents", event("DTSTART:20240101T090000Z\r\n", "BEGIN:VEVENT\r\nDTSTART:20240102T090000Z\r\nEND:VEVENT\r\n"),
      false},
+    // A stream: the event of each VCALENDAR counts, however far the first lies.
+    {"EventsOfAStream", event("DTSTART:20240101T090000Z\r\n") + event("DTSTART:20250310T090000Z\r\n"), false},
     {"ZoneRulesDoNotCount",
      event("DTSTART;TZID=Europe/Berlin:20240101T090000\r\n",
            "BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin\r\nBEGIN:STANDARD\r\nDTSTART:19701025T030000\r\n"

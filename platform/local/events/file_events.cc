@@ -1,5 +1,7 @@
 #include "platform/local/events/file_events.h"
 
+#include <map>
+
 #include "platform/local/ical/text_properties.h"
 
 namespace platform::local {
@@ -8,14 +10,15 @@ FileEvents read_file_events(icalcomponent* root, std::string_view text) {
   FileEvents file;
   if (root == nullptr) return file;
   std::vector<ItemPart> parts = item_parts(root, text);
-  icalcomponent* vcalendar = icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT ? root : nullptr;
   // Texts come from the file's lines when its VEVENTs line up one to one with libical's.
   std::vector<EventTexts> texts = text.empty() ? std::vector<EventTexts>{} : event_texts(text);
-  std::size_t vevents = vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VEVENT_COMPONENT)) : 1;
-  bool lined_up = texts.size() == vevents;
-  FileZones zones(vcalendar);
+  bool lined_up = texts.size() == item_component_count(root, ICAL_VEVENT_COMPONENT);
+  // A TZID names a VTIMEZONE of the component's own VCALENDAR; each is read once.
+  std::map<icalcomponent*, FileZones> zones;
   auto read = [&](const PartComponent& c) {
-    return read_event_component(c.component, vcalendar, &zones, lined_up ? &texts[c.position] : nullptr);
+    icalcomponent* vcalendar = vcalendar_of(c.component);
+    FileZones& own = zones.try_emplace(vcalendar, vcalendar).first->second;
+    return read_event_component(c.component, vcalendar, &own, lined_up ? &texts[c.position] : nullptr);
   };
   for (const ItemPart& part : parts) {
     if (part.kind != ICAL_VEVENT_COMPONENT) continue;

@@ -39,9 +39,10 @@ struct FileEvents {
 };
 using FileEventsRef = std::shared_ptr<const FileEvents>;
 
-// The events of a parsed file: `root` is its VCALENDAR or a bare VEVENT; `text` is
-// the file's text, whose own SUMMARY, LOCATION and DESCRIPTION lines are taken over
-// libical's trimmed values (empty: libical's values).
+// The events of a parsed file: `root` is its VCALENDAR, the XROOT of a stream's
+// VCALENDARs or a bare VEVENT; `text` is the file's text, whose own SUMMARY,
+// LOCATION and DESCRIPTION lines are taken over libical's trimmed values (empty:
+// libical's values).
 FileEvents read_file_events(icalcomponent* root, std::string_view text);
 
 }  // namespace platform::local

@@ -9,11 +9,10 @@ namespace platform::local {
 std::optional<Event> stored_event(const ParsedItem& item, const ItemPart& part, CalendarRef calendar) {
   // The file's own texts when its VEVENTs line up one to one with libical's.
   std::vector<EventTexts> texts = event_texts(item.text);
-  int vevents = item.vcalendar() ? icalcomponent_count_components(item.vcalendar(), ICAL_VEVENT_COMPONENT) : 1;
-  std::size_t position = part.master ? part.master->position : part.overrides.front().position;
+  std::size_t position = part.main_position();
   const EventTexts* own =
-      texts.size() == static_cast<std::size_t>(vevents) && position < texts.size() ? &texts[position] : nullptr;
-  auto event = read_event_component(part.main(), item.vcalendar(), nullptr, own);
+      texts.size() == item.count_of(ICAL_VEVENT_COMPONENT) && position < texts.size() ? &texts[position] : nullptr;
+  auto event = read_event_component(part.main(), vcalendar_of(part.main()), nullptr, own);
   if (!event) return std::nullopt;
   auto times = occurrence_at(*event, event->start.value, event->start.zone);
   if (!times) return std::nullopt;

@@ -180,8 +180,13 @@ namespace platform::local {
 
 std::vector<ComponentSpan> item_component_spans(const std::vector<ContentLine>& lines, std::string_view kind) {
   auto calendars = child_components(lines, std::nullopt, "VCALENDAR");
-  return calendars.empty() ? child_components(lines, std::nullopt, kind)
-                           : child_components(lines, calendars.front(), kind);
+  if (calendars.empty()) return child_components(lines, std::nullopt, kind);
+  std::vector<ComponentSpan> found;
+  for (ComponentSpan calendar : calendars) {
+    auto inside = child_components(lines, calendar, kind);
+    found.insert(found.end(), inside.begin(), inside.end());
+  }
+  return found;
 }
 
 std::optional<ComponentSpan> item_component_span(const std::vector<ContentLine>& lines, std::string_view kind,

@@ -52,8 +52,8 @@ int nesting_depth(std::string_view text);
 
 namespace platform::local {
 
-// The `kind` components of an item text: inside its VCALENDAR, or at the top for a
-// bare component.
+// The `kind` components of an item text in file order: inside its top-level
+// VCALENDARs (a stream holds several), or at the top for a bare component.
 std::vector<ComponentSpan> item_component_spans(const std::vector<ContentLine>& lines, std::string_view kind);
 // The one at `position`, when the text holds `count` of them as libical read it (so
 // that both readings take the same lines for it).

@@ -76,15 +76,14 @@ std::string digest_key(std::string_view bytes) {
 // Keys for the items without a UID, from their components' text as it stands in
 // the file. Where the file's lines do not line up with libical's components (a
 // file libical repaired), libical's own text of the component stands in.
-void key_items_without_uid(std::vector<ItemPart>& parts, std::string_view text) {
+void key_items_without_uid(std::vector<ItemPart>& parts, icalcomponent* root, std::string_view text) {
   std::vector<ContentLine> lines;
   for (ItemPart& part : parts) {
     if (!part.uid.empty()) continue;
     const PartComponent& only = part.master ? *part.master : part.overrides.front();
     if (lines.empty()) lines = split_content_lines(text);
     std::string_view kind = part.kind == ICAL_VEVENT_COMPONENT ? "VEVENT" : "VTODO";
-    icalcomponent* parent = icalcomponent_get_parent(only.component);
-    std::size_t count = parent ? static_cast<std::size_t>(icalcomponent_count_components(parent, part.kind)) : 1;
+    std::size_t count = item_component_count(root, part.kind);
     if (auto span = item_component_span(lines, kind, only.position, count)) {
       std::size_t begin = lines[span->begin_line].begin;
       part.key = digest_key(text.substr(begin, lines[span->end_line].end - begin));
@@ -118,6 +117,34 @@ bool replaces_revision(const Revision& a, const Revision& b) {
   return compare_times(a.stamp, b.stamp) >= 0;
 }
 
+std::vector<icalcomponent*> calendars_of(icalcomponent* root) {
+  std::vector<icalcomponent*> calendars;
+  if (root == nullptr) return calendars;
+  icalcomponent_kind root_kind = icalcomponent_isa(root);
+  if (root_kind == ICAL_VCALENDAR_COMPONENT) calendars.push_back(root);
+  if (root_kind != ICAL_XROOT_COMPONENT) return calendars;
+  // An iterator of its own: the root's component cursor stays where it is.
+  for (icalcompiter at = icalcomponent_begin_component(root, ICAL_VCALENDAR_COMPONENT); icalcompiter_deref(&at);
+       icalcompiter_next(&at)) {
+    calendars.push_back(icalcompiter_deref(&at));
+  }
+  return calendars;
+}
+
+std::size_t item_component_count(icalcomponent* root, icalcomponent_kind kind) {
+  if (root != nullptr && icalcomponent_isa(root) == kind) return 1;
+  std::size_t count = 0;
+  for (icalcomponent* calendar : calendars_of(root)) {
+    count += static_cast<std::size_t>(icalcomponent_count_components(calendar, kind));
+  }
+  return count;
+}
+
+icalcomponent* vcalendar_of(icalcomponent* component) {
+  icalcomponent* parent = component ? icalcomponent_get_parent(component) : nullptr;
+  return parent && icalcomponent_isa(parent) == ICAL_VCALENDAR_COMPONENT ? parent : nullptr;
+}
+
 std::vector<ItemPart> item_parts(icalcomponent* root, std::string_view text) {
   std::vector<ItemPart> parts;
   icalcomponent_kind root_kind = icalcomponent_isa(root);
@@ -131,31 +158,32 @@ std::vector<ItemPart> item_parts(icalcomponent* root, std::string_view text) {
     parts.push_back(std::move(part));
     return parts;
   }
-  if (root_kind != ICAL_VCALENDAR_COMPONENT) return parts;
   std::unordered_map<std::string, std::size_t> by_uid;
   std::size_t events = 0, todos = 0;
-  for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_ANY_COMPONENT); c;
-       c = icalcomponent_get_next_component(root, ICAL_ANY_COMPONENT)) {
-    icalcomponent_kind kind = icalcomponent_isa(c);
-    if (!is_item_kind(kind)) continue;
-    std::size_t position = kind == ICAL_VEVENT_COMPONENT ? events++ : todos++;
-    // Only the UID property is looked up: the parent's component cursor stays where it is.
-    const char* uid_text = nullptr;
-    if (icalproperty* uid = icalcomponent_get_first_property(c, ICAL_UID_PROPERTY)) uid_text = icalproperty_get_uid(uid);
-    std::string uid = uid_text ? uid_text : "";
-    std::size_t at = parts.size();
-    // Components without a UID are not revisions of one item: each stands alone.
-    if (!uid.empty()) at = by_uid.emplace(uid, parts.size()).first->second;
-    if (at == parts.size()) {
-      parts.emplace_back();
-      parts.back().key = uid_in_identifier(uid);
-      parts.back().uid = std::move(uid);
-      parts.back().kind = kind;
+  for (icalcomponent* calendar : calendars_of(root)) {
+    for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
+      icalcomponent_kind kind = icalcomponent_isa(c);
+      if (!is_item_kind(kind)) continue;
+      std::size_t position = kind == ICAL_VEVENT_COMPONENT ? events++ : todos++;
+      // Only the UID property is looked up: the parent's component cursor stays where it is.
+      icalproperty* uid_property = icalcomponent_get_first_property(c, ICAL_UID_PROPERTY);
+      const char* uid_text = uid_property ? icalproperty_get_uid(uid_property) : nullptr;
+      std::string uid = uid_text ? uid_text : "";
+      std::size_t at = parts.size();
+      // Components without a UID are not revisions of one item: each stands alone.
+      if (!uid.empty()) at = by_uid.emplace(uid, parts.size()).first->second;
+      if (at == parts.size()) {
+        parts.emplace_back();
+        parts.back().key = uid_in_identifier(uid);
+        parts.back().uid = std::move(uid);
+        parts.back().kind = kind;
+      }
+      ItemPart& part = parts[at];
+      if (part.kind == kind) add_component(part, PartComponent{c, position});
     }
-    ItemPart& part = parts[at];
-    if (part.kind == kind) add_component(part, PartComponent{c, position});
   }
-  if (parts.size() > 1) key_items_without_uid(parts, text);
+  if (parts.size() > 1) key_items_without_uid(parts, root, text);
   return parts;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
 // The items of one parsed file. A file normally holds one item, but a calendar
-// exported from another program holds many in one VCALENDAR: every UID is one
-// item, its components grouped by that UID. Of two masters of one UID (two
-// revisions) the one with the higher SEQUENCE wins, then the later LAST-MODIFIED,
-// then the later DTSTAMP, then the later in the file.
+// exported from another program holds many in one VCALENDAR, or in several
+// VCALENDARs one after another (an iCalendar stream): every UID is one item, its
+// components grouped by that UID across the whole file. Of two masters of one UID
+// (two revisions) the one with the higher SEQUENCE wins, then the later
+// LAST-MODIFIED, then the later DTSTAMP, then the later in the file.
 
 #include <libical/ical.h>
 
@@ -16,8 +17,9 @@
 
 namespace platform::local {
 
-// One VEVENT or VTODO of a file and where it stands among the VCALENDAR's
-// components of its kind (the line editor finds it again by that position).
+// One VEVENT or VTODO of a file and where it stands among the file's components of
+// its kind, counted across its VCALENDARs in file order (the line editor finds it
+// again by that position).
 struct PartComponent {
   icalcomponent* component = nullptr;
   std::size_t position = 0;
@@ -58,10 +60,20 @@ Revision revision_of(icalcomponent* component);
 bool replaces_revision(icalcomponent* later, icalcomponent* earlier);
 bool replaces_revision(const Revision& later, const Revision& earlier);
 
-// The items of a VCALENDAR in order of their first component, or the one item of a
-// bare VEVENT or VTODO; `text` is what libical parsed. A UID's components of the
-// other kind than its first belong to no item. Each component without a UID is an
-// item of its own.
+// The VCALENDARs of a parsed text in file order: the root itself, or the objects of
+// a stream (libical puts them under an XROOT); none for a bare component.
+std::vector<icalcomponent*> calendars_of(icalcomponent* root);
+// How many `kind` components a parsed text holds as items: in all its VCALENDARs,
+// or the bare component itself.
+std::size_t item_component_count(icalcomponent* root, icalcomponent_kind kind);
+// The VCALENDAR whose VTIMEZONEs a component's TZIDs name: its own; null for a bare
+// component.
+icalcomponent* vcalendar_of(icalcomponent* component);
+
+// The items of a text's VCALENDARs in order of their first component, or the one
+// item of a bare VEVENT or VTODO; `root` is what libical made of `text`. A UID's
+// components of the other kind than its first belong to no item. Each component
+// without a UID is an item of its own.
 std::vector<ItemPart> item_parts(icalcomponent* root, std::string_view text);
 
 }  // namespace platform::local

@@ -1,5 +1,7 @@
 #include "platform/local/ical/item_text_edit.h"
 
+#include <algorithm>
+
 namespace platform::local {
 
 namespace {
@@ -40,9 +42,15 @@ std::optional<ItemTextEdit> ItemTextEdit::open(std::string text, std::string_vie
     calendars = child_components(lines, std::nullopt, "VCALENDAR");
     if (calendars.empty()) return std::nullopt;
   }
-  auto items = child_components(lines, calendars.front(), kind);
+  auto items = item_component_spans(lines, kind);
   if (position >= items.size()) return std::nullopt;
-  return ItemTextEdit(std::move(text), std::move(lines), calendars.front(), std::move(items), position);
+  // The edited component's own VCALENDAR (a stream holds several) takes its time zones.
+  const ComponentSpan& item = items[position];
+  auto own = std::find_if(calendars.begin(), calendars.end(), [&](const ComponentSpan& calendar) {
+    return calendar.begin_line < item.begin_line && item.end_line < calendar.end_line;
+  });
+  if (own == calendars.end()) return std::nullopt;
+  return ItemTextEdit(std::move(text), std::move(lines), *own, std::move(items), position);
 }
 
 ItemTextEdit::ItemTextEdit(std::string text, std::vector<ContentLine> lines, ComponentSpan calendar,

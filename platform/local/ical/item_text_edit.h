@@ -17,16 +17,17 @@ namespace platform::local {
 
 class ItemTextEdit {
  public:
-  // Edits the `position`th `kind` component (VTODO, VEVENT) of the text's
-  // VCALENDAR. Nothing when there is no such component, the components do not nest
-  // or the text holds a carriage return without a line feed. A bare component is
-  // wrapped in a VCALENDAR first, where its time zones can go.
+  // Edits the `position`th `kind` component (VTODO, VEVENT) of the text, counted
+  // across its VCALENDARs in file order (a stream holds several). Nothing when there
+  // is no such component, the components do not nest or the text holds a carriage
+  // return without a line feed. A bare component is wrapped in a VCALENDAR first,
+  // where its time zones can go.
   static std::optional<ItemTextEdit> open(std::string text, std::string_view kind, std::string_view product_id,
                                           std::size_t position = 0);
 
-  // How many `kind` components the VCALENDAR holds, as these lines see them.
+  // How many `kind` components the VCALENDARs hold, as these lines see them.
   std::size_t component_count() const { return components_.size(); }
-  // Removes the VCALENDAR's `position`th `kind` component whole (the edited one too).
+  // Removes the `position`th `kind` component whole (the edited one too).
   void remove_component(std::size_t position);
 
   // Replaces the item's own properties named `name` with `lines` (iCalendar text,
@@ -35,7 +36,8 @@ class ItemTextEdit {
   void set_property(std::string_view name, const std::vector<std::string>& lines);
   // Replaces every child component of the item named `name` with `blocks`.
   void set_children(std::string_view name, const std::vector<std::string>& blocks);
-  // Puts a VTIMEZONE of that TZID into the VCALENDAR, replacing one of the same TZID.
+  // Puts a VTIMEZONE of that TZID into the edited component's VCALENDAR, replacing
+  // one of the same TZID there.
   void put_time_zone(std::string_view tzid, const std::string& block);
 
   std::string finish() const;
@@ -49,8 +51,8 @@ class ItemTextEdit {
 
   std::string text_;
   std::vector<ContentLine> lines_;
-  ComponentSpan calendar_;
-  std::vector<ComponentSpan> components_;  // the VCALENDAR's components of the edited kind
+  ComponentSpan calendar_;                 // the edited component's VCALENDAR
+  std::vector<ComponentSpan> components_;  // the text's components of the edited kind
   ComponentSpan item_;
   bool crlf_ = true;
   std::vector<bool> removed_;

@@ -21,7 +21,9 @@ struct ParsedItem {
   std::string name;  // the file name without ".ics"
   std::string text;
   FileStamp stamp;
-  IcalComponentPtr root;          // VCALENDAR, or a bare VEVENT / VTODO
+  // VCALENDAR, the XROOT that libical puts a stream's VCALENDARs under, or a bare
+  // VEVENT / VTODO.
+  IcalComponentPtr root;
   icalcomponent* main = nullptr;  // the main component of the file's first item
   icalcomponent_kind kind = ICAL_NO_COMPONENT;  // the kind of the file's first item
   // The file's items (see item_parts); without libical's tree, their UIDs and kinds only.
@@ -36,16 +38,9 @@ struct ParsedItem {
   // The item of that identifier's UID (none: the file's only item); null when the
   // file holds no such item, or more than one that the UID could name.
   const ItemPart* part_named(const std::optional<std::string>& uid) const;
-  // The VCALENDAR whose VTIMEZONEs the item's TZIDs name; null for a bare component.
-  icalcomponent* vcalendar() const {
-    return icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT ? root.get() : nullptr;
-  }
-  // How many VTODOs libical read in the file. The line editor must see as many, so
-  // that a position names the same component for both.
-  std::size_t todo_count() const {
-    icalcomponent* calendar = vcalendar();
-    return calendar ? static_cast<std::size_t>(icalcomponent_count_components(calendar, ICAL_VTODO_COMPONENT)) : 1;
-  }
+  // How many `kind` components libical read in the file, across its VCALENDARs. The
+  // line editor must see as many, so that a position names the same component for both.
+  std::size_t count_of(icalcomponent_kind kind) const { return item_component_count(root.get(), kind); }
 };
 
 using ParsedItemRef = std::shared_ptr<const ParsedItem>;

@@ -29,9 +29,7 @@ std::optional<std::string> text_property(std::string_view text, const std::vecto
 
 std::vector<EventTexts> event_texts(std::string_view text) {
   std::vector<ContentLine> lines = split_content_lines(text);
-  std::vector<ComponentSpan> calendars = child_components(lines, std::nullopt, "VCALENDAR");
-  std::vector<ComponentSpan> events = calendars.empty() ? child_components(lines, std::nullopt, "VEVENT")
-                                                        : child_components(lines, calendars.front(), "VEVENT");
+  std::vector<ComponentSpan> events = item_component_spans(lines, "VEVENT");
   std::vector<EventTexts> out;
   out.reserve(events.size());
   for (ComponentSpan span : events) {

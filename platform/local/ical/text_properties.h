@@ -25,7 +25,7 @@ struct EventTexts {
   std::optional<std::string> description;
 };
 
-// The texts of each VEVENT of an item text (inside its VCALENDAR, or the bare
+// The texts of each VEVENT of an item text (inside its VCALENDARs, or the bare
 // VEVENT), in the order of the file.
 std::vector<EventTexts> event_texts(std::string_view text);
 

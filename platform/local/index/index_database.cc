@@ -12,7 +12,8 @@ namespace {
 
 // Raised whenever the rows change meaning: an index of another version is remade.
 // 9: a reminder's time in a zone its file defines keeps the offset read by every onset.
-constexpr int kSchemaVersion = 9;
+// 10: a file of several VCALENDAR objects holds their items (before: none).
+constexpr int kSchemaVersion = 10;
 // Other processes hold the database for one short transaction at most; waiting
 // longer than this costs more than reading the files.
 constexpr int kBusyTimeoutMs = 200;

@@ -41,7 +41,7 @@ std::vector<Alarm> alarms_of(const ParsedItem& item, icalcomponent* todo, const 
   std::vector<Alarm> alarms;
   for (icalcomponent* alarm = icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT); alarm;
        alarm = icalcomponent_get_next_component(todo, ICAL_VALARM_COMPONENT)) {
-    alarms.push_back(Alarm{absolute_trigger(alarm, item.vcalendar(), local), nullptr});
+    alarms.push_back(Alarm{absolute_trigger(alarm, vcalendar_of(todo), local), nullptr});
   }
   // The same VALARMs as the file's lines hold them, when both readings agree.
   std::vector<ComponentSpan> blocks;
@@ -79,11 +79,10 @@ void read_rules(const ParsedItem& item, const std::vector<ContentLine>& lines, s
 ReminderRow reminder_row_of(const ParsedItem& parsed, const ItemPart& part) {
   const ParsedItem* item = &parsed;
   icalcomponent* todo = part.main();
-  icalcomponent* vcalendar = item->vcalendar();
+  icalcomponent* vcalendar = vcalendar_of(todo);
   std::vector<ContentLine> lines = split_content_lines(item->text);
-  std::size_t position = part.master ? part.master->position : part.overrides.front().position;
-  std::size_t count = vcalendar ? static_cast<std::size_t>(icalcomponent_count_components(vcalendar, ICAL_VTODO_COMPONENT)) : 1;
-  std::optional<ComponentSpan> span = item_component_span(lines, "VTODO", position, count);
+  std::optional<ComponentSpan> span =
+      item_component_span(lines, "VTODO", part.main_position(), item->count_of(ICAL_VTODO_COMPONENT));
 
   ReminderRow row;
   ReminderFields& fields = row.fields;
