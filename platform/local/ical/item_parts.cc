@@ -78,13 +78,21 @@ std::string digest_key(std::string_view bytes) {
 // file libical repaired), libical's own text of the component stands in.
 void key_items_without_uid(std::vector<ItemPart>& parts, icalcomponent* root, std::string_view text) {
   std::vector<ContentLine> lines;
+  std::optional<std::vector<ComponentSpan>> events, todos;  // located once per file
   for (ItemPart& part : parts) {
     if (!part.uid.empty()) continue;
     const PartComponent& only = part.master ? *part.master : part.overrides.front();
     if (lines.empty()) lines = split_content_lines(text);
-    std::string_view kind = part.kind == ICAL_VEVENT_COMPONENT ? "VEVENT" : "VTODO";
-    std::size_t count = item_component_count(root, part.kind);
-    if (auto span = item_component_span(lines, kind, only.position, count)) {
+    bool event = part.kind == ICAL_VEVENT_COMPONENT;
+    auto& spans = event ? events : todos;
+    if (!spans) {
+      spans = item_component_spans(lines, event ? "VEVENT" : "VTODO");
+      // The lines name the same components as libical only when they are as many.
+      if (spans->size() != item_component_count(root, part.kind)) spans->clear();
+    }
+    std::optional<ComponentSpan> span;
+    if (only.position < spans->size()) span = (*spans)[only.position];
+    if (span) {
       std::size_t begin = lines[span->begin_line].begin;
       part.key = digest_key(text.substr(begin, lines[span->end_line].end - begin));
     } else {

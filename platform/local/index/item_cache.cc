@@ -297,9 +297,11 @@ void ItemCache::store_rows(const std::string& folder, Folder& listed) {
 void ItemCache::read_reminders(Entry& entry, const ParsedItem& item) {
   entry.file->reminder.reset();
   entry.file->several.clear();
+  std::optional<TodoLines> lines;  // located once for every reminder of the file
   for (const ItemPart& part : item.parts) {
     if (part.kind != ICAL_VTODO_COMPONENT) continue;
-    auto row = std::make_shared<ReminderRow>(reminder_row_of(item, part));
+    if (!lines) lines = todo_lines_of(item);
+    auto row = std::make_shared<ReminderRow>(reminder_row_of(item, part, &*lines));
     if (!item.holds_several()) {
       entry.file->reminder = std::move(row);
     } else {

@@ -76,13 +76,26 @@ void read_rules(const ParsedItem& item, const std::vector<ContentLine>& lines, s
 
 }  // namespace
 
-ReminderRow reminder_row_of(const ParsedItem& parsed, const ItemPart& part) {
+TodoLines todo_lines_of(const ParsedItem& item) {
+  TodoLines found;
+  found.lines = split_content_lines(item.text);
+  found.todos = item_component_spans(found.lines, "VTODO");
+  return found;
+}
+
+ReminderRow reminder_row_of(const ParsedItem& parsed, const ItemPart& part, const TodoLines* located) {
   const ParsedItem* item = &parsed;
   icalcomponent* todo = part.main();
   icalcomponent* vcalendar = vcalendar_of(todo);
-  std::vector<ContentLine> lines = split_content_lines(item->text);
-  std::optional<ComponentSpan> span =
-      item_component_span(lines, "VTODO", part.main_position(), item->count_of(ICAL_VTODO_COMPONENT));
+  std::optional<TodoLines> own;
+  if (!located) located = &own.emplace(todo_lines_of(parsed));
+  const std::vector<ContentLine>& lines = located->lines;
+  // The lines' VTODOs name the same components as libical's only when they are as many.
+  std::optional<ComponentSpan> span;
+  std::size_t position = part.main_position();
+  if (located->todos.size() == item->count_of(ICAL_VTODO_COMPONENT) && position < located->todos.size()) {
+    span = located->todos[position];
+  }
 
   ReminderRow row;
   ReminderFields& fields = row.fields;

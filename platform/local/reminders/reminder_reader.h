@@ -1,15 +1,25 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/reminder.h"
+#include "platform/local/ical/content_lines.h"
 #include "platform/local/ical/parsed_item.h"
 #include "platform/local/reminders/reminder_row.h"
 
 namespace platform::local {
 
-// What one VTODO item of a file holds for a reminder, every text valid UTF-8.
-ReminderRow reminder_row_of(const ParsedItem& item, const ItemPart& part);
+// A file's lines and VTODO spans, located once for all of its reminders.
+struct TodoLines {
+  std::vector<ContentLine> lines;
+  std::vector<ComponentSpan> todos;
+};
+TodoLines todo_lines_of(const ParsedItem& item);
+
+// What one VTODO item of a file holds for a reminder, every text valid UTF-8;
+// `lines` are the file's when given, else located now.
+ReminderRow reminder_row_of(const ParsedItem& item, const ItemPart& part, const TodoLines* lines = nullptr);
 // The same for the file's first VTODO item (an empty row when it holds none).
 ReminderRow reminder_row_of(const ParsedItem& item);
 
