@@ -22,28 +22,13 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
-std::string valid_utf8(std::string_view bytes) {
-  if (is_valid_utf8(bytes)) return std::string(bytes);
-  const auto* s = reinterpret_cast<const std::uint8_t*>(bytes.data());
-  auto length = static_cast<std::int32_t>(bytes.size());
-  std::string out;
-  out.reserve(bytes.size() + 8);
-  for (std::int32_t i = 0; i < length;) {
-    std::int32_t start = i;
-    UChar32 c;
-    U8_NEXT(s, i, length, c);
-    if (c < 0) {
-      out += "\xEF\xBF\xBD";
-    } else {
-      out.append(bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
-    }
-  }
-  return out;
-}
+namespace {
 
-std::string escaped_utf8(std::string_view bytes) {
+// The bytes with each maximal ill-formed subpart replaced by what `replace` makes
+// of it.
+template <class Replace>
+std::string repaired(std::string_view bytes, Replace replace) {
   if (is_valid_utf8(bytes)) return std::string(bytes);
-  constexpr char kHexDigits[] = "0123456789ABCDEF";
   const auto* s = reinterpret_cast<const std::uint8_t*>(bytes.data());
   auto length = static_cast<std::int32_t>(bytes.size());
   std::string out;
@@ -52,17 +37,32 @@ std::string escaped_utf8(std::string_view bytes) {
     std::int32_t start = i;
     UChar32 c;
     U8_NEXT(s, i, length, c);
-    for (std::int32_t at = start; at < i; ++at) {
-      if (c >= 0) {
-        out += static_cast<char>(s[at]);
-      } else {
-        out += '%';
-        out += kHexDigits[s[at] >> 4];
-        out += kHexDigits[s[at] & 0xF];
-      }
+    std::string_view part = bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start));
+    if (c < 0) {
+      replace(part, out);
+    } else {
+      out.append(part);
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string valid_utf8(std::string_view bytes) {
+  return repaired(bytes, [](std::string_view, std::string& out) { out += "\xEF\xBF\xBD"; });
+}
+
+std::string escaped_utf8(std::string_view bytes) {
+  return repaired(bytes, [](std::string_view part, std::string& out) {
+    constexpr char kHexDigits[] = "0123456789ABCDEF";
+    for (char byte : part) {
+      auto value = static_cast<unsigned char>(byte);
+      out += '%';
+      out += kHexDigits[value >> 4];
+      out += kHexDigits[value & 0xF];
+    }
+  });
 }
 
 bool is_ascii(std::string_view bytes) {
