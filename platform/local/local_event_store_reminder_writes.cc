@@ -19,6 +19,8 @@ namespace platform::local {
 
 namespace {
 
+constexpr std::string_view kSaveFailed = "无法保存提醒事项：";
+
 constexpr std::uint32_t kEveryField = Reminder::kTitle | Reminder::kNotes | Reminder::kUrl | Reminder::kCompleted |
                                       Reminder::kPriority | Reminder::kStartDateComponents |
                                       Reminder::kDueDateComponents | Reminder::kAlarms | Reminder::kRecurrenceRules;
@@ -183,7 +185,6 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   if (auto writable = check_writable(target_folder); !writable.ok()) return writable.error();
   Date now = wall_clock_date();
   std::string fresh_uid = random_uuid();
-  constexpr std::string_view kSaveFailed = "无法保存提醒事项：";
 
   std::optional<EditedFile> edited;  // what the last edit made, which is what was written
   int edits = 0;                     // more than one: made on another program's version
@@ -250,9 +251,8 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
 
 Expected<FileStamp, Error> LocalEventStore::move_reminder_file(const ItemName& source, const std::string& target_folder,
                                                                FileContents current, const Rewrite& edit) {
-  constexpr std::string_view kSaveFailed = "无法保存提醒事项：";
   std::string source_path = items_.file_path(source.folder, source.name);
-  for (int attempt = 0; attempt < 5; ++attempt) {
+  for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
     auto text = edit(current);
     if (!text.ok()) return text.error();
     std::string target_folder_path = root_ + "/" + target_folder;
@@ -271,7 +271,7 @@ Expected<FileStamp, Error> LocalEventStore::move_reminder_file(const ItemName& s
     if (!again.ok()) return Error{std::string(kSaveFailed) + again.error().describe()};
     current = std::move(again.value());
   }
-  return Error{std::string(kSaveFailed) + "其他程序一直在修改这个文件，请稍后重试。"};
+  return Error{std::string(kSaveFailed) + std::string(kKeepsChanging)};
 }
 
 std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) {
@@ -288,7 +288,7 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
   };
   // Only a version this process read is removed or rewritten: when another program
   // puts its own in place meanwhile, that one is read and decided on again.
-  for (int attempt = 0; attempt < 5; ++attempt) {
+  for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
     auto current = read_file(path, kLargestItemBytes);
     // A file that is already gone is what removal wants.
     if (!current.ok() && current.error().code == ENOENT) {
@@ -327,7 +327,7 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
       return std::nullopt;
     }
   }
-  return Error{std::string(kRemoveFailed) + "其他程序一直在修改这个文件，请稍后重试。"};
+  return Error{std::string(kRemoveFailed) + std::string(kKeepsChanging)};
 }
 
 }  // namespace platform::local

@@ -16,10 +16,6 @@ constexpr std::string_view kTemporarySuffix = ".tmp";
 // Minutes past the longest write: a temporary file this old belongs to no live writer.
 constexpr std::chrono::minutes kStaleTemporaryAge(15);
 
-// How often a write makes its text again from another program's version before
-// it gives up: a file that changes this often is being rewritten in a loop.
-constexpr int kAttempts = 5;
-
 std::function<void(const std::string&)>& before_swap() {
   static std::function<void(const std::string&)> hook;
   return hook;
@@ -124,7 +120,7 @@ Expected<FileStamp, Error> replace_item_file(const std::string& folder_path, con
                                              FileContents read, const Rewrite& rewrite, std::string_view failure) {
   std::string target = folder_path + "/" + file_name;
   FileContents base = std::move(read);
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
     auto text = rewrite(base);
     if (!text.ok()) return text.error();
     std::string temp = temporary_path(folder_path, file_name);
@@ -158,7 +154,7 @@ Expected<FileStamp, Error> replace_item_file(const std::string& folder_path, con
     if (!again.ok()) return failed(failure, again.error());
     base = std::move(again.value());
   }
-  return failed(failure, "其他程序一直在修改这个文件，请稍后重试。");
+  return failed(failure, kKeepsChanging);
 }
 
 Expected<bool, Error> remove_item_file(const std::string& path, const FileStamp& read, std::string_view failure) {

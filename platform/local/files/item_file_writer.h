@@ -19,6 +19,12 @@ namespace platform::local {
 // Larger item files are skipped when read, so the store refuses to write one.
 inline constexpr std::size_t kLargestItemBytes = 16 * 1024 * 1024;
 
+// How often a write makes its text again from another program's version before
+// it gives up: a file that changes this often is being rewritten in a loop. Then
+// the write fails with this reason.
+inline constexpr int kWriteAttempts = 5;
+inline constexpr std::string_view kKeepsChanging = "其他程序一直在修改这个文件，请稍后重试。";
+
 // Writes `text` as the new file `folder_path/file_name` (EEXIST when one is
 // there); the file gets `mode` when given. On failure nothing of the write is
 // left. Gives the stamp of the version written.
