@@ -33,8 +33,7 @@ struct ParsedFiles {
     for (std::size_t i = 0; i < parsed.size(); ++i) {
       parsed[i].folder = "calendar";
       parsed[i].name = std::string("e").append(std::to_string(i));
-      const icalcomponent* root = parsed[i].vcalendar() ? parsed[i].vcalendar() : parsed[i].root.get();
-      items.push_back({root, parsed[i].identifier(), calendar});
+      items.push_back({parsed[i].root.get(), parsed[i].identifier(), calendar});
     }
   }
 };

@@ -88,7 +88,7 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
   }
 
   auto edit = platform::local::ItemTextEdit::open(text, "VTODO", platform::local::kProductId, part.main_position());
-  if (!edit || edit->component_count() != item.todo_count()) return;
+  if (!edit || edit->component_count() != item.count_of(ICAL_VTODO_COMPONENT)) return;
   if (part.master) {
     for (const auto& old : part.stale) edit->remove_component(old.position);
   }
@@ -98,7 +98,7 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
   auto patched = platform::local::patch_reminder(*edit, changed, Reminder::kTitle | Reminder::kCompleted,
                                                  platform::Date{kYear2025});
   std::optional<std::string> uid;
-  if (item.holds_several()) uid = platform::local::uid_in_identifier(part.uid);
+  if (item.holds_several()) uid = part.key;
   // A text that does not read back, or has lost or gained an item, is refused by the
   // store before it is written.
   auto saved_part = [&](const std::optional<platform::local::ParsedItem>& again) -> const platform::local::ItemPart* {
@@ -141,7 +141,7 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
   for (const auto& c : part.overrides) edit->remove_component(c.position);
   auto rest = platform::local::parse_item_text(edit->finish());
   if (rest && rest->parts.size() + 1 == item.parts.size()) {
-    check(rest->part_named(platform::local::uid_in_identifier(part.uid)) == nullptr ||
+    check(rest->part_named(part.key) == nullptr ||
           rest->parts.size() == 1);
   }
 }
