@@ -196,7 +196,9 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
         done = true;
       }
     }
-    walked += static_cast<std::uint64_t>(std::floor(((done ? position : horizon) - stretch_start) / period));
+    // Counted in a double first: a span of a far horizon may not fit the counter.
+    double periods = std::floor(((done ? position : horizon) - stretch_start) / period);
+    walked += periods > 0 ? static_cast<std::uint64_t>(std::min(periods, 1e18)) : 0;
     if (done) break;
     // No date between the last one and the horizon.
     if (horizon >= end) {
