@@ -102,6 +102,9 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
   // A text that does not read back, or has lost or gained an item, is refused by the
   // store before it is written.
   auto saved_part = [&](const std::optional<platform::local::ParsedItem>& again) -> const platform::local::ItemPart* {
+    // An item of several without a UID is named by its text, which the change alters
+    // (the store gives it a UID first): it cannot be found again by that name.
+    if (item.holds_several() && part.uid.empty()) return nullptr;
     const platform::local::ItemPart* saved =
         again && again->parts.size() == item.parts.size() ? again->part_named(uid) : nullptr;
     return saved && saved->kind == ICAL_VTODO_COMPONENT ? saved : nullptr;
