@@ -1,7 +1,7 @@
 // The index's compact form of a file's events read from any bytes, as a damaged or
 // foreign index row gives them: it reads or it does not, and what reads expands over
 // a week without fault, is written back into a form that reads the same again, and
-// the busy days that form begins with rule out no window holding an occurrence.
+// the days its events reach leave out no window holding an occurrence.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/local/events/event_occurrences.h"
+#include "platform/local/events/reach.h"
 #include "platform/local/index/event_digest.h"
 
 namespace {
@@ -39,14 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!written) return 0;
   auto again = platform::local::events_from_digest(*written);
   check(again.has_value() && occurrences(*again) == found, "a digest written back does not read the same");
-  // The busy days a written digest begins with rule out only windows without an
-  // occurrence (read from any bytes, they need only not fault).
+  // The days the events reach leave out only windows without an occurrence.
+  platform::local::Reach reach = platform::local::events_reach(*again);
   for (double start : {kYear2025, kYear2025 + 40 * 86400.0, kYear2025 - 400 * 86400.0}) {
     for (double days : {1.0, 7.0}) {
-      platform::Date from{start}, to{start + days * 86400};
-      (void)platform::local::digest_rules_out(std::string_view(reinterpret_cast<const char*>(data), size), from, to);
-      if (platform::local::digest_rules_out(*written, from, to)) {
-        check(occurrences(*again, start, start + days * 86400) == 0, "busy days rule out a window with an occurrence");
+      if (!platform::local::reaches(reach, platform::local::days_of(platform::Date{start}, platform::Date{start + days * 86400}))) {
+        check(occurrences(*again, start, start + days * 86400) == 0, "the reach leaves out a window with an occurrence");
       }
     }
   }

@@ -8,9 +8,8 @@
 #include "platform/local/events/event_occurrences.h"
 #include "platform/local/local_event_store.h"
 #include "platform/local/reminders/reminder_reader.h"
-#include "platform/local/events/window_prefilter.h"
+#include "platform/local/events/reach.h"
 #include "platform/local/events/stored_event.h"
-#include "platform/local/index/event_digest.h"
 #include "text/utf8_text.h"
 
 namespace platform::local {
@@ -55,21 +54,13 @@ std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const 
   std::vector<EventSource> sources;
   std::vector<std::string> folders;
   std::set<std::string> seen;
+  DayRange days = days_of(start, end);
   for (const CalendarRef& calendar : calendars) {
     if (!calendar || !seen.insert(calendar->identifier).second) continue;
     const Collection* collection = collection_named(calendar->identifier);
     if (!collection) continue;
-    // Files whose one event lies far from the window are never parsed, nor read when
-    // the index knows their version; nor are those whose events the index holds, nor
-    // read back when the days their rules' kept dates touch lie far from it.
-    auto found = items_.events_in(collection->folder, [&](const EventReach& reach, std::string_view digest,
-                                                          QuietMemo& memo) {
-      if (!(memo.from == start.seconds_since_1970)) {
-        memo = {start.seconds_since_1970,
-                std::max(reach_quiet_until(reach, start), digest_quiet_until(digest, start))};
-      }
-      return memo.until >= end.seconds_since_1970;
-    });
+    // Only the files that reach the window are read back, from the index or the file.
+    auto found = items_.events_in(collection->folder, days);
     if (!found.ok()) continue;
     folders.push_back(collection->folder);
     for (auto& [name, events] : found.value()) {
@@ -89,11 +80,10 @@ std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const 
 
 // Events come in order of start, and the events of [start, t) are exactly those of
 // [start, end) that start before t: so the first `limit` of a shorter window that
-// holds that many are the first `limit` of the whole one. Windows from two hours on
-// (the busy hours of repeating events rule most of them out of so short a window),
+// holds that many are the first `limit` of the whole one. Windows from two hours on,
 // each grown by what the last one held (four times when it held nothing), find them
-// without expanding a long window in full; files parsed for one window stay parsed
-// for the next.
+// without expanding a long window in full; files read for one window stay read for
+// the next.
 std::vector<Event> LocalEventStore::first_events_matching(Date start, Date end,
                                                           const std::vector<CalendarRef>& calendars,
                                                           std::size_t limit) {

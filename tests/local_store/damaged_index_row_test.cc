@@ -59,8 +59,11 @@ class DamagedIndexRowTest : public testing::Test {
   // One folder's rows changed through the index's own interface.
   void damage(const std::string& folder, const std::function<void(platform::local::IndexedFile&)>& change) {
     StoreIndex index(folder_.root());
-    platform::local::IndexedRows rows = index.files_in(folder);
+    // Event rows with their events, as a query reads them.
+    platform::local::IndexedRows rows = folder == "home" ? index.reaching(folder, platform::local::kEveryDay).value()
+                                                         : index.files_in(folder);
     ASSERT_EQ(rows.size(), 1u);
+    rows.front().second.reach = {platform::local::kEveryDay};
     change(rows.front().second);
     index.update(folder, rows, {});
   }

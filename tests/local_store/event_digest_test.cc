@@ -16,6 +16,7 @@
 #include "local_store/event_test_env.h"
 #include "local_store/exported_calendars.h"
 #include "local_store/store_folder.h"
+#include "platform/local/events/reach.h"
 #include "platform/local/index/event_digest.h"
 #include "platform/local/local_platform.h"
 
@@ -95,7 +96,7 @@ const Shape kShapes[] = {
     {"FloatingStartUtcEndWeekly",
      vcalendar(vevent("UID:m\r\nSUMMARY:Late\r\nDTSTART:20250303T230000\r\nDTEND:20250304T120000Z\r\n"
                       "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n"))},
-    // UTC instants need no day's margin: the days beside this one's are quiet.
+    // A UTC series with days free between its occurrences.
     {"UtcWeeklyOverMidnight",
      vcalendar(vevent("UID:n\r\nSUMMARY:Late call\r\nDTSTART:20250303T230000Z\r\nDTEND:20250304T013000Z\r\n"
                       "RRULE:FREQ=WEEKLY;BYDAY=MO\r\nRDATE:20250306T220000\r\n"))},
@@ -182,10 +183,10 @@ TEST_P(EventDigestTest, GivesWhatTheFileGivesOnEveryZone) {
   }
 }
 
-// The busy days a digest begins with may rule a window out only when the file has
-// no occurrence in it on any machine zone, whichever zone walked the rules; and
-// they do rule out the quiet days of a repeating event.
-TEST_P(EventDigestTest, BusyDaysRuleOutOnlyWindowsWithoutOccurrences) {
+// The days a file's events reach leave a window out only when the file has no
+// occurrence in it on any machine zone, whichever zone walked the rules; and they
+// do leave out the quiet days of a repeating event.
+TEST_P(EventDigestTest, TheReachLeavesOutOnlyWindowsWithoutOccurrences) {
   const std::string& text = GetParam().text;
   auto calendar = platform::local::testing::test_calendar();
   int ruled_out = 0;
@@ -198,6 +199,10 @@ TEST_P(EventDigestTest, BusyDaysRuleOutOnlyWindowsWithoutOccurrences) {
     (void)platform::local::events_in_window({source}, Date{kSpans[1].start}, Date{kSpans[1].end});
     auto digest = platform::local::event_digest_of(*events);
     ASSERT_TRUE(digest.has_value());
+    // As the index keeps it: from the events read back.
+    auto kept = platform::local::events_from_digest(*digest);
+    ASSERT_TRUE(kept.has_value());
+    platform::local::Reach reach = platform::local::events_reach(*kept);
     for (const char* zone : kZones) {
       settings_.zone(zone);
       platform::local::EventItem item{parsed.get(), "home/item", calendar, text};
@@ -205,7 +210,7 @@ TEST_P(EventDigestTest, BusyDaysRuleOutOnlyWindowsWithoutOccurrences) {
       for (double start = utc(2025, 1, 1); start < utc(2025, 7, 1); start += 10800.0) {
         for (double days : {1.0 / 24, 0.1, 0.45, 1.0, 7.0}) {
           Date from{start}, to{start + days * 86400};
-          if (!platform::local::digest_rules_out(*digest, from, to)) continue;
+          if (platform::local::reaches(reach, platform::local::days_of(from, to))) continue;
           ++ruled_out;
           std::string found = describe(platform::local::events_in_window({item}, from, to));
           EXPECT_EQ(found, "") << walking_zone << " walked, " << zone << " asks from " << start << " for " << days
@@ -216,57 +221,6 @@ TEST_P(EventDigestTest, BusyDaysRuleOutOnlyWindowsWithoutOccurrences) {
   }
   if (std::string(GetParam().name) == "WeeklyOnDaysWithIntervalAndExdate") {
     EXPECT_GT(ruled_out, 0);
-  }
-}
-
-// Quiet days right beside a repeating event's occurrences are ruled out when its
-// times are UTC instants, and only then: Monday 23:00 to Tuesday 01:30 UTC leaves the
-// Wednesday free on every machine zone, and Sunday too; a start or end in another
-// frame leaves a day's margin. Quiet hours of its busy days are ruled out when its
-// instants are the same on every machine zone (UTC, or a zone of its own).
-TEST(EventDigestBusyDaysTest, UtcInstantsLeaveTheDaysBesideThemFree) {
-  platform::local::testing::MachineSettings settings;
-  settings.zone("Asia/Kolkata");
-  struct Case {
-    const char* name;
-    std::string text;
-    bool wednesday_free;
-    bool noon_free;  // the Monday's noon, hours before it starts
-  };
-  const Case cases[] = {
-      {"utc", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000Z\r\nDTEND:20250304T013000Z\r\n"
-                               "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       true, true},
-      {"utc with duration", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000Z\r\nDURATION:PT2H30M\r\n"
-                                             "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       true, true},
-      {"floating", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000\r\nDTEND:20250304T013000\r\n"
-                                    "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       false, false},
-      {"zoned", vcalendar(vevent("UID:n\r\nDTSTART;TZID=Europe/London:20250303T230000\r\n"
-                                 "DTEND;TZID=Europe/London:20250304T013000\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       false, true},
-      {"utc start, floating end", vcalendar(vevent("UID:n\r\nDTSTART:20250303T230000Z\r\nDTEND:20250304T013000\r\n"
-                                                   "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n")),
-       false, false},
-  };
-  for (const Case& c : cases) {
-    auto parsed = platform::local::testing::parse_ics(c.text);
-    ASSERT_TRUE(parsed) << c.name;
-    auto events = std::make_shared<platform::local::FileEvents>(platform::local::read_file_events(parsed.get(), c.text));
-    platform::local::EventSource source{events, "home/item", platform::local::testing::test_calendar()};
-    (void)platform::local::events_in_window({source}, Date{utc(2025, 3, 1)}, Date{utc(2025, 4, 15)});
-    auto digest = platform::local::event_digest_of(*events);
-    ASSERT_TRUE(digest.has_value()) << c.name;
-    EXPECT_EQ(platform::local::digest_rules_out(*digest, Date{utc(2025, 3, 19)}, Date{utc(2025, 3, 20)}),
-              c.wednesday_free)
-        << c.name;
-    EXPECT_EQ(platform::local::digest_rules_out(*digest, Date{utc(2025, 3, 17, 12)}, Date{utc(2025, 3, 17, 13)}),
-              c.noon_free)
-        << c.name;
-    // The Tuesday it ends on is never free.
-    EXPECT_FALSE(platform::local::digest_rules_out(*digest, Date{utc(2025, 3, 18)}, Date{utc(2025, 3, 18, 1)}))
-        << c.name;
   }
 }
 

@@ -31,7 +31,7 @@ class FirstEventsTest : public testing::Test {
                                                    "DURATION:PT1H\r\nRRULE:FREQ=WEEKLY;BYDAY=TU,TH;COUNT=400\r\n"));
     folder_.write("b/hourly-ish.ics", vevent("often", "DTSTART:20250301T000000Z\r\nDTEND:20250301T000000Z\r\n"
                                                       "RRULE:FREQ=DAILY;BYHOUR=0,6,12,18\r\n"));
-    // Series whose busy hours leave most of each day free: a UTC one late in the
+    // Series that leave most of each day free: a UTC one late in the
     // day, a zoned one early, and one that moves between days.
     folder_.write("a/late.ics", vevent("late", "DTSTART:20240303T223000Z\r\nDTEND:20240303T233000Z\r\n"
                                                "RRULE:FREQ=WEEKLY;BYDAY=MO,WE,SU\r\n"));

@@ -87,10 +87,10 @@ TEST_F(StoreIndexTest, AFileOfTheIndexedVersionIsNotReadAgain) {
   EXPECT_EQ(march_titles(), (Titles{"repeats", "repeats", "near", "repeats"}));
 }
 
-// The first window of a query (from Saturday midnight) has no use for the weekly
-// event at 09:00, so its digest stays in the index as the folder is read; the wider
-// windows that follow take it from there, not from the file.
-TEST_F(StoreIndexTest, ADigestLeftInTheIndexIsTakenFromItWhenAWiderWindowNeedsIt) {
+// The first window of a query (from Saturday midnight) may pass over the weekly
+// event; the wider windows that follow take its events from the index, not from the
+// file (changed since, keeping its size and time).
+TEST_F(StoreIndexTest, AWiderWindowOfOneQueryTakesEventsFromTheIndex) {
   march_titles();
   std::string changed = event_file("xyzxyzx", "20250301");
   changed.insert(changed.find("END:VEVENT"), "RRULE:FREQ=WEEKLY;COUNT=3\r\n");
@@ -106,24 +106,37 @@ TEST_F(StoreIndexTest, ADigestLeftInTheIndexIsTakenFromItWhenAWiderWindowNeedsIt
   EXPECT_EQ(titles, (Titles{"repeats@" + std::to_string(utc(2025, 3, 8, 9)), "near@" + std::to_string(utc(2025, 3, 10, 9))}));
 }
 
-TEST_F(StoreIndexTest, ALeftDigestIsGivenOnlyForTheVersionItDescribes) {
+// The one question a query asks: which files reach these days, with their events.
+TEST_F(StoreIndexTest, GivesTheFilesThatReachTheDaysWithTheirEvents) {
   march_titles();
   StoreIndex index(folder_.root());
-  IndexedRowsByName rows;
-  for (auto& [name, row] : index.files_in("home")) rows[name] = row;
-  ASSERT_FALSE(rows["repeats"].event_digest.empty());
-  EXPECT_EQ(index.event_digest("home", "repeats", rows["repeats"].stamp), rows["repeats"].event_digest);
-  platform::local::FileStamp other = rows["repeats"].stamp;
-  other.modified_ns += 1;
-  EXPECT_FALSE(index.event_digest("home", "repeats", other).has_value());
-  EXPECT_FALSE(index.event_digest("home", "missing", rows["repeats"].stamp).has_value());
-  // A file no query needed (far from every window) has no digest to give.
-  EXPECT_FALSE(index.event_digest("home", "far", rows["far"].stamp).has_value());
+  struct Case {
+    double start, end;
+    std::set<std::string> names;
+  };
+  const Case cases[] = {
+      // A day's margin before each occurrence, two after.
+      {utc(2025, 3, 10), utc(2025, 3, 11), {"near", "repeats"}},
+      {utc(2025, 3, 12), utc(2025, 3, 13), {"near"}},
+      {utc(2025, 3, 18), utc(2025, 3, 19), {}},
+      {utc(2024, 1, 10, 9), utc(2024, 1, 10, 10), {"far"}},
+      {utc(2026, 1, 1), utc(2026, 2, 1), {}},
+  };
+  for (const Case& c : cases) {
+    auto rows = index.reaching("home", platform::local::days_of(Date{c.start}, Date{c.end}));
+    ASSERT_TRUE(rows.has_value());
+    std::set<std::string> names;
+    for (const auto& [name, row] : *rows) {
+      names.insert(name);
+      // No query parsed "far": its text alone told its days.
+      EXPECT_EQ(row.event_digest.empty(), name == "far") << name;
+    }
+    EXPECT_EQ(names, c.names) << c.start;
+  }
 }
 
 TEST_F(StoreIndexTest, ACollectionToldByItsItemsIsNotReadAgainEither) {
-  // Without a components file the first query parses every file to learn its kind,
-  // and keeps what the window prefilter finds in it too.
+  // Without a components file the first query parses every file to learn its kind.
   folder_.add_collection("synced", "Synced");
   for (const char* name : {"far", "near"}) {
     folder_.write(std::string("synced/") + name + ".ics", event_file(name, name == std::string("far") ? "20240110" : "20250312"));
@@ -194,7 +207,8 @@ TEST_F(StoreIndexTest, RowsOfAVersionThatReadNoStreamsAreNotTrusted) {
   const Titles expected = {"Weekly", "Weekly", "On board", "Weekly"};
   EXPECT_EQ(stream_titles(), expected);
   // What an index of an earlier version says of such a file: it holds no item.
-  sql(index_path(), "UPDATE items SET kind=3, events=NULL, reach=0 WHERE name='stream'; PRAGMA user_version=9;");
+  sql(index_path(), "UPDATE items SET kind=3, events=NULL WHERE name='stream'; DELETE FROM reach WHERE name='stream';"
+                    "PRAGMA user_version=10;");
   EXPECT_EQ(stream_titles(), expected);
 }
 

@@ -1,6 +1,5 @@
 #include "platform/local/index/event_digest.h"
 
-#include "platform/local/events/busy_days.h"
 #include "platform/local/index/byte_form.h"
 #include "text/utf8_text.h"
 
@@ -14,7 +13,7 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the form changes; a digest of another version is not read.
-constexpr std::uint8_t kDigestVersion = 6;
+constexpr std::uint8_t kDigestVersion = 7;
 // The largest field of a DURATION, and the longest PERIOD in seconds, kept: far beyond
 // any calendar's (a longer one is read from its file each time).
 constexpr unsigned kLargestDurationField = 0xFFFFFFF;
@@ -241,40 +240,6 @@ std::optional<icaltimetype> read_revision_time(ByteReader& in) {
   return time;
 }
 
-// First in a digest, so that a query reads it without reading the events back.
-void write_busy_days(ByteWriter& out, const std::optional<BusyDays>& days) {
-  out.flag(days.has_value());
-  if (!days) return;
-  out.integer(days->first_day);
-  out.integer(days->last_day);
-  out.count(days->busy.size());
-  for (const auto& [first, last] : days->busy) {
-    out.integer(first);
-    out.integer(last);
-  }
-  out.integer(days->hours);
-  out.text(days->hours_zone_data);
-}
-
-// Into `days`, whose room is reused; false when the digest has none.
-bool read_busy_days(ByteReader& in, BusyDays& days) {
-  days.busy.clear();
-  if (!in.flag()) return false;
-  days.first_day = in.integer();
-  days.last_day = in.integer();
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
-    std::int64_t first = in.integer(), last = in.integer();
-    // Sorted and apart, as they were written.
-    if (last < first || (!days.busy.empty() && first <= days.busy.back().second)) in.fail();
-    days.busy.emplace_back(first, last);
-  }
-  std::int64_t hours = in.integer();
-  if (hours < 0 || hours > kEveryHour) in.fail();
-  days.hours = static_cast<std::uint32_t>(hours);
-  days.hours_zone_data = in.text();
-  return true;
-}
-
 // What follows the file's identifier in its events' identifiers: nothing for a file
 // of one item, else "/" and the item's UID as UTF-8 text (identifiers are shown).
 bool is_identifier_suffix(std::string_view suffix) {
@@ -292,7 +257,6 @@ int read_sequence(ByteReader& in) {
 std::optional<std::string> event_digest_of(const FileEvents& events) {
   ByteWriter out;
   out.byte(kDigestVersion);
-  write_busy_days(out, busy_days_of(events));
   out.count(events.items.size());
   for (const ItemEvents& item : events.items) {
     out.text(item.identifier_suffix);
@@ -313,8 +277,6 @@ std::optional<std::string> event_digest_of(const FileEvents& events) {
 std::optional<FileEvents> events_from_digest(std::string_view digest) {
   ByteReader in(digest);
   if (in.byte() != kDigestVersion) return std::nullopt;
-  BusyDays skipped;
-  read_busy_days(in, skipped);
   FileEvents events;
   for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
     ItemEvents item;
@@ -339,19 +301,6 @@ std::optional<FileEvents> events_from_digest(std::string_view digest) {
   }
   if (!in.done()) return std::nullopt;
   return events;
-}
-
-double digest_quiet_until(std::string_view digest, Date from) {
-  ByteReader in(digest);
-  if (in.byte() != kDigestVersion) return from.seconds_since_1970;
-  // Read into room kept for the thread: a query asks this of many files.
-  thread_local BusyDays days;
-  if (!read_busy_days(in, days) || !in.ok()) return from.seconds_since_1970;
-  return busy_days_quiet_until(days, from);
-}
-
-bool digest_rules_out(std::string_view digest, Date start, Date end) {
-  return digest_quiet_until(digest, start) >= end.seconds_since_1970;
 }
 
 }  // namespace platform::local

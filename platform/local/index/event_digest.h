@@ -18,11 +18,5 @@ namespace platform::local {
 std::optional<std::string> event_digest_of(const FileEvents& events);
 // Nothing when the bytes do not read as a digest of this version.
 std::optional<FileEvents> events_from_digest(std::string_view digest);
-// What the busy days the digest begins with (see busy_days.h) show, read without the
-// events: an instant before which, from `from` on, the file has no occurrence
-// (`from` itself when they cannot tell).
-double digest_quiet_until(std::string_view digest, Date from);
-// True only when none of the file's occurrences touches [start, end).
-bool digest_rules_out(std::string_view digest, Date start, Date end);
 
 }  // namespace platform::local

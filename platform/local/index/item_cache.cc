@@ -50,26 +50,16 @@ std::string ItemCache::file_path(const std::string& folder, const std::string& n
   return root_ + "/" + folder + "/" + name + ".ics";
 }
 
-SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder, const Unneeded* unneeded) {
-  // Digests the first window has no use for stay in the index (most of a large store's).
-  DigestLeft leave;
-  if (unneeded && *unneeded) {
-    leave = [unneeded](IndexedFile& row, std::string_view digest) {
-      return row.reach && (*unneeded)(*row.reach, digest, row.quiet);
-    };
-  }
+SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder) {
   Folder& known = folders_[folder];
-  if (known.listed) {
-    if (!known.rows_attached) attach_rows(folder, known, index_.files_in(folder, leave));
-    return &known;
-  }
+  if (known.listed) return &known;
   // The folder's rows are read while the folder is listed: neither waits on the other.
   IndexedRows rows;
   std::thread reader;
   try {
-    reader = std::thread([&] { rows = index_.files_in(folder, leave); });
+    reader = std::thread([&] { rows = index_.files_in(folder); });
   } catch (const std::system_error&) {
-    rows = index_.files_in(folder, leave);
+    rows = index_.files_in(folder);
   }
   auto entries = list_directory(root_ + "/" + folder, true);
   if (reader.joinable()) reader.join();
@@ -88,22 +78,24 @@ SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder, cons
   listed.listed = true;
   listed.names.reserve(files.size());
   listed.entries.reserve(files.size());
-  listed.stamps.reserve(files.size());
+  std::vector<std::optional<FileStamp>> stamps;
+  stamps.reserve(files.size());
   std::size_t before = 0;
   for (auto& [name, stamp] : files) {
     while (before < known.names.size() && known.names[before] < name) ++before;
     bool made = before < known.names.size() && known.names[before] == name;
     listed.entries.push_back(made ? std::move(known.entries[before]) : Entry());
     listed.names.push_back(std::move(name));
-    listed.stamps.push_back(stamp);
+    stamps.push_back(stamp);
   }
   known = std::move(listed);
-  attach_rows(folder, known, std::move(rows));
+  attach_rows(folder, known, stamps, std::move(rows));
   return &known;
 }
 
 // What the index says of each listed file whose version it holds; rows without a file are noted.
-void ItemCache::attach_rows(const std::string& folder, Folder& listed, IndexedRows rows) {
+void ItemCache::attach_rows(const std::string& folder, Folder& listed,
+                            const std::vector<std::optional<FileStamp>>& stamps, IndexedRows rows) {
   // Both are in the order of the names' bytes (SQLite's and std::string's alike);
   // rows out of that order would only count as rows without a file.
   std::vector<std::string>& vanished = vanished_[folder];
@@ -115,69 +107,58 @@ void ItemCache::attach_rows(const std::string& folder, Folder& listed, IndexedRo
       continue;
     }
     Entry& known = listed.entries[i];
-    const std::optional<FileStamp>& stamp = listed.stamps[i];
+    const std::optional<FileStamp>& stamp = stamps[i];
     if (!known.read() && stamp && same_version(*stamp, row.stamp)) {
       known.in_index = true;
       known.stamp = *stamp;
-      known.reach = row.reach;
       known.kind = row.kind;
       known.indexed_reminder = std::move(row.reminder);
-      known.event_digest = std::move(row.event_digest);
-      known.digest_left = row.digest_left;
-      known.quiet = row.quiet;
     }
   }
-  listed.rows_attached = true;
-  listed.stamps = {};
 }
 
 SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_in(const std::string& folder,
-                                                                                   const Unneeded& unneeded) {
-  auto listed = listing(folder, &unneeded);
+                                                                                   DayRange days) {
+  auto listed = listing(folder);
   if (!listed.ok()) return listed.error();
   const std::vector<std::string>& names = listed.value()->names;
   std::vector<Entry>& entries = listed.value()->entries;
-  std::vector<std::size_t> fresh;
-  std::vector<char> turned_down(names.size(), 0);
-  for (std::size_t i = 0; i < names.size(); ++i) {
+  // The index answers for the versions it holds: the files that reach the days, with
+  // their events. A file it holds no longer, or cannot answer for, is read.
+  std::vector<char> reached(names.size(), 0);
+  std::optional<IndexedRows> rows = index_.reaching(folder, days);
+  IndexedRows none;
+  std::size_t i = 0;
+  for (auto& [name, row] : rows ? *rows : none) {
+    while (i < names.size() && names[i] < name) ++i;
+    if (i == names.size() || names[i] != name) continue;
     Entry& known = entries[i];
-    if (known.read() || known.events) continue;
-    // The index knows this version lies far from the window, holds its events, or
-    // holds no event: it is not even read.
-    bool no_events = known.in_index && (known.kind == ItemKind::reminder || known.kind == ItemKind::other);
-    auto unused_now = [&] {
-      return no_events || (unneeded && known.reach && unneeded(*known.reach, known.event_digest, known.quiet));
-    };
-    bool unused = unused_now();
-    if (!unused && known.digest_left) {
-      // This window needs what the first did not: the digest comes out of the index
-      // after all (a file changed since is read instead).
-      known.digest_left = false;
-      known.quiet = {};
-      if (auto digest = index_.event_digest(folder, names[i], known.stamp)) known.event_digest = std::move(*digest);
-      unused = unused_now();
+    reached[i] = 1;
+    if (!known.in_index || !same_version(known.stamp, row.stamp)) {
+      known.in_index = false;
+    } else if (!known.events && known.event_digest.empty()) {
+      known.event_digest = std::move(row.event_digest);
     }
-    if (unused) {
-      turned_down[i] = 1;
-    } else if (known.event_digest.empty()) {
-      fresh.push_back(i);
-    }
+  }
+  std::vector<std::size_t> fresh;
+  for (i = 0; i < names.size(); ++i) {
+    Entry& known = entries[i];
+    bool answered = rows && known.in_index && !known.read();
+    if (answered ? !reached[i] : known.reach && !reaches(*known.reach, days)) continue;
+    reached[i] = 1;
+    if (!known.read() && !known.events && known.event_digest.empty()) fresh.push_back(i);
   }
   // Reading and parsing new files is most of a query on a new store: it runs on
   // every core. libical keeps its error and buffer state per thread.
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
-    std::size_t i = fresh[k];
-    turned_down[i] = load(entries[i], folder, names[i], unneeded);
+    std::size_t at = fresh[k];
+    reached[at] = load(entries[at], folder, names[at], &days);
   });
 
   std::vector<std::pair<std::string, FileEventsRef>> found;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& known = entries[i];
-    if (turned_down[i] ||
-        (unneeded && known.file && known.file->unparsed && known.reach && unneeded(*known.reach, {}, known.quiet))) {
-      continue;
-    }
-    if (FileEventsRef events = events_of(known, folder, names[i])) found.emplace_back(names[i], std::move(events));
+  for (i = 0; i < names.size(); ++i) {
+    if (!reached[i]) continue;
+    if (FileEventsRef events = events_of(entries[i], folder, names[i])) found.emplace_back(names[i], std::move(events));
   }
   store_rows(folder, *listed.value());
   return found;
@@ -192,6 +173,7 @@ void ItemCache::keep_rule_steps(const std::string& folder) {
     entry.events->rule_steps_changed = false;
     if (auto digest = event_digest_of(*entry.events)) {
       entry.event_digest = std::move(*digest);
+      entry.reach = events_reach(*entry.events);
       entry.row_changed = true;
     }
   }
@@ -206,7 +188,7 @@ FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, cons
     }
     // A digest that does not read sends the store back to the file.
     entry.event_digest.clear();
-    load(entry, folder, name, nullptr);
+    load(entry, folder, name);
   }
   ParsedItemRef item = parsed(entry, folder, name);
   if (!item || (entry.kind != ItemKind::event && entry.kind != ItemKind::mixed)) return nullptr;
@@ -214,8 +196,8 @@ FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, cons
   if (!(item = with_tree(std::move(item)))) return nullptr;
   auto events = std::make_shared<const FileEvents>(read_file_events(item->root.get(), item->text));
   entry.event_digest = event_digest_of(*events).value_or("");
-  entry.digest_left = false;
-  if (!entry.event_digest.empty()) entry.row_changed = true;
+  entry.reach = events_reach(*events);
+  entry.row_changed = true;
   return entry.events = std::move(events);
 }
 
@@ -232,7 +214,7 @@ SysResult<std::vector<std::string>> ItemCache::reminder_names_in(const std::stri
         known.has_reminder() || (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
     if (!known.read() && !settled) fresh.push_back(i);
   }
-  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(entries[fresh[k]], folder, names[fresh[k]], nullptr); });
+  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(entries[fresh[k]], folder, names[fresh[k]]); });
 
   std::vector<std::string> found;
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -269,7 +251,7 @@ const ReminderRowRef& ItemCache::Entry::reminder() const {
 IndexedFile ItemCache::indexed_file(const Entry& entry) {
   IndexedFile file;
   file.stamp = entry.stamp;
-  file.reach = entry.reach;
+  file.reach = entry.reach.value_or(Reach{kEveryDay});
   file.kind = entry.kind;
   file.reminder = entry.indexed_reminder;
   file.event_digest = entry.event_digest;
@@ -331,13 +313,10 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   }
   // Once both kinds are known to be there, the rest cannot change the answer.
   if (kinds.events && kinds.reminders) return kinds;
-  // Files read here are parsed whole; what the window prefilter would find in them
-  // goes to the index as well, so an event query need not read them again.
-  const Unneeded learn_reach = [](const EventReach&, std::string_view, QuietMemo&) { return false; };
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
     Entry& known = entries[fresh[k]];
     if (!known.read()) {
-      load(known, folder, names[fresh[k]], learn_reach);
+      load(known, folder, names[fresh[k]]);
     } else {
       parsed(known, folder, names[fresh[k]]);
     }
@@ -356,22 +335,15 @@ ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::st
   if (in == folders_.end()) return nullptr;
   Folder& known = in->second;
   const std::vector<std::string>& names = known.names;
-  std::size_t place = known.next_guess;
-  if (place >= names.size() || names[place] != name) {
-    auto at = std::lower_bound(names.begin(), names.end(), name);
-    if (at == names.end() || *at != name) return nullptr;
-    place = static_cast<std::size_t>(at - names.begin());
-  }
-  known.next_guess = place + 1;
-  return &known.entries[place];
+  auto at = std::lower_bound(names.begin(), names.end(), name);
+  if (at == names.end() || *at != name) return nullptr;
+  return &known.entries[static_cast<std::size_t>(at - names.begin())];
 }
 
 ItemCache::Entry& ItemCache::entry_at(Folder& in, const std::string& name) {
   auto at = std::lower_bound(in.names.begin(), in.names.end(), name);
   auto place = at - in.names.begin();
   if (at != in.names.end() && *at == name) return in.entries[static_cast<std::size_t>(place)];
-  // Rows not yet matched need a version beside each name; this one has none to match.
-  if (in.listed && !in.rows_attached) in.stamps.insert(in.stamps.begin() + place, std::nullopt);
   in.names.insert(at, name);
   return *in.entries.insert(in.entries.begin() + place, Entry());
 }
@@ -393,7 +365,7 @@ ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::s
   // The row does not read: the file tells, and its row is written anew.
   known.indexed_reminder.clear();
   known.in_index = false;
-  load(known, folder, name, nullptr);
+  load(known, folder, name);
   if (!reminders_from_file(known, folder, name)) return nullptr;
   index_.put(folder, name, indexed_file(known));
   known.row_changed = false;
@@ -406,14 +378,14 @@ ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name
 
 ItemCache::Entry& ItemCache::entry(const std::string& folder, const std::string& name) {
   Entry& found = entry_at(folders_[folder], name);
-  if (!found.read()) load(found, folder, name, nullptr);
+  if (!found.read()) load(found, folder, name);
   return found;
 }
 
-bool ItemCache::load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const {
+bool ItemCache::load(Entry& entry, const std::string& folder, const std::string& name, const DayRange* days) const {
   entry.file = std::make_unique<FileRead>();
   auto contents = read_file_linked_to_owner(file_path(folder, name), kLargestItemBytes, owner_);
-  if (!contents.ok()) return false;
+  if (!contents.ok()) return true;
   const FileContents& read = *(entry.file->unparsed = std::make_unique<FileContents>(std::move(contents.value())));
   // What the index said holds only for the version it listed.
   bool indexed_version = entry.in_index && same_version(read.stamp, entry.stamp);
@@ -421,18 +393,20 @@ bool ItemCache::load(Entry& entry, const std::string& folder, const std::string&
     entry.reach.reset();
     entry.indexed_reminder.clear();
     entry.event_digest.clear();
-    entry.digest_left = false;
     entry.events.reset();
     entry.kind = ItemKind::unknown;
   }
-  bool learnt = unneeded && !entry.reach;
-  if (learnt) entry.reach = event_reach(read.bytes);
-  entry.row_changed = !indexed_version || learnt;
+  entry.row_changed = !indexed_version;
   entry.stamp = read.stamp;
-  entry.quiet = {};
-  if (unneeded && unneeded(*entry.reach, {}, entry.quiet)) return true;
+  if (days) {
+    // A look at the lines, before the parser: a file that cannot reach the days
+    // waits unparsed, and the index keeps what the look found.
+    if (!entry.reach) entry.reach = text_reach(read.bytes);
+    entry.row_changed = true;
+    if (!reaches(*entry.reach, *days)) return false;
+  }
   parsed(entry, folder, name);
-  return false;
+  return true;
 }
 
 ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const std::string& name) const {
@@ -464,7 +438,7 @@ void ItemCache::keep_lighter(ParsedItemRef item) {
 void ItemCache::remember(ParsedItemRef item) {
   Entry& stored = entry_at(folders_[item->folder], item->name);
   stored.file = std::make_unique<FileRead>();
-  stored.reach = event_reach(item->text);
+  stored.reach.reset();
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
   stored.indexed_reminder.clear();
@@ -483,7 +457,6 @@ void ItemCache::forget(const std::string& folder, const std::string& name) {
     auto at = std::lower_bound(known.names.begin(), known.names.end(), name);
     if (at != known.names.end() && *at == name) {
       auto place = at - known.names.begin();
-      if (known.listed && !known.rows_attached) known.stamps.erase(known.stamps.begin() + place);
       known.entries.erase(known.entries.begin() + place);
       known.names.erase(at);
     }

@@ -2,11 +2,10 @@
 
 // What one store object has read of the item files: each folder listed once, each
 // file read and parsed once, kept for the life of the store. Between processes
-// only the index is kept: a file whose listed version the index knows to lie far
-// from an event query's window is not even read. The store's own writes update both.
+// only the index is kept: a file whose listed version the index knows not to reach
+// an event query's window is not even read. The store's own writes update both.
 
 #include <cstddef>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -21,7 +20,7 @@
 #include "platform/local/reminders/reminder_row.h"
 #include "platform/local/files/item_file_writer.h"
 #include "platform/local/files/sys_file.h"
-#include "platform/local/events/window_prefilter.h"
+#include "platform/local/events/reach.h"
 
 namespace platform::local {
 
@@ -29,21 +28,12 @@ class ItemCache {
  public:
   explicit ItemCache(std::string root);
 
-  // Tells from what the window prefilter found in a file, and from the index's
-  // digest of its events when there is one (empty else), that the caller has no use
-  // for it, so it need not be read (when the index knows it) nor parsed. `memo` is
-  // the caller's room kept with the file between calls (one query's windows share
-  // their start: what holds from it is worked out once per file); when the memo
-  // answers, the digest may be left empty (it stayed in the index).
-  using Unneeded = std::function<bool(const EventReach& reach, std::string_view event_digest, QuietMemo& memo)>;
-
-  // The events of a collection folder's files, by file name in ascending order: for
-  // a file whose version the index holds with its events, those; else as read from
-  // the file now (and then kept in the index). Files without events, that do not
-  // parse, or that `unneeded` turns down are left out. Fails when the folder cannot
+  // The events of a collection folder's files that reach `days`, by file name in
+  // ascending order: for a file whose version the index holds with its events,
+  // those; else as read from the file now (and then kept in the index). Files
+  // without events or that do not parse are left out. Fails when the folder cannot
   // be listed.
-  SysResult<std::vector<std::pair<std::string, FileEventsRef>>> events_in(const std::string& folder,
-                                                                          const Unneeded& unneeded);
+  SysResult<std::vector<std::pair<std::string, FileEventsRef>>> events_in(const std::string& folder, DayRange days);
   // The reminders of a collection folder, by file name in ascending order: each file
   // holding a VTODO gives its name, and a file holding several items "<file name>/<UID>"
   // for each of its VTODO items. The index's row stands for a file whose version it
@@ -94,9 +84,7 @@ class ItemCache {
     bool row_changed = false;         // learnt something the index does not hold yet
     ItemKind kind = ItemKind::unknown;
     FileStamp stamp;                  // of the version read
-    std::optional<EventReach> reach;  // what the prefilter found, once someone asked
-    QuietMemo quiet;                  // the caller's, for what it learnt of this version
-    bool digest_left = false;         // the index holds a digest the last window had no use for
+    std::optional<Reach> reach;       // of a version read in this process, once someone asked
     std::string indexed_reminder;     // a reminder file's reminder as the index holds it, packed
     std::string event_digest;         // the file's events in the index's form, when known
     FileEventsRef events;             // once an event query needed them
@@ -117,12 +105,6 @@ class ItemCache {
     std::vector<std::string> names;
     std::vector<Entry> entries;
     bool listed = false;
-    bool rows_attached = false;
-    // Beside the names, the versions listed, until the index's rows were matched to them.
-    std::vector<std::optional<FileStamp>> stamps;
-    // Where the name after the last one found lies: lookups after a listing come in
-    // the names' order, and this one is tried before searching.
-    std::size_t next_guess = 0;
   };
   // The entry of a name; made at its place when there is none.
   Entry& entry_at(Folder& in, const std::string& name);
@@ -130,11 +112,14 @@ class ItemCache {
   Entry* find_entry(const std::string& folder, const std::string& name);
   // The folder listed (once) with the index's rows for its files noted; entries made
   // before keep what they hold.
-  SysResult<Folder*> listing(const std::string& folder, const Unneeded* unneeded = nullptr);
-  void attach_rows(const std::string& folder, Folder& listed, IndexedRows rows);
-  // Reads the file into a fresh entry and parses it unless `unneeded` turns it down;
-  // true when it was turned down. Touches nothing but the entry, so several run at once.
-  bool load(Entry& entry, const std::string& folder, const std::string& name, const Unneeded& unneeded) const;
+  SysResult<Folder*> listing(const std::string& folder);
+  // `stamps`: the versions listed, beside the names.
+  void attach_rows(const std::string& folder, Folder& listed, const std::vector<std::optional<FileStamp>>& stamps,
+                   IndexedRows rows);
+  // Reads the file into a fresh entry and parses it, unless `days` are given and its
+  // text shows it cannot reach them; false then. Touches nothing but the entry, so
+  // several run at once.
+  bool load(Entry& entry, const std::string& folder, const std::string& name, const DayRange* days = nullptr) const;
   ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
 
   // Writes the rows of the listed files that changed, and drops those of files gone.

@@ -1,26 +1,193 @@
 #include "platform/local/index/store_index.h"
 
+#include <sqlite3.h>
 
-#include "platform/local/index/index_database.h"
+#include <cerrno>
+#include <memory>
+
 #include "platform/local/time/wall_clock.h"
 
 namespace platform::local {
 
 namespace {
 
+// Raised whenever the rows change meaning: an index of another version is remade.
+// 11: the days each event file reaches in a table of their own.
+constexpr int kSchemaVersion = 11;
+// Other processes hold the database for one short transaction at most; waiting
+// longer than this costs more than reading the files.
+constexpr int kBusyTimeoutMs = 200;
 // A file changed again within the same tick of the file system's clock keeps its
 // size and time: what was read of so young a file is not kept for the next process.
 constexpr long long kSettledNs = 2'000'000'000LL;
 
-IndexedFile settled(IndexedFile file) {
-  if (wall_clock_ns() - file.stamp.modified_ns < kSettledNs) {
-    file.reach.reset();
-    file.kind = ItemKind::unknown;
-    file.reminder.clear();
-    file.event_digest.clear();
+constexpr const char* kSchema[] = {
+    "CREATE TABLE items(folder TEXT NOT NULL, name TEXT NOT NULL, device INTEGER NOT NULL,"
+    " inode INTEGER NOT NULL, size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, kind INTEGER NOT NULL,"
+    // A file's one reminder, its columns packed; a file's events in their compact form.
+    " reminder BLOB, events BLOB, PRIMARY KEY(folder, name)) WITHOUT ROWID",
+    "CREATE TABLE reach(folder TEXT NOT NULL, name TEXT NOT NULL, first_day INTEGER NOT NULL,"
+    " last_day INTEGER NOT NULL, PRIMARY KEY(folder, name, first_day)) WITHOUT ROWID",
+};
+
+constexpr const char* kSelectFolder =
+    "SELECT name, device, inode, size, modified_ns, kind, reminder FROM items WHERE folder = ?1 ORDER BY name";
+constexpr const char* kSelectReaching =
+    "SELECT name, device, inode, size, modified_ns, kind, events FROM items WHERE folder = ?1 AND name IN"
+    " (SELECT name FROM reach WHERE folder = ?1 AND first_day <= ?3 AND last_day >= ?2) ORDER BY name";
+
+struct StatementCloser {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementCloser>;
+
+Statement prepare(sqlite3* db, const char* sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    return nullptr;
   }
-  return file;
+  return Statement(statement);
 }
+
+bool run(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+bool bind_text(sqlite3_stmt* statement, int column, const std::string& text) {
+  return sqlite3_bind_text(statement, column, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+bool bind_integers(sqlite3_stmt* statement, int first, std::initializer_list<sqlite3_int64> values) {
+  for (sqlite3_int64 value : values) {
+    if (sqlite3_bind_int64(statement, first++, value) != SQLITE_OK) return false;
+  }
+  return true;
+}
+
+// An empty blob binds as null: nothing kept.
+bool bind_blob(sqlite3_stmt* statement, int column, const std::string& bytes) {
+  if (bytes.empty()) return sqlite3_bind_null(statement, column) == SQLITE_OK;
+  return sqlite3_bind_blob(statement, column, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT) ==
+         SQLITE_OK;
+}
+
+std::string blob_column(sqlite3_stmt* row, int column) {
+  const void* bytes = sqlite3_column_blob(row, column);
+  if (bytes == nullptr) return {};
+  return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
+}
+
+ItemKind kind_of(int column) {
+  return column >= 0 && column <= static_cast<int>(ItemKind::mixed) ? static_cast<ItemKind>(column) : ItemKind::unknown;
+}
+
+// A row of a SELECT of name, device, inode, size, modified_ns, kind and one blob.
+bool read_rows(sqlite3_stmt* select, IndexedRows& rows, std::string IndexedFile::*blob) {
+  int code;
+  while ((code = sqlite3_step(select)) == SQLITE_ROW) {
+    const unsigned char* name = sqlite3_column_text(select, 0);
+    if (name == nullptr) continue;
+    IndexedFile file;
+    file.stamp.device = static_cast<dev_t>(sqlite3_column_int64(select, 1));
+    file.stamp.inode = static_cast<ino_t>(sqlite3_column_int64(select, 2));
+    file.stamp.size = static_cast<off_t>(sqlite3_column_int64(select, 3));
+    file.stamp.modified_ns = sqlite3_column_int64(select, 4);
+    file.kind = kind_of(sqlite3_column_int(select, 5));
+    file.*blob = blob_column(select, 6);
+    rows.emplace_back(reinterpret_cast<const char*>(name), std::move(file));
+  }
+  return code == SQLITE_DONE;
+}
+
+int schema_version(sqlite3* db) {
+  Statement statement = prepare(db, "PRAGMA user_version");
+  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return -1;
+  return sqlite3_column_int(statement.get(), 0);
+}
+
+// The tables of this version, made or remade in one transaction so that a process
+// starting at the same time sees either nothing or the finished schema.
+bool ensure_schema(sqlite3* db) {
+  if (schema_version(db) == kSchemaVersion) return true;
+  if (!run(db, "BEGIN IMMEDIATE")) return false;
+  int version = schema_version(db);
+  bool done = version == kSchemaVersion ||
+              (version >= 0 && run(db, "DROP TABLE IF EXISTS items") && run(db, "DROP TABLE IF EXISTS reach") &&
+               run(db, kSchema[0]) && run(db, kSchema[1]) &&
+               run(db, ("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()));
+  if (done && run(db, "COMMIT")) return true;
+  run(db, "ROLLBACK");
+  return false;
+}
+
+bool is_damaged(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
+
+// Each file of the database: SQLite follows a link at any of them and writes where
+// it leads.
+constexpr const char* kFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
+
+// The index is the store's own file, and so are SQLite's files beside it: a link,
+// anything but a regular file, or a file of another user at one of their paths
+// leaves the store without an index, and that path as it is.
+bool own_files_or_none(const std::string& path) {
+  uid_t user = effective_user_id();
+  for (const char* suffix : kFileSuffixes) {
+    auto st = link_stat_path(path + suffix);
+    if (!st.ok() && st.error().code == ENOENT) continue;
+    if (!st.ok() || !S_ISREG(st.value().st_mode) || st.value().st_uid != user) return false;
+  }
+  return true;
+}
+
+// Opens and prepares the connection; the failing SQLite code, else SQLITE_OK.
+int open_connection(const std::string& path, bool create, sqlite3** db) {
+  // A link put at the path after it was looked at is refused all the same.
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | (create ? SQLITE_OPEN_CREATE : 0);
+  int code = sqlite3_open_v2(path.c_str(), db, flags, nullptr);
+  if (code != SQLITE_OK) return code;
+  sqlite3_extended_result_codes(*db, 0);
+  sqlite3_busy_timeout(*db, kBusyTimeoutMs);
+  Statement wal = prepare(*db, "PRAGMA journal_mode=WAL");
+  if (!wal) return sqlite3_errcode(*db);
+  code = sqlite3_step(wal.get());
+  if (code != SQLITE_ROW) return code;
+  if (std::string(reinterpret_cast<const char*>(sqlite3_column_text(wal.get(), 0))) != "wal") return SQLITE_ERROR;
+  wal.reset();
+  if (!run(*db, "PRAGMA synchronous=NORMAL")) return sqlite3_errcode(*db);
+  if (!run(*db, "PRAGMA cache_size=-256")) return sqlite3_errcode(*db);
+  if (!ensure_schema(*db)) return sqlite3_errcode(*db) == SQLITE_OK ? SQLITE_ERROR : sqlite3_errcode(*db);
+  return SQLITE_OK;
+}
+
+sqlite3* open_database(const std::string& path, bool create) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!own_files_or_none(path)) return nullptr;
+    // The index holds every reminder's text. SQLite would create it readable by
+    // whom the umask lets in, and gives its -wal and -shm files the database's
+    // mode, so a missing index is made empty and private first (an empty file is
+    // an empty database). One that exists keeps its mode.
+    if (create) write_new_file(path, "", 0600);
+    sqlite3* db = nullptr;
+    int code = open_connection(path, create, &db);
+    if (code == SQLITE_OK) return db;
+    sqlite3_close_v2(db);
+    // A damaged file is only a cache of the files: it goes, with its journal, and
+    // is made anew once.
+    if (!is_damaged(code) || !create) return nullptr;
+    for (const char* suffix : kFileSuffixes) remove_file(path + suffix);
+  }
+  return nullptr;
+}
+
+// What is kept of a file that changed within the last tick: its version alone.
+IndexedFile settled(const IndexedFile& file) {
+  if (wall_clock_ns() - file.stamp.modified_ns >= kSettledNs) return file;
+  IndexedFile young;
+  young.stamp = file.stamp;
+  young.reach = {kEveryDay};
+  return young;
+}
+
+bool has_reach(ItemKind kind) { return kind != ItemKind::reminder && kind != ItemKind::other; }
 
 }  // namespace
 
@@ -31,49 +198,98 @@ bool same_version(const FileStamp& listed, const FileStamp& indexed) {
 
 StoreIndex::StoreIndex(std::string root) : root_(std::move(root)) {}
 
-StoreIndex::~StoreIndex() = default;
+StoreIndex::~StoreIndex() { sqlite3_close_v2(db_); }
 
-IndexDatabase* StoreIndex::database(bool create) {
-  if (!database_ && !given_up_) {
-    database_ = IndexDatabase::open(path(), create);
+sqlite3* StoreIndex::database(bool create) {
+  if (!db_ && !given_up_) {
+    db_ = open_database(path(), create);
     // Without `create`, a missing index is tried again when a query may make it.
-    if (!database_ && create) given_up_ = true;
+    if (!db_ && create) given_up_ = true;
   }
-  return database_.get();
+  return db_;
 }
 
-IndexedRows StoreIndex::files_in(const std::string& folder, const DigestLeft& leave) {
+IndexedRows StoreIndex::files_in(const std::string& folder) {
   IndexedRows rows;
-  IndexDatabase* db = database(true);
-  if (db && !db->read_folder(folder, rows, leave)) rows.clear();
+  sqlite3* db = database(true);
+  Statement select = db ? prepare(db, kSelectFolder) : nullptr;
+  if (!select || !bind_text(select.get(), 1, folder) || !read_rows(select.get(), rows, &IndexedFile::reminder)) {
+    rows.clear();
+  }
+  // Only a reminder file's row keeps a reminder to read.
+  for (auto& [name, file] : rows) {
+    if (file.kind != ItemKind::reminder) file.reminder.clear();
+  }
   return rows;
 }
 
-std::optional<std::string> StoreIndex::event_digest(const std::string& folder, const std::string& name,
-                                                    const FileStamp& stamp) {
-  IndexDatabase* db = database(false);
-  if (!db) return std::nullopt;
-  auto row = db->read_row_digest(folder, name);
-  if (!row || !same_version(stamp, row->first) || row->second.empty()) return std::nullopt;
-  return std::move(row->second);
+std::optional<IndexedRows> StoreIndex::reaching(const std::string& folder, DayRange days) {
+  IndexedRows rows;
+  sqlite3* db = database(false);
+  Statement select = db ? prepare(db, kSelectReaching) : nullptr;
+  if (!select || !bind_text(select.get(), 1, folder) || !bind_integers(select.get(), 2, {days.first, days.last}) ||
+      !read_rows(select.get(), rows, &IndexedFile::event_digest)) {
+    return std::nullopt;
+  }
+  return rows;
 }
 
 void StoreIndex::update(const std::string& folder, const IndexedRows& changed,
                         const std::vector<std::string>& vanished) {
-  IndexDatabase* db = database(true);
-  if (!db) return;
-  IndexedRows rows;
-  rows.reserve(changed.size());
-  for (const auto& [name, file] : changed) rows.emplace_back(name, settled(file));
-  db->write(folder, rows, vanished);
+  if (database(true)) write(folder, changed, vanished);
 }
 
 void StoreIndex::put(const std::string& folder, const std::string& name, const IndexedFile& file) {
-  if (IndexDatabase* db = database(false)) db->write(folder, {{name, settled(file)}}, {});
+  if (database(false)) write(folder, {{name, file}}, {});
 }
 
 void StoreIndex::erase(const std::string& folder, const std::string& name) {
-  if (IndexDatabase* db = database(false)) db->write(folder, {}, {name});
+  if (database(false)) write(folder, {}, {name});
+}
+
+bool StoreIndex::write(const std::string& folder, const IndexedRows& changed,
+                       const std::vector<std::string>& vanished) {
+  if (changed.empty() && vanished.empty()) return true;
+  if (!run(db_, "BEGIN IMMEDIATE")) return false;
+  Statement upsert = prepare(db_,
+                             "INSERT OR REPLACE INTO items(folder, name, device, inode, size, modified_ns, kind,"
+                             " reminder, events) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  Statement add_range = prepare(db_, "INSERT OR REPLACE INTO reach(folder, name, first_day, last_day) VALUES(?, ?, ?, ?)");
+  Statement remove_row = prepare(db_, "DELETE FROM items WHERE folder = ?1 AND name = ?2");
+  Statement remove_reach = prepare(db_, "DELETE FROM reach WHERE folder = ?1 AND name = ?2");
+  bool ok = upsert && add_range && remove_row && remove_reach;
+  // Each statement is reset after its step, whatever the step gave.
+  auto step = [&](const Statement& s) {
+    bool done = sqlite3_step(s.get()) == SQLITE_DONE;
+    sqlite3_reset(s.get());
+    return done;
+  };
+  auto forget = [&](const std::string& name, bool row) {
+    ok = ok && bind_text(remove_reach.get(), 1, folder) && bind_text(remove_reach.get(), 2, name) && step(remove_reach);
+    if (row) ok = ok && bind_text(remove_row.get(), 1, folder) && bind_text(remove_row.get(), 2, name) && step(remove_row);
+  };
+  for (const auto& [name, given] : changed) {
+    IndexedFile file = settled(given);
+    sqlite3_stmt* s = upsert.get();
+    ok = ok && bind_text(s, 1, folder) && bind_text(s, 2, name) &&
+         bind_integers(s, 3, {static_cast<sqlite3_int64>(file.stamp.device), static_cast<sqlite3_int64>(file.stamp.inode),
+                              file.stamp.size, file.stamp.modified_ns, static_cast<int>(file.kind)}) &&
+         bind_blob(s, 8, file.reminder) && bind_blob(s, 9, file.event_digest) && step(upsert);
+    forget(name, false);
+    if (!has_reach(file.kind)) continue;
+    for (DayRange range : file.reach) {
+      ok = ok && bind_text(add_range.get(), 1, folder) && bind_text(add_range.get(), 2, name) &&
+           bind_integers(add_range.get(), 3, {range.first, range.last}) && step(add_range);
+    }
+  }
+  for (const std::string& name : vanished) forget(name, true);
+  upsert.reset();
+  add_range.reset();
+  remove_row.reset();
+  remove_reach.reset();
+  if (ok && run(db_, "COMMIT")) return true;
+  run(db_, "ROLLBACK");
+  return false;
 }
 
 }  // namespace platform::local

@@ -8,12 +8,16 @@
 #include "platform/local/events/event_occurrences.h"
 #include "platform/local/index/item_cache.h"
 #include "platform/local/local_platform.h"
-#include "platform/local/events/window_prefilter.h"
+#include "platform/local/events/reach.h"
 
 namespace {
 
 using platform::Date;
-using platform::local::event_surely_outside;
+
+// Whether a look at the text alone leaves the file out of [start, end).
+bool surely_outside(const std::string& text, Date start, Date end) {
+  return !platform::local::reaches(platform::local::text_reach(text), platform::local::days_of(start, end));
+}
 using platform::local::testing::utc;
 
 std::string event(const std::string& body, const std::string& more = "") {
@@ -27,11 +31,11 @@ struct PrefilterCase {
   bool outside;
 };
 
-class WindowPrefilterTest : public testing::TestWithParam<PrefilterCase> {};
+class TextReachTest : public testing::TestWithParam<PrefilterCase> {};
 
 // The window is March 2025.
-TEST_P(WindowPrefilterTest, SkipsOnlyWhatSurelyMisses) {
-  EXPECT_EQ(event_surely_outside(GetParam().text, Date{utc(2025, 3, 1)}, Date{utc(2025, 4, 1)}), GetParam().outside);
+TEST_P(TextReachTest, SkipsOnlyWhatSurelyMisses) {
+  EXPECT_EQ(surely_outside(GetParam().text, Date{utc(2025, 3, 1)}, Date{utc(2025, 4, 1)}), GetParam().outside);
 }
 
 const PrefilterCase kPrefilterCases[] = {
@@ -79,18 +83,18 @@ const PrefilterCase kPrefilterCases[] = {
     {"Garbage", "\x01\x02 not a calendar", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Texts, WindowPrefilterTest, testing::ValuesIn(kPrefilterCases),
+INSTANTIATE_TEST_SUITE_P(Texts, TextReachTest, testing::ValuesIn(kPrefilterCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(WindowPrefilter, FarWindowsAreNeverSure) {
+TEST(TextReach, FarWindowsAreNeverSure) {
   std::string text = event("DTSTART:20240101T090000Z\r\n");
-  EXPECT_FALSE(event_surely_outside(text, Date{-1e300}, Date{utc(2025, 1, 1)}));
-  EXPECT_FALSE(event_surely_outside(text, Date{utc(2025, 1, 1)}, Date{std::nan("")}));
+  EXPECT_FALSE(surely_outside(text, Date{-1e300}, Date{utc(2025, 1, 1)}));
+  EXPECT_FALSE(surely_outside(text, Date{utc(2025, 1, 1)}, Date{std::nan("")}));
 }
 
 // The store's query, which skips files, finds exactly what a query over every
 // parsed file finds, for events all around a window's edges and in many zones.
-TEST(WindowPrefilter, QueryFindsWhatAFullReadFinds) {
+TEST(TextReach, QueryFindsWhatAFullReadFinds) {
   platform::local::testing::MachineSettings settings;
   settings.zone("Pacific/Kiritimati");
   store_test::StoreFolder folder;
@@ -120,7 +124,7 @@ TEST(WindowPrefilter, QueryFindsWhatAFullReadFinds) {
   Date start{utc(2025, 3, 1)}, end{utc(2025, 4, 1)};
   platform::local::ItemCache cache(folder.root());
   // Every file read and expanded, none turned down.
-  auto read = cache.events_in("cal", nullptr);
+  auto read = cache.events_in("cal", platform::local::kEveryDay);
   ASSERT_TRUE(read.ok());
   std::vector<platform::local::EventSource> sources;
   for (const auto& [name, events] : read.value()) sources.push_back({events, "cal/" + name, nullptr});
