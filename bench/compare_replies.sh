@@ -14,9 +14,15 @@ mkdir -p "$work"
 cp -a "$store" "$work/old-store"
 cp -a "$store" "$work/new-store"
 rm -f "$work"/{old,new}-store/.index.sqlite*
-calendars=$(cd "$store" && for d in */; do [[ -f $d/components ]] && grep -q VEVENT "$d/components" && echo "\"${d%/}\""; done | paste -sd,)
-[[ -n $calendars ]] || calendars=$(cd "$store" && ls -d */ | sed 's|/$||; s/.*/"&"/' | paste -sd,)
-lists=$(cd "$store" && ls -d */ | sed 's|/$||; s/.*/"&"/' | paste -sd,)
+# Folders by the kinds their components file names (none: both).
+folders_of() {
+  for d in "$store"/*/; do
+    d=${d%/}
+    if [[ ! -f $d/components ]] || grep -q "$1" "$d/components"; then echo "\"${d##*/}\""; fi
+  done | paste -sd,
+}
+calendars=$(folders_of VEVENT)
+lists=$(folders_of VTODO)
 windows=(
   "2026-03-02T00:00:00Z 2026-03-02T01:00:00Z" "2026-03-02T00:00:00Z 2026-03-03T00:00:00Z"
   "2026-03-02T00:00:00Z 2026-03-09T00:00:00Z" "2026-03-02T00:00:00Z 2026-04-01T00:00:00Z"

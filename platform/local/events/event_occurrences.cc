@@ -29,24 +29,6 @@ std::optional<platform::TimeZone> zone_of(const EventComponent& event) {
   return std::nullopt;
 }
 
-platform::Event event_of(const EventComponent& event, const std::string& identifier,
-                         const platform::CalendarRef& calendar, bool has_recurrence_rules, const OccurrenceTimes& times) {
-  platform::Event out;
-  out.event_identifier = identifier;
-  out.calendar_item_identifier = identifier;
-  out.external_identifier = event.uid;
-  out.title = event.summary.value_or("");
-  out.location = event.location;
-  out.notes = event.description;
-  out.start_date = times.start;
-  out.end_date = times.end;
-  out.is_all_day = event.is_all_day();
-  out.calendar = calendar;
-  out.time_zone = zone_of(event);
-  out.has_recurrence_rules = has_recurrence_rules;
-  return out;
-}
-
 // The overrides of one item that name different occurrences. Two name the same one
 // when either is a date and their days agree, or both are instants and agree. Of two
 // the newer revision wins (the later in the file when neither is newer), in the place
@@ -162,6 +144,24 @@ void add_file_events(const EventSource& source, const Window& window, std::vecto
 }
 
 }  // namespace
+
+platform::Event event_of(const EventComponent& event, const std::string& identifier,
+                         const platform::CalendarRef& calendar, bool has_recurrence_rules, const OccurrenceTimes& times) {
+  platform::Event out;
+  out.event_identifier = identifier;
+  out.calendar_item_identifier = identifier;
+  out.external_identifier = event.uid;
+  out.title = event.summary.value_or("");
+  out.location = event.location;
+  out.notes = event.description;
+  out.start_date = times.start;
+  out.end_date = times.end;
+  out.is_all_day = event.is_all_day();
+  out.calendar = calendar;
+  out.time_zone = zone_of(event);
+  out.has_recurrence_rules = has_recurrence_rules;
+  return out;
+}
 
 std::vector<platform::Event> events_in_window(const std::vector<EventItem>& items, platform::Date start,
                                               platform::Date end) {

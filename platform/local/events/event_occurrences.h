@@ -14,9 +14,15 @@
 #include "platform/calendar.h"
 #include "platform/date.h"
 #include "platform/event.h"
+#include "platform/local/events/event_series.h"
 #include "platform/local/events/file_events.h"
 
 namespace platform::local {
+
+// The event an occurrence of `event` shows, named by its item's identifier.
+platform::Event event_of(const EventComponent& event, const std::string& identifier,
+                         const platform::CalendarRef& calendar, bool has_recurrence_rules,
+                         const OccurrenceTimes& times);
 
 // One parsed event file: a VCALENDAR holding the master VEVENT, its overrides
 // (same UID, with RECURRENCE-ID) and the VTIMEZONEs they use; or a bare VEVENT. A

@@ -169,8 +169,10 @@ ReminderRowRef row_from_packed(std::string_view packed) {
 }
 
 std::string zone_text(const TimeZone& zone) {
-  if (auto offset = zone.fixed_offset_seconds()) return "=" + std::to_string(*offset);
-  return "@" + zone.name();
+  // Appended rather than added: GCC 12 at -O3 warns falsely on "=" + a temporary.
+  std::string text = zone.fixed_offset_seconds() ? "=" : "@";
+  text += zone.fixed_offset_seconds() ? std::to_string(*zone.fixed_offset_seconds()) : zone.name();
+  return text;
 }
 
 std::optional<TimeZone> zone_from_text(std::string_view text) {

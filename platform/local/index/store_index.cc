@@ -21,20 +21,28 @@ constexpr int kBusyTimeoutMs = 200;
 // size and time: what was read of so young a file is not kept for the next process.
 constexpr long long kSettledNs = 2'000'000'000LL;
 
+// A range of at most this many days is found by its first day: a window's query
+// looks at the ranges that begin within this many days before it, and at every
+// longer one (mostly the open end of a repeating event).
+constexpr int kShortRangeDays = 31;
+
 constexpr const char* kSchema[] = {
     "CREATE TABLE items(folder TEXT NOT NULL, name TEXT NOT NULL, device INTEGER NOT NULL,"
     " inode INTEGER NOT NULL, size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, kind INTEGER NOT NULL,"
     // A file's one reminder, its columns packed; a file's events in their compact form.
     " reminder BLOB, events BLOB, PRIMARY KEY(folder, name)) WITHOUT ROWID",
-    "CREATE TABLE reach(folder TEXT NOT NULL, name TEXT NOT NULL, first_day INTEGER NOT NULL,"
-    " last_day INTEGER NOT NULL, PRIMARY KEY(folder, name, first_day)) WITHOUT ROWID",
+    "CREATE TABLE reach(folder TEXT NOT NULL, long INTEGER NOT NULL, first_day INTEGER NOT NULL,"
+    " name TEXT NOT NULL, last_day INTEGER NOT NULL, PRIMARY KEY(folder, long, first_day, name)) WITHOUT ROWID",
+    "CREATE INDEX reach_of_file ON reach(folder, name)",
 };
 
 constexpr const char* kSelectFolder =
     "SELECT name, device, inode, size, modified_ns, kind, reminder FROM items WHERE folder = ?1 ORDER BY name";
 constexpr const char* kSelectReaching =
     "SELECT name, device, inode, size, modified_ns, kind, events FROM items WHERE folder = ?1 AND name IN"
-    " (SELECT name FROM reach WHERE folder = ?1 AND first_day <= ?3 AND last_day >= ?2) ORDER BY name";
+    " (SELECT name FROM reach WHERE folder = ?1 AND long = 0 AND first_day BETWEEN ?2 - ?4 AND ?3 AND last_day >= ?2"
+    " UNION ALL SELECT name FROM reach WHERE folder = ?1 AND long = 1 AND first_day <= ?3 AND last_day >= ?2)"
+    " ORDER BY name";
 
 struct StatementCloser {
   void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
@@ -112,7 +120,7 @@ bool ensure_schema(sqlite3* db) {
   int version = schema_version(db);
   bool done = version == kSchemaVersion ||
               (version >= 0 && run(db, "DROP TABLE IF EXISTS items") && run(db, "DROP TABLE IF EXISTS reach") &&
-               run(db, kSchema[0]) && run(db, kSchema[1]) &&
+               run(db, kSchema[0]) && run(db, kSchema[1]) && run(db, kSchema[2]) &&
                run(db, ("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()));
   if (done && run(db, "COMMIT")) return true;
   run(db, "ROLLBACK");
@@ -227,7 +235,7 @@ std::optional<IndexedRows> StoreIndex::reaching(const std::string& folder, DayRa
   IndexedRows rows;
   sqlite3* db = database(false);
   Statement select = db ? prepare(db, kSelectReaching) : nullptr;
-  if (!select || !bind_text(select.get(), 1, folder) || !bind_integers(select.get(), 2, {days.first, days.last}) ||
+  if (!select || !bind_text(select.get(), 1, folder) || !bind_integers(select.get(), 2, {days.first, days.last, kShortRangeDays}) ||
       !read_rows(select.get(), rows, &IndexedFile::event_digest)) {
     return std::nullopt;
   }
@@ -254,7 +262,8 @@ bool StoreIndex::write(const std::string& folder, const IndexedRows& changed,
   Statement upsert = prepare(db_,
                              "INSERT OR REPLACE INTO items(folder, name, device, inode, size, modified_ns, kind,"
                              " reminder, events) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  Statement add_range = prepare(db_, "INSERT OR REPLACE INTO reach(folder, name, first_day, last_day) VALUES(?, ?, ?, ?)");
+  Statement add_range =
+      prepare(db_, "INSERT OR REPLACE INTO reach(folder, name, first_day, last_day, long) VALUES(?, ?, ?, ?, ?)");
   Statement remove_row = prepare(db_, "DELETE FROM items WHERE folder = ?1 AND name = ?2");
   Statement remove_reach = prepare(db_, "DELETE FROM reach WHERE folder = ?1 AND name = ?2");
   bool ok = upsert && add_range && remove_row && remove_reach;
@@ -279,7 +288,8 @@ bool StoreIndex::write(const std::string& folder, const IndexedRows& changed,
     if (!has_reach(file.kind)) continue;
     for (DayRange range : file.reach) {
       ok = ok && bind_text(add_range.get(), 1, folder) && bind_text(add_range.get(), 2, name) &&
-           bind_integers(add_range.get(), 3, {range.first, range.last}) && step(add_range);
+           bind_integers(add_range.get(), 3, {range.first, range.last, range.last - range.first > kShortRangeDays}) &&
+           step(add_range);
     }
   }
   for (const std::string& name : vanished) forget(name, true);
