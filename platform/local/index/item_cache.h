@@ -19,6 +19,7 @@
 #include "platform/local/index/store_index.h"
 #include "platform/local/reminders/reminder_row.h"
 #include "platform/local/files/item_file_writer.h"
+#include "platform/local/files/for_each_index.h"
 #include "platform/local/files/sys_file.h"
 #include "platform/local/events/reach.h"
 
@@ -134,6 +135,10 @@ class ItemCache {
   static IndexedFile indexed_file(const Entry& entry);
   // Reads the reminders of an entry's file (read already); false when it holds none.
   bool reminders_from_file(Entry& entry, const std::string& folder, const std::string& name);
+
+  // Reading and parsing new files: below this many a second thread costs more than
+  // it saves.
+  static constexpr WorkSplit kParsingSplit{256, 32};
 
   std::string root_;
   uid_t owner_;  // a linked item file is read only when it names a file of this user
