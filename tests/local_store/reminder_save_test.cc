@@ -312,6 +312,22 @@ TEST_F(ReminderSaveTest, MovingToAnotherListMovesTheFile) {
   EXPECT_EQ(store_test::stored_reminder(*open(), "other/a").title(), "move me");
 }
 
+TEST_F(ReminderSaveTest, MovingOntoAFileOfTheSameNameKeepsBothAndLeavesNoTemporary) {
+  const std::string moved = store_test::todo_file("UID:a\r\nSUMMARY:move me\r\n");
+  const std::string there = store_test::todo_file("UID:b\r\nSUMMARY:already there\r\n");
+  folder_.write("todo/a.ics", moved);
+  folder_.write("other/a.ics", there);
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  reminder.set_calendar(store_test::list_named(*store, "other"));
+  EXPECT_EQ(store->save_reminder(reminder).value_or(platform::Error{}).localized_description,
+            "无法保存提醒事项：rename " + folder_.path("other/a.ics") + ": File exists");
+  EXPECT_EQ(folder_.read("todo/a.ics"), moved);
+  EXPECT_EQ(folder_.read("other/a.ics"), there);
+  EXPECT_EQ(folder_entries(folder_, "todo"), std::vector<std::string>{"a.ics"});
+  EXPECT_EQ(folder_entries(folder_, "other"), std::vector<std::string>{"a.ics"});
+}
+
 TEST_F(ReminderSaveTest, RefusesWhatCannotBeStored) {
   auto store = open();
   Reminder no_list = store->new_reminder();
