@@ -105,9 +105,8 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
     // An item of several without a UID is named by its text, which the change alters
     // (the store gives it a UID first): it cannot be found again by that name.
     if (item.holds_several() && part.uid.empty()) return nullptr;
-    const platform::local::ItemPart* saved =
-        again && again->parts.size() == item.parts.size() ? again->part_named(uid) : nullptr;
-    return saved && saved->kind == ICAL_VTODO_COMPONENT ? saved : nullptr;
+    bool same_items = again && again->parts.size() == item.parts.size();
+    return same_items ? again->part_named(uid, ICAL_VTODO_COMPONENT) : nullptr;
   };
   if (patched.ok()) {
     auto again = platform::local::parse_item_text(patched.value());
@@ -139,12 +138,12 @@ void check_reminder(const std::string& text, const platform::local::ParsedItem& 
 
   // The store takes out only an item its identifier names: UIDs that show as the
   // same text name none of them.
-  if (!item.holds_several() || item.part_named(uid) != &part) return;
+  if (!item.holds_several() || item.part_named(uid, ICAL_VTODO_COMPONENT) != &part) return;
   if (part.master) edit->remove_component(part.master->position);
   for (const auto& c : part.overrides) edit->remove_component(c.position);
   auto rest = platform::local::parse_item_text(edit->finish());
   if (rest && rest->parts.size() + 1 == item.parts.size()) {
-    check(rest->part_named(part.key) == nullptr ||
+    check(rest->part_named(part.key, ICAL_VTODO_COMPONENT) == nullptr ||
           rest->parts.size() == 1);
   }
 }

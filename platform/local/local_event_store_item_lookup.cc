@@ -118,7 +118,10 @@ std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::
     return CalendarItem(reminder_from_row(fields_of(std::move(row)), std::string(identifier), collection->calendar, nullptr));
   }
   ParsedItemRef item = items_.item(name->folder, name->name);
-  const ItemPart* part = item ? item->part_named(name->uid) : nullptr;
+  if (!item) return std::nullopt;
+  // An event and a task of one UID share an identifier: it names the task.
+  const ItemPart* part = item->part_named(name->uid, ICAL_VTODO_COMPONENT);
+  if (!part) part = item->part_named(name->uid, ICAL_VEVENT_COMPONENT);
   // A file of one item is named without a UID, and an item of several with one.
   if (!part || item->identifier_of(*part) != identifier) return std::nullopt;
   if (part->kind == ICAL_VTODO_COMPONENT) {
@@ -126,7 +129,7 @@ std::optional<CalendarItem> LocalEventStore::calendar_item_with_identifier(std::
     return reminder ? std::optional<CalendarItem>(*reminder) : std::nullopt;
   }
   item = with_tree(std::move(item));
-  part = item ? item->part_named(name->uid) : nullptr;
+  part = item ? item->part_named(name->uid, ICAL_VEVENT_COMPONENT) : nullptr;
   if (!part) return std::nullopt;
   if (auto event = stored_event(*item, *part, collection->calendar)) {
     make_texts_valid(*event);

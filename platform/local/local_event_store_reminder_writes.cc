@@ -55,8 +55,7 @@ const ItemPart* reminder_part(const ParsedItem& file, const ItemName& name, cons
     if (!external) return nullptr;
     uid = uid_in_identifier(*external);
   }
-  const ItemPart* part = file.part_named(uid);
-  return part && part->kind == ICAL_VTODO_COMPONENT ? part : nullptr;
+  return file.part_named(uid, ICAL_VTODO_COMPONENT);
 }
 
 // The due and start dates among `changed` that name the time the reminder's stored
@@ -138,8 +137,10 @@ Expected<EditedFile, Error> edit_reminder_text(std::string text, const std::opti
   // before it goes to disk.
   auto parsed = parse_item_text(std::move(patched.value()));
   const ItemPart* saved = nullptr;
-  if (parsed && parsed->parts.size() == items_before) saved = parsed->part_named(several_before ? key : std::nullopt);
-  if (!saved || saved->kind != ICAL_VTODO_COMPONENT) return Error{"无法保存提醒事项：写入的内容无法读取。"};
+  if (parsed && parsed->parts.size() == items_before) {
+    saved = parsed->part_named(several_before ? key : std::nullopt, ICAL_VTODO_COMPONENT);
+  }
+  if (!saved) return Error{"无法保存提醒事项：写入的内容无法读取。"};
   std::size_t saved_part = static_cast<std::size_t>(saved - parsed->parts.data());
   return EditedFile{std::move(*parsed), saved_part};
 }

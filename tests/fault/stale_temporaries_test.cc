@@ -45,7 +45,9 @@ TEST_F(StaleTemporaries, ALaterWriteRemovesOnlyTheWritersOwnOldOnes) {
       ".kept.ics.tmp",                                                   // no UUID
       std::string(".kept.ics.") + "0B6C4F7E-9D2A-4C3B-8E1F-5A6B7C8D9E0F.tmp",  // not as the writer spells it
       std::string(".") + kUuid + ".tmp",                                 // no item name
+      ".kept.ics.0b6c4f7e-9d2a-4c3b-8e1f-5a6b7c8d9e0:.tmp",                // no UUID: a colon for a digit
       std::string(".kept.ics.") + kUuid + ".tmp.x",                      // another ending
+      std::string("notes.") + kUuid + ".tmp",                            // not hidden: the user's own
       ".vdirsyncer-0123.tmp",
   };
   leave(stale, hours(2));

@@ -123,6 +123,9 @@ TEST(DefinedZone, DefinitionsThatCannotBeReadInBoundedWorkAreNone) {
       "not a zone",
   };
   for (const auto& text : cases) EXPECT_EQ(define_zone(text), nullptr) << text;
+  // One onset a month, 24 in two years, is the most a zone's rule gives.
+  EXPECT_NE(define_zone(one_observance(std::string("DTSTART:16010101T000000\r\n") + offsets + "RRULE:FREQ=MONTHLY\r\n")),
+            nullptr);
   // Outlook for Mac leaves TZOFFSETFROM out of a zone without daylight time.
   auto fixed = define_zone(one_observance("DTSTART:16010101T000000\r\nTZOFFSETTO:+0530\r\n"));
   ASSERT_NE(fixed, nullptr);

@@ -91,6 +91,7 @@ TEST(HostileRules, ARareRuleStillGivesItsDates) {
       {"FREQ=MONTHLY;INTERVAL=12;BYMONTH=3;BYDAY=5MO", utc(2025, 3, 2), utc(2027, 1, 1),
        {utc(2025, 3, 31, 9), utc(2026, 3, 30, 9)}},
       {"FREQ=YEARLY;INTERVAL=3;BYMONTH=2;BYMONTHDAY=29", utc(2025, 3, 2), utc(2035, 1, 1), {utc(2028, 2, 29, 9)}},
+      {"FREQ=MONTHLY;BYDAY=MO;BYSETPOS=5", utc(2025, 3, 2), utc(2025, 7, 1), {utc(2025, 3, 31, 9), utc(2025, 6, 30, 9)}},
       {"FREQ=HOURLY;BYMONTH=3;BYMONTHDAY=2;BYHOUR=0,23", utc(2025, 3, 2), utc(2025, 3, 4),
        {utc(2025, 3, 2), utc(2025, 3, 2, 23)}},
       // 92 days after DTSTART, 132,480 minutes: the steps of seven minutes fall on 9:02.

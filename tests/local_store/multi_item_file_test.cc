@@ -288,6 +288,68 @@ TEST_F(MultiItemFileTest, EventsWithoutUidsAreEachShown) {
   EXPECT_EQ(march_events("home"), expected);  // from the index
 }
 
+// Files holding events and tasks together: each kind keeps its own items, even
+// under one UID, and each item shows its own fields.
+std::string event_of(const char* uid, int day, const char* title) {
+  return std::string("BEGIN:VEVENT\r\nUID:") + uid + "\r\nDTSTART:202503" + std::to_string(day) +
+         "T090000Z\r\nSUMMARY:" + title + "\r\nEND:VEVENT\r\n";
+}
+
+std::string task_of(const char* uid, const char* title) {
+  return std::string("BEGIN:VTODO\r\nUID:") + uid + "\r\nSUMMARY:" + title + "\r\nEND:VTODO\r\n";
+}
+
+struct MixedKindsCase {
+  const char* name;
+  std::string body;  // the components of the file's VCALENDAR
+  std::vector<ShownEvent> events;
+  std::vector<std::string> tasks;  // identifier and title of each, "identifier: title"
+};
+
+TEST_F(MultiItemFileTest, EventsAndTasksOfOneFileEachShowTheirOwnFields) {
+  folder_.add_collection("mix", "Mix", "VEVENT\nVTODO");
+  const MixedKindsCase cases[] = {
+      {"an event and a task of one UID", event_of("same", 10, "the event") + task_of("same", "the task"),
+       {{utc(2025, 3, 10, 9), "mix/both/same", "the event"}}, {"mix/both/same: the task"}},
+      {"a task and an event of one UID", task_of("same", "the task") + event_of("same", 10, "the event"),
+       {{utc(2025, 3, 10, 9), "mix/both/same", "the event"}}, {"mix/both/same: the task"}},
+      {"kinds in turn",
+       event_of("e1", 11, "event one") + task_of("t1", "task one") + task_of("t2", "task two") +
+           event_of("e2", 12, "event two"),
+       {{utc(2025, 3, 11, 9), "mix/both/e1", "event one"}, {utc(2025, 3, 12, 9), "mix/both/e2", "event two"}},
+       {"mix/both/t1: task one", "mix/both/t2: task two"}},
+  };
+  for (const MixedKindsCase& c : cases) {
+    folder_.write("mix/both.ics", calendar_of(c.body));
+    // Once from the file, once more through the index the first store made.
+    for (int run = 0; run < 2; ++run) {
+      EXPECT_EQ(march_events("mix"), c.events) << c.name << run;
+      auto store = platform_.open_event_store();
+      auto fetched = store_test::fetch_and_wait(*store, {store_test::list_named(*store, "mix")});
+      std::vector<std::string> tasks;
+      for (std::size_t i = 0; i < fetched.reminders.size(); ++i) {
+        tasks.push_back(fetched.identifiers.at(i) + ": " + fetched.reminders[i].title());
+      }
+      EXPECT_EQ(tasks, c.tasks) << c.name << run;
+    }
+  }
+}
+
+TEST_F(MultiItemFileTest, ATaskUnderItsEventsUidIsDeletedAloneAndSavedAlone) {
+  folder_.add_collection("mix", "Mix", "VEVENT\nVTODO");
+  const std::string event = event_of("same", 10, "the event");
+  folder_.write("mix/both.ics", calendar_of(event + task_of("same", "the task")));
+  auto store = platform_.open_event_store();
+  Reminder task = store_test::stored_reminder(*store, "mix/both/same");
+  task.set_title("renamed");
+  ASSERT_EQ(store->save_reminder(task), std::nullopt);
+  EXPECT_EQ(store_test::stored_reminder(*platform_.open_event_store(), "mix/both/same").title(), "renamed");
+  EXPECT_EQ(folder_.read("mix/both.ics").find(event), calendar_of("").find("END:VCALENDAR"));
+  ASSERT_EQ(store->remove_reminder(task), std::nullopt);
+  EXPECT_EQ(folder_.read("mix/both.ics"), calendar_of(event));
+  EXPECT_EQ(march_events("mix"), (std::vector<ShownEvent>{{utc(2025, 3, 10, 9), "mix/both", "the event"}}));
+}
+
 TEST_F(MultiItemFileTest, AFileWithAByteOrderMarkIsSavedAndDeletedKeepingTheMark) {
   folder_.add_collection("errands", "Errands", "VTODO");
   const std::string original = "\xEF\xBB\xBF" + calendar_of(

@@ -26,7 +26,9 @@ INSTANTIATE_TEST_SUITE_P(Values, RuleIntervalRead,
                                          IntervalRead{"FREQ=DAILY;INTERVAL=2147483648", 1},
                                          IntervalRead{"FREQ=DAILY;INTERVAL=0", 1},
                                          IntervalRead{"FREQ=DAILY;INTERVAL=-3", 1},
-                                         IntervalRead{"FREQ=DAILY;INTERVAL=", 1}));
+                                         IntervalRead{"FREQ=DAILY;INTERVAL=", 1},
+                                         IntervalRead{"FREQ=DAILY;INTERVAL=1/", 1},
+                                         IntervalRead{"FREQ=DAILY;INTERVAL=1:", 1}));
 
 struct IntervalWrite {
   std::int64_t interval;

@@ -140,6 +140,11 @@ const ReadCase kReadCases[] = {
      [](const Reminder& r) {
        EXPECT_EQ(r.due_date_components()->time_zone, TimeZone::for_seconds_from_gmt(-12600));
      }},
+    // A name with a character next to the digits is no offset: the time reads as floating.
+    {"OffsetNameWithASlash", "DUE;TZID=GMT+0/00:20250301T093000\r\n", "",
+     [](const Reminder& r) { EXPECT_EQ(r.due_date_components(), date_time(2025, 3, 1, 9, 30, 0, std::nullopt)); }},
+    {"OffsetNameWithAColon", "DUE;TZID=\"GMT+080:\":20250301T093000\r\n", "",
+     [](const Reminder& r) { EXPECT_EQ(r.due_date_components(), date_time(2025, 3, 1, 9, 30, 0, std::nullopt)); }},
     {"StartDate", "DTSTART;TZID=Europe/Berlin:20250301T080000\r\n", "",
      [](const Reminder& r) {
        EXPECT_EQ(r.start_date_components(), date_time(2025, 3, 1, 8, 0, 0, TimeZone::named("Europe/Berlin")));

@@ -3,12 +3,14 @@
 #include <sys/resource.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <tuple>
 
 #include "local_store/event_test_env.h"
 #include "local_store/reminder_test_support.h"
 #include "local_store/store_folder.h"
+#include "platform/local/files/item_file_writer.h"
 #include "platform/local/local_platform.h"
 
 namespace {
@@ -310,6 +312,74 @@ TEST_F(ReminderSaveTest, MovingToAnotherListMovesTheFile) {
   EXPECT_EQ(reminder.calendar_item_identifier(), "other/a");
   EXPECT_FALSE(folder_.exists("todo/a.ics"));
   EXPECT_EQ(store_test::stored_reminder(*open(), "other/a").title(), "move me");
+}
+
+// Another program's edit lands just before the moved file's old copy is removed:
+// the move is made again on that version, and no copy of the old one stays behind.
+TEST_F(ReminderSaveTest, AMoveMadeWhileAnotherProgramEditsCarriesTheEdit) {
+  folder_.write("todo/a.ics", store_test::todo_file("UID:a\r\nSUMMARY:move me\r\n"));
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  reminder.set_calendar(store_test::list_named(*store, "other"));
+  bool landed = false;
+  platform::local::set_before_swap_for_tests([&](const std::string& path) {
+    if (landed || path != folder_.path("todo/a.ics")) return;
+    landed = true;
+    std::string theirs = store_test::todo_file("UID:a\r\nSUMMARY:move me\r\nDESCRIPTION:added elsewhere\r\n");
+    std::ofstream(path + ".other", std::ios::binary) << theirs;
+    fs::rename(path + ".other", path);
+  });
+  auto saved = store->save_reminder(reminder);
+  platform::local::set_before_swap_for_tests(nullptr);
+  ASSERT_EQ(saved, std::nullopt);
+  EXPECT_TRUE(landed);
+  EXPECT_EQ(folder_entries(folder_, "todo"), std::vector<std::string>{});
+  EXPECT_EQ(folder_entries(folder_, "other"), std::vector<std::string>{"a.ics"});
+  EXPECT_EQ(store_test::stored_reminder(*open(), "other/a").notes(), std::optional<std::string>("added elsewhere"));
+}
+
+TEST_F(ReminderSaveTest, AnItemOfAFileOfSeveralIsNotMovedAndNothingChanges) {
+  const std::string both = store_test::todo_file("UID:a\r\nSUMMARY:one\r\nEND:VTODO\r\nBEGIN:VTODO\r\nUID:b\r\n");
+  folder_.write("todo/two.ics", both);
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/two/a");
+  reminder.set_calendar(store_test::list_named(*store, "other"));
+  EXPECT_EQ(store->save_reminder(reminder).value_or(platform::Error{}).localized_description,
+            "无法移动提醒事项：它所在的文件还存有其他项目。");
+  EXPECT_EQ(folder_.read("todo/two.ics"), both);
+  EXPECT_EQ(folder_entries(folder_, "other"), std::vector<std::string>{});
+}
+
+// A due date handed back as it was read keeps its line, with the TZID only the file defines.
+TEST_F(ReminderSaveTest, ADueDateSetToWhatItWasKeepsItsLine) {
+  const std::string zone =
+      "BEGIN:VTIMEZONE\r\nTZID:Office Time\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+      "TZOFFSETFROM:+0300\r\nTZOFFSETTO:+0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
+  const std::string due = "DUE;TZID=Office Time:20250301T093000\r\n";
+  folder_.write("todo/a.ics", store_test::todo_file("UID:a\r\n" + due, zone));
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  reminder.set_due_date_components(reminder.due_date_components());
+  reminder.set_title("same time");
+  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+  std::string text = folder_.read("todo/a.ics");
+  EXPECT_NE(text.find("\r\n" + due), std::string::npos) << text;
+}
+
+TEST_F(ReminderSaveTest, MovingOntoAFileOfTheSameNameKeepsBothAndLeavesNoTemporary) {
+  const std::string moved = store_test::todo_file("UID:a\r\nSUMMARY:move me\r\n");
+  const std::string there = store_test::todo_file("UID:b\r\nSUMMARY:already there\r\n");
+  folder_.write("todo/a.ics", moved);
+  folder_.write("other/a.ics", there);
+  auto store = open();
+  Reminder reminder = store_test::stored_reminder(*store, "todo/a");
+  reminder.set_calendar(store_test::list_named(*store, "other"));
+  EXPECT_EQ(store->save_reminder(reminder).value_or(platform::Error{}).localized_description,
+            "无法保存提醒事项：rename " + folder_.path("other/a.ics") + ": File exists");
+  EXPECT_EQ(folder_.read("todo/a.ics"), moved);
+  EXPECT_EQ(folder_.read("other/a.ics"), there);
+  EXPECT_EQ(folder_entries(folder_, "todo"), std::vector<std::string>{"a.ics"});
+  EXPECT_EQ(folder_entries(folder_, "other"), std::vector<std::string>{"a.ics"});
 }
 
 TEST_F(ReminderSaveTest, RefusesWhatCannotBeStored) {

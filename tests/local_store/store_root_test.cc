@@ -85,6 +85,15 @@ TEST(StoreRoot, OpeningCreatesTheDefaultCollections) {
   EXPECT_EQ(lists[0]->title, "Reminders");
 }
 
+TEST(StoreRoot, ARootNamedWithATrailingSlashIsMadeWithItsCollections) {
+  StoreFolder folder;
+  LocalPlatform platform(folder.base() + "/data/calendar-store/");
+  auto store = platform.open_event_store();
+  EXPECT_EQ(folder.read("../data/calendar-store/calendar/components"), "VEVENT\n");
+  ASSERT_EQ(store->calendars_for_entity_type(EntityType::reminder).size(), 1u);
+  EXPECT_EQ(store->calendars_for_entity_type(EntityType::reminder)[0]->identifier, "reminders");
+}
+
 TEST(StoreRoot, AnExistingRootIsNeverChanged) {
   StoreFolder folder;
   LocalPlatform platform(folder.root());

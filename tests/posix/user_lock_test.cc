@@ -50,6 +50,13 @@ void make_file(const std::string& path, mode_t mode) {
   ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
 }
 
+// The runtime folder as the XDG rules promise it (the user's, mode 0700), holding
+// the lock folder with `mode`.
+void make_lock_folder(const std::string& base, mode_t mode) {
+  make_folder(base + "/run", 0700);
+  make_folder(base + "/run/calendar-bridge", mode);
+}
+
 void give_away(const std::string& path) { ASSERT_EQ(::lchown(path.c_str(), kOtherUser, kOtherUser), 0) << path; }
 
 // Whether some open file description holds a lock on the file: this one cannot have it.
@@ -124,37 +131,37 @@ const ChoiceCase kChoices[] = {
      "$/cache/calendar-bridge/test.lock"},
     {"LinkPlantedAtTheLockPath", "$/run", "$/cache", "$/home", true,
      [](const std::string& b) {
-       make_folder(b + "/run/calendar-bridge", 0700);
+       make_lock_folder(b, 0700);
        std::filesystem::create_symlink(b + "/victim", b + "/run/calendar-bridge/test.lock");
      },
      "$/cache/calendar-bridge/test.lock"},
     {"FifoAtTheLockPath", "$/run", "$/cache", "$/home", true,
      [](const std::string& b) {
-       make_folder(b + "/run/calendar-bridge", 0700);
+       make_lock_folder(b, 0700);
        ASSERT_EQ(::mkfifo((b + "/run/calendar-bridge/test.lock").c_str(), 0600), 0);
      },
      "$/cache/calendar-bridge/test.lock"},
     {"LockFileOfAnotherUser", "$/run", "$/cache", "$/home", true,
      [](const std::string& b) {
-       make_folder(b + "/run/calendar-bridge", 0700);
+       make_lock_folder(b, 0700);
        make_file(b + "/run/calendar-bridge/test.lock", 0600);
        give_away(b + "/run/calendar-bridge/test.lock");
      },
      "$/cache/calendar-bridge/test.lock"},
     {"LockFileOthersCanOpen", "$/run", "$/cache", "$/home", true,
      [](const std::string& b) {
-       make_folder(b + "/run/calendar-bridge", 0700);
+       make_lock_folder(b, 0700);
        make_file(b + "/run/calendar-bridge/test.lock", 0644);
      },
      "$/cache/calendar-bridge/test.lock"},
     {"LockFolderOfAnotherUser", "$/run", "$/cache", "$/home", true,
      [](const std::string& b) {
-       make_folder(b + "/run/calendar-bridge", 0700);
+       make_lock_folder(b, 0700);
        give_away(b + "/run/calendar-bridge");
      },
      "$/cache/calendar-bridge/test.lock"},
     {"LockFolderOthersCanWrite", "$/run", "$/cache", "$/home", true,
-     [](const std::string& b) { make_folder(b + "/run/calendar-bridge", 0777); }, "$/cache/calendar-bridge/test.lock"},
+     [](const std::string& b) { make_lock_folder(b, 0777); }, "$/cache/calendar-bridge/test.lock"},
     {"CacheOfTheHomeFolder", nullptr, nullptr, "$/home", true, [](const std::string&) {},
      "$/home/.cache/calendar-bridge/test.lock"},
     {"RelativePathsCountAsUnset", "run", "cache", "$/home", true, [](const std::string&) {},
@@ -173,7 +180,21 @@ const ChoiceCase kChoices[] = {
        std::filesystem::create_directory_symlink(b + "/theirs", b + "/cache/calendar-bridge");
      },
      "$/store/.test.lock"},
+    {"CacheLockFolderALinkToTheUsersOwn", nullptr, "$/cache", "$/home", true,
+     [](const std::string& b) {
+       make_folder(b + "/elsewhere", 0700);
+       make_folder(b + "/cache", 0700);
+       std::filesystem::create_directory_symlink(b + "/elsewhere", b + "/cache/calendar-bridge");
+     },
+     "$/store/.test.lock"},
     {"NoCacheNorHome", "/etc/passwd/x", nullptr, nullptr, true, [](const std::string&) {}, "$/store/.test.lock"},
+    {"RootBehindALink", "/etc/passwd/x", nullptr, nullptr, true,
+     [](const std::string& b) {
+       std::filesystem::remove(b + "/store");
+       make_folder(b + "/kept", 0700);
+       std::filesystem::create_directory_symlink(b + "/kept", b + "/store");
+     },
+     "$/store/.test.lock"},
     {"NothingWithoutARoot", "/etc/passwd/x", "/etc/passwd/y", nullptr, false, [](const std::string&) {}, ""},
     {"NothingWhenTheRootIsNotPrivate", "/etc/passwd/x", "/etc/passwd/y", nullptr, true,
      [](const std::string& b) { ::chmod((b + "/store").c_str(), 0770); }, ""},
@@ -203,8 +224,11 @@ TEST_P(UserLockChoice, TakesTheFirstPlaceOnlyTheUserCanWrite) {
     EXPECT_EQ(mode_of(held), 0600u);
   }
   EXPECT_FALSE(std::filesystem::exists(base_ + "/victim"));
-  if (std::filesystem::exists(base_ + "/theirs")) {
-    EXPECT_TRUE(std::filesystem::is_empty(base_ + "/theirs"));
+  // Nothing is made through a link.
+  for (const char* target : {"/theirs", "/elsewhere"}) {
+    if (std::filesystem::exists(base_ + target)) {
+      EXPECT_TRUE(std::filesystem::is_empty(base_ + target)) << target;
+    }
   }
 }
 
@@ -228,15 +252,22 @@ TEST_F(UserLockTest, IsExclusiveUntilReleased) {
 
 TEST_F(UserLockTest, WhatItMakesIsPrivate) {
   mode_t old_mask = ::umask(022);
+  make_folder(base_ + "/run", 0700);
   {
     ScopedEnv cache("XDG_CACHE_HOME", (base_ + "/cache/deeper").c_str());
     ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+    EXPECT_NE(hold_user_lock("test.lock", milliseconds(0), std::string()), nullptr);
+  }
+  {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", (base_ + "/run").c_str());
     EXPECT_NE(hold_user_lock("test.lock", milliseconds(0), std::string()), nullptr);
   }
   ::umask(old_mask);
   EXPECT_EQ(mode_of(base_ + "/cache"), 0700u);
   EXPECT_EQ(mode_of(base_ + "/cache/deeper/calendar-bridge"), 0700u);
   EXPECT_EQ(mode_of(base_ + "/cache/deeper/calendar-bridge/test.lock"), 0600u);
+  EXPECT_EQ(mode_of(base_ + "/run/calendar-bridge"), 0700u);
+  EXPECT_EQ(mode_of(base_ + "/run/calendar-bridge/test.lock"), 0600u);
 }
 
 }  // namespace

@@ -53,6 +53,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"2026-04-31T00:00:00Z", std::nullopt}, ReadCase{"2025-02-29T00:00:00Z", std::nullopt},
         ReadCase{"2026-04-01T24:00:00Z", std::nullopt}, ReadCase{"2026-04-01T00:60:00Z", std::nullopt},
         ReadCase{"2026-04-01T00:00:61Z", std::nullopt}, ReadCase{"2026-04-01T0a:00:00Z", std::nullopt},
+        // The characters next to the digits, in a digit's place and in a fraction.
+        ReadCase{"2025-03-10T0/:00:00Z", std::nullopt}, ReadCase{"2025-03-10T0::00:00Z", std::nullopt},
+        ReadCase{"1970-01-01T00:00:00.5/Z", std::nullopt}, ReadCase{"1970-01-01T00:00:00.5:Z", std::nullopt},
         ReadCase{"２０２６-04-01T00:00:00Z", std::nullopt}, ReadCase{"", std::nullopt}));
 
 TEST(Rfc3339Read, TheMinusSignIsAnOffsetSignOnlyWhereAsked) {

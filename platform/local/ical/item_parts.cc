@@ -166,29 +166,30 @@ std::vector<ItemPart> item_parts(icalcomponent* root, std::string_view text) {
     parts.push_back(std::move(part));
     return parts;
   }
-  std::unordered_map<std::string, std::size_t> by_uid;
+  // Events and tasks are items apart, also under one UID.
+  std::unordered_map<std::string, std::size_t> events_by_uid, todos_by_uid;
   std::size_t events = 0, todos = 0;
   for (icalcomponent* calendar : calendars_of(root)) {
     for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
          c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
       icalcomponent_kind kind = icalcomponent_isa(c);
       if (!is_item_kind(kind)) continue;
-      std::size_t position = kind == ICAL_VEVENT_COMPONENT ? events++ : todos++;
+      bool event = kind == ICAL_VEVENT_COMPONENT;
+      std::size_t position = event ? events++ : todos++;
       // Only the UID property is looked up: the parent's component cursor stays where it is.
       icalproperty* uid_property = icalcomponent_get_first_property(c, ICAL_UID_PROPERTY);
       const char* uid_text = uid_property ? icalproperty_get_uid(uid_property) : nullptr;
       std::string uid = uid_text ? uid_text : "";
       std::size_t at = parts.size();
       // Components without a UID are not revisions of one item: each stands alone.
-      if (!uid.empty()) at = by_uid.emplace(uid, parts.size()).first->second;
+      if (!uid.empty()) at = (event ? events_by_uid : todos_by_uid).emplace(uid, parts.size()).first->second;
       if (at == parts.size()) {
         parts.emplace_back();
         parts.back().key = uid_in_identifier(uid);
         parts.back().uid = std::move(uid);
         parts.back().kind = kind;
       }
-      ItemPart& part = parts[at];
-      if (part.kind == kind) add_component(part, PartComponent{c, position});
+      add_component(parts[at], PartComponent{c, position});
     }
   }
   if (parts.size() > 1) key_items_without_uid(parts, root, text);

@@ -2,8 +2,8 @@
 
 // The items of one parsed file. A file normally holds one item, but a calendar
 // exported from another program holds many in one VCALENDAR, or in several
-// VCALENDARs one after another (an iCalendar stream): every UID is one item, its
-// components grouped by that UID across the whole file. Of two masters of one UID
+// VCALENDARs one after another (an iCalendar stream): every UID is one item of each
+// kind, its components grouped by that UID across the whole file. Of two masters of one UID
 // (two revisions) the one with the higher SEQUENCE wins, then the later
 // LAST-MODIFIED, then the later DTSTAMP, then the later in the file.
 
@@ -72,8 +72,8 @@ icalcomponent* vcalendar_of(icalcomponent* component);
 
 // The items of a text's VCALENDARs in order of their first component, or the one
 // item of a bare VEVENT or VTODO; `root` is what libical made of `text`. A UID's
-// components of the other kind than its first belong to no item. Each component
-// without a UID is an item of its own.
+// VEVENTs and its VTODOs are two items. Each component without a UID is an item of
+// its own.
 std::vector<ItemPart> item_parts(icalcomponent* root, std::string_view text);
 
 }  // namespace platform::local

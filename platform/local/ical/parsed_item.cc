@@ -16,13 +16,13 @@ std::string ParsedItem::identifier_of(const ItemPart& part) const {
   return holds_several() ? identifier() + "/" + part.key : identifier();
 }
 
-const ItemPart* ParsedItem::part_named(const std::optional<std::string>& uid) const {
-  if (!uid) return parts.size() == 1 ? &parts.front() : nullptr;
+const ItemPart* ParsedItem::part_named(const std::optional<std::string>& uid, icalcomponent_kind kind) const {
+  if (!uid) return parts.size() == 1 && parts.front().kind == kind ? &parts.front() : nullptr;
   // Two items may show as the same text (a UID that looks like another's escaped
   // bytes): such an identifier names no item rather than the wrong one.
   const ItemPart* found = nullptr;
   for (const ItemPart& part : parts) {
-    if (part.key != *uid) continue;
+    if (part.kind != kind || part.key != *uid) continue;
     if (found) return nullptr;
     found = &part;
   }

@@ -35,9 +35,9 @@ struct ParsedItem {
   // The identifier of one of its items: for a file holding several, followed by
   // "/" and the item's UID.
   std::string identifier_of(const ItemPart& part) const;
-  // The item of that identifier's UID (none: the file's only item); null when the
-  // file holds no such item, or more than one that the UID could name.
-  const ItemPart* part_named(const std::optional<std::string>& uid) const;
+  // The `kind` item of that identifier's UID (none: the file's only item); null
+  // when the file holds no such item, or more than one that the UID could name.
+  const ItemPart* part_named(const std::optional<std::string>& uid, icalcomponent_kind kind) const;
   // How many `kind` components libical read in the file, across its VCALENDARs. The
   // line editor must see as many, so that a position names the same component for both.
   std::size_t count_of(icalcomponent_kind kind) const { return item_component_count(root.get(), kind); }
