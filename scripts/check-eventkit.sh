@@ -7,7 +7,8 @@
 # A message the frameworks do not have, a wrong argument type or block
 # signature, a call newer than the oldest system without an availability
 # check, or a deprecated call not marked as such fails it. It also reads the
-# Info.plist linked into the executable. Exits non-zero on any error or warning.
+# Info.plist linked into the executable and the entitlements it is signed
+# with. Exits non-zero on any error or warning.
 # Arguments, if any, name the .mm files to check instead of all of them.
 #
 # The C library's headers do not parse for an Apple target, so each file is
@@ -63,8 +64,9 @@ for file in "${files[@]}"; do
     done
   done
 done
-# The embedded Info.plist: a readable property list with every usage description.
-if ! python3 - platform/eventkit/Info.plist <<'PY'
+# The embedded Info.plist: a readable property list with every usage description;
+# the entitlements the executable is signed with: both kinds of data.
+if ! python3 - platform/eventkit/Info.plist platform/eventkit/calendar-bridge.entitlements <<'PY'
 import plistlib, sys
 with open(sys.argv[1], "rb") as f:
     keys = plistlib.load(f)
@@ -73,10 +75,16 @@ needed = ["NSCalendarsFullAccessUsageDescription", "NSCalendarsUsageDescription"
 missing = [k for k in needed if not isinstance(keys.get(k), str) or not keys[k]]
 if missing:
     sys.exit("Info.plist lacks " + ", ".join(missing))
+with open(sys.argv[2], "rb") as f:
+    entitlements = plistlib.load(f)
+needed = ["com.apple.security.personal-information.calendars", "com.apple.security.personal-information.reminders"]
+missing = [k for k in needed if entitlements.get(k) is not True]
+if missing:
+    sys.exit("calendar-bridge.entitlements lacks " + ", ".join(missing))
 PY
 then
-  echo "check-eventkit: platform/eventkit/Info.plist fails the check" >&2
+  echo "check-eventkit: platform/eventkit/Info.plist or calendar-bridge.entitlements fails the check" >&2
   failed=1
 fi
 if ((failed)); then exit 1; fi
-echo "check-eventkit: ${#files[@]} files for ${architectures[*]} at macOS ${systems[*]}, and Info.plist, pass"
+echo "check-eventkit: ${#files[@]} files for ${architectures[*]} at macOS ${systems[*]}, Info.plist and entitlements, pass"

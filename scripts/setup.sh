@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   nlohmann-json3-dev libicu-dev libical-dev libsqlite3-dev nettle-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  locales tzdata python3
+  locales tzdata python3 python3-yaml
   radicale vdirsyncer
   clang libclang-rt-14-dev llvm
 )

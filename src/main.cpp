@@ -13,7 +13,9 @@
 #include "calendar/command/json_input.h"
 #include "platform/platform.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int serve(int argc, char** argv) {
   bridge::io::ignore_broken_pipe_signal();
   const bridge::io::ClosedStandardStreams closed = bridge::io::occupy_closed_standard_streams();
 
@@ -30,4 +32,10 @@ int main(int argc, char** argv) {
   };
   const bridge::FrontEndOutput output = bridge::run_front_end(supply_platform, args, params);
   return bridge::write_output(output, closed);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return platform::run_command([argc, argv] { return serve(argc, argv); });
 }

@@ -1,12 +1,16 @@
 #pragma once
 
 // The platform on macOS: the user's calendar database through EventKit, the
-// system clocks, the main run loop, and the user's calendar and time zone.
+// system clocks, the main run loop, and the user's time zone.
+
+#import <Foundation/Foundation.h>
 
 #include <memory>
 
 #include "platform/eventkit/time_zones.h"
 #include "platform/platform.h"
+
+NS_ASSUME_NONNULL_BEGIN
 
 namespace platform::eventkit {
 
@@ -18,6 +22,7 @@ class EventKitPlatform : public Platform {
   Date now() override;
   void run_main_loop_until(Date date) override;
   std::chrono::nanoseconds monotonic_now() override;
+  void sleep_until(std::chrono::nanoseconds time) override;
 
   TimeZone local_time_zone() override;
   int seconds_from_gmt(const TimeZone& zone, Date date) override;
@@ -29,8 +34,13 @@ class EventKitPlatform : public Platform {
   std::unique_ptr<HeldLock> hold_reminder_write_lock() override;
 
  private:
+  NSCalendar* local_gregorian_calendar();
+
   // Shared with the stores, which read zones from items.
   std::shared_ptr<TimeZones> zones_ = std::make_shared<TimeZones>();
+  NSCalendar* _Nullable gregorian_ = nil;  // made on first use
 };
 
 }  // namespace platform::eventkit
+
+NS_ASSUME_NONNULL_END

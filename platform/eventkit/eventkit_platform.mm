@@ -4,6 +4,7 @@
 #import <Foundation/Foundation.h>
 
 #include <chrono>
+#include <thread>
 
 #include "platform/eventkit/date_components.h"
 #include "platform/eventkit/eventkit_event_store.h"
@@ -32,16 +33,27 @@ std::unique_ptr<EventStore> EventKitPlatform::open_event_store() {
   return std::make_unique<EventKitEventStore>(store, zones_);
 }
 
+// Called on every slice of a wait: each call's temporaries go at once.
 Date EventKitPlatform::now() {
-  return date_of(required([NSDate dateWithTimeIntervalSinceNow:0], "dateWithTimeIntervalSinceNow:"));
+  @autoreleasepool {
+    return date_of(required([NSDate dateWithTimeIntervalSinceNow:0], "dateWithTimeIntervalSinceNow:"));
+  }
 }
 
 void EventKitPlatform::run_main_loop_until(Date date) {
-  [required(NSRunLoop.mainRunLoop, "mainRunLoop") runUntilDate:ns_date(date)];
+  @autoreleasepool {
+    [required(NSRunLoop.mainRunLoop, "mainRunLoop") runUntilDate:ns_date(date)];
+  }
 }
 
 std::chrono::nanoseconds EventKitPlatform::monotonic_now() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
+// A plain sleep: EventKit answers on its own queues, never through this thread.
+void EventKitPlatform::sleep_until(std::chrono::nanoseconds time) {
+  std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
+      std::chrono::duration_cast<std::chrono::steady_clock::duration>(time)));
 }
 
 TimeZone EventKitPlatform::local_time_zone() {
@@ -55,10 +67,21 @@ int EventKitPlatform::seconds_from_gmt(const TimeZone& zone, Date date) {
   return static_cast<int>([object secondsFromGMTForDate:ns_date(date)]);
 }
 
+// The application reads Gregorian dates: the calendar the user chose for the
+// system (Buddhist, Japanese ...) would give other years.
+NSCalendar* EventKitPlatform::local_gregorian_calendar() {
+  NSCalendar* calendar = gregorian_;
+  if (calendar == nil) {
+    calendar = required(calendar_with_identifier(kGregorianCalendar), "calendarWithIdentifier:");
+    calendar.timeZone = required(NSTimeZone.localTimeZone, "localTimeZone");
+    gregorian_ = calendar;
+  }
+  return calendar;
+}
+
 CalendarFields EventKitPlatform::current_calendar_components(Date date) {
-  NSCalendar* calendar = required(NSCalendar.currentCalendar, "currentCalendar");
   NSDateComponents* components =
-      required([calendar components:kYearToSecond fromDate:ns_date(date)], "components:fromDate:");
+      required([local_gregorian_calendar() components:kYearToSecond fromDate:ns_date(date)], "components:fromDate:");
   return CalendarFields{components.year, components.month, components.day,
                         components.hour, components.minute, components.second};
 }
@@ -93,5 +116,13 @@ std::unique_ptr<HeldLock> EventKitPlatform::hold_reminder_write_lock() {
 namespace platform {
 
 std::unique_ptr<Platform> make_default_platform() { return std::make_unique<eventkit::EventKitPlatform>(); }
+
+// Cocoa expects every call inside an autorelease pool: this one holds what the
+// command's calls leave, the per-item pools inside it drain as they go.
+int run_command(const std::function<int()>& command) {
+  @autoreleasepool {
+    return command();
+  }
+}
 
 }  // namespace platform

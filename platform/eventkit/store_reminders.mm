@@ -9,17 +9,19 @@
 #include "platform/eventkit/nil_guard.h"
 #include "platform/eventkit/ns_text.h"
 #include "platform/eventkit/reminder_items.h"
+#include "platform/write_answers.h"
 
 namespace platform::eventkit {
 namespace {
 
 // Saves and removals of a reminder this store did not hand out.
 constexpr const char* kForeignReminder = "提醒事项不属于当前的日历数据库";
-// A new reminder the database declined to store without saying why.
-constexpr const char* kNewReminderNotSaved = "日历数据库没有保存新的提醒事项";
 
-Error error_of(NSError* _Nullable error, const char* operation) {
-  return Error{text_of(required(required(error, operation).localizedDescription, "localizedDescription"))};
+// A save's or removal's answer: the flag, and the text of the error if there is one.
+WriteAnswer write_answer(BOOL succeeded, NSError* _Nullable error) {
+  WriteAnswer answer{succeeded != NO, std::nullopt};
+  if (error != nil) answer.error_text = text_of(required(error.localizedDescription, "localizedDescription"));
+  return answer;
 }
 
 }  // namespace
@@ -76,14 +78,11 @@ std::optional<Error> EventKitEventStore::save_reminder(Reminder& reminder) {
   EKReminder* target = stored_reminder(reminder);
   if (target == nil) return Error{kForeignReminder};
   apply_changes(reminder, target, calendars_, *zones_);
+  // Taken before the save commits them. A new reminder always has something to save.
+  const bool had_changes = target.hasChanges != NO || reminder.is_new();
   NSError* error = nil;
-  if (![store_ saveReminder:target commit:YES error:&error]) {
-    if (error != nil) return error_of(error, "saveReminder:commit:error:");
-    // No and no error: the database found nothing to save, so the stored reminder
-    // already is as asked and is read back as it is. A new reminder always has
-    // something to save: that answer means it was not stored.
-    if (reminder.is_new()) return Error{kNewReminderNotSaved};
-  }
+  const BOOL saved = [store_ saveReminder:target commit:YES error:&error];
+  if (std::optional<Error> failure = save_failure(write_answer(saved, error), had_changes)) return failure;
   // What was stored becomes the reminder's baseline, a new one's identifier included.
   reminder = reminder_of(target, calendars_, *zones_, false);
   return std::nullopt;
@@ -93,8 +92,8 @@ std::optional<Error> EventKitEventStore::remove_reminder(const Reminder& reminde
   EKReminder* target = stored_reminder(reminder);
   if (target == nil) return Error{kForeignReminder};
   NSError* error = nil;
-  if (![store_ removeReminder:target commit:YES error:&error]) return error_of(error, "removeReminder:commit:error:");
-  return std::nullopt;
+  const BOOL removed = [store_ removeReminder:target commit:YES error:&error];
+  return removal_failure(write_answer(removed, error));
 }
 
 }  // namespace platform::eventkit

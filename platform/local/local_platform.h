@@ -25,6 +25,7 @@ class LocalPlatform : public Platform {
   Date now() override;
   void run_main_loop_until(Date date) override;
   std::chrono::nanoseconds monotonic_now() override;
+  void sleep_until(std::chrono::nanoseconds time) override;
 
   TimeZone local_time_zone() override;
   int seconds_from_gmt(const TimeZone& zone, Date date) override;

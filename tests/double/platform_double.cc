@@ -4,6 +4,8 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/write_answers.h"
+
 namespace double_platform {
 
 using namespace std::chrono;
@@ -58,6 +60,8 @@ struct State {
   int save_error_on = 0;
   std::string save_error_on_text;
   std::string remove_error;
+  bool save_answers_no = false;
+  bool remove_answers_no = false;
   std::function<void(ReminderFields&)> save_transform;
 
   platform::TimeZone local_zone = platform::TimeZone::named("UTC");
@@ -66,6 +70,7 @@ struct State {
   Date wall{1740787200};  // 2025-03-01T00:00:00Z
   nanoseconds monotonic{seconds(1000)};
   nanoseconds monotonic_start{seconds(1000)};
+  bool run_loop_returns_at_once = false;
 
   bool write_lock_unavailable = false;
   bool write_lock_held = false;
@@ -100,6 +105,12 @@ struct State {
         ++it;
       }
     }
+  }
+
+  // Moves both fake clocks on.
+  void pass(nanoseconds time) {
+    monotonic += time;
+    wall.seconds_since_1970 += duration<double>(time).count();
   }
 
   int offset_of(const platform::TimeZone& zone) const {
@@ -206,8 +217,8 @@ class StoreDouble : public platform::EventStore {
   Reminder new_reminder() override { return Reminder(ReminderFields{}, nullptr, true); }
 
   std::optional<platform::Error> save_reminder(Reminder& reminder) override {
-    // What the calendar database does with nothing to save (answers no, without
-    // an error), as the backend reports it: a success that stores nothing.
+    // The calendar database answers NO without an error when there is nothing to
+    // save; the backend reads that as a success that stores nothing.
     if (!reminder.is_new()) {
       auto found = state_->reminders.find(reminder.calendar_item_identifier());
       if (found != state_->reminders.end() && state_->save_error.empty() &&
@@ -217,7 +228,7 @@ class StoreDouble : public platform::EventStore {
         if (same_fields(stored, found->second)) {
           ++state_->counters.saves;
           ++state_->counters.unchanged_saves;
-          return std::nullopt;
+          return platform::save_failure({false, std::nullopt}, false);
         }
       }
     }
@@ -225,6 +236,7 @@ class StoreDouble : public platform::EventStore {
     if (state_->write_lock_held) ++state_->counters.saves_under_write_lock;
     if (!state_->save_error.empty()) return platform::Error{state_->save_error};
     if (number == state_->save_error_on) return platform::Error{state_->save_error_on_text};
+    if (state_->save_answers_no) return platform::save_failure({false, std::nullopt}, true);
     const ReminderFields& fields = reminder.fields();
     if (!fields.calendar) return platform::Error{"没有选择列表"};
     if (!fields.calendar->allows_content_modifications) return platform::Error{"列表只读"};
@@ -251,6 +263,7 @@ class StoreDouble : public platform::EventStore {
     ++state_->counters.removes;
     if (state_->write_lock_held) ++state_->counters.removes_under_write_lock;
     if (!state_->remove_error.empty()) return platform::Error{state_->remove_error};
+    if (state_->remove_answers_no) return platform::removal_failure({false, std::nullopt});
     state_->reminders.erase(reminder.calendar_item_identifier());
     return std::nullopt;
   }
@@ -386,6 +399,8 @@ void PlatformDouble::set_save_error_on(int save_number, std::string text) {
   state_->save_error_on_text = std::move(text);
 }
 void PlatformDouble::set_remove_error(std::string text) { state_->remove_error = std::move(text); }
+void PlatformDouble::set_save_answers_no_without_error(bool answers) { state_->save_answers_no = answers; }
+void PlatformDouble::set_remove_answers_no_without_error(bool answers) { state_->remove_answers_no = answers; }
 void PlatformDouble::set_save_transform(std::function<void(ReminderFields&)> transform) {
   state_->save_transform = std::move(transform);
 }
@@ -398,6 +413,7 @@ void PlatformDouble::set_zone_offset(const std::string& name, int offset_seconds
   state_->zone_offsets[name] = offset_seconds;
 }
 void PlatformDouble::set_wall_clock(Date now) { state_->wall = now; }
+void PlatformDouble::set_run_loop_returns_at_once(bool at_once) { state_->run_loop_returns_at_once = at_once; }
 
 const Counters& PlatformDouble::counters() const { return state_->counters; }
 nanoseconds PlatformDouble::fake_elapsed() const { return state_->monotonic - state_->monotonic_start; }
@@ -415,6 +431,11 @@ Date PlatformDouble::now() { return state_->wall; }
 
 void PlatformDouble::run_main_loop_until(Date date) {
   ++state_->counters.run_loop_slices;
+  if (state_->run_loop_returns_at_once) {
+    state_->pass(kRunLoopTurn);
+    state_->deliver_due();
+    return;
+  }
   double delta = date.seconds_since_1970 - state_->wall.seconds_since_1970;
   if (delta > 0) {
     // Whole microseconds, so slices of 0.2 s add up to exactly 180 s of fake time.
@@ -427,6 +448,12 @@ void PlatformDouble::run_main_loop_until(Date date) {
 }
 
 nanoseconds PlatformDouble::monotonic_now() { return state_->monotonic; }
+
+void PlatformDouble::sleep_until(nanoseconds time) {
+  ++state_->counters.sleeps;
+  if (time > state_->monotonic) state_->pass(time - state_->monotonic);
+  state_->deliver_due();
+}
 
 platform::TimeZone PlatformDouble::local_time_zone() { return state_->local_zone; }
 

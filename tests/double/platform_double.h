@@ -43,6 +43,7 @@ struct Counters {
   int full_access_requests = 0;
   int legacy_access_requests = 0;
   int run_loop_slices = 0;
+  int sleeps = 0;  // sleeps for what a run-loop slice left
   // The longest time one run-loop slice was asked to run: the pacing of a wait.
   std::chrono::microseconds longest_run_loop_slice{0};
   int fetches = 0;
@@ -96,6 +97,10 @@ class PlatformDouble : public platform::Platform {
   // Fails only the save with this 1-based number.
   void set_save_error_on(int save_number, std::string text);
   void set_remove_error(std::string text);
+  // Saves that have something to save, or removals, answer NO without an error
+  // and store nothing, as the calendar database may.
+  void set_save_answers_no_without_error(bool answers);
+  void set_remove_answers_no_without_error(bool answers);
   // Lets a test change what a save stores (e.g. drop a count), after the save is applied.
   void set_save_transform(std::function<void(platform::ReminderFields&)> transform);
 
@@ -108,6 +113,10 @@ class PlatformDouble : public platform::Platform {
   // Offset of a named zone (fixed-offset zones need no entry).
   void set_zone_offset(const std::string& name, int offset_seconds);
   void set_wall_clock(Date now);
+  // The run loop returns at once, as runUntilDate: does with nothing attached to
+  // it: each turn takes kRunLoopTurn of fake time, whatever date it was given.
+  void set_run_loop_returns_at_once(bool at_once);
+  static constexpr std::chrono::microseconds kRunLoopTurn{100};
 
   const Counters& counters() const;
   std::chrono::nanoseconds fake_elapsed() const;
@@ -118,6 +127,7 @@ class PlatformDouble : public platform::Platform {
   Date now() override;
   void run_main_loop_until(Date date) override;
   std::chrono::nanoseconds monotonic_now() override;
+  void sleep_until(std::chrono::nanoseconds time) override;
   platform::TimeZone local_time_zone() override;
   int seconds_from_gmt(const platform::TimeZone& zone, Date date) override;
   platform::CalendarFields current_calendar_components(Date date) override;

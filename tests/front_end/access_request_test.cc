@@ -140,6 +140,29 @@ TEST(AccessRequest, DelayedAnswerArrivingAfterTheTimeoutIsDropped) {
   EXPECT_EQ(p.fake_elapsed(), 210s);
 }
 
+// runUntilDate: returns at once when nothing is attached to the run loop. Each
+// slice still lasts its time: an unanswered request polls 180 s / slice times
+// instead of spinning a core for three minutes.
+TEST(AccessRequest, ARunLoopThatReturnsAtOnceStillWaitsSliceBySlice) {
+  const struct {
+    EntityType type;
+    const char* message;
+    int polls;
+  } cases[] = {
+      {EntityType::event, kEventTimeout, 900},
+      {EntityType::reminder, kReminderTimeout, 3600},
+  };
+  for (const auto& c : cases) {
+    PlatformDouble p;
+    p.set_access_answer(AccessAnswer::never);
+    p.set_run_loop_returns_at_once(true);
+    EXPECT_EQ(request(p, c.type), c.message);
+    EXPECT_EQ(p.counters().run_loop_slices, c.polls);
+    EXPECT_EQ(p.counters().sleeps, c.polls);
+    EXPECT_EQ(p.fake_elapsed(), 180s);
+  }
+}
+
 TEST(AccessRequest, EveryRequestAsksAgainEvenWhenGranted) {
   PlatformDouble p;
   p.set_status(EntityType::event, AuthorizationStatus::fullAccess);

@@ -162,6 +162,14 @@ TEST_F(ReminderCommandsTest, DeleteRemovesTheTargetAndToleratesAMissingOne) {
   EXPECT_EQ(run("delete", R"({"listIds":["B"],"id":"B/1"})"), "failure: 无法删除");
 }
 
+// The calendar database answers NO without an error for a reminder it no longer
+// holds (deleted elsewhere after the fetch): it is gone, as asked.
+TEST_F(ReminderCommandsTest, ARemovalAnsweredNoWithoutAnErrorIsDone) {
+  platform.set_remove_answers_no_without_error(true);
+  EXPECT_EQ(run("delete", R"({"listIds":["B"],"id":"B/1"})"), "null");
+  EXPECT_EQ(platform.counters().removes, 1);
+}
+
 // A second process saving the same new task must wait for this one's lookup and
 // save, or both would create a reminder with the task's marker.
 TEST_F(ReminderCommandsTest, WritesHoldTheWriteLockFromTheLookupToTheEndOfTheSave) {

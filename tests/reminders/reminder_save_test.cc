@@ -140,6 +140,27 @@ TEST_F(ReminderSaveTest, ASaveThatChangesNothingSucceedsWithTheStoredReminder) {
   EXPECT_EQ(platform.stored_reminders().size(), 1u);
 }
 
+// NO without an error means "nothing to save" only: a save that had something
+// to save and got that answer fails, and no reply shows values never stored.
+TEST_F(ReminderSaveTest, ASaveAnsweredNoWithoutAnErrorSucceedsOnlyWithNothingToSave) {
+  store_existing();
+  platform.set_save_answers_no_without_error(true);
+  const struct {
+    const char* params;
+    const char* outcome;
+  } cases[] = {
+      {R"({"id":"A/1","listId":"A","title":"New title"})",
+       "failure: 日历数据库没有保存提醒事项，也没有给出原因"},
+      {R"({"clientId":"t9","listId":"A","title":"New"})", "failure: 日历数据库没有保存提醒事项，也没有给出原因"},
+      {R"({"id":"A/1","listId":"A","title":"Old title","previousFields":{"title":"Old title"}})",
+       R"({"clientId":"task-1","completed":false,"due":null,"externalId":null,"id":"A/1","listId":"A",)"
+       R"("notes":"notes from Reminders","priority":1,"recurrenceRules":[],"remindAt":null,"title":"Old title"})"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(save(c.params), c.outcome) << c.params;
+  EXPECT_EQ(platform.stored_reminders().size(), 1u);
+  EXPECT_EQ(stored("A/1").title, "Old title");
+}
+
 TEST_F(ReminderSaveTest, TitleAndNotesKeepALeadingByteOrderMark) {
   save(R"({"clientId":"bom","listId":"A","title":"\ufeffCall \t","notes":"\ufeff\ufeffnote"})");
   platform::ReminderFields created = stored("new-1");

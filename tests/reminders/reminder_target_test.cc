@@ -28,7 +28,7 @@ class ReminderTargetTest : public RemindersFixture {
     fetched.emplace_back(fields, nullptr, false);
   }
   std::string target_of(const char* params) {
-    auto result = find_target_reminder(platform, bridge::reminders::read_reminder_request(Json::parse(params)), fetched);
+    auto result = find_target_reminder(bridge::reminders::read_reminder_request(Json::parse(params)), fetched);
     if (failed(result)) return "failure: " + failure_message(result);
     const platform::Reminder* target = std::get<const platform::Reminder*>(result);
     return target ? target->calendar_item_identifier() : "none";

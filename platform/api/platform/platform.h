@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -35,12 +36,16 @@ class Platform {
   virtual void run_main_loop_until(Date date) = 0;
   // A monotonic clock, unaffected by changes of the wall clock.
   virtual std::chrono::nanoseconds monotonic_now() = 0;
+  // Sleeps until monotonic_now() reaches `time`; may return earlier once a
+  // platform callback has answered.
+  virtual void sleep_until(std::chrono::nanoseconds time) = 0;
 
   // [NSTimeZone localTimeZone].
   virtual TimeZone local_time_zone() = 0;
   // secondsFromGMTForDate:.
   virtual int seconds_from_gmt(const TimeZone& zone, Date date) = 0;
-  // [[NSCalendar currentCalendar] components:252 fromDate:] in the local time zone.
+  // The Gregorian calendar's components:252 fromDate: in the local time zone,
+  // whatever calendar the user chose for the system.
   virtual CalendarFields current_calendar_components(Date date) = 0;
   // dateFromComponents: of the components' own calendar, in their time zone (the
   // local one when they have none). Nothing when they have no calendar or no date.
@@ -61,5 +66,9 @@ class Platform {
 
 // The platform of this build (the backend linked into the executable).
 std::unique_ptr<Platform> make_default_platform();
+
+// Runs a whole command inside what this build's backend needs around one (on
+// macOS an autorelease pool) and returns the command's exit status.
+int run_command(const std::function<int()>& command);
 
 }  // namespace platform

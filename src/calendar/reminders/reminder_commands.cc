@@ -91,7 +91,7 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   if (failed(fetched)) return std::get<Failure>(std::move(fetched));
   const auto& fetched_reminders = std::get<std::vector<platform::Reminder>>(fetched);
 
-  Expected<const platform::Reminder*> target = reminders::find_target_reminder(platform, request, fetched_reminders);
+  Expected<const platform::Reminder*> target = reminders::find_target_reminder(request, fetched_reminders);
   if (failed(target)) return std::get<Failure>(std::move(target));
   const platform::Reminder* found = std::get<const platform::Reminder*>(target);
   if (sub_command == "delete") return reminders::delete_reminder(*store, found);

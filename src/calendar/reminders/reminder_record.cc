@@ -89,7 +89,7 @@ void refill_record(platform::Platform& platform, const platform::Reminder& remin
   *slot[kCompleted] = reminder.is_completed();
   set_text_or_null(*slot[kRemindAt], remind_at(reminder));
   set_rule_records(*slot[kRecurrenceRules], reminder);
-  set_text_or_null(*slot[kClientId], client_id_from_url(platform, reminder.url()));
+  set_text_or_null(*slot[kClientId], client_id_from_url(reminder.url()));
 }
 
 Json reminder_to_record(platform::Platform& platform, const platform::Reminder& reminder) {

@@ -5,7 +5,7 @@
 
 namespace bridge::reminders {
 
-Expected<const platform::Reminder*> find_target_reminder(platform::Platform& platform, const ReminderRequest& request,
+Expected<const platform::Reminder*> find_target_reminder(const ReminderRequest& request,
                                                          const std::vector<platform::Reminder>& reminders) {
   if (request.id) {
     for (const platform::Reminder& reminder : reminders) {
@@ -15,7 +15,7 @@ Expected<const platform::Reminder*> find_target_reminder(platform::Platform& pla
   const platform::Reminder* marked = nullptr;
   if (request.client_id) {
     for (const platform::Reminder& reminder : reminders) {
-      if (!carries_task_marker(platform, reminder, *request.client_id)) continue;
+      if (!carries_task_marker(reminder, *request.client_id)) continue;
       if (marked != nullptr) return Failure{kReminderMovedOrDeleted};
       marked = &reminder;
     }

@@ -19,13 +19,15 @@ int hex_value(char digit) {
   return -1;  // lower-case digits are not what the encoder writes
 }
 
-std::string plain_marker(std::string_view client_id) {
+std::string marker_text(std::string_view client_id) {
   std::string text(kMarkerPrefix);
   text += client_id;
   return text;
 }
 
-// Every byte but the unreserved ones as %HH: a form any URL parser takes.
+// Every byte but the unreserved ones as %HH. An identifier of unreserved bytes
+// only (every one the application makes) stays as it is. The rule is fixed, so
+// each system writes the same bytes whatever its URL parser takes.
 std::string percent_encoded(std::string_view client_id) {
   std::string text;
   for (unsigned char byte : client_id) {
@@ -60,35 +62,28 @@ std::optional<std::string> percent_decoded(std::string_view text) {
   return decoded;
 }
 
-// Identifiers whose plain marker would be refused or misread are written encoded.
-bool needs_encoding(platform::Platform& platform, std::string_view client_id) {
-  return client_id.find('%') != std::string_view::npos || !platform.url_with_string(plain_marker(client_id));
-}
-
 }  // namespace
 
 std::optional<platform::Url> task_marker_url(platform::Platform& platform, std::string_view client_id) {
-  if (!needs_encoding(platform, client_id)) return platform.url_with_string(plain_marker(client_id));
-  return platform.url_with_string(plain_marker(percent_encoded(client_id)));
+  return platform.url_with_string(marker_text(percent_encoded(client_id)));
 }
 
-std::optional<std::string> client_id_from_url(platform::Platform& platform, const std::optional<platform::Url>& url) {
+std::optional<std::string> client_id_from_url(const std::optional<platform::Url>& url) {
   if (!url) return std::nullopt;
   std::string_view text = url->absolute_string;
   if (text.size() < kMarkerPrefix.size() || text.substr(0, kMarkerPrefix.size()) != kMarkerPrefix) {
     return std::nullopt;
   }
   std::string_view rest = text.substr(kMarkerPrefix.size());
-  if (rest.find('%') != std::string_view::npos) {
-    std::optional<std::string> decoded = percent_decoded(rest);
-    if (decoded && text::is_valid_utf8(*decoded) && needs_encoding(platform, *decoded)) return decoded;
-  }
+  // The encoded form, or else the text as it stands: markers that earlier
+  // versions wrote unencoded (such as "a/b") read as they are.
+  std::optional<std::string> decoded = percent_decoded(rest);
+  if (decoded && text::is_valid_utf8(*decoded)) return decoded;
   return std::string(rest);
 }
 
-bool carries_task_marker(platform::Platform& platform, const platform::Reminder& reminder,
-                         std::string_view client_id) {
-  std::optional<std::string> carried = client_id_from_url(platform, reminder.url());
+bool carries_task_marker(const platform::Reminder& reminder, std::string_view client_id) {
+  std::optional<std::string> carried = client_id_from_url(reminder.url());
   return carried && *carried == client_id;
 }
 

@@ -44,6 +44,7 @@ typedef void (^EKEventStoreRequestAccessCompletionHandler)(BOOL granted, NSError
 @class EKEventStore, EKCalendar, EKEvent, EKReminder, EKCalendarItem, EKRecurrenceRule, EKAlarm;
 
 @interface EKObject : NSObject
+@property(nonatomic, readonly) BOOL hasChanges;
 @end
 
 @interface EKSource : EKObject

@@ -98,6 +98,7 @@ typedef enum NSCalendarUnit : NSUInteger {
 @property(class, readonly, copy) NSCalendar *currentCalendar;
 + (nullable NSCalendar *)calendarWithIdentifier:(NSCalendarIdentifier)calendarIdentifierConstant;
 @property(readonly, copy) NSCalendarIdentifier calendarIdentifier;
+@property(copy) NSTimeZone *timeZone;
 - (NSDateComponents *)components:(NSCalendarUnit)unitFlags fromDate:(NSDate *)date;
 - (nullable NSDate *)dateFromComponents:(NSDateComponents *)comps;
 @end
