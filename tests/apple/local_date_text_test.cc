@@ -42,24 +42,6 @@ TEST(LocalDateText, UsesTheLocalOffsetOfTheInstant) {
   }
 }
 
-// A machine whose current calendar is not the Gregorian one (Buddhist era here).
-class BuddhistCalendarPlatform : public PlatformDouble {
- public:
-  platform::CalendarFields current_calendar_components(Date date) override {
-    platform::CalendarFields f = PlatformDouble::current_calendar_components(date);
-    f.year += 543;
-    return f;
-  }
-};
-
-TEST(LocalDateText, TakesTheFieldsOfTheCurrentCalendar) {
-  BuddhistCalendarPlatform p;
-  TimeZone zone = TimeZone::named("Asia/Bangkok");
-  p.set_local_time_zone(zone, 7 * 3600);
-  EXPECT_EQ(bridge::format_local_date(p, Date{kMarch9At0605Utc}), "2568-03-09");
-  EXPECT_EQ(bridge::format_local_datetime(p, zone, Date{kMarch9At0605Utc}), "2568-03-09T13:05:00+07:00");
-}
-
 // The offset is asked of the given zone for the instant itself, so the texts on
 // both sides of a daylight-saving change differ.
 class NewYorkPlatform : public PlatformDouble {

@@ -130,29 +130,13 @@ int offset_seconds_at(const icu::TimeZone& zone, double seconds) {
   return U_FAILURE(status) ? 0 : (raw + dst) / 1000;
 }
 
-// The locale the process's environment names, looked up in the order the C library
-// uses (LC_ALL, LC_MESSAGES, LANG; empty values do not count).
-icu::Locale environment_locale() {
-  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr || *value == '\0') continue;
-    std::string_view id(value);
-    if (id == "C" || id == "POSIX" || id.starts_with("C.")) return icu::Locale("en_US_POSIX");
-    return icu::Locale::createCanonical(value);
-  }
-  return icu::Locale("en_US_POSIX");
-}
-
+// Gregorian whatever the locale: the application reads Gregorian dates, and a
+// Thai or Japanese locale would otherwise give Buddhist or imperial years.
 icu::Calendar* current_calendar(MachineZones& m) {
   if (m.calendar) return m.calendar.get();
-  const icu::TimeZone& zone = local_zone(m);
   UErrorCode status = U_ZERO_ERROR;
-  m.calendar.reset(icu::Calendar::createInstance(zone.clone(), environment_locale(), status));
-  if (U_FAILURE(status) || !m.calendar) {
-    status = U_ZERO_ERROR;
-    m.calendar = std::make_unique<icu::GregorianCalendar>(zone.clone(), icu::Locale::getRoot(), status);
-    if (U_FAILURE(status)) m.calendar.reset();
-  }
+  m.calendar = std::make_unique<icu::GregorianCalendar>(local_zone(m).clone(), icu::Locale::getRoot(), status);
+  if (U_FAILURE(status)) m.calendar.reset();
   return m.calendar.get();
 }
 
