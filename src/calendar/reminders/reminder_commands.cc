@@ -1,9 +1,10 @@
 #include "calendar/reminders/reminder_commands.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 
 #include "calendar/access/access.h"
-#include "calendar/command/json_array_text.h"
 #include "calendar/reminders/reminder_fetch.h"
 #include "calendar/reminders/reminder_lists.h"
 #include "calendar/reminders/reminder_record.h"
@@ -30,24 +31,31 @@ Json status_reply(platform::AuthorizationStatus status) {
   return reply;
 }
 
-// Each record is written out as soon as its reminder is looked up (on a second
-// thread while the next ones are), so the list of every reminder is never held as
-// values and as text at once. The text is what dumping the array would give; a
-// record that cannot be written fails the reply only after the lookups, which
-// fail first.
+// Each record is written out as soon as its reminder is looked up, so the list of
+// every reminder is never held as values and as text at once. The text is what
+// dumping the array would give. A record that cannot be written fails the reply
+// only after the lookups, which fail first.
 CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& store,
                           const std::vector<platform::CalendarRef>& lists) {
-  std::optional<JsonArrayText> records;
+  Json record = Json::object();
+  std::string text = "[";
+  std::optional<std::string> unwritable;
   Expected<Done> visited =
-      reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t count) {
-        if (!records) records.emplace(count);
-        reminders::refill_record(platform, reminder, records->next());
+      reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t) {
+        if (unwritable) return;
+        reminders::refill_record(platform, reminder, record);
+        try {
+          std::string written = record.dump();
+          if (text.size() > 1) text += ',';
+          text += written;
+        } catch (const Json::exception& error) {
+          unwritable = error.what();
+        }
       });
   if (auto* failure = std::get_if<Failure>(&visited)) return std::move(*failure);
-  if (!records) return SerializedReply{"[]"};
-  Expected<std::string> text = records->finish();
-  if (auto* failure = std::get_if<Failure>(&text)) return CommandOutcome::failure(failure->message);
-  return SerializedReply{std::get<std::string>(std::move(text))};
+  if (unwritable) return CommandOutcome::failure(*unwritable);
+  text += ']';
+  return SerializedReply{std::move(text)};
 }
 
 }  // namespace
