@@ -12,7 +12,6 @@
 
 #include "platform/event_store.h"
 #include "platform/local/callbacks/callback_threads.h"
-#include "platform/local/expected.h"
 #include "platform/local/files/item_file_writer.h"
 #include "platform/local/root/collections.h"
 #include "platform/local/index/item_cache.h"

@@ -1,8 +1,5 @@
 #include "platform/local/root/store_root.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <random>
@@ -19,12 +16,7 @@ std::string environment(const char* name) {
 std::string home_directory() {
   std::string home = environment("HOME");
   if (!home.empty()) return home;
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  char buffer[4096];
-  if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir)
-    return found->pw_dir;
-  return "/";
+  return password_home_folder().value_or("/");
 }
 
 constexpr mode_t kPrivateFolderMode = 0700;

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "system/sys_call.h"
+
 namespace bridge {
 namespace {
 
@@ -11,10 +13,10 @@ constexpr const char* kReplyNotWritten = "无法写出回复：";
 
 FrontEndOutput failure_output(const std::string& message) { return FrontEndOutput{1, {}, message + "\n"}; }
 
-std::optional<io::IoError> write_stream(int fd, const std::string& text, const io::ClosedStandardStreams& closed) {
+sys::SysResult<sys::Done> write_stream(int fd, const std::string& text, const io::ClosedStandardStreams& closed) {
   // A stream that was closed at start holds /dev/null now: writing there would pass for success.
-  if (closed[static_cast<std::size_t>(fd)]) return io::describe_error(EBADF);
-  return io::write_all(fd, text);
+  if (closed[static_cast<std::size_t>(fd)]) return sys::SysError{EBADF, "write", ""};
+  return sys::write_all(fd, text, "");
 }
 
 }  // namespace
@@ -34,8 +36,8 @@ FrontEndOutput render_outcome(CommandOutcome outcome) {
 
 int write_output(const FrontEndOutput& output, const io::ClosedStandardStreams& closed) {
   if (!output.standard_output.empty()) {
-    if (auto error = write_stream(STDOUT_FILENO, output.standard_output, closed)) {
-      write_stream(STDERR_FILENO, kReplyNotWritten + error->text + "\n", closed);
+    if (auto written = write_stream(STDOUT_FILENO, output.standard_output, closed); !written.ok()) {
+      write_stream(STDERR_FILENO, kReplyNotWritten + written.error().reason() + "\n", closed);
       return 1;
     }
   }
