@@ -2,7 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <random>
+
+#include "platform/local/files/temporary_name.h"
 
 namespace platform::local {
 
@@ -83,7 +84,7 @@ SysResult<Done> create_default_root_if_missing(const std::string& root_path) {
   // the XDG base directories are (folders that exist keep their modes).
   if (auto made = make_directories(parent, kPrivateFolderMode); !made.ok()) return made;
   // Built aside and renamed into place, so no reader sees a root without its collections.
-  std::string staging = parent + "/.calendar-store-new-" + std::to_string(std::random_device{}());
+  std::string staging = temporary_path_for(root);
   if (auto made = make_directory(staging, kPrivateFolderMode); !made.ok()) return made;
   for (const auto& c : kDefaultCollections) {
     if (auto written = write_collection(staging + "/" + c.folder, c); !written.ok()) {
