@@ -1,5 +1,6 @@
 #include "calendar/reminders/task_marker.h"
 
+#include "text/hex_digits.h"
 #include "text/utf8_text.h"
 
 namespace bridge::reminders {
@@ -11,12 +12,6 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 bool is_unreserved(unsigned char byte) {
   return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
          byte == '-' || byte == '.' || byte == '_' || byte == '~';
-}
-
-int hex_value(char digit) {
-  if (digit >= '0' && digit <= '9') return digit - '0';
-  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-  return -1;  // lower-case digits are not what the encoder writes
 }
 
 std::string plain_marker(std::string_view client_id) {
@@ -50,8 +45,10 @@ std::optional<std::string> percent_decoded(std::string_view text) {
       continue;
     }
     if (i + 2 >= text.size()) return std::nullopt;
-    int high = hex_value(text[i + 1]), low = hex_value(text[i + 2]);
+    int high = text::hex_value(text[i + 1]), low = text::hex_value(text[i + 2]);
     if (high < 0 || low < 0) return std::nullopt;
+    // Lower-case digits are not what the encoder writes.
+    if (text[i + 1] != kHexDigits[high] || text[i + 2] != kHexDigits[low]) return std::nullopt;
     unsigned char byte = static_cast<unsigned char>(high * 16 + low);
     if (is_unreserved(byte)) return std::nullopt;
     decoded += static_cast<char>(byte);
