@@ -72,7 +72,7 @@ Reminder EventKitEventStore::new_reminder() {
   return reminder_of(reminder, calendars_, *zones_, true);
 }
 
-std::optional<Error> EventKitEventStore::save_reminder(Reminder& reminder) {
+result::Expected<result::Done, Error> EventKitEventStore::save_reminder(Reminder& reminder) {
   EKReminder* target = stored_reminder(reminder);
   if (target == nil) return Error{kForeignReminder};
   apply_changes(reminder, target, calendars_, *zones_);
@@ -86,15 +86,15 @@ std::optional<Error> EventKitEventStore::save_reminder(Reminder& reminder) {
   }
   // What was stored becomes the reminder's baseline, a new one's identifier included.
   reminder = reminder_of(target, calendars_, *zones_, false);
-  return std::nullopt;
+  return result::Done{};
 }
 
-std::optional<Error> EventKitEventStore::remove_reminder(const Reminder& reminder) {
+result::Expected<result::Done, Error> EventKitEventStore::remove_reminder(const Reminder& reminder) {
   EKReminder* target = stored_reminder(reminder);
   if (target == nil) return Error{kForeignReminder};
   NSError* error = nil;
   if (![store_ removeReminder:target commit:YES error:&error]) return error_of(error, "removeReminder:commit:error:");
-  return std::nullopt;
+  return result::Done{};
 }
 
 }  // namespace platform::eventkit

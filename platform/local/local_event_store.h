@@ -39,8 +39,8 @@ class LocalEventStore : public EventStore {
   std::optional<CalendarItem> calendar_item_with_identifier(std::string_view identifier) override;
 
   Reminder new_reminder() override;
-  std::optional<Error> save_reminder(Reminder& reminder) override;
-  std::optional<Error> remove_reminder(const Reminder& reminder) override;
+  Expected<Done, Error> save_reminder(Reminder& reminder) override;
+  Expected<Done, Error> remove_reminder(const Reminder& reminder) override;
 
  private:
   // The collections as this store first read them (each metadata file read once).

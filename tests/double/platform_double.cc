@@ -205,7 +205,7 @@ class StoreDouble : public platform::EventStore {
 
   Reminder new_reminder() override { return Reminder(ReminderFields{}, nullptr, true); }
 
-  std::optional<platform::Error> save_reminder(Reminder& reminder) override {
+  result::Expected<result::Done, platform::Error> save_reminder(Reminder& reminder) override {
     // What the calendar database does with nothing to save (answers no, without
     // an error), as the backend reports it: a success that stores nothing.
     if (!reminder.is_new()) {
@@ -217,7 +217,7 @@ class StoreDouble : public platform::EventStore {
         if (same_fields(stored, found->second)) {
           ++state_->counters.saves;
           ++state_->counters.unchanged_saves;
-          return std::nullopt;
+          return result::Done{};
         }
       }
     }
@@ -244,15 +244,15 @@ class StoreDouble : public platform::EventStore {
     if (state_->save_transform) state_->save_transform(stored);
     state_->reminders[identifier] = stored;
     reminder.mark_saved(identifier, stored.calendar_item_external_identifier, nullptr);
-    return std::nullopt;
+    return result::Done{};
   }
 
-  std::optional<platform::Error> remove_reminder(const Reminder& reminder) override {
+  result::Expected<result::Done, platform::Error> remove_reminder(const Reminder& reminder) override {
     ++state_->counters.removes;
     if (state_->write_lock_held) ++state_->counters.removes_under_write_lock;
     if (!state_->remove_error.empty()) return platform::Error{state_->remove_error};
     state_->reminders.erase(reminder.calendar_item_identifier());
-    return std::nullopt;
+    return result::Done{};
   }
 
  private:

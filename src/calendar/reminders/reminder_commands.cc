@@ -17,7 +17,6 @@ namespace {
 
 using platform::EntityType;
 using bridge::Expected;
-using bridge::failed;
 
 constexpr const char* kUnsupportedFeatures = "Apple 公开接口不支持原生子任务、标签或智能清单写入";
 constexpr const char* kUnknownOperation = "未知的提醒事项操作";
@@ -52,7 +51,7 @@ CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& st
           unwritable = error.what();
         }
       });
-  if (auto* failure = std::get_if<Failure>(&visited)) return std::move(*failure);
+  if (!visited.ok()) return std::move(visited.error());
   if (unwritable) return CommandOutcome::failure(*unwritable);
   text += ']';
   return SerializedReply{std::move(text)};
@@ -73,18 +72,18 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   std::unique_ptr<platform::EventStore> store = open_event_store(platform);
   if (sub_command == "connect" && authorization_status(platform, EntityType::reminder) != platform::AuthorizationStatus::fullAccess) {
     auto asked = request_access(platform, *store, EntityType::reminder);
-    if (failed(asked)) return CommandOutcome::failure(failure_message(asked));
+    if (!asked.ok()) return CommandOutcome::failure(asked.error().message);
   }
-  if (auto gate = check_access(platform, EntityType::reminder); failed(gate)) {
-    return CommandOutcome::failure(failure_message(gate));
+  if (auto gate = check_access(platform, EntityType::reminder); !gate.ok()) {
+    return CommandOutcome::failure(gate.error().message);
   }
 
   std::vector<platform::CalendarRef> lists = store->calendars_for_entity_type(EntityType::reminder);
   if (sub_command == "connect") return reminders::connect_reply(lists);
 
   Expected<std::vector<platform::CalendarRef>> selected = reminders::select_lists(request.list_ids, lists);
-  if (failed(selected)) return std::get<Failure>(std::move(selected));
-  const auto& selected_lists = std::get<std::vector<platform::CalendarRef>>(selected);
+  if (!selected.ok()) return std::move(selected.error());
+  const auto& selected_lists = selected.value();
 
   // "read" shows every list; the writes look only where the application synchronises.
   if (sub_command == "read") return read_reply(platform, *store, lists);
@@ -96,12 +95,12 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
     if (!write_lock) return CommandOutcome::failure(kWriteLockUnavailable);
   }
   Expected<std::vector<platform::Reminder>> fetched = reminders::fetch_reminders(platform, *store, selected_lists);
-  if (failed(fetched)) return std::get<Failure>(std::move(fetched));
-  const auto& fetched_reminders = std::get<std::vector<platform::Reminder>>(fetched);
+  if (!fetched.ok()) return std::move(fetched.error());
+  const auto& fetched_reminders = fetched.value();
 
   Expected<const platform::Reminder*> target = reminders::find_target_reminder(platform, request, fetched_reminders);
-  if (failed(target)) return std::get<Failure>(std::move(target));
-  const platform::Reminder* found = std::get<const platform::Reminder*>(target);
+  if (!target.ok()) return std::move(target.error());
+  const platform::Reminder* found = target.value();
   if (sub_command == "delete") return reminders::delete_reminder(*store, found);
   if (sub_command == "save") return reminders::save_reminder(platform, *store, request, selected_lists, found);
   return CommandOutcome::failure(kUnknownOperation);
