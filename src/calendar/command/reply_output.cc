@@ -23,15 +23,12 @@ sys::SysResult<sys::Done> write_stream(int fd, const std::string& text, const io
 
 FrontEndOutput render_outcome(CommandOutcome outcome) {
   if (!outcome.is_reply()) return failure_output(outcome.message());
-  try {
-    // Compact, keys in byte order (the object type is an ordered map), non-ASCII
-    // text raw; invalid UTF-8 in a string throws.
-    std::string text = std::move(outcome).reply_text();
-    text += '\n';
-    return FrontEndOutput{0, std::move(text), {}};
-  } catch (const Json::exception& error) {
-    return failure_output(error.what());
-  }
+  // Compact, keys in byte order (the object type is an ordered map), non-ASCII
+  // text raw; invalid UTF-8 in a string fails.
+  auto text = std::move(outcome).reply_text();
+  if (!text.ok()) return failure_output(text.error().message);
+  text.value() += '\n';
+  return FrontEndOutput{0, std::move(text.value()), {}};
 }
 
 int write_output(const FrontEndOutput& output, const io::ClosedStandardStreams& closed) {
