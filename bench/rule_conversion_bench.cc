@@ -23,8 +23,8 @@ const bridge::Json kRequestedRules = bridge::Json::parse(R"([
 void BM_BuildRecurrenceRules(benchmark::State& state) {
   for (auto _ : state) {
     auto built = bridge::build_recurrence_rules(kRequestedRules, std::nullopt);
-    if (!std::holds_alternative<bridge::RuleList>(built)) {
-      state.SkipWithError(bridge::failure_message(built).c_str());
+    if (!built.ok()) {
+      state.SkipWithError(built.error().message.c_str());
       break;
     }
     benchmark::DoNotOptimize(built);
@@ -36,11 +36,11 @@ BENCHMARK(BM_BuildRecurrenceRules);
 // An update whose stored rules differ from the requested ones only in their end.
 void BM_BuildRecurrenceRulesOverStored(benchmark::State& state) {
   auto stored = bridge::build_recurrence_rules(kRequestedRules, std::nullopt);
-  if (!std::holds_alternative<bridge::RuleList>(stored)) {
+  if (!stored.ok()) {
     state.SkipWithError("the sample rules do not build");
     return;
   }
-  const std::optional<bridge::RuleList> current = std::get<bridge::RuleList>(stored);
+  const std::optional<bridge::RuleList> current = stored.value();
   for (auto _ : state) benchmark::DoNotOptimize(bridge::build_recurrence_rules(kRequestedRules, current));
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kRequestedRules.size()));
 }
@@ -48,11 +48,11 @@ BENCHMARK(BM_BuildRecurrenceRulesOverStored);
 
 void BM_RuleToRecord(benchmark::State& state) {
   auto built = bridge::build_recurrence_rules(kRequestedRules, std::nullopt);
-  if (!std::holds_alternative<bridge::RuleList>(built)) {
+  if (!built.ok()) {
     state.SkipWithError("the sample rules do not build");
     return;
   }
-  const bridge::RuleList rules = std::get<bridge::RuleList>(built);
+  const bridge::RuleList rules = built.value();
   for (auto _ : state) {
     for (const auto& rule : rules) benchmark::DoNotOptimize(bridge::rule_to_record(rule));
   }

@@ -22,18 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   auto instant = bridge::parse_query_instant(text);
-  if (auto* date = std::get_if<platform::Date>(&instant)) (void)bridge::reminders::format_remind_at(*date);
+  if (instant.ok()) (void)bridge::reminders::format_remind_at(instant.value());
 
   static double_platform::PlatformDouble platform;
   auto due = bridge::reminders::parse_due_components(text);
-  if (auto* components = std::get_if<std::optional<platform::DateComponents>>(&due); components && *components) {
-    (void)bridge::reminders::format_due_text(platform, **components);
-    (void)platform.date_from_components(**components);
+  if (due.ok() && due.value()) {
+    (void)bridge::reminders::format_due_text(platform, *due.value());
+    (void)platform.date_from_components(*due.value());
   }
 
   auto alarm = bridge::reminders::make_alarm(text);
-  if (auto* made = std::get_if<std::optional<platform::Alarm>>(&alarm); made && *made && (*made)->absolute_date) {
-    (void)bridge::reminders::format_remind_at(*(*made)->absolute_date);
+  if (alarm.ok() && alarm.value() && alarm.value()->absolute_date) {
+    (void)bridge::reminders::format_remind_at(*alarm.value()->absolute_date);
   }
   return 0;
 }

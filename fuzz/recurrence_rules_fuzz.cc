@@ -21,11 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& rule : value) (void)bridge::depends_on_first_weekday(rule);
   }
   auto built = bridge::build_recurrence_rules(value, std::nullopt);
-  if (auto* rules = std::get_if<bridge::RuleList>(&built)) {
-    for (const auto& rule : *rules) (void)bridge::rule_to_record(rule).dump();
-    auto again = bridge::build_recurrence_rules(value, *rules);
-    if (auto* reused = std::get_if<bridge::RuleList>(&again)) {
-      for (const auto& rule : *reused) (void)bridge::rule_to_record(rule).dump();
+  if (built.ok()) {
+    for (const auto& rule : built.value()) (void)bridge::rule_to_record(rule).dump();
+    auto again = bridge::build_recurrence_rules(value, built.value());
+    if (again.ok()) {
+      for (const auto& rule : again.value()) (void)bridge::rule_to_record(rule).dump();
     }
   }
   return 0;

@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto& reminder = std::get<platform::Reminder>(*item);
   reminder.set_title(reminder.title() + " (changed)");
   reminder.set_priority(reminder.priority() == 1 ? 5 : 1);
-  if (store->save_reminder(reminder)) return 0;  // a refused save is an answer, not a fault
+  if (!store->save_reminder(reminder).ok()) return 0;  // a refused save is an answer, not a fault
 
   const std::string saved = read_file(root / "todo" / "item.ics");
   icalcomponent* parsed = icalparser_parse_string(saved.c_str());

@@ -30,7 +30,7 @@ language=(-std=c++20 -fobjc-arc -fblocks)
 # The standard library's spin wait calls an x86 builtin that an arm64 target
 # lacks; it becomes a no-op (the check runs no code).
 preprocess=(-E -x objective-c++ "${language[@]}" -fobjc-runtime=macosx-11.0
-            "-D__builtin_ia32_pause()=((void)0)" -Iplatform/eventkit/check/include -Iplatform/api -I.)
+            "-D__builtin_ia32_pause()=((void)0)" -Iplatform/eventkit/check/include -Iplatform/api -Icalendar-core -I.)
 check=(-fsyntax-only -x objective-c++-cpp-output "${language[@]}"
        -Werror -Wall -Wextra -Wconversion -Wsign-conversion -Wshorten-64-to-32
        -Wobjc-method-access -Wundeclared-selector -Wincompatible-pointer-types

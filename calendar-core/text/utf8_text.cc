@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "text/hex_digits.h"
+
 namespace text {
 
 bool is_valid_utf8(std::string_view bytes) {
@@ -55,12 +57,9 @@ std::string valid_utf8(std::string_view bytes) {
 
 std::string escaped_utf8(std::string_view bytes) {
   return repaired(bytes, [](std::string_view part, std::string& out) {
-    constexpr char kHexDigits[] = "0123456789ABCDEF";
     for (char byte : part) {
-      auto value = static_cast<unsigned char>(byte);
       out += '%';
-      out += kHexDigits[value >> 4];
-      out += kHexDigits[value & 0xF];
+      append_hex_byte(out, static_cast<unsigned char>(byte), kUpperHexDigits);
     }
   });
 }

@@ -40,8 +40,8 @@ class EventKitEventStore : public EventStore {
   FetchRequestId fetch_reminders(const std::vector<CalendarRef>& lists, ReminderFetchCompletion completion) override;
   void cancel_fetch_request(FetchRequestId id) override;
   Reminder new_reminder() override;
-  std::optional<Error> save_reminder(Reminder& reminder) override;
-  std::optional<Error> remove_reminder(const Reminder& reminder) override;
+  result::Expected<result::Done, Error> save_reminder(Reminder& reminder) override;
+  result::Expected<result::Done, Error> remove_reminder(const Reminder& reminder) override;
 
  private:
   NSArray<EKCalendar*>* ek_calendars(const std::vector<CalendarRef>& calendars) const;

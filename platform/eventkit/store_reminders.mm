@@ -74,7 +74,7 @@ Reminder EventKitEventStore::new_reminder() {
   return reminder_of(reminder, calendars_, *zones_, true);
 }
 
-std::optional<Error> EventKitEventStore::save_reminder(Reminder& reminder) {
+result::Expected<result::Done, Error> EventKitEventStore::save_reminder(Reminder& reminder) {
   EKReminder* target = stored_reminder(reminder);
   if (target == nil) return Error{kForeignReminder};
   apply_changes(reminder, target, calendars_, *zones_);
@@ -82,18 +82,19 @@ std::optional<Error> EventKitEventStore::save_reminder(Reminder& reminder) {
   const bool had_changes = target.hasChanges != NO || reminder.is_new();
   NSError* error = nil;
   const BOOL saved = [store_ saveReminder:target commit:YES error:&error];
-  if (std::optional<Error> failure = save_failure(write_answer(saved, error), had_changes)) return failure;
+  auto answer = save_answer(write_answer(saved, error), had_changes);
+  if (!answer.ok()) return answer;
   // What was stored becomes the reminder's baseline, a new one's identifier included.
   reminder = reminder_of(target, calendars_, *zones_, false);
-  return std::nullopt;
+  return result::Done{};
 }
 
-std::optional<Error> EventKitEventStore::remove_reminder(const Reminder& reminder) {
+result::Expected<result::Done, Error> EventKitEventStore::remove_reminder(const Reminder& reminder) {
   EKReminder* target = stored_reminder(reminder);
   if (target == nil) return Error{kForeignReminder};
   NSError* error = nil;
   const BOOL removed = [store_ removeReminder:target commit:YES error:&error];
-  return removal_failure(write_answer(removed, error));
+  return removal_answer(write_answer(removed, error));
 }
 
 }  // namespace platform::eventkit

@@ -12,7 +12,6 @@
 
 #include "platform/event_store.h"
 #include "platform/local/callbacks/callback_threads.h"
-#include "platform/local/expected.h"
 #include "platform/local/files/item_file_writer.h"
 #include "platform/local/root/collections.h"
 #include "platform/local/index/item_cache.h"
@@ -40,8 +39,8 @@ class LocalEventStore : public EventStore {
   std::optional<CalendarItem> calendar_item_with_identifier(std::string_view identifier) override;
 
   Reminder new_reminder() override;
-  std::optional<Error> save_reminder(Reminder& reminder) override;
-  std::optional<Error> remove_reminder(const Reminder& reminder) override;
+  Expected<Done, Error> save_reminder(Reminder& reminder) override;
+  Expected<Done, Error> remove_reminder(const Reminder& reminder) override;
 
  private:
   // The collections as this store first read them (each metadata file read once).

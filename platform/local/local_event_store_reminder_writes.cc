@@ -179,7 +179,7 @@ Expected<Done, Error> LocalEventStore::check_writable(const std::string& folder)
   return Done{};
 }
 
-std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
+Expected<Done, Error> LocalEventStore::save_reminder(Reminder& reminder) {
   const ReminderFields& fields = reminder.fields();
   if (!fields.calendar) return Error{"提醒事项没有所属列表。"};
   const std::string& target_folder = fields.calendar->identifier;
@@ -247,7 +247,7 @@ std::optional<Error> LocalEventStore::save_reminder(Reminder& reminder) {
   // Fields the save left alone may hold another program's edit now: the reminder
   // shows what a later read gives.
   if (edits > 1) reminder = reminder_from_item(*item, part, item, fields.calendar);
-  return std::nullopt;
+  return Done{};
 }
 
 Expected<FileStamp, Error> LocalEventStore::move_reminder_file(const ItemName& source, const std::string& target_folder,
@@ -275,7 +275,7 @@ Expected<FileStamp, Error> LocalEventStore::move_reminder_file(const ItemName& s
   return Error{std::string(kSaveFailed) + std::string(kKeepsChanging)};
 }
 
-std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) {
+Expected<Done, Error> LocalEventStore::remove_reminder(const Reminder& reminder) {
   const std::string& identifier = reminder.calendar_item_identifier();
   auto name = split_item_identifier(identifier);
   if (!name) return Error{"提醒事项已不存在：" + identifier};
@@ -294,14 +294,14 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
     // A file that is already gone is what removal wants.
     if (!current.ok() && current.error().code == ENOENT) {
       forget();
-      return std::nullopt;
+      return Done{};
     }
     if (!current.ok()) return Error{std::string(kRemoveFailed) + current.error().describe()};
     auto file = parse_item_text(current.value().bytes);
     // A file of one item is named without a UID; one named with a UID that the file
     // no longer holds was removed already.
     if (!file && name->uid) return Error{"无法识别提醒事项文件的内容：" + identifier};
-    if (file && !reminder_part(*file, *name, reminder)) return std::nullopt;
+    if (file && !reminder_part(*file, *name, reminder)) return Done{};
     if (file && file->holds_several()) {
       std::optional<ParsedItem> rest;
       auto without_item = [&](const FileContents& version) -> Expected<std::string, Error> {
@@ -318,14 +318,14 @@ std::optional<Error> LocalEventStore::remove_reminder(const Reminder& reminder) 
       rest->stamp = written.value();
       items_.remember(std::make_shared<const ParsedItem>(std::move(*rest)));
       reminders_.erase(identifier);
-      return std::nullopt;
+      return Done{};
     }
     auto removed = remove_item_file(path, current.value().stamp, kRemoveFailed);
     if (!removed.ok()) return removed.error();
     if (removed.value()) {
       remove_stale_temporary_files(folder_path);
       forget();
-      return std::nullopt;
+      return Done{};
     }
   }
   return Error{std::string(kRemoveFailed) + std::string(kKeepsChanging)};

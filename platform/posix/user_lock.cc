@@ -1,17 +1,12 @@
 #include "platform/posix/user_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <thread>
 
-#include "system/retry_eintr.h"
+#include "system/sys_call.h"
 
 namespace platform::posix {
 
@@ -20,7 +15,7 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-using sys::retry_eintr;
+using sys::Descriptor;
 
 constexpr const char* kFolderName = "calendar-bridge";
 
@@ -29,32 +24,26 @@ std::string absolute_path_from(const char* name) {
   return value && value[0] == '/' ? std::string(value) : std::string();
 }
 
-// An open descriptor, closed with its owner. Closing a lock file's descriptor
-// releases the lock.
-class Descriptor : public HeldLock {
+// A lock file's descriptor: closing it releases the lock.
+class HeldFile : public HeldLock {
  public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() override {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int fd() const { return fd_; }
+  explicit HeldFile(Descriptor fd) : fd_(std::move(fd)) {}
+  int fd() const { return fd_.get(); }
 
  private:
-  int fd_;
+  Descriptor fd_;
 };
 
-using Owned = std::unique_ptr<Descriptor>;
+using Owned = std::optional<Descriptor>;
 
 // Nothing when the open failed or `usable` refuses what it opened.
 template <class Check>
-Owned opened_if(int fd, Check usable) {
-  if (fd < 0) return nullptr;
-  auto owned = std::make_unique<Descriptor>(fd);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || !usable(st)) return nullptr;
-  return owned;
+Owned opened_if(sys::SysResult<Descriptor> opened, Check usable) {
+  if (!opened.ok()) return std::nullopt;
+  auto status = sys::status_of(opened.value().get(), "");
+  if (!status.ok() || status.value().st_uid != sys::effective_user_id() || !usable(status.value()))
+    return std::nullopt;
+  return std::move(opened.value());
 }
 
 bool others_cannot_write(const struct stat& st) { return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0; }
@@ -63,30 +52,21 @@ bool others_cannot_write(const struct stat& st) { return (st.st_mode & (S_IWGRP 
 // whether the path's last part may be a link.
 Owned private_folder(int at, const std::string& path, bool follow) {
   int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW);
-  return opened_if(retry_eintr([&] { return ::openat(at, path.c_str(), flags); }),
+  return opened_if(sys::open_path(path, flags, 0, at),
                    [](const struct stat& st) { return S_ISDIR(st.st_mode) && others_cannot_write(st); });
-}
-
-// mkdir -p with the private mode; folders that exist keep theirs.
-void make_private_folders(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    std::string prefix = path.substr(0, slash);
-    if (retry_eintr([&] { return ::mkdir(prefix.c_str(), 0700); }) != 0 && errno != EEXIST) return;
-    if (slash == std::string::npos) return;
-  }
 }
 
 // $XDG_RUNTIME_DIR/calendar-bridge, when the runtime folder is what the XDG Base
 // Directory rules promise: the user's own directory with mode 0700.
 Owned runtime_lock_folder() {
   std::string runtime = absolute_path_from("XDG_RUNTIME_DIR");
-  if (runtime.empty()) return nullptr;
-  Owned base = opened_if(
-      retry_eintr([&] { return ::open(runtime.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW); }),
-      [](const struct stat& st) { return S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700; });
-  if (!base) return nullptr;
-  if (retry_eintr([&] { return ::mkdirat(base->fd(), kFolderName, 0700); }) != 0 && errno != EEXIST) return nullptr;
-  return private_folder(base->fd(), kFolderName, /*follow=*/false);
+  if (runtime.empty()) return std::nullopt;
+  Owned base = opened_if(sys::open_path(runtime, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW),
+                         [](const struct stat& st) { return S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700; });
+  if (!base) return std::nullopt;
+  auto made = sys::make_directory(kFolderName, 0700, base->get());
+  if (!made.ok() && made.error().code != EEXIST) return std::nullopt;
+  return private_folder(base->get(), kFolderName, /*follow=*/false);
 }
 
 // $XDG_CACHE_HOME/calendar-bridge, else $HOME/.cache/calendar-bridge.
@@ -94,11 +74,12 @@ Owned cache_lock_folder() {
   std::string cache = absolute_path_from("XDG_CACHE_HOME");
   if (cache.empty()) {
     std::string home = absolute_path_from("HOME");
-    if (home.empty()) return nullptr;
+    if (home.empty()) return std::nullopt;
     cache = home + "/.cache";
   }
   std::string folder = cache + "/" + kFolderName;
-  make_private_folders(folder);
+  // A folder that cannot be made is found missing just below.
+  sys::make_directories(folder, 0700);
   return private_folder(AT_FDCWD, folder, /*follow=*/false);
 }
 
@@ -108,7 +89,7 @@ Owned cache_lock_folder() {
 // mount too.
 Owned lock_file(const Descriptor& folder, const std::string& name) {
   int flags = O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-  return opened_if(retry_eintr([&] { return ::openat(folder.fd(), name.c_str(), flags, 0600); }),
+  return opened_if(sys::open_path(name, flags, 0600, folder.get()),
                    [](const struct stat& st) { return S_ISREG(st.st_mode) && (st.st_mode & 077) == 0; });
 }
 
@@ -121,24 +102,26 @@ Owned first_usable_lock_file(const std::string& name, const std::string& store_r
     if (Owned file = lock_file(*folder, name)) return file;
   }
   // The root is named by the user, who may keep it behind a link.
-  if (Owned folder = store_root.empty() ? nullptr : private_folder(AT_FDCWD, store_root, /*follow=*/true)) {
+  if (Owned folder = store_root.empty() ? std::nullopt : private_folder(AT_FDCWD, store_root, /*follow=*/true)) {
     if (Owned file = lock_file(*folder, "." + name)) return file;
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 }  // namespace
 
 std::unique_ptr<HeldLock> hold_user_lock(const std::string& name, milliseconds patience, const std::string& store_root) {
-  Owned lock = first_usable_lock_file(name, store_root);
-  if (!lock) return nullptr;
+  Owned file = first_usable_lock_file(name, store_root);
+  if (!file) return nullptr;
+  auto lock = std::make_unique<HeldFile>(std::move(*file));
   // Polled rather than waited for in flock(2), so that a holder that never ends
   // cannot keep this process waiting for ever.
   auto deadline = steady_clock::now() + patience;
   milliseconds pause(1);
   while (true) {
-    if (retry_eintr([&] { return ::flock(lock->fd(), LOCK_EX | LOCK_NB); }) == 0) return lock;
-    if (errno != EWOULDBLOCK) return nullptr;
+    auto locked = sys::lock_now(lock->fd(), "");
+    if (locked.ok()) return lock;
+    if (locked.error().code != EWOULDBLOCK) return nullptr;
     if (steady_clock::now() >= deadline) return nullptr;
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, milliseconds(20));

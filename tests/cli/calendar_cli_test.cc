@@ -289,14 +289,15 @@ TEST(EventsCli, KeepsTheFirst800Of1200Occurrences) {
   EXPECT_EQ(starts.back(), "2025-02-03T07:00:00+00:00");
 }
 
-TEST(EventsCli, CurrentCalendarOfTheLocaleNumbersTheDates) {
+// A Thai locale would number years in the Buddhist era; the application reads Gregorian dates.
+TEST(EventsCli, ALocaleOfAnotherCalendarStillGivesGregorianDates) {
   WorkStore store;
   store.add_event("work", "timed", {"DTSTART:20250309T060500Z", "DTEND:20250309T063500Z", "SUMMARY:T"});
   store.add_event("work", "day", {"DTSTART;VALUE=DATE:20250310", "SUMMARY:D"});
   RunResult r = store.run("events", events_request("2025-03-09T00:00:00Z", "2025-03-11T00:00:00Z"), "Asia/Bangkok",
                           "th_TH.UTF-8");
   ASSERT_EQ(r.exit_status, 0) << r.err;
-  EXPECT_EQ(starts_of(r.out), (std::vector<std::string>{"2568-03-09T13:05:00+07:00", "2568-03-10"}));
+  EXPECT_EQ(starts_of(r.out), (std::vector<std::string>{"2025-03-09T13:05:00+07:00", "2025-03-10"}));
 }
 
 TEST(EventsCli, FallbacksForBlankTitlesAndLocations) {

@@ -216,9 +216,9 @@ class StoreDouble : public platform::EventStore {
 
   Reminder new_reminder() override { return Reminder(ReminderFields{}, nullptr, true); }
 
-  std::optional<platform::Error> save_reminder(Reminder& reminder) override {
-    // The calendar database answers NO without an error when there is nothing to
-    // save; the backend reads that as a success that stores nothing.
+  result::Expected<result::Done, platform::Error> save_reminder(Reminder& reminder) override {
+    // What the calendar database does with nothing to save (answers no, without
+    // an error), as the backend reports it: a success that stores nothing.
     if (!reminder.is_new()) {
       auto found = state_->reminders.find(reminder.calendar_item_identifier());
       if (found != state_->reminders.end() && state_->save_error.empty() &&
@@ -228,7 +228,7 @@ class StoreDouble : public platform::EventStore {
         if (same_fields(stored, found->second)) {
           ++state_->counters.saves;
           ++state_->counters.unchanged_saves;
-          return platform::save_failure({false, std::nullopt}, false);
+          return platform::save_answer({false, std::nullopt}, false);
         }
       }
     }
@@ -236,7 +236,7 @@ class StoreDouble : public platform::EventStore {
     if (state_->write_lock_held) ++state_->counters.saves_under_write_lock;
     if (!state_->save_error.empty()) return platform::Error{state_->save_error};
     if (number == state_->save_error_on) return platform::Error{state_->save_error_on_text};
-    if (state_->save_answers_no) return platform::save_failure({false, std::nullopt}, true);
+    if (state_->save_answers_no) return platform::save_answer({false, std::nullopt}, true);
     const ReminderFields& fields = reminder.fields();
     if (!fields.calendar) return platform::Error{"没有选择列表"};
     if (!fields.calendar->allows_content_modifications) return platform::Error{"列表只读"};
@@ -256,16 +256,16 @@ class StoreDouble : public platform::EventStore {
     if (state_->save_transform) state_->save_transform(stored);
     state_->reminders[identifier] = stored;
     reminder.mark_saved(identifier, stored.calendar_item_external_identifier, nullptr);
-    return std::nullopt;
+    return result::Done{};
   }
 
-  std::optional<platform::Error> remove_reminder(const Reminder& reminder) override {
+  result::Expected<result::Done, platform::Error> remove_reminder(const Reminder& reminder) override {
     ++state_->counters.removes;
     if (state_->write_lock_held) ++state_->counters.removes_under_write_lock;
     if (!state_->remove_error.empty()) return platform::Error{state_->remove_error};
-    if (state_->remove_answers_no) return platform::removal_failure({false, std::nullopt});
+    if (state_->remove_answers_no) return platform::removal_answer({false, std::nullopt});
     state_->reminders.erase(reminder.calendar_item_identifier());
-    return std::nullopt;
+    return result::Done{};
   }
 
  private:

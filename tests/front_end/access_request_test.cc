@@ -23,7 +23,7 @@ constexpr const char* kReminderRefused = "请在系统设置 → 隐私与安全
 
 // The failure message of an access request; nothing when it was granted.
 std::optional<std::string> message_of(const bridge::Expected<bridge::Done>& result) {
-  if (bridge::failed(result)) return bridge::failure_message(result);
+  if (!result.ok()) return result.error().message;
   return std::nullopt;
 }
 

@@ -58,7 +58,7 @@ TEST_P(AccessGate, OpensOnlyOnFullAccessOfItsOwnKind) {
 
   EXPECT_EQ(bridge::authorization_status(p, c.type), AuthorizationStatus{c.status});
   auto gate = bridge::check_access(p, c.type);
-  EXPECT_EQ(bridge::failed(gate) ? std::optional(bridge::failure_message(gate)) : std::nullopt, c.message);
+  EXPECT_EQ(!gate.ok() ? std::optional(gate.error().message) : std::nullopt, c.message);
   EXPECT_EQ(p.counters().stores_opened, 0);
 }
 

@@ -36,4 +36,18 @@ TEST(DigitsText, WritesWhatPrintfWrites) {
   EXPECT_EQ(written, "18446744073709551615");
 }
 
+// Offsets as both date writers wrote them with printf: seconds dropped, the sign
+// of a negative offset kept when it is less than a minute.
+TEST(DigitsText, OffsetIsWhatPrintfWrote) {
+  for (std::int64_t offset : {0, 59, -59, 3599, 20700, -12600, 50400, -43200, 86399, -86399, -2147483647 - 1}) {
+    long long magnitude = offset < 0 ? -offset : offset;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%c%02lld:%02lld", offset < 0 ? '-' : '+', magnitude / 3600,
+                  magnitude % 3600 / 60);
+    std::string written;
+    bridge::append_offset(written, offset);
+    EXPECT_EQ(written, expected) << offset;
+  }
+}
+
 }  // namespace

@@ -50,7 +50,7 @@ int save_concurrently(const std::string& root, int process) {
     created.set_calendar(lists.front());
     created.set_title("p" + std::to_string(process) + "-" + std::to_string(i));
     created.set_notes(std::string(2000, 'n'));
-    if (store->save_reminder(created)) ++failures;
+    if (!store->save_reminder(created).ok()) ++failures;
 
     auto shared = store->calendar_item_with_identifier("todo/shared");
     if (!shared) {
@@ -60,7 +60,7 @@ int save_concurrently(const std::string& root, int process) {
     auto& reminder = std::get<platform::Reminder>(*shared);
     reminder.set_title("shared by p" + std::to_string(process));
     reminder.set_notes(std::string(3000, static_cast<char>('a' + process)));
-    if (store->save_reminder(reminder)) ++failures;
+    if (!store->save_reminder(reminder).ok()) ++failures;
   }
   return failures == 0 ? 0 : 1;
 }

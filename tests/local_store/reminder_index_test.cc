@@ -242,7 +242,7 @@ TEST_F(ReminderIndexTest, ASaveOfAnIndexedReminderChangesOnlyItsField) {
     store_test::fetch_and_wait(*store, {store_test::list_named(*store, "todo")});
     Reminder reminder = store_test::stored_reminder(*store, "todo/r");
     reminder.set_title("New");
-    ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
+    ASSERT_EQ(store_test::refusal(store->save_reminder(reminder)), "");
   }
   std::vector<std::string> expected = store_test::lines_without_stamps(before);
   for (auto& line : expected) {
@@ -267,8 +267,8 @@ TEST_F(ReminderIndexTest, LookupsBeforeAListingAndWritesAfterItKeepTheFolderTrue
   Reminder made = store->new_reminder();
   made.set_calendar(list);
   made.set_title("New");
-  ASSERT_EQ(store->save_reminder(made), std::nullopt);
-  ASSERT_EQ(store->remove_reminder(store_test::stored_reminder(*store, "todo/a")), std::nullopt);
+  ASSERT_EQ(store_test::refusal(store->save_reminder(made)), "");
+  ASSERT_EQ(store_test::refusal(store->remove_reminder(store_test::stored_reminder(*store, "todo/a"))), "");
   auto fetched = store_test::fetch_and_wait(*store, {list});
   std::vector<std::string> expected{"todo/b", made.calendar_item_identifier()};
   std::sort(expected.begin(), expected.end());
@@ -287,7 +287,7 @@ TEST_F(ReminderIndexTest, AReminderFetchedThenRemovedIsGone) {
   auto store = platform.open_event_store();
   auto list = store_test::list_named(*store, "todo");
   ASSERT_EQ(store_test::fetch_and_wait(*store, {list}).identifiers.size(), 2u);
-  ASSERT_EQ(store->remove_reminder(store_test::stored_reminder(*store, "todo/a")), std::nullopt);
+  ASSERT_EQ(store_test::refusal(store->remove_reminder(store_test::stored_reminder(*store, "todo/a"))), "");
   // The earlier answer no longer speaks for the store.
   EXPECT_FALSE(store->calendar_item_with_identifier("todo/a").has_value());
   EXPECT_EQ(store_test::fetch_and_wait(*store, {list}).identifiers, (std::vector<std::string>{"todo/b"}));

@@ -38,6 +38,10 @@ platform::CalendarRef list_named(platform::EventStore& store, const std::string&
   return nullptr;
 }
 
+std::string refusal(const result::Expected<result::Done, platform::Error>& outcome) {
+  return outcome.ok() ? std::string() : outcome.error().localized_description;
+}
+
 platform::Reminder stored_reminder(platform::EventStore& store, const std::string& identifier) {
   auto item = store.calendar_item_with_identifier(identifier);
   if (!item || !std::holds_alternative<platform::Reminder>(*item)) {

@@ -30,6 +30,9 @@ FetchAnswer fetch_and_wait(platform::EventStore& store, const std::vector<platfo
 // The one reminder list of that identifier.
 platform::CalendarRef list_named(platform::EventStore& store, const std::string& identifier);
 
+// What a save or a removal was refused with; empty when it was done.
+std::string refusal(const result::Expected<result::Done, platform::Error>& outcome);
+
 // The stored reminder of that identifier, read through the store.
 platform::Reminder stored_reminder(platform::EventStore& store, const std::string& identifier);
 

@@ -330,8 +330,8 @@ TEST(StoreIndexWrites, RowsFollowSavesAndRemovals) {
   platform::Reminder reminder = store->new_reminder();
   reminder.set_calendar(list);
   reminder.set_title("New");
-  ASSERT_EQ(store->save_reminder(reminder), std::nullopt);
-  ASSERT_EQ(store->remove_reminder(store_test::stored_reminder(*store, "todo/old")), std::nullopt);
+  ASSERT_EQ(store_test::refusal(store->save_reminder(reminder)), "");
+  ASSERT_EQ(store_test::refusal(store->remove_reminder(store_test::stored_reminder(*store, "todo/old"))), "");
 
   auto rows = StoreIndex(folder.root()).files_in("todo");
   ASSERT_EQ(rows.size(), 1u);

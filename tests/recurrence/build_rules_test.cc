@@ -44,10 +44,10 @@ class BuildRecurrenceRules : public testing::TestWithParam<BuildCase> {};
 TEST_P(BuildRecurrenceRules, BuildsOrRefusesWithTheFirstFailingCheck) {
   auto result = build(GetParam().rules);
   if (GetParam().message == nullptr) {
-    ASSERT_TRUE(std::holds_alternative<RuleList>(result)) << bridge::failure_message(result);
+    ASSERT_TRUE(result.ok()) << result.error().message;
   } else {
-    ASSERT_TRUE(bridge::failed(result));
-    EXPECT_EQ(bridge::failure_message(result), GetParam().message);
+    ASSERT_TRUE(!result.ok());
+    EXPECT_EQ(result.error().message, GetParam().message);
   }
 }
 
@@ -160,16 +160,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BuildRecurrenceRules, EmptyListGivesEmptyArray) {
   auto result = build("[]");
-  ASSERT_TRUE(std::holds_alternative<RuleList>(result));
-  EXPECT_TRUE(std::get<RuleList>(result).empty());
+  ASSERT_TRUE(result.ok());
+  EXPECT_TRUE(result.value().empty());
 }
 
 TEST(BuildRecurrenceRules, NewRuleCarriesEveryValueAndNoEmptyList) {
   auto result = build(R"([{"frequency":"monthly","interval":3,"daysOfWeek":[{"day":2,"week":1},{"day":6,"week":-1}],)"
                       R"("setPositions":[-1],"firstDayOfWeek":0},{"frequency":"yearly","interval":1,)"
                       R"("monthsOfYear":[3,1],"weeksOfYear":[-53],"daysOfYear":[200]}])");
-  ASSERT_TRUE(std::holds_alternative<RuleList>(result));
-  const RuleList& rules = std::get<RuleList>(result);
+  ASSERT_TRUE(result.ok());
+  const RuleList& rules = result.value();
   ASSERT_EQ(rules.size(), 2u);
 
   const platform::RecurrenceRule& monthly = rules[0];
@@ -198,8 +198,8 @@ TEST(BuildRecurrenceRules, NewRuleCarriesEveryValueAndNoEmptyList) {
 TEST(BuildRecurrenceRules, FrequencyNumbers) {
   auto result = build(R"([{"frequency":"daily","interval":1},{"frequency":"weekly","interval":1},)"
                       R"({"frequency":"monthly","interval":1},{"frequency":"yearly","interval":1}])");
-  ASSERT_TRUE(std::holds_alternative<RuleList>(result));
-  const RuleList& rules = std::get<RuleList>(result);
+  ASSERT_TRUE(result.ok());
+  const RuleList& rules = result.value();
   ASSERT_EQ(rules.size(), 4u);
   for (std::size_t i = 0; i < rules.size(); ++i) EXPECT_EQ(rules[i].frequency, static_cast<std::int64_t>(i));
 }
@@ -213,8 +213,8 @@ class BuildRecurrenceEnd : public testing::TestWithParam<EndCase> {};
 
 TEST_P(BuildRecurrenceEnd, MakesThePlatformEnd) {
   auto result = build(std::string(R"([{"frequency":"daily","interval":1,"end":)") + GetParam().end + "}]");
-  ASSERT_TRUE(std::holds_alternative<RuleList>(result)) << bridge::failure_message(result);
-  EXPECT_EQ(std::get<RuleList>(result).at(0).recurrence_end, GetParam().expected);
+  ASSERT_TRUE(result.ok()) << result.error().message;
+  EXPECT_EQ(result.value().at(0).recurrence_end, GetParam().expected);
 }
 
 platform::RecurrenceEnd until(double seconds) {
@@ -244,8 +244,8 @@ TEST(BuildRecurrenceRules, UntilRoundTripsThroughTheRecord) {
                         Case{"0000-01-01T01:00:00+01:00", "0000-01-01T00:00:00+00:00"},
                         Case{"9999-12-31T23:59:59.999Z", "9999-12-31T23:59:59.999+00:00"}}) {
     auto result = build(std::string(R"([{"frequency":"daily","interval":1,"end":{"until":")") + c.sent + "\"}}]");
-    ASSERT_TRUE(std::holds_alternative<RuleList>(result)) << c.sent;
-    EXPECT_EQ(rule_to_record(std::get<RuleList>(result).at(0))["end"]["until"], c.reported) << c.sent;
+    ASSERT_TRUE(result.ok()) << c.sent;
+    EXPECT_EQ(rule_to_record(result.value().at(0))["end"]["until"], c.reported) << c.sent;
   }
 }
 

@@ -36,11 +36,11 @@ RecurrenceRule monthly_on(std::int64_t day) {
 
 RuleList build_ok(const std::string& json_text, const RuleList& current) {
   auto result = build_recurrence_rules(Json::parse(json_text), current);
-  if (bridge::failed(result)) {
-    ADD_FAILURE() << bridge::failure_message(result);
+  if (!result.ok()) {
+    ADD_FAILURE() << result.error().message;
     return {};
   }
-  return std::get<RuleList>(result);
+  return result.value();
 }
 
 constexpr const char* kWeeklyMondays =
@@ -87,8 +87,8 @@ TEST(RuleReuse, ChangedIntervalWithFirstWeekdayIsRefused) {
   auto result = build_recurrence_rules(
       Json::parse(R"([{"daysOfWeek":[{"day":2,"week":0}],"firstDayOfWeek":2,"frequency":"weekly","interval":2}])"),
       current);
-  ASSERT_TRUE(bridge::failed(result));
-  EXPECT_EQ(bridge::failure_message(result), kRange);
+  ASSERT_TRUE(!result.ok());
+  EXPECT_EQ(result.error().message, kRange);
 }
 
 TEST(RuleReuse, ChangedIntervalWithoutFirstWeekdayIsBuiltAnew) {
@@ -118,8 +118,8 @@ TEST(RuleReuse, SwappedFirstWeekdayRulesAreRefused) {
   auto result = build_recurrence_rules(
       Json::parse(std::string(R"([{"frequency":"monthly","interval":1,"daysOfMonth":[1]},)") + kWeeklyMondays + "]"),
       current);
-  ASSERT_TRUE(bridge::failed(result));
-  EXPECT_EQ(bridge::failure_message(result), kRange);
+  ASSERT_TRUE(!result.ok());
+  EXPECT_EQ(result.error().message, kRange);
 }
 
 TEST(RuleReuse, RulesBeyondTheStoredOnesAreNew) {
@@ -139,8 +139,8 @@ TEST(RuleReuse, StoredOutOfRangeRuleIsReportedButRefusedWhenSentBack) {
   EXPECT_EQ(record.dump(), R"({"daysOfWeek":[{"day":2,"week":0}],"frequency":"daily","interval":1})");
 
   auto result = build_recurrence_rules(Json::array({record}), RuleList{daily_with_days});
-  ASSERT_TRUE(bridge::failed(result));
-  EXPECT_EQ(bridge::failure_message(result), kRange);
+  ASSERT_TRUE(!result.ok());
+  EXPECT_EQ(result.error().message, kRange);
 }
 
 TEST(RuleReuse, StoredEmptyListsMatchAbsentKeys) {

@@ -156,12 +156,12 @@ TEST(ParseDueComponents, DateOnlyZonedAndFloatingFormsAndTheirMessages) {
   for (const ParseCase& c : cases) {
     auto result = parse_due_components(std::string_view(c.text));
     if (c.failure) {
-      ASSERT_TRUE(bridge::failed(result)) << c.text;
-      EXPECT_EQ(bridge::failure_message(result), *c.failure) << c.text;
+      ASSERT_TRUE(!result.ok()) << c.text;
+      EXPECT_EQ(result.error().message, *c.failure) << c.text;
       continue;
     }
-    ASSERT_FALSE(bridge::failed(result)) << c.text;
-    const auto& components = std::get<std::optional<DateComponents>>(result);
+    ASSERT_FALSE(!result.ok()) << c.text;
+    const auto& components = result.value();
     ASSERT_TRUE(components.has_value()) << c.text;
     DateComponents expected;
     expected.year = 2025;
@@ -179,8 +179,8 @@ TEST(ParseDueComponents, DateOnlyZonedAndFloatingFormsAndTheirMessages) {
 
 TEST(ParseDueComponents, NoTextIsNoDueDate) {
   auto result = parse_due_components(std::nullopt);
-  ASSERT_FALSE(bridge::failed(result));
-  EXPECT_FALSE(std::get<std::optional<DateComponents>>(result).has_value());
+  ASSERT_FALSE(!result.ok());
+  EXPECT_FALSE(result.value().has_value());
 }
 
 TEST(ParseDueComponents, ZonedTextReadsBackAsTheSameText) {
@@ -188,8 +188,8 @@ TEST(ParseDueComponents, ZonedTextReadsBackAsTheSameText) {
   for (const char* text : {"2025-03-01T09:30:00+08:00", "2025-03-01T09:30:00.250-05:30", "2025-03-01T09:30",
                            "2025-03-01", "2016-12-31T23:59:60.500+00:00"}) {
     auto result = parse_due_components(std::string_view(text));
-    ASSERT_FALSE(bridge::failed(result)) << text;
-    EXPECT_EQ(format_due_text(platform, *std::get<std::optional<DateComponents>>(result)), text);
+    ASSERT_FALSE(!result.ok()) << text;
+    EXPECT_EQ(format_due_text(platform, *result.value()), text);
   }
 }
 
@@ -211,18 +211,18 @@ TEST(MakeAlarm, AbsoluteAlarmInWholeSeconds) {
   for (const auto& c : cases) {
     auto result = make_alarm(std::string_view(c.text));
     if (!c.seconds) {
-      ASSERT_TRUE(bridge::failed(result)) << c.text;
-      EXPECT_EQ(bridge::failure_message(result), "提醒时间无效");
+      ASSERT_TRUE(!result.ok()) << c.text;
+      EXPECT_EQ(result.error().message, "提醒时间无效");
       continue;
     }
-    ASSERT_FALSE(bridge::failed(result)) << c.text;
-    const auto& alarm = std::get<std::optional<platform::Alarm>>(result);
+    ASSERT_FALSE(!result.ok()) << c.text;
+    const auto& alarm = result.value();
     ASSERT_TRUE(alarm && alarm->absolute_date) << c.text;
     EXPECT_EQ(alarm->absolute_date->seconds_since_1970, *c.seconds) << c.text;
   }
   auto none = make_alarm(std::nullopt);
-  ASSERT_FALSE(bridge::failed(none));
-  EXPECT_FALSE(std::get<std::optional<platform::Alarm>>(none).has_value());
+  ASSERT_FALSE(!none.ok());
+  EXPECT_FALSE(none.value().has_value());
 }
 
 }  // namespace

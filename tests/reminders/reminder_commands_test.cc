@@ -136,6 +136,10 @@ TEST_F(ReminderCommandsTest, ReadCoversEveryListWhateverListIdsNames) {
   EXPECT_EQ(reply[0].dump(),
             R"({"clientId":"t1","completed":false,"due":null,"externalId":null,"id":"A/1","listId":"A","notes":"",)"
             R"("priority":0,"recurrenceRules":[],"remindAt":null,"title":"first"})");
+  // Written after a reminder with a marker, the next shows none of it.
+  EXPECT_EQ(reply[1].dump(),
+            R"({"clientId":null,"completed":false,"due":null,"externalId":null,"id":"B/1","listId":"B","notes":"",)"
+            R"("priority":0,"recurrenceRules":[],"remindAt":null,"title":"second"})");
 }
 
 TEST_F(ReminderCommandsTest, UnknownSubCommandsAreRejectedAfterTheFetchAndTheLookup) {

@@ -5,8 +5,6 @@
 
 namespace {
 
-using bridge::failed;
-using bridge::failure_message;
 using bridge::reminders::fetch_reminders;
 using double_platform::FetchAnswer;
 using reminders_test::reminder_fields;
@@ -24,9 +22,9 @@ class ReminderFetchTest : public RemindersFixture {
 
   std::vector<std::string> fetched_ids(const std::vector<platform::CalendarRef>& lists) {
     auto result = fetch_reminders(platform, *store, lists);
-    if (failed(result)) return {"failure: " + failure_message(result)};
+    if (!result.ok()) return {"failure: " + result.error().message};
     std::vector<std::string> ids;
-    for (const auto& reminder : std::get<std::vector<platform::Reminder>>(result)) {
+    for (const auto& reminder : result.value()) {
       ids.push_back(reminder.calendar_item_identifier());
     }
     return ids;
@@ -46,8 +44,8 @@ TEST_F(ReminderFetchTest, RemindersOfTheChosenListsInTheirOrder) {
 
 TEST_F(ReminderFetchTest, ResolvedRemindersCarryTheirStoredValues) {
   auto result = fetch_reminders(platform, *store, {list_b});
-  ASSERT_FALSE(failed(result));
-  const auto& reminders = std::get<std::vector<platform::Reminder>>(result);
+  ASSERT_FALSE(!result.ok());
+  const auto& reminders = result.value();
   ASSERT_EQ(reminders.size(), 1u);
   EXPECT_EQ(reminders[0].title(), "other list");
   EXPECT_EQ(reminders[0].calendar(), list_b);
@@ -77,8 +75,8 @@ TEST_F(ReminderFetchTest, EveryWayTheAnswerCanFail) {
     fresh.set_fetch_answer_delay(c.delay);
     auto fresh_store = fresh.open_event_store();
     auto result = fetch_reminders(fresh, *fresh_store, {list_a});
-    std::string got = failed(result) ? "failure: " + failure_message(result)
-                                     : std::get<std::vector<platform::Reminder>>(result).at(0).calendar_item_identifier();
+    std::string got = !result.ok() ? "failure: " + result.error().message
+                                     : result.value().at(0).calendar_item_identifier();
     EXPECT_EQ(got, c.expected) << c.name;
     EXPECT_EQ(fresh.counters().fetch_cancels, c.cancels) << c.name;
     EXPECT_EQ(fresh.fake_elapsed(), c.elapsed) << c.name;
@@ -88,7 +86,7 @@ TEST_F(ReminderFetchTest, EveryWayTheAnswerCanFail) {
 TEST_F(ReminderFetchTest, WaitsInSlicesOfFiftyMilliseconds) {
   platform.set_fetch_answer(FetchAnswer::never);
   auto result = fetch_reminders(platform, *store, {list_a});
-  ASSERT_TRUE(failed(result));
+  ASSERT_TRUE(!result.ok());
   EXPECT_EQ(platform.counters().longest_run_loop_slice, std::chrono::milliseconds(50));
   EXPECT_EQ(platform.fake_elapsed(), std::chrono::seconds(30));
 }
@@ -96,8 +94,8 @@ TEST_F(ReminderFetchTest, WaitsInSlicesOfFiftyMilliseconds) {
 TEST_F(ReminderFetchTest, AReminderGoneBeforeItIsResolvedFailsTheWholeFetch) {
   platform.set_after_fetch_answer([&] { platform.remove_stored_reminder("A/2"); });
   auto result = fetch_reminders(platform, *store, {list_a});
-  ASSERT_TRUE(failed(result));
-  EXPECT_EQ(failure_message(result), "提醒事项读取期间发生变化，请重试。");
+  ASSERT_TRUE(!result.ok());
+  EXPECT_EQ(result.error().message, "提醒事项读取期间发生变化，请重试。");
 }
 
 TEST_F(ReminderFetchTest, AnIdentifierThatNowNamesAnEventFailsTheWholeFetch) {
@@ -108,8 +106,8 @@ TEST_F(ReminderFetchTest, AnIdentifierThatNowNamesAnEventFailsTheWholeFetch) {
     platform.add_event(event);
   });
   auto result = fetch_reminders(platform, *store, {list_a});
-  ASSERT_TRUE(failed(result));
-  EXPECT_EQ(failure_message(result), "提醒事项读取期间发生变化，请重试。");
+  ASSERT_TRUE(!result.ok());
+  EXPECT_EQ(result.error().message, "提醒事项读取期间发生变化，请重试。");
 }
 
 }  // namespace

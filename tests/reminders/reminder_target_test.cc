@@ -5,8 +5,6 @@
 
 namespace {
 
-using bridge::failed;
-using bridge::failure_message;
 using bridge::reminders::find_target_reminder;
 using reminders_test::Json;
 using reminders_test::reminder_fields;
@@ -29,8 +27,8 @@ class ReminderTargetTest : public RemindersFixture {
   }
   std::string target_of(const char* params) {
     auto result = find_target_reminder(bridge::reminders::read_reminder_request(Json::parse(params)), fetched);
-    if (failed(result)) return "failure: " + failure_message(result);
-    const platform::Reminder* target = std::get<const platform::Reminder*>(result);
+    if (!result.ok()) return "failure: " + result.error().message;
+    const platform::Reminder* target = result.value();
     return target ? target->calendar_item_identifier() : "none";
   }
   std::vector<platform::Reminder> fetched;

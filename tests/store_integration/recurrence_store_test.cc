@@ -53,13 +53,13 @@ class RecurrenceStore : public testing::Test {
   // Builds the rules against the reminder's current ones and saves them on it.
   std::string save_rules(platform::Reminder reminder, const Json& rules) {
     auto built = build_recurrence_rules(rules, reminder.recurrence_rules());
-    if (auto* refused = std::get_if<Failure>(&built)) {
-      ADD_FAILURE() << refused->message;
+    if (!built.ok()) {
+      ADD_FAILURE() << built.error().message;
       return {};
     }
     auto store = platform_->open_event_store();
-    reminder.set_recurrence_rules(std::get<RuleList>(std::move(built)));
-    if (auto error = store->save_reminder(reminder)) ADD_FAILURE() << error->localized_description;
+    reminder.set_recurrence_rules(std::move(built.value()));
+    if (auto saved = store->save_reminder(reminder); !saved.ok()) ADD_FAILURE() << saved.error().localized_description;
     return reminder.calendar_item_identifier();
   }
 

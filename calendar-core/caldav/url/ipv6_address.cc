@@ -1,17 +1,14 @@
 #include "caldav/url/ipv6_address.h"
 
-#include <cstdio>
+#include <charconv>
+
+#include "text/hex_digits.h"
 
 namespace caldav::url {
 
 namespace {
 
-int hex_value(int ch) {
-  if (ch >= '0' && ch <= '9') return ch - '0';
-  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-  return -1;
-}
+using text::hex_value;
 
 bool is_digit(int ch) { return ch >= '0' && ch <= '9'; }
 
@@ -134,8 +131,7 @@ std::string serialize_ipv6(const Ipv6Address& address) {
       continue;
     }
     char piece[8];
-    std::snprintf(piece, sizeof piece, "%x", static_cast<unsigned>(address[i]));
-    out += piece;
+    out.append(piece, std::to_chars(piece, piece + sizeof piece, address[i], 16).ptr);
     if (i != 7) out += ':';
   }
   return out;

@@ -2,9 +2,13 @@
 
 #include <string_view>
 
+#include "text/hex_digits.h"
+
 namespace caldav::url {
 
 namespace {
+
+using text::hex_value;
 
 bool in_set(unsigned char byte, EncodeSet set) {
   if (byte < 0x20 || byte > 0x7E) return true;
@@ -28,23 +32,14 @@ bool in_set(unsigned char byte, EncodeSet set) {
   return true;
 }
 
-int hex_value(char ch) {
-  if (ch >= '0' && ch <= '9') return ch - '0';
-  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-  return -1;
-}
-
 }  // namespace
 
 void append_percent_encoded(std::string& out, std::string_view utf8, EncodeSet set) {
-  constexpr char kUpperHex[] = "0123456789ABCDEF";
   for (const char ch : utf8) {
     const auto byte = static_cast<unsigned char>(ch);
     if (in_set(byte, set)) {
       out += '%';
-      out += kUpperHex[byte >> 4];
-      out += kUpperHex[byte & 0xF];
+      text::append_hex_byte(out, byte, text::kUpperHexDigits);
     } else {
       out += ch;
     }

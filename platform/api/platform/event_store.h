@@ -12,6 +12,7 @@
 #include "platform/earliest_starts.h"
 #include "platform/event.h"
 #include "platform/reminder.h"
+#include "result/expected.h"
 
 namespace platform {
 
@@ -82,9 +83,9 @@ class EventStore {
   virtual Reminder new_reminder() = 0;
   // saveReminder:commit:error: with commit YES. On success the reminder is updated
   // to what was stored (a new one gets its identifier).
-  virtual std::optional<Error> save_reminder(Reminder& reminder) = 0;
+  virtual result::Expected<result::Done, Error> save_reminder(Reminder& reminder) = 0;
   // removeReminder:commit:error: with commit YES.
-  virtual std::optional<Error> remove_reminder(const Reminder& reminder) = 0;
+  virtual result::Expected<result::Done, Error> remove_reminder(const Reminder& reminder) = 0;
 };
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/calendar.h"
+#include "result/expected.h"
 
 namespace platform {
 
@@ -22,16 +23,16 @@ struct WriteAnswer {
 };
 
 // A save: NO without an error is done only when there was nothing to save.
-inline std::optional<Error> save_failure(const WriteAnswer& answer, bool had_changes) {
-  if (answer.succeeded) return std::nullopt;
+inline result::Expected<result::Done, Error> save_answer(const WriteAnswer& answer, bool had_changes) {
+  if (answer.succeeded) return result::Done{};
   if (answer.error_text) return Error{*answer.error_text};
-  if (!had_changes) return std::nullopt;
+  if (!had_changes) return result::Done{};
   return Error{kReminderNotSaved};
 }
 
 // A removal: NO without an error leaves the reminder gone, as asked.
-inline std::optional<Error> removal_failure(const WriteAnswer& answer) {
-  if (answer.succeeded || !answer.error_text) return std::nullopt;
+inline result::Expected<result::Done, Error> removal_answer(const WriteAnswer& answer) {
+  if (answer.succeeded || !answer.error_text) return result::Done{};
   return Error{*answer.error_text};
 }
 

@@ -3,15 +3,12 @@
 #include <cerrno>
 #include <chrono>
 
-#include "platform/local/files/random_uuid.h"
+#include "platform/local/files/temporary_name.h"
 #include "platform/local/time/wall_clock.h"
 
 namespace platform::local {
 
 namespace {
-
-constexpr std::size_t kUuidLength = 36;
-constexpr std::string_view kTemporarySuffix = ".tmp";
 
 // Minutes past the longest write: a temporary file this old belongs to no live writer.
 constexpr std::chrono::minutes kStaleTemporaryAge(15);
@@ -23,24 +20,6 @@ std::function<void(const std::string&)>& before_swap() {
 
 void run_before_swap(const std::string& item_path) {
   if (before_swap()) before_swap()(item_path);
-}
-
-bool is_lower_uuid(std::string_view text) {
-  if (text.size() != kUuidLength) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    bool dash_place = i == 8 || i == 13 || i == 18 || i == 23;
-    if (dash_place ? c != '-' : !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  }
-  return true;
-}
-
-// Hidden, so the store and other vdir tools never take it for an item. Only the
-// start of the item's name, so that an item named near the system's limit on
-// name length still gets a temporary file.
-std::string temporary_path(const std::string& folder_path, const std::string& file_name) {
-  constexpr std::size_t kNameKept = 64;
-  return folder_path + "/." + file_name.substr(0, kNameKept) + "." + random_uuid() + std::string(kTemporarySuffix);
 }
 
 bool cannot_swap(int code) { return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP; }
@@ -79,21 +58,12 @@ void set_before_swap_for_tests(std::function<void(const std::string& item_path)>
   before_swap() = std::move(hook);
 }
 
-bool is_item_temporary_name(std::string_view name) {
-  // "." + at least one character of the item's name + "." + UUID + ".tmp"
-  constexpr std::size_t kTail = 1 + kUuidLength + kTemporarySuffix.size();
-  if (name.size() < 2 + kTail || name.front() != '.') return false;
-  if (name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix) return false;
-  if (name[name.size() - kTail] != '.') return false;
-  return is_lower_uuid(name.substr(name.size() - kTail + 1, kUuidLength));
-}
-
 void remove_stale_temporary_files(const std::string& folder_path) {
   auto entries = list_directory(folder_path);
   if (!entries.ok()) return;
   long long oldest_kept_ns = wall_clock_ns() - std::chrono::nanoseconds(kStaleTemporaryAge).count();
   for (const DirEntry& entry : entries.value()) {
-    if (entry.kind != EntryKind::regular || !is_item_temporary_name(entry.name)) continue;
+    if (entry.kind != EntryKind::regular || !is_temporary_name(entry.name)) continue;
     std::string path = folder_path + "/" + entry.name;
     auto stamp = stamp_of(path);
     if (stamp.ok() && stamp.value().modified_ns < oldest_kept_ns) remove_file(path);
@@ -102,7 +72,7 @@ void remove_stale_temporary_files(const std::string& folder_path) {
 
 SysResult<FileStamp> create_item_file(const std::string& folder_path, const std::string& file_name,
                                       std::string_view text, std::optional<mode_t> mode) {
-  std::string temp = temporary_path(folder_path, file_name);
+  std::string temp = temporary_path_for(folder_path + "/" + file_name);
   auto written = write_new_file(temp, text, mode);
   if (!written.ok()) return written.error();
   auto moved = rename_no_replace(temp, folder_path + "/" + file_name);
@@ -123,7 +93,7 @@ Expected<FileStamp, Error> replace_item_file(const std::string& folder_path, con
   for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
     auto text = rewrite(base);
     if (!text.ok()) return text.error();
-    std::string temp = temporary_path(folder_path, file_name);
+    std::string temp = temporary_path_for(folder_path + "/" + file_name);
     auto written = write_new_file(temp, text.value(), base.stamp.mode);
     if (!written.ok()) return failed(failure, written.error());
     run_before_swap(target);
@@ -158,9 +128,7 @@ Expected<FileStamp, Error> replace_item_file(const std::string& folder_path, con
 }
 
 Expected<bool, Error> remove_item_file(const std::string& path, const FileStamp& read, std::string_view failure) {
-  std::size_t slash = path.rfind('/');
-  std::string folder_path = path.substr(0, slash);
-  std::string hidden = temporary_path(folder_path, path.substr(slash + 1));
+  std::string hidden = temporary_path_for(path);
   run_before_swap(path);
   // Moved aside first, so what is removed is exactly the version looked at.
   auto moved = rename_path(path, hidden);
@@ -173,7 +141,7 @@ Expected<bool, Error> remove_item_file(const std::string& path, const FileStamp&
   auto stamp = stamp_of(hidden);
   if (stamp.ok() && stamp.value() == read) {
     remove_file(hidden);
-    sync_directory(folder_path);
+    sync_directory(path.substr(0, path.rfind('/')));
     return true;
   }
   // Another program's version: back in place, unless a newer one is there already.

@@ -52,13 +52,9 @@ Expected<bool, Error> remove_item_file(const std::string& path, const FileStamp&
 // another program's rename would be the worst luck.
 void set_before_swap_for_tests(std::function<void(const std::string& item_path)> hook);
 
-// Whether `name` is that of a temporary file this writer makes: ".", the start
-// of the item's name, ".", a random UUID and ".tmp".
-bool is_item_temporary_name(std::string_view name);
-
 // A writer killed before its rename leaves its temporary file behind. Removes from
-// the folder every regular file with such a name whose last change is older than
-// any write can take. Best effort: what cannot be looked at or removed stays.
+// the folder every regular file with a temporary name (files/temporary_name.h)
+// whose last change is older than any write can take. Best effort: what cannot be looked at or removed stays.
 void remove_stale_temporary_files(const std::string& folder_path);
 
 }  // namespace platform::local

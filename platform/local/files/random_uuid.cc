@@ -2,8 +2,9 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <random>
+
+#include "text/hex_digits.h"
 
 namespace platform::local {
 
@@ -16,10 +17,11 @@ std::string random_uuid() {
   }
   bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
   bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
-  char text[37];
-  std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", bytes[0],
-                bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8], bytes[9], bytes[10],
-                bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+    text::append_hex_byte(text, bytes[i], text::kLowerHexDigits);
+  }
   return text;
 }
 

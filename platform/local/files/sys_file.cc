@@ -2,11 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/local/files/for_each_index.h"
 #include "system/retry_eintr.h"
@@ -15,6 +15,7 @@ namespace platform::local {
 
 namespace {
 
+using sys::Descriptor;
 using sys::retry_eintr;
 
 SysError failure(const char* call, const std::string& path) { return SysError{errno, call, path}; }
@@ -27,35 +28,15 @@ FileStamp stamp_from(const struct stat& st) {
                    static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec, st.st_mode};
 }
 
-// Closes on every path out; close errors of read-only descriptors carry no news.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  // Closing a written file reports late write errors (e.g. on network file systems).
-  int release_and_close() {
-    int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
-
 // Not blocking: a FIFO put where a file belongs would otherwise wait for a writer
 // for ever (regular files ignore the flag); it is then refused as no file.
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
 // The rest of read_file, once the file is open.
 SysResult<FileContents> read_open_file(const Descriptor& fd, const std::string& path, std::size_t max_bytes) {
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0) return failure("fstat", path);
+  auto status = sys::status_of(fd.get(), path);
+  if (!status.ok()) return status.error();
+  const struct stat& st = status.value();
   if (!S_ISREG(st.st_mode)) return SysError{EISDIR, "read", path};
   if (static_cast<std::size_t>(st.st_size) > max_bytes) return SysError{EFBIG, "read", path};
   FileContents contents;
@@ -70,45 +51,46 @@ SysResult<FileContents> read_open_file(const Descriptor& fd, const std::string& 
       contents.bytes.resize(contents.bytes.size() * 2);
     }
     std::size_t wanted = contents.bytes.size() - filled;
-    ssize_t got = retry_eintr([&] { return ::read(fd.get(), contents.bytes.data() + filled, wanted); });
-    if (got < 0) return failure("read", path);
-    filled += static_cast<std::size_t>(got);
+    auto got = sys::read_some(fd.get(), contents.bytes.data() + filled, wanted, path);
+    if (!got.ok()) return got.error();
+    filled += got.value();
     // A regular file gives less than asked only at its end: no second read to see it.
-    if (static_cast<std::size_t>(got) < wanted) break;
+    if (got.value() < wanted) break;
   }
   contents.bytes.resize(filled);
   return contents;
 }
 
+// Opens and reads a whole file.
+SysResult<FileContents> open_and_read(const std::string& path, int flags, std::size_t max_bytes) {
+  auto fd = sys::open_path(path, flags);
+  if (!fd.ok()) return fd.error();
+  return read_open_file(fd.value(), path, max_bytes);
+}
+
 }  // namespace
 
-std::string SysError::describe() const { return call + " " + path + ": " + std::strerror(code); }
-
 SysResult<FileContents> read_file(const std::string& path, std::size_t max_bytes) {
-  Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), kReadFlags); }));
-  if (fd.get() < 0) return failure("open", path);
-  return read_open_file(fd, path, max_bytes);
+  return open_and_read(path, kReadFlags, max_bytes);
 }
 
 SysResult<FileContents> read_own_file(const std::string& path, std::size_t max_bytes) {
-  Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), kReadFlags | O_NOFOLLOW); }));
-  if (fd.get() < 0) return failure("open", path);
-  return read_open_file(fd, path, max_bytes);
+  return open_and_read(path, kReadFlags | O_NOFOLLOW, max_bytes);
 }
 
 SysResult<FileContents> read_file_linked_to_owner(const std::string& path, std::size_t max_bytes, uid_t owner) {
   // The entry itself first; only a link fails here (with ELOOP).
-  Descriptor entry(retry_eintr([&] { return ::open(path.c_str(), kReadFlags | O_NOFOLLOW); }));
-  if (entry.get() >= 0) return read_open_file(entry, path, max_bytes);
-  if (errno != ELOOP) return failure("open", path);
+  auto entry = sys::open_path(path, kReadFlags | O_NOFOLLOW);
+  if (entry.ok()) return read_open_file(entry.value(), path, max_bytes);
+  if (entry.error().code != ELOOP) return entry.error();
   // A link: what it names now is opened and looked at through the descriptor, so a
   // link changed in between cannot hand over another file.
-  Descriptor target(retry_eintr([&] { return ::open(path.c_str(), kReadFlags); }));
-  if (target.get() < 0) return failure("open", path);
-  struct stat st;
-  if (::fstat(target.get(), &st) != 0) return failure("fstat", path);
-  if (!S_ISREG(st.st_mode) || st.st_uid != owner) return SysError{ELOOP, "open", path};
-  return read_open_file(target, path, max_bytes);
+  auto target = sys::open_path(path, kReadFlags);
+  if (!target.ok()) return target.error();
+  auto status = sys::status_of(target.value().get(), path);
+  if (!status.ok()) return status.error();
+  if (!S_ISREG(status.value().st_mode) || status.value().st_uid != owner) return SysError{ELOOP, "open", path};
+  return read_open_file(target.value(), path, max_bytes);
 }
 
 SysResult<struct stat> stat_path(const std::string& path) {
@@ -123,23 +105,28 @@ SysResult<struct stat> link_stat_path(const std::string& path) {
   return st;
 }
 
-uid_t effective_user_id() { return ::geteuid(); }
-
 SysResult<FileStamp> stamp_of(const std::string& path) {
   auto st = stat_path(path);
   if (!st.ok()) return st.error();
   return stamp_from(st.value());
 }
 
+std::optional<std::string> password_home_folder() {
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir)
+    return found->pw_dir;
+  return std::nullopt;
+}
+
 SysResult<std::vector<DirEntry>> list_directory(const std::string& path, bool stamp_entries) {
-  int fd = retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
-  if (fd < 0) return failure("open", path);
-  DIR* dir = ::fdopendir(fd);
-  if (!dir) {
-    SysError error = failure("opendir", path);
-    ::close(fd);
-    return error;
-  }
+  auto opened = sys::open_path(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (!opened.ok()) return opened.error();
+  DIR* dir = ::fdopendir(opened.value().get());
+  if (!dir) return failure("opendir", path);
+  // The stream owns the descriptor now.
+  int fd = opened.value().release();
   std::vector<DirEntry> entries;
   std::vector<unsigned char> types;
   for (;;) {
@@ -175,20 +162,6 @@ SysResult<std::vector<DirEntry>> list_directory(const std::string& path, bool st
   return entries;
 }
 
-SysResult<Done> make_directory(const std::string& path, mode_t mode) {
-  if (retry_eintr([&] { return ::mkdir(path.c_str(), mode); }) != 0) return failure("mkdir", path);
-  return Done{};
-}
-
-SysResult<Done> make_directories(const std::string& path, mode_t mode) {
-  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    std::string prefix = path.substr(0, slash);
-    if (!prefix.empty() && retry_eintr([&] { return ::mkdir(prefix.c_str(), mode); }) != 0 && errno != EEXIST)
-      return failure("mkdir", prefix);
-    if (slash == std::string::npos) return Done{};
-  }
-}
-
 SysResult<Done> remove_file(const std::string& path) {
   if (retry_eintr([&] { return ::unlink(path.c_str()); }) != 0) return failure("unlink", path);
   return Done{};
@@ -222,33 +195,27 @@ SysResult<Done> exchange_paths(const std::string& from, const std::string& to) {
 }
 
 SysResult<Done> sync_directory(const std::string& path) {
-  Descriptor fd(retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-  if (fd.get() < 0) return failure("open", path);
-  if (retry_eintr([&] { return ::fsync(fd.get()); }) != 0 && errno != EINVAL) return failure("fsync", path);
+  auto fd = sys::open_path(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (!fd.ok()) return fd.error();
+  if (retry_eintr([&] { return ::fsync(fd.value().get()); }) != 0 && errno != EINVAL) return failure("fsync", path);
   return Done{};
 }
 
 SysResult<FileStamp> write_new_file(const std::string& path, std::string_view bytes, std::optional<mode_t> exact_mode) {
-  Descriptor fd(retry_eintr(
-      [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666); }));
-  if (fd.get() < 0) return failure("open", path);
-  auto fail = [&](const char* call) {
-    SysError error = failure(call, path);
+  auto opened = sys::open_path(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+  if (!opened.ok()) return opened.error();
+  Descriptor& fd = opened.value();
+  auto fail = [&](SysError error) {
     retry_eintr([&] { return ::unlink(path.c_str()); });
     return error;
   };
-  if (exact_mode && ::fchmod(fd.get(), *exact_mode & 07777) != 0) return fail("chmod");
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    ssize_t put = retry_eintr([&] { return ::write(fd.get(), bytes.data() + written, bytes.size() - written); });
-    if (put < 0) return fail("write");
-    written += static_cast<std::size_t>(put);
-  }
-  if (retry_eintr([&] { return ::fsync(fd.get()); }) != 0) return fail("fsync");
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0) return fail("fstat");
-  if (fd.release_and_close() != 0 && errno != EINTR) return fail("close");
-  return stamp_from(st);
+  if (exact_mode && ::fchmod(fd.get(), *exact_mode & 07777) != 0) return fail(failure("chmod", path));
+  if (auto written = sys::write_all(fd.get(), bytes, path); !written.ok()) return fail(written.error());
+  if (retry_eintr([&] { return ::fsync(fd.get()); }) != 0) return fail(failure("fsync", path));
+  auto status = sys::status_of(fd.get(), path);
+  if (!status.ok()) return fail(status.error());
+  if (auto closed = fd.close(path); !closed.ok()) return fail(closed.error());
+  return stamp_from(status.value());
 }
 
 }  // namespace platform::local

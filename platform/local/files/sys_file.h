@@ -2,6 +2,8 @@
 
 // The store's system calls, each wrapped once: EINTR is retried and a failure
 // keeps the call, the path and the errno text for the message the user sees.
+// The calls the front end and the user's locks make too are in
+// calendar-core/system/sys_call.h.
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -11,20 +13,18 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/local/expected.h"
+#include "result/expected.h"
+#include "system/sys_call.h"
 
 namespace platform::local {
 
-struct SysError {
-  int code = 0;       // errno
-  std::string call;   // what was attempted, e.g. "open"
-  std::string path;
-  // "<call> <path>: <strerror text>"
-  std::string describe() const;
-};
-
-template <class T>
-using SysResult = Expected<T, SysError>;
+using result::Done;
+using result::Expected;
+using sys::effective_user_id;
+using sys::make_directories;
+using sys::make_directory;
+using sys::SysError;
+using sys::SysResult;
 
 // What identifies one version of a file: a rename over it or an edit changes it.
 struct FileStamp {
@@ -66,17 +66,14 @@ SysResult<FileContents> read_file_linked_to_owner(const std::string& path, std::
 SysResult<struct stat> stat_path(const std::string& path);
 // lstat(2): the entry itself, a symbolic link not followed.
 SysResult<struct stat> link_stat_path(const std::string& path);
-// geteuid(2): whose files the process's own are.
-uid_t effective_user_id();
 SysResult<FileStamp> stamp_of(const std::string& path);
+// The home folder the password database gives the user (getpwuid_r(3)), if any.
+std::optional<std::string> password_home_folder();
 
 // The entries of a directory (without "." and ".."), links resolved to what they name;
 // with `stamp_entries`, each entry's stamp from one fstatat(2).
 SysResult<std::vector<DirEntry>> list_directory(const std::string& path, bool stamp_entries = false);
 
-SysResult<Done> make_directory(const std::string& path, mode_t mode);
-// mkdir -p: every missing folder of the path.
-SysResult<Done> make_directories(const std::string& path, mode_t mode);
 SysResult<Done> remove_file(const std::string& path);
 SysResult<Done> remove_directory(const std::string& path);
 // rename(2): replaces the target atomically.

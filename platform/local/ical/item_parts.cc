@@ -6,6 +6,7 @@
 
 #include "platform/local/ical/content_lines.h"
 #include "platform/local/ical/ical_handles.h"
+#include "text/hex_digits.h"
 #include "text/utf8_text.h"
 
 namespace platform::local {
@@ -64,12 +65,8 @@ std::string digest_key(std::string_view bytes) {
   sha256_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
   std::uint8_t digest[SHA256_DIGEST_SIZE];
   sha256_digest(&context, sizeof digest, digest);
-  constexpr char kHexDigits[] = "0123456789abcdef";
   std::string key = "#";
-  for (std::size_t i = 0; i < 8; ++i) {
-    key += kHexDigits[digest[i] >> 4];
-    key += kHexDigits[digest[i] & 0xF];
-  }
+  for (std::size_t i = 0; i < 8; ++i) text::append_hex_byte(key, digest[i], text::kLowerHexDigits);
   return key;
 }
 

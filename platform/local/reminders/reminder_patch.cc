@@ -96,7 +96,7 @@ std::string new_reminder_text(const std::string& uid, Date now) {
          "END:VTODO\r\nEND:VCALENDAR\r\n";
 }
 
-Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFields& r, std::uint32_t fields, Date now) {
+result::Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFields& r, std::uint32_t fields, Date now) {
   edit.set_property("DTSTAMP", one_line(icalproperty_new_dtstamp(utc_time(now))));
   edit.set_property("LAST-MODIFIED", one_line(icalproperty_new_lastmodified(utc_time(now))));
   if (fields & Reminder::kTitle) edit.set_property("SUMMARY", {text_line(icalproperty_new_summary, r.title)});

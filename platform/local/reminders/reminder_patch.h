@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/reminder.h"
-#include "platform/local/expected.h"
 #include "platform/local/ical/item_text_edit.h"
+#include "platform/reminder.h"
+#include "result/expected.h"
 
 namespace platform::local {
 
@@ -21,6 +21,6 @@ std::string new_reminder_text(const std::string& uid, Date now);
 // Writes the fields named by `fields` (Reminder::Field bits) and fresh DTSTAMP and
 // LAST-MODIFIED; every other line stays as it was. The new text, or what could
 // not be written.
-Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFields& reminder, std::uint32_t fields, Date now);
+result::Expected<std::string, Error> patch_reminder(ItemTextEdit edit, const ReminderFields& reminder, std::uint32_t fields, Date now);
 
 }  // namespace platform::local

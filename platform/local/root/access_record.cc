@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
-#include <random>
 
+#include "platform/local/files/temporary_name.h"
 #include "platform/posix/user_lock.h"
 
 namespace platform::local {
@@ -69,7 +69,7 @@ Expected<Done, Error> write_authorization_status(const std::string& root, Entity
   json record = read_record_json(root);
   record[status_key(type)] = static_cast<int>(status);
   std::string text = record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
-  std::string temp = root + "/.access.json.tmp-" + std::to_string(std::random_device{}());
+  std::string temp = temporary_path_for(record_path(root));
   if (auto written = write_new_file(temp, text, std::nullopt); !written.ok()) {
     return Error{"无法保存授权记录：" + written.error().describe()};
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/local/root/store_root.h"
+#include "text/hex_digits.h"
 #include "text/utf8_text.h"
 
 namespace platform::local {
@@ -27,13 +28,6 @@ std::string_view trimmed(std::string_view line) {
   while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
   while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
   return line;
-}
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 Collection read_collection(const std::string& root, const std::string& folder, uid_t owner) {
@@ -70,7 +64,7 @@ std::optional<RgbComponents> parse_color_text(std::string_view text) {
   if ((text.size() != 7 && text.size() != 9) || text[0] != '#') return std::nullopt;
   int channel[4] = {0, 0, 0, 0};
   for (std::size_t i = 1; i < text.size(); i += 2) {
-    int high = hex_value(text[i]), low = hex_value(text[i + 1]);
+    int high = text::hex_value(text[i]), low = text::hex_value(text[i + 1]);
     if (high < 0 || low < 0) return std::nullopt;
     channel[i / 2] = high * 16 + low;
   }

@@ -1,11 +1,9 @@
 #include "platform/local/root/store_root.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
-#include <random>
+
+#include "platform/local/files/temporary_name.h"
 
 namespace platform::local {
 
@@ -19,12 +17,7 @@ std::string environment(const char* name) {
 std::string home_directory() {
   std::string home = environment("HOME");
   if (!home.empty()) return home;
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  char buffer[4096];
-  if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir)
-    return found->pw_dir;
-  return "/";
+  return password_home_folder().value_or("/");
 }
 
 constexpr mode_t kPrivateFolderMode = 0700;
@@ -91,7 +84,7 @@ SysResult<Done> create_default_root_if_missing(const std::string& root_path) {
   // the XDG base directories are (folders that exist keep their modes).
   if (auto made = make_directories(parent, kPrivateFolderMode); !made.ok()) return made;
   // Built aside and renamed into place, so no reader sees a root without its collections.
-  std::string staging = parent + "/.calendar-store-new-" + std::to_string(std::random_device{}());
+  std::string staging = temporary_path_for(root);
   if (auto made = make_directory(staging, kPrivateFolderMode); !made.ok()) return made;
   for (const auto& c : kDefaultCollections) {
     if (auto written = write_collection(staging + "/" + c.folder, c); !written.ok()) {

@@ -81,8 +81,8 @@ Expected<Done> request_access(platform::Platform& platform, platform::EventStore
   const AccessProfile& profile = profile_of(type);
   Receiver<AccessReply> replies = send_access_request(store, type);
   auto waited = wait_for_answer(platform, replies, kAccessDeadline, profile.slice_seconds, profile.unanswered);
-  if (auto* failure = std::get_if<Failure>(&waited)) return std::move(*failure);
-  AccessReply& reply = std::get<AccessReply>(waited);
+  if (!waited.ok()) return std::move(waited.error());
+  AccessReply& reply = waited.value();
 
   if (reply.granted) {
     // A store made before the first grant may go on answering as without access.

@@ -32,8 +32,8 @@ std::string account_label(const std::vector<CalendarEntry>& entries) {
 
 CommandOutcome run_calendars_command(platform::Platform& platform, const Json&) {
   // The gate comes before any store exists: a closed gate must not touch the database.
-  if (auto gate = check_access(platform, platform::EntityType::event); failed(gate)) {
-    return CommandOutcome::failure(failure_message(gate));
+  if (auto gate = check_access(platform, platform::EntityType::event); !gate.ok()) {
+    return CommandOutcome::failure(gate.error().message);
   }
   std::vector<CalendarEntry> entries;
   {
@@ -49,7 +49,7 @@ CommandOutcome run_connect_command(platform::Platform& platform, const Json&) {
     std::unique_ptr<platform::EventStore> store = open_event_store(platform);
     // Asked on every call: with access already granted the platform answers at once.
     auto asked = request_access(platform, *store, platform::EntityType::event);
-    if (failed(asked)) return CommandOutcome::failure(failure_message(asked));
+    if (!asked.ok()) return CommandOutcome::failure(asked.error().message);
     entries = list_calendars(*store);
   }
   Json reply = Json::object();

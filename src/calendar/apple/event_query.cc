@@ -50,8 +50,8 @@ CommandOutcome query_events(platform::Platform& platform, const Json& request) {
   const EventQueryRequest query = read_event_query(request);
   if (query.calendar_ids.empty()) return CommandOutcome::reply(Json::array());
 
-  if (auto gate = check_access(platform, platform::EntityType::event); failed(gate)) {
-    return CommandOutcome::failure(failure_message(gate));
+  if (auto gate = check_access(platform, platform::EntityType::event); !gate.ok()) {
+    return CommandOutcome::failure(gate.error().message);
   }
 
   std::unique_ptr<platform::EventStore> store = open_event_store(platform);
@@ -60,13 +60,13 @@ CommandOutcome query_events(platform::Platform& platform, const Json& request) {
   if (calendars.empty()) return CommandOutcome::reply(Json::array());
 
   auto start = parse_query_instant(query.start);
-  if (auto* failure = std::get_if<Failure>(&start)) return CommandOutcome(std::move(*failure));
+  if (!start.ok()) return CommandOutcome(std::move(start.error()));
   auto end = parse_query_instant(query.end);
-  if (auto* failure = std::get_if<Failure>(&end)) return CommandOutcome(std::move(*failure));
+  if (!end.ok()) return CommandOutcome(std::move(end.error()));
 
   // Only the events kept are converted, so the store need not convert the others.
   std::vector<platform::Event> events = store->first_events_matching(
-      std::get<platform::Date>(start), std::get<platform::Date>(end), calendars, kMaxEvents);
+      start.value(), end.value(), calendars, kMaxEvents);
   EventConversionContext context{platform, platform.local_time_zone()};
   Json reply = Json::array();
   std::size_t count = std::min(events.size(), kMaxEvents);

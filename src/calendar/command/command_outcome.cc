@@ -10,9 +10,13 @@ const Json& CommandOutcome::reply_value() const {
   return std::get<Json>(value_);
 }
 
-std::string CommandOutcome::reply_text() && {
+result::Expected<std::string, Failure> CommandOutcome::reply_text() && {
   if (auto* text = std::get_if<SerializedReply>(&value_)) return std::move(text->text);
-  return std::get<Json>(value_).dump();
+  try {
+    return std::get<Json>(value_).dump();
+  } catch (const Json::exception& error) {
+    return Failure{error.what()};
+  }
 }
 
 }  // namespace bridge

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "result/expected.h"
+
 namespace bridge {
 
 using Json = nlohmann::json;
@@ -36,9 +38,9 @@ class CommandOutcome {
   // The reply as a value; a serialized reply is read back once, when first asked.
   const Json& reply_value() const;
   // The reply's compact text (keys in byte order, non-ASCII raw), taken out of the
-  // outcome: a serialized reply may be most of the process's memory. Throws
-  // Json::exception when a value holds invalid UTF-8.
-  std::string reply_text() &&;
+  // outcome: a serialized reply may be most of the process's memory. A value that
+  // holds invalid UTF-8 has none: the failure carries the JSON library's text.
+  result::Expected<std::string, Failure> reply_text() &&;
   const std::string& message() const { return std::get<Failure>(value_).message; }
 
  private:

@@ -1,34 +1,11 @@
 #pragma once
 
-// The few system calls the front end makes, each wrapped once: interrupted calls
-// are retried and a failure keeps its errno and text.
+// The front end's standard streams: the calls only it makes. Reads and writes go
+// through system/sys_call.h.
 
 #include <array>
-#include <cstddef>
-#include <optional>
-#include <string>
-#include <string_view>
 
 namespace bridge::io {
-
-struct IoError {
-  int code = 0;      // errno
-  std::string text;  // strerror of it
-};
-
-struct ReadResult {
-  std::size_t bytes = 0;  // 0 at end of input
-  std::optional<IoError> error;
-};
-
-// The error value of an errno.
-IoError describe_error(int code);
-
-// One read(2) into `buffer`.
-ReadResult read_some(int fd, char* buffer, std::size_t size);
-
-// Writes every byte, continuing after short writes.
-std::optional<IoError> write_all(int fd, std::string_view bytes);
 
 // A write to a closed pipe then fails with EPIPE instead of ending the process.
 void ignore_broken_pipe_signal();

@@ -4,7 +4,7 @@
 #include <istream>
 #include <streambuf>
 
-#include "calendar/command/io.h"
+#include "system/sys_call.h"
 
 namespace bridge {
 namespace {
@@ -59,14 +59,14 @@ class DescriptorBuffer : public std::streambuf {
  protected:
   int_type underflow() override {
     if (failed_) return traits_type::eof();
-    io::ReadResult read = io::read_some(fd_, chunk_.data(), chunk_.size());
-    if (read.error) failed_ = true;
-    if (read.error || read.bytes == 0) return traits_type::eof();
-    if (holds_nul(std::string_view(chunk_.data(), read.bytes))) {
+    auto read = sys::read_some(fd_, chunk_.data(), chunk_.size(), "");
+    if (!read.ok()) failed_ = true;
+    if (!read.ok() || read.value() == 0) return traits_type::eof();
+    if (holds_nul(std::string_view(chunk_.data(), read.value()))) {
       failed_ = true;
       return traits_type::eof();
     }
-    setg(chunk_.data(), chunk_.data(), chunk_.data() + read.bytes);
+    setg(chunk_.data(), chunk_.data(), chunk_.data() + read.value());
     return traits_type::to_int_type(chunk_[0]);
   }
 

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "system/sys_call.h"
+
 namespace bridge {
 namespace {
 
@@ -11,31 +13,28 @@ constexpr const char* kReplyNotWritten = "无法写出回复：";
 
 FrontEndOutput failure_output(const std::string& message) { return FrontEndOutput{1, {}, message + "\n"}; }
 
-std::optional<io::IoError> write_stream(int fd, const std::string& text, const io::ClosedStandardStreams& closed) {
+sys::SysResult<sys::Done> write_stream(int fd, const std::string& text, const io::ClosedStandardStreams& closed) {
   // A stream that was closed at start holds /dev/null now: writing there would pass for success.
-  if (closed[static_cast<std::size_t>(fd)]) return io::describe_error(EBADF);
-  return io::write_all(fd, text);
+  if (closed[static_cast<std::size_t>(fd)]) return sys::SysError{EBADF, "write", ""};
+  return sys::write_all(fd, text, "");
 }
 
 }  // namespace
 
 FrontEndOutput render_outcome(CommandOutcome outcome) {
   if (!outcome.is_reply()) return failure_output(outcome.message());
-  try {
-    // Compact, keys in byte order (the object type is an ordered map), non-ASCII
-    // text raw; invalid UTF-8 in a string throws.
-    std::string text = std::move(outcome).reply_text();
-    text += '\n';
-    return FrontEndOutput{0, std::move(text), {}};
-  } catch (const Json::exception& error) {
-    return failure_output(error.what());
-  }
+  // Compact, keys in byte order (the object type is an ordered map), non-ASCII
+  // text raw; invalid UTF-8 in a string fails.
+  auto text = std::move(outcome).reply_text();
+  if (!text.ok()) return failure_output(text.error().message);
+  text.value() += '\n';
+  return FrontEndOutput{0, std::move(text.value()), {}};
 }
 
 int write_output(const FrontEndOutput& output, const io::ClosedStandardStreams& closed) {
   if (!output.standard_output.empty()) {
-    if (auto error = write_stream(STDOUT_FILENO, output.standard_output, closed)) {
-      write_stream(STDERR_FILENO, kReplyNotWritten + error->text + "\n", closed);
+    if (auto written = write_stream(STDOUT_FILENO, output.standard_output, closed); !written.ok()) {
+      write_stream(STDERR_FILENO, kReplyNotWritten + written.error().reason() + "\n", closed);
       return 1;
     }
   }

@@ -128,8 +128,8 @@ Expected<RuleList> build_recurrence_rules(const Json& value, const std::optional
     if (!frequency) return Failure{kInvalidFrequency};
     if (!within_editable_range(rule, *frequency, stored != nullptr)) return Failure{kBeyondEditableRange};
     auto end = platform_end(rule.end);
-    if (auto* refused = std::get_if<Failure>(&end)) return std::move(*refused);
-    auto& platform_end_value = std::get<std::optional<platform::RecurrenceEnd>>(end);
+    if (!end.ok()) return std::move(end.error());
+    auto& platform_end_value = end.value();
 
     if (stored) {
       // The copy keeps every stored setting, first weekday included; only the end changes.

@@ -52,15 +52,6 @@ void append_fraction(std::string& text, std::int64_t nanosecond) {
   }
 }
 
-// "+hh:mm"; seconds of an offset are dropped, as RFC 3339 has no place for them.
-void append_offset(std::string& text, int offset_seconds) {
-  int magnitude = offset_seconds < 0 ? -offset_seconds : offset_seconds;
-  text.push_back(offset_seconds < 0 ? '-' : '+');
-  append_padded(text, static_cast<std::uint64_t>(magnitude / 3600), 2);
-  text.push_back(':');
-  append_padded(text, static_cast<std::uint64_t>(magnitude % 3600 / 60), 2);
-}
-
 // "Thh:mm", as the components hold them.
 void append_hour_minute(std::string& text, std::int64_t hour, std::int64_t minute) {
   text.push_back('T');

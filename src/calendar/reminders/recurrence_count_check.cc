@@ -58,8 +58,8 @@ Expected<ReRead> re_read(platform::Platform& platform, const std::string& identi
     if (list && list->identifier == list_id) lists.push_back(list);
   }
   Expected<std::vector<platform::Reminder>> fetched = fetch_reminders(platform, *store, lists);
-  if (failed(fetched)) return std::get<Failure>(std::move(fetched));
-  for (platform::Reminder& reminder : std::get<std::vector<platform::Reminder>>(fetched)) {
+  if (!fetched.ok()) return std::move(fetched.error());
+  for (platform::Reminder& reminder : fetched.value()) {
     if (reminder.calendar_item_identifier() == identifier) return ReRead{std::move(store), std::move(reminder)};
   }
   return Failure{kReminderMovedOrDeleted};
@@ -71,12 +71,13 @@ Expected<ReRead> re_read(platform::Platform& platform, const std::string& identi
 Expected<Done> rewrite_rules(ReRead& current, const RuleList& rules) {
   std::optional<RuleList> as_read = current.reminder.recurrence_rules();
   current.reminder.set_recurrence_rules(std::nullopt);
-  if (auto error = current.store->save_reminder(current.reminder)) return Failure{error->localized_description};
+  if (auto cleared = current.store->save_reminder(current.reminder); !cleared.ok())
+    return Failure{cleared.error().localized_description};
   current.reminder.set_recurrence_rules(rules);
-  if (auto error = current.store->save_reminder(current.reminder)) {
+  if (auto saved = current.store->save_reminder(current.reminder); !saved.ok()) {
     current.reminder.set_recurrence_rules(as_read);
     current.store->save_reminder(current.reminder);
-    return Failure{error->localized_description};
+    return Failure{saved.error().localized_description};
   }
   return Done{};
 }
@@ -92,8 +93,8 @@ CommandOutcome verify_recurrence_count(platform::Platform& platform, const Remin
 
   for (int attempt = 0;; ++attempt) {
     Expected<ReRead> current = re_read(platform, identifier, list_id);
-    if (failed(current)) return std::get<Failure>(std::move(current));
-    ReRead& reread = std::get<ReRead>(current);
+    if (!current.ok()) return std::move(current.error());
+    ReRead& reread = current.value();
     Json record = reminder_to_record(platform, reread.reminder);
 
     CountComparison comparison = compare_counts(requested, record["recurrenceRules"]);
@@ -105,9 +106,9 @@ CommandOutcome verify_recurrence_count(platform::Platform& platform, const Remin
       if (depends_on_first_weekday(rule)) return CommandOutcome::failure(kCountNotRestorable);
     }
     auto built = build_recurrence_rules(requested, reread.reminder.recurrence_rules());
-    if (failed(built)) return CommandOutcome::failure(failure_message(built));
-    auto rewritten = rewrite_rules(reread, std::get<RuleList>(built));
-    if (failed(rewritten)) return CommandOutcome::failure(failure_message(rewritten));
+    if (!built.ok()) return CommandOutcome::failure(built.error().message);
+    auto rewritten = rewrite_rules(reread, built.value());
+    if (!rewritten.ok()) return CommandOutcome::failure(rewritten.error().message);
   }
 }
 

@@ -1,9 +1,10 @@
 #include "calendar/reminders/reminder_commands.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 
 #include "calendar/access/access.h"
-#include "calendar/command/json_array_text.h"
 #include "calendar/reminders/reminder_fetch.h"
 #include "calendar/reminders/reminder_lists.h"
 #include "calendar/reminders/reminder_record.h"
@@ -16,7 +17,6 @@ namespace {
 
 using platform::EntityType;
 using bridge::Expected;
-using bridge::failed;
 
 constexpr const char* kUnsupportedFeatures = "Apple 公开接口不支持原生子任务、标签或智能清单写入";
 constexpr const char* kUnknownOperation = "未知的提醒事项操作";
@@ -30,24 +30,31 @@ Json status_reply(platform::AuthorizationStatus status) {
   return reply;
 }
 
-// Each record is written out as soon as its reminder is looked up (on a second
-// thread while the next ones are), so the list of every reminder is never held as
-// values and as text at once. The text is what dumping the array would give; a
-// record that cannot be written fails the reply only after the lookups, which
-// fail first.
+// Each record is written out as soon as its reminder is looked up, so the list of
+// every reminder is never held as values and as text at once. The text is what
+// dumping the array would give. A record that cannot be written fails the reply
+// only after the lookups, which fail first.
 CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& store,
                           const std::vector<platform::CalendarRef>& lists) {
-  std::optional<JsonArrayText> records;
+  Json record = Json::object();
+  std::string text = "[";
+  std::optional<std::string> unwritable;
   Expected<Done> visited =
-      reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t count) {
-        if (!records) records.emplace(count);
-        reminders::refill_record(platform, reminder, records->next());
+      reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t) {
+        if (unwritable) return;
+        reminders::refill_record(platform, reminder, record);
+        try {
+          std::string written = record.dump();
+          if (text.size() > 1) text += ',';
+          text += written;
+        } catch (const Json::exception& error) {
+          unwritable = error.what();
+        }
       });
-  if (auto* failure = std::get_if<Failure>(&visited)) return std::move(*failure);
-  if (!records) return SerializedReply{"[]"};
-  Expected<std::string> text = records->finish();
-  if (auto* failure = std::get_if<Failure>(&text)) return CommandOutcome::failure(failure->message);
-  return SerializedReply{std::get<std::string>(std::move(text))};
+  if (!visited.ok()) return std::move(visited.error());
+  if (unwritable) return CommandOutcome::failure(*unwritable);
+  text += ']';
+  return SerializedReply{std::move(text)};
 }
 
 }  // namespace
@@ -65,18 +72,18 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   std::unique_ptr<platform::EventStore> store = open_event_store(platform);
   if (sub_command == "connect" && authorization_status(platform, EntityType::reminder) != platform::AuthorizationStatus::fullAccess) {
     auto asked = request_access(platform, *store, EntityType::reminder);
-    if (failed(asked)) return CommandOutcome::failure(failure_message(asked));
+    if (!asked.ok()) return CommandOutcome::failure(asked.error().message);
   }
-  if (auto gate = check_access(platform, EntityType::reminder); failed(gate)) {
-    return CommandOutcome::failure(failure_message(gate));
+  if (auto gate = check_access(platform, EntityType::reminder); !gate.ok()) {
+    return CommandOutcome::failure(gate.error().message);
   }
 
   std::vector<platform::CalendarRef> lists = store->calendars_for_entity_type(EntityType::reminder);
   if (sub_command == "connect") return reminders::connect_reply(lists);
 
   Expected<std::vector<platform::CalendarRef>> selected = reminders::select_lists(request.list_ids, lists);
-  if (failed(selected)) return std::get<Failure>(std::move(selected));
-  const auto& selected_lists = std::get<std::vector<platform::CalendarRef>>(selected);
+  if (!selected.ok()) return std::move(selected.error());
+  const auto& selected_lists = selected.value();
 
   // "read" shows every list; the writes look only where the application synchronises.
   if (sub_command == "read") return read_reply(platform, *store, lists);
@@ -88,12 +95,12 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
     if (!write_lock) return CommandOutcome::failure(kWriteLockUnavailable);
   }
   Expected<std::vector<platform::Reminder>> fetched = reminders::fetch_reminders(platform, *store, selected_lists);
-  if (failed(fetched)) return std::get<Failure>(std::move(fetched));
-  const auto& fetched_reminders = std::get<std::vector<platform::Reminder>>(fetched);
+  if (!fetched.ok()) return std::move(fetched.error());
+  const auto& fetched_reminders = fetched.value();
 
   Expected<const platform::Reminder*> target = reminders::find_target_reminder(request, fetched_reminders);
-  if (failed(target)) return std::get<Failure>(std::move(target));
-  const platform::Reminder* found = std::get<const platform::Reminder*>(target);
+  if (!target.ok()) return std::move(target.error());
+  const platform::Reminder* found = target.value();
   if (sub_command == "delete") return reminders::delete_reminder(*store, found);
   if (sub_command == "save") return reminders::save_reminder(platform, *store, request, selected_lists, found);
   return CommandOutcome::failure(kUnknownOperation);

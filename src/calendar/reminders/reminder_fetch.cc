@@ -44,12 +44,12 @@ Expected<Done> for_each_fetched_reminder(
   platform::FetchRequestId request = store.fetch_reminders(lists, make_completion(std::move(sender)));
   Expected<FetchAnswer> waited =
       wait_for_answer(platform, answers, kFetchDeadline, kSliceSeconds, kReminderRequestMessages);
-  if (failed(waited)) {
+  if (!waited.ok()) {
     // The platform stops working on a fetch nobody waits for any more.
     store.cancel_fetch_request(request);
-    return std::get<Failure>(std::move(waited));
+    return std::move(waited.error());
   }
-  FetchAnswer& answer = std::get<FetchAnswer>(waited);
+  FetchAnswer& answer = waited.value();
   if (!answer.had_array) return Failure{kNoArray};
 
   // Back on the main thread: each identifier becomes a reminder of this store again.
@@ -69,7 +69,7 @@ Expected<std::vector<platform::Reminder>> fetch_reminders(platform::Platform& pl
         reminders.reserve(count);
         reminders.push_back(std::move(reminder));
       });
-  if (auto* failure = std::get_if<Failure>(&visited)) return std::move(*failure);
+  if (!visited.ok()) return std::move(visited.error());
   return reminders;
 }
 

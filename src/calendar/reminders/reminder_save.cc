@@ -46,14 +46,14 @@ CommandOutcome save_reminder(platform::Platform& platform, platform::EventStore&
                              const ReminderRequest& request, const std::vector<platform::CalendarRef>& selected_lists,
                              const platform::Reminder* target) {
   Expected<SavePlan> checked = check_save_request(request, selected_lists, target);
-  if (failed(checked)) return std::get<Failure>(std::move(checked));
-  const SavePlan& plan = std::get<SavePlan>(checked);
+  if (!checked.ok()) return std::move(checked.error());
+  const SavePlan& plan = checked.value();
 
   const bool has_target = target != nullptr;
   platform::Reminder reminder = has_target ? *target : store.new_reminder();
   apply_plan(platform, request, plan, has_target, reminder);
-  if (std::optional<platform::Error> error = store.save_reminder(reminder)) {
-    return CommandOutcome::failure(error->localized_description);
+  if (auto saved = store.save_reminder(reminder); !saved.ok()) {
+    return CommandOutcome::failure(saved.error().localized_description);
   }
 
   if (has_target && plan.rules && request.completed == false && request.requests_counted_end) {
@@ -64,8 +64,8 @@ CommandOutcome save_reminder(platform::Platform& platform, platform::EventStore&
 
 CommandOutcome delete_reminder(platform::EventStore& store, const platform::Reminder* target) {
   if (target != nullptr) {
-    if (std::optional<platform::Error> error = store.remove_reminder(*target)) {
-      return CommandOutcome::failure(error->localized_description);
+    if (auto removed = store.remove_reminder(*target); !removed.ok()) {
+      return CommandOutcome::failure(removed.error().localized_description);
     }
   }
   return Json(nullptr);

@@ -51,14 +51,14 @@ Expected<SavePlan> check_save_request(const ReminderRequest& request,
   }
 
   auto due = parse_due_components(view_of(request.due));
-  if (failed(due)) return std::get<Failure>(std::move(due));
-  plan.due = std::get<std::optional<platform::DateComponents>>(std::move(due));
+  if (!due.ok()) return std::move(due.error());
+  plan.due = std::move(due.value());
 
   if (request.writes(ReminderField::recurrence_rules, has_target) && request.recurrence_rules) {
     auto built = build_recurrence_rules(*request.recurrence_rules,
                                         has_target ? target->recurrence_rules() : std::nullopt);
-    if (auto* refused = std::get_if<Failure>(&built)) return std::move(*refused);
-    plan.rules = std::get<RuleList>(std::move(built));
+    if (!built.ok()) return std::move(built.error());
+    plan.rules = std::move(built.value());
     if (!plan.due && !plan.rules->empty()) return Failure{kRepeatNeedsDue};
   } else if (!plan.due && has_target && target->has_recurrence_rules()) {
     return Failure{kRepeatNeedsDue};
@@ -66,8 +66,8 @@ Expected<SavePlan> check_save_request(const ReminderRequest& request,
 
   if (request.writes(ReminderField::remind_at, has_target)) {
     auto alarm = make_alarm(view_of(request.remind_at));
-    if (failed(alarm)) return std::get<Failure>(std::move(alarm));
-    plan.alarm = std::get<std::optional<platform::Alarm>>(std::move(alarm));
+    if (!alarm.ok()) return std::move(alarm.error());
+    plan.alarm = std::move(alarm.value());
   }
   return plan;
 }

@@ -1,22 +1,16 @@
 #include "calendar/reminders/task_marker.h"
 
+#include "text/hex_digits.h"
 #include "text/utf8_text.h"
 
 namespace bridge::reminders {
 namespace {
 
 constexpr std::string_view kMarkerPrefix = "zolt-task:";
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool is_unreserved(unsigned char byte) {
   return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
          byte == '-' || byte == '.' || byte == '_' || byte == '~';
-}
-
-int hex_value(char digit) {
-  if (digit >= '0' && digit <= '9') return digit - '0';
-  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-  return -1;  // lower-case digits are not what the encoder writes
 }
 
 std::string marker_text(std::string_view client_id) {
@@ -35,8 +29,7 @@ std::string percent_encoded(std::string_view client_id) {
       text += static_cast<char>(byte);
     } else {
       text += '%';
-      text += kHexDigits[byte >> 4];
-      text += kHexDigits[byte & 0xF];
+      text::append_hex_byte(text, byte, text::kUpperHexDigits);
     }
   }
   return text;
@@ -52,8 +45,10 @@ std::optional<std::string> percent_decoded(std::string_view text) {
       continue;
     }
     if (i + 2 >= text.size()) return std::nullopt;
-    int high = hex_value(text[i + 1]), low = hex_value(text[i + 2]);
+    int high = text::hex_value(text[i + 1]), low = text::hex_value(text[i + 2]);
     if (high < 0 || low < 0) return std::nullopt;
+    // Lower-case digits are not what the encoder writes.
+    if (text[i + 1] != text::kUpperHexDigits[high] || text[i + 2] != text::kUpperHexDigits[low]) return std::nullopt;
     unsigned char byte = static_cast<unsigned char>(high * 16 + low);
     if (is_unreserved(byte)) return std::nullopt;
     decoded += static_cast<char>(byte);

@@ -1,13 +1,14 @@
 #pragma once
 
-// The local store's one failure carrier: a value, or why there is none. System
-// calls fail with a SysError (call, path, errno); a store step fails with the
-// platform Error that the logic receives.
+// The bridge's one failure carrier: a value, or why there is none. Each layer
+// has its own reason: the logic a Failure (the message the user sees), the local
+// store a SysError (call, path, errno) or the platform Error, the platform
+// interface the platform Error.
 
 #include <utility>
 #include <variant>
 
-namespace platform::local {
+namespace result {
 
 // The value of a step that gives none back.
 using Done = std::monostate;
@@ -27,4 +28,4 @@ class Expected {
   std::variant<T, E> state_;
 };
 
-}  // namespace platform::local
+}  // namespace result
