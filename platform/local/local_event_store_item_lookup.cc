@@ -80,15 +80,15 @@ std::vector<Event> LocalEventStore::first_in_window(Date start, Date end, const 
 
 // Events come in order of start, and the events of [start, t) are exactly those of
 // [start, end) that start before t: so the first `limit` of a shorter window that
-// holds that many are the first `limit` of the whole one. Windows from two hours on,
-// each grown by what the last one held (four times when it held nothing), find them
-// without expanding a long window in full; files read for one window stay read for
-// the next.
+// holds that many are the first `limit` of the whole one. Windows from a day on
+// (the index knows files by the days they reach), each grown by what the last one
+// held (four times when it held nothing), find them without expanding a long window
+// in full; files read for one window stay read for the next.
 std::vector<Event> LocalEventStore::first_events_matching(Date start, Date end,
                                                           const std::vector<CalendarRef>& calendars,
                                                           std::size_t limit) {
   if (limit == 0) return {};
-  constexpr double kFirstWindowSeconds = 7200;
+  constexpr double kFirstWindowSeconds = 86400;
   constexpr double kGrowthWithoutEvents = 4;
   // A window half again as long as the events so far promise (they are seldom
   // spread evenly over a day), so that one more usually does; never less than twice
