@@ -57,48 +57,32 @@ SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder) {
   entries.value().clear();
   std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   // Entries made before (items looked up by name, files written) keep what they
-  // hold; names not listed go.
+  // hold. Rows and names are both in the order of the names' bytes.
   Folder listed;
   listed.listed = true;
   listed.names.reserve(files.size());
   listed.entries.reserve(files.size());
-  std::vector<std::optional<FileStamp>> stamps;
-  stamps.reserve(files.size());
-  std::size_t before = 0;
+  std::vector<std::string>& vanished = vanished_[folder];
+  std::size_t before = 0, row = 0;
   for (auto& [name, stamp] : files) {
     while (before < known.names.size() && known.names[before] < name) ++before;
     bool made = before < known.names.size() && known.names[before] == name;
-    listed.entries.push_back(made ? std::move(known.entries[before]) : Entry());
+    Entry& entry = listed.entries.emplace_back(made ? std::move(known.entries[before]) : Entry());
+    for (; row < rows.size() && rows[row].first < name; ++row) vanished.push_back(std::move(rows[row].first));
+    if (row < rows.size() && rows[row].first == name) {
+      IndexedFile& file = rows[row++].second;
+      if (!entry.read() && stamp && same_version(*stamp, file.stamp)) {
+        entry.in_index = true;
+        entry.stamp = *stamp;
+        entry.kind = file.kind;
+        entry.indexed_reminder = std::move(file.reminder);
+      }
+    }
     listed.names.push_back(std::move(name));
-    stamps.push_back(stamp);
   }
+  for (; row < rows.size(); ++row) vanished.push_back(std::move(rows[row].first));
   known = std::move(listed);
-  attach_rows(folder, known, stamps, std::move(rows));
   return &known;
-}
-
-// What the index says of each listed file whose version it holds; rows without a file are noted.
-void ItemCache::attach_rows(const std::string& folder, Folder& listed,
-                            const std::vector<std::optional<FileStamp>>& stamps, IndexedRows rows) {
-  // Both are in the order of the names' bytes (SQLite's and std::string's alike);
-  // rows out of that order would only count as rows without a file.
-  std::vector<std::string>& vanished = vanished_[folder];
-  std::size_t i = 0;
-  for (auto& [name, row] : rows) {
-    while (i < listed.names.size() && listed.names[i] < name) ++i;
-    if (i == listed.names.size() || listed.names[i] != name) {
-      vanished.push_back(std::move(name));
-      continue;
-    }
-    Entry& known = listed.entries[i];
-    const std::optional<FileStamp>& stamp = stamps[i];
-    if (!known.read() && stamp && same_version(*stamp, row.stamp)) {
-      known.in_index = true;
-      known.stamp = *stamp;
-      known.kind = row.kind;
-      known.indexed_reminder = std::move(row.reminder);
-    }
-  }
 }
 
 SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_in(const std::string& folder,
@@ -255,9 +239,15 @@ ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::st
   if (in == folders_.end()) return nullptr;
   Folder& known = in->second;
   const std::vector<std::string>& names = known.names;
-  auto at = std::lower_bound(names.begin(), names.end(), name);
-  if (at == names.end() || *at != name) return nullptr;
-  return &known.entries[static_cast<std::size_t>(at - names.begin())];
+  // Lookups after a listing come in the listing's order: the next name first.
+  std::size_t place = known.next_guess;
+  if (place >= names.size() || names[place] != name) {
+    auto at = std::lower_bound(names.begin(), names.end(), name);
+    if (at == names.end() || *at != name) return nullptr;
+    place = static_cast<std::size_t>(at - names.begin());
+  }
+  known.next_guess = place + 1;
+  return &known.entries[place];
 }
 
 ItemCache::Entry& ItemCache::entry_at(Folder& in, const std::string& name) {

@@ -1,9 +1,7 @@
 #pragma once
 
-// What one store object has read of the item files: each folder listed once, each
-// file read and parsed once, kept for the life of the store. Between processes
-// only the index is kept: a file whose listed version the index knows not to reach
-// an event query's window is not even read. The store's own writes update both.
+// What the store has read of the item files: each folder listed once, each file
+// read and parsed at most once. Between processes only the index is kept.
 
 #include <cstddef>
 #include <map>
@@ -29,32 +27,23 @@ class ItemCache {
  public:
   explicit ItemCache(std::string root);
 
-  // The events of a collection folder's files that reach `days`, by file name in
-  // ascending order: for a file whose version the index holds with its events,
-  // those; else as read from the file now (and then kept in the index). Files
-  // without events or that do not parse are left out. Fails when the folder cannot
-  // be listed.
+  // The events of the folder's files that reach `days`, by file name: from the
+  // index when it holds the file's version, else read now. Fails when the folder
+  // cannot be listed.
   SysResult<std::vector<std::pair<std::string, FileEventsRef>>> events_in(const std::string& folder, DayRange days);
-  // The reminders of a collection folder, by file name in ascending order: each file
-  // holding a VTODO gives its name, and a file holding several items "<file name>/<UID>"
-  // for each of its VTODO items. The index's row stands for a file whose version it
-  // holds; other files are read now. Fails when the folder cannot be listed.
+  // The reminders of the folder, by file name: a file's name, or "<name>/<UID>" for
+  // each VTODO of a file holding several items. Fails when the folder cannot be listed.
   SysResult<std::vector<std::string>> reminder_names_in(const std::string& folder);
-  // After a query walked rules of the folder's events anew: their steps go into the
-  // index with the events, so that the next process need not walk them.
+  // Keeps the rule steps a query walked anew, so the next process need not walk them.
   void keep_rule_steps(const std::string& folder);
-  // Which kinds of item a collection folder's files hold: what the index knows of a
-  // file's version, else what parsing it finds (and the index then keeps).
+  // Which kinds of item the folder's files hold.
   struct FolderKinds {
     bool events = false;
     bool reminders = false;
   };
   SysResult<FolderKinds> kinds_in(const std::string& folder);
-  // The reminder of an item as reminder_names_in last found it (or the store last
-  // wrote it), its fields read now from the index's row when that is where it came
-  // from; null when there is none, so that lookups right after a fetch see what it
-  // saw. A row that does not read sends the cache to the file (and the row is
-  // written anew). `uid` names one item of a file holding several.
+  // The reminder as reminder_names_in last found it, or the store last wrote it;
+  // null when there is none. `uid` names one item of a file holding several.
   ReminderRowRef known_reminder(const std::string& folder, const std::string& name,
                                 const std::optional<std::string>& uid = std::nullopt);
   // One item; null when its file is missing or does not parse.
@@ -69,14 +58,12 @@ class ItemCache {
   std::string file_path(const std::string& folder, const std::string& name) const;
 
  private:
-  // What reading a file gave. Most entries of a large store are never read (the
-  // index answers for them), so this lies apart from them.
+  // What reading a file gave; most entries are never read.
   struct FileRead {
     std::unique_ptr<FileContents> unparsed;  // read, not parsed yet
     ParsedItemRef parsed;                    // null when unreadable, unparseable or not parsed yet
     ReminderRowRef reminder;                 // a reminder file's reminder
-    // A file holding several items: each VTODO item's reminder by the UID its
-    // identifier shows (never kept in the index).
+    // A file of several items: each VTODO's reminder by its UID (not in the index).
     std::vector<std::pair<std::string, ReminderRowRef>> several;
   };
   // A file read (at most once) and, once someone needed it, parsed.
@@ -98,46 +85,36 @@ class ItemCache {
     bool has_reminder() const { return reminder() || !indexed_reminder.empty(); }
   };
 
-  // A collection folder's entries by file name: the names sorted, each entry at its
-  // name's place (a lookup is a binary search, and a pass over the folder touches
-  // no map). Once listed, the names are the folder's item files, and any looked up
-  // by name or written since.
+  // A folder's entries, at their names' places in the sorted names.
   struct Folder {
     std::vector<std::string> names;
     std::vector<Entry> entries;
     bool listed = false;
+    std::size_t next_guess = 0;  // where the next lookup by name looks first
   };
   // The entry of a name; made at its place when there is none.
   Entry& entry_at(Folder& in, const std::string& name);
   Entry& entry(const std::string& folder, const std::string& name);
   Entry* find_entry(const std::string& folder, const std::string& name);
-  // The folder listed (once) with the index's rows for its files noted; entries made
-  // before keep what they hold.
+  // The folder listed once, with the index's rows noted.
   SysResult<Folder*> listing(const std::string& folder);
-  // `stamps`: the versions listed, beside the names.
-  void attach_rows(const std::string& folder, Folder& listed, const std::vector<std::optional<FileStamp>>& stamps,
-                   IndexedRows rows);
-  // Reads the file into a fresh entry and parses it, unless `days` are given and its
-  // text shows it cannot reach them; false then. Touches nothing but the entry, so
-  // several run at once.
+  // Reads the file and parses it, unless its text shows it cannot reach `days`
+  // (false then). Touches only the entry, so several run at once.
   bool load(Entry& entry, const std::string& folder, const std::string& name, const DayRange* days = nullptr) const;
   ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
 
-  // Writes the rows of the listed files that changed, and drops those of files gone.
+  // Writes the rows that changed, and drops those of files gone.
   void store_rows(const std::string& folder, Folder& listed);
-  // The entry's events from its digest, else from its file (read already); null when
-  // it has none.
+  // The entry's events from its digest, else from its file; null when none.
   FileEventsRef events_of(Entry& entry, const std::string& folder, const std::string& name) const;
   // Fills the entry's reminder, or its several reminders, from its parsed file.
   static void read_reminders(Entry& entry, const ParsedItem& item);
-  // The entry's row as the index keeps it (its reminder packed; empty when it has none
-  // or none the index can hold).
+  // The entry's row as the index keeps it.
   static IndexedFile indexed_file(const Entry& entry);
   // Reads the reminders of an entry's file (read already); false when it holds none.
   bool reminders_from_file(Entry& entry, const std::string& folder, const std::string& name);
 
-  // Reading and parsing new files: below this many a second thread costs more than
-  // it saves.
+  // Below this many files to parse, a second thread costs more than it saves.
   static constexpr WorkSplit kParsingSplit{256, 32};
 
   std::string root_;

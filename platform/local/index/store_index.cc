@@ -14,16 +14,15 @@ namespace {
 // Raised whenever the rows change meaning: an index of another version is remade.
 // 11: the days each event file reaches in a table of their own.
 constexpr int kSchemaVersion = 11;
-// Other processes hold the database for one short transaction at most; waiting
-// longer than this costs more than reading the files.
+// Others hold the database for one short transaction; waiting longer costs more
+// than reading the files.
 constexpr int kBusyTimeoutMs = 200;
-// A file changed again within the same tick of the file system's clock keeps its
-// size and time: what was read of so young a file is not kept for the next process.
+// A file changed twice within one tick of the file system's clock keeps its size
+// and time, so what was read of so young a file is not kept.
 constexpr long long kSettledNs = 2'000'000'000LL;
 
-// A range of at most this many days is found by its first day: a window's query
-// looks at the ranges that begin within this many days before it, and at every
-// longer one (mostly the open end of a repeating event).
+// Ranges up to this many days long are found by their first day; longer ones (mostly
+// repeating events without end) are all looked at.
 constexpr int kShortRangeDays = 31;
 
 constexpr const char* kSchema[] = {
@@ -112,8 +111,7 @@ int schema_version(sqlite3* db) {
   return sqlite3_column_int(statement.get(), 0);
 }
 
-// The tables of this version, made or remade in one transaction so that a process
-// starting at the same time sees either nothing or the finished schema.
+// The tables made or remade in one transaction: another process sees all or nothing.
 bool ensure_schema(sqlite3* db) {
   if (schema_version(db) == kSchemaVersion) return true;
   if (!run(db, "BEGIN IMMEDIATE")) return false;
@@ -129,13 +127,11 @@ bool ensure_schema(sqlite3* db) {
 
 bool is_damaged(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
 
-// Each file of the database: SQLite follows a link at any of them and writes where
-// it leads.
+// The database's files: SQLite would follow a link at any of them.
 constexpr const char* kFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
 
-// The index is the store's own file, and so are SQLite's files beside it: a link,
-// anything but a regular file, or a file of another user at one of their paths
-// leaves the store without an index, and that path as it is.
+// A link, a file that is not regular, or another user's file at any of them leaves
+// the store without an index, and the path untouched.
 bool own_files_or_none(const std::string& path) {
   uid_t user = effective_user_id();
   for (const char* suffix : kFileSuffixes) {
@@ -169,17 +165,15 @@ int open_connection(const std::string& path, bool create, sqlite3** db) {
 sqlite3* open_database(const std::string& path, bool create) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (!own_files_or_none(path)) return nullptr;
-    // The index holds every reminder's text. SQLite would create it readable by
-    // whom the umask lets in, and gives its -wal and -shm files the database's
-    // mode, so a missing index is made empty and private first (an empty file is
-    // an empty database). One that exists keeps its mode.
+    // The index holds every reminder's text: a missing one is made empty and private
+    // first, since SQLite would follow the umask (and its -wal and -shm files the
+    // database's mode).
     if (create) write_new_file(path, "", 0600);
     sqlite3* db = nullptr;
     int code = open_connection(path, create, &db);
     if (code == SQLITE_OK) return db;
     sqlite3_close_v2(db);
-    // A damaged file is only a cache of the files: it goes, with its journal, and
-    // is made anew once.
+    // A damaged index is only a cache: it goes, with its journal, and is made anew once.
     if (!is_damaged(code) || !create) return nullptr;
     for (const char* suffix : kFileSuffixes) remove_file(path + suffix);
   }

@@ -1,14 +1,11 @@
 #pragma once
 
-// The store's index: `.index.sqlite` in the root remembers, for each item file of a
-// collection, which version of the file it saw (device, inode, size, modification
-// time in nanoseconds) and what that version holds: its kind of items, a reminder
-// file's reminder, an event file's events in the index's compact form and the days
-// they reach. An event query asks it one question per folder and window: which
-// files reach these days, with their events. The files stay the only truth: a row
-// counts only while its file's version matches. A database that is missing,
-// damaged, of another schema, locked or not the user's own is rebuilt or left
-// aside; nothing here ever fails a command.
+// The store's index, `.index.sqlite` in the root: for each item file, the version
+// seen (device, inode, size, modification time) and what it holds: its kind, a
+// reminder, its events in a compact form and the days they reach. A row counts only
+// while its file's version matches. A database that is missing, damaged, of another
+// schema, locked or not the user's own is remade or left aside; nothing here fails
+// a command.
 
 #include <optional>
 #include <string>
@@ -22,17 +19,15 @@ struct sqlite3;
 
 namespace platform::local {
 
-// What a file's items are: all events, all reminders, or some of each (a file
-// holding several items).
+// What a file's items are: events, reminders, or some of each.
 enum class ItemKind : int { unknown = 0, event = 1, reminder = 2, other = 3, mixed = 4 };
 
 struct IndexedFile {
   FileStamp stamp;  // the mode is not kept (it changes no content)
   ItemKind kind = ItemKind::unknown;
-  std::string reminder;      // a file's one reminder, packed (see packed_columns); empty when not kept
-  std::string event_digest;  // the file's events (see event_digest.h); empty when not kept
-  // Kept for every file but one of reminders or of no item: `kEveryDay` when not known.
-  Reach reach;
+  std::string reminder;      // a file's one reminder, packed; empty when not kept
+  std::string event_digest;  // empty when not kept
+  Reach reach;               // not kept for reminders; `kEveryDay` when not known
 };
 
 // Rows by file name (without ".ics"), in the order of the names' bytes.
@@ -49,23 +44,21 @@ class StoreIndex {
   StoreIndex(const StoreIndex&) = delete;
   StoreIndex& operator=(const StoreIndex&) = delete;
 
-  // A folder's rows, without events or reach; none when there is no usable index.
+  // A folder's rows, without events or reach; none without a usable index.
   IndexedRows files_in(const std::string& folder);
   // The rows of the folder's files that reach `days`, with their events; nothing
   // when the index cannot tell.
   std::optional<IndexedRows> reaching(const std::string& folder, DayRange days);
   // Brings a folder's rows up to date in one short transaction.
   void update(const std::string& folder, const IndexedRows& changed, const std::vector<std::string>& vanished);
-  // After the store itself wrote or removed a file. An index not yet made is left to
-  // the next query.
+  // After the store wrote or removed a file.
   void put(const std::string& folder, const std::string& name, const IndexedFile& file);
   void erase(const std::string& folder, const std::string& name);
 
   std::string path() const { return root_ + "/.index.sqlite"; }
 
  private:
-  // The open database, opening (and when asked creating) it on first use; null
-  // once it has proved unusable.
+  // Opened (and created, when asked) on first use; null once it proved unusable.
   sqlite3* database(bool create);
   bool write(const std::string& folder, const IndexedRows& changed, const std::vector<std::string>& vanished);
 

@@ -40,11 +40,14 @@ CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& st
   std::string text = "[";
   std::optional<std::string> unwritable;
   Expected<Done> visited =
-      reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t) {
+      reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t count) {
         if (unwritable) return;
         reminders::refill_record(platform, reminder, record);
         try {
           std::string written = record.dump();
+          // Room for as many records of about this size: a text that doubles as it
+          // grows holds two copies at once.
+          if (text.size() == 1) text.reserve(2 + (written.size() + 1) * count / 4 * 5);
           if (text.size() > 1) text += ',';
           text += written;
         } catch (const Json::exception& error) {
