@@ -9,7 +9,7 @@
 
 #include "platform/local/ical/parsed_item.h"
 #include "platform/local/reminders/reminder_reader.h"
-#include "platform/local/events/stored_event.h"
+#include "platform/local/events/event_occurrences.h"
 #include "sample_items.h"
 
 namespace {

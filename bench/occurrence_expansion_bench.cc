@@ -19,22 +19,29 @@ using platform::local::ParsedItem;
 constexpr double kFirstOf2026 = 1767225600;  // 2026-01-01T00:00:00Z
 constexpr double kDay = 86400;
 
-// `count` parsed files of every kind and the items the expansion reads.
+// `count` parsed files of every kind.
 struct ParsedFiles {
   std::vector<ParsedItem> parsed;
-  std::vector<platform::local::EventItem> items;
+  platform::CalendarRef calendar = std::make_shared<platform::Calendar>();
 
   explicit ParsedFiles(int count) {
-    auto calendar = std::make_shared<platform::Calendar>();
-    calendar->identifier = "calendar";
     for (std::string& text : bench::mixed_event_files(count)) {
       if (auto item = platform::local::parse_item_text(std::move(text))) parsed.push_back(std::move(*item));
     }
     for (std::size_t i = 0; i < parsed.size(); ++i) {
       parsed[i].folder = "calendar";
       parsed[i].name = std::string("e").append(std::to_string(i));
-      items.push_back({parsed[i].root.get(), parsed[i].identifier(), calendar});
     }
+  }
+
+  // The files' events read from their trees, as the store reads a file unknown to the index.
+  std::vector<platform::local::EventSource> sources() const {
+    std::vector<platform::local::EventSource> out;
+    for (const ParsedItem& item : parsed) {
+      auto events = std::make_shared<platform::local::FileEvents>(platform::local::read_file_events(item.root.get(), ""));
+      out.push_back({std::move(events), item.identifier(), calendar});
+    }
+    return out;
   }
 };
 
@@ -45,7 +52,7 @@ void BM_EventsInWindow(benchmark::State& state) {
   const platform::Date end{start.seconds_since_1970 + kDay * static_cast<double>(state.range(1))};
   std::size_t found = 0;
   for (auto _ : state) {
-    auto events = platform::local::events_in_window(files.items, start, end);
+    auto events = platform::local::events_in_window(files.sources(), start, end);
     found = events.size();
     benchmark::DoNotOptimize(events);
   }

@@ -24,7 +24,6 @@
 #include "platform/local/reminders/reminder_origin.h"
 #include "platform/local/reminders/reminder_patch.h"
 #include "platform/local/reminders/reminder_reader.h"
-#include "platform/local/events/stored_event.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include "platform/local/local_event_store.h"
 #include "platform/local/reminders/reminder_reader.h"
 #include "platform/local/events/reach.h"
-#include "platform/local/events/stored_event.h"
 #include "text/utf8_text.h"
 
 namespace platform::local {

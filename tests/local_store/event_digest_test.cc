@@ -156,11 +156,11 @@ TEST_P(EventDigestTest, GivesWhatTheFileGivesOnEveryZone) {
     ASSERT_TRUE(back.has_value());
     platform::local::EventSource source{std::make_shared<platform::local::FileEvents>(std::move(*back)), "home/item",
                                         calendar};
-    auto parsed = platform::local::testing::parse_ics(text);
-    platform::local::EventItem item{parsed.get(), "home/item", calendar, text};
+    platform::local::testing::EventFiles file;
+    file.add("home/item", text, calendar);
     std::vector<std::string> expected;
     for (const Span& span : kSpans) {
-      auto from_file = platform::local::events_in_window({item}, Date{span.start}, Date{span.end});
+      auto from_file = file.in_window(span.start, span.end);
       auto found = platform::local::events_in_window({source}, Date{span.start}, Date{span.end});
       expected.push_back(describe(from_file));
       EXPECT_EQ(describe(found), expected.back()) << zone << " " << span.start;
@@ -203,16 +203,17 @@ TEST_P(EventDigestTest, TheReachLeavesOutOnlyWindowsWithoutOccurrences) {
     auto kept = platform::local::events_from_digest(*digest);
     ASSERT_TRUE(kept.has_value());
     platform::local::Reach reach = platform::local::events_reach(*kept);
+    platform::local::testing::EventFiles file;
+    file.add("home/item", text, calendar);
     for (const char* zone : kZones) {
       settings_.zone(zone);
-      platform::local::EventItem item{parsed.get(), "home/item", calendar, text};
       // Windows from an hour to a week, every three hours.
       for (double start = utc(2025, 1, 1); start < utc(2025, 7, 1); start += 10800.0) {
         for (double days : {1.0 / 24, 0.1, 0.45, 1.0, 7.0}) {
           Date from{start}, to{start + days * 86400};
           if (platform::local::reaches(reach, platform::local::days_of(from, to))) continue;
           ++ruled_out;
-          std::string found = describe(platform::local::events_in_window({item}, from, to));
+          std::string found = describe(file.in_window(from.seconds_since_1970, to.seconds_since_1970));
           EXPECT_EQ(found, "") << walking_zone << " walked, " << zone << " asks from " << start << " for " << days
                                << " days";
         }

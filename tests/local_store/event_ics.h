@@ -9,13 +9,11 @@
 #include <vector>
 
 #include "platform/local/events/event_occurrences.h"
+#include "platform/local/ical/ical_handles.h"
 
 namespace platform::local::testing {
 
-struct ComponentFree {
-  void operator()(icalcomponent* c) const { icalcomponent_free(c); }
-};
-using ParsedIcs = std::unique_ptr<icalcomponent, ComponentFree>;
+using ParsedIcs = IcalComponentPtr;
 
 inline ParsedIcs parse_ics(const std::string& text) { return ParsedIcs(icalparser_parse_string(text.c_str())); }
 
@@ -31,22 +29,30 @@ inline platform::CalendarRef test_calendar(std::string id = "home") {
   return calendar;
 }
 
-// Items over parsed files; keeps the parsed trees alive as long as the items.
+// Event files, read as the store reads them at each query.
 class EventFiles {
  public:
   void add(const std::string& identifier, const std::string& text, platform::CalendarRef calendar = nullptr) {
-    parsed_.push_back(parse_ics(text));
-    items_.push_back(EventItem{parsed_.back().get(), identifier, calendar ? calendar : calendar_});
+    files_.push_back(File{parse_ics(text), text, identifier, calendar ? calendar : calendar_});
   }
-  const std::vector<EventItem>& items() const { return items_; }
   std::vector<platform::Event> in_window(double start, double end) const {
-    return events_in_window(items_, platform::Date{start}, platform::Date{end});
+    std::vector<EventSource> sources;
+    for (const File& file : files_) {
+      auto events = std::make_shared<FileEvents>(read_file_events(file.parsed.get(), file.text));
+      sources.push_back(EventSource{std::move(events), file.identifier, file.calendar});
+    }
+    return events_in_window(sources, platform::Date{start}, platform::Date{end});
   }
 
  private:
+  struct File {
+    ParsedIcs parsed;
+    std::string text;
+    std::string identifier;
+    platform::CalendarRef calendar;
+  };
   platform::CalendarRef calendar_ = test_calendar();
-  std::vector<ParsedIcs> parsed_;
-  std::vector<EventItem> items_;
+  std::vector<File> files_;
 };
 
 // The New York rules of 2007 on, under a name the tz database does not know.

@@ -199,7 +199,7 @@ TEST(EventFiles, OddContentIsSkipped) {
     // The unreadable rule still leaves its DTSTART.
     EXPECT_EQ(events.size(), text.find("bad-rule") != std::string::npos ? 1u : 0u);
   }
-  EXPECT_TRUE(events_in_window({EventItem{nullptr, "home/null", nullptr}}, Date{0}, Date{1e10}).empty());
+  EXPECT_TRUE(events_in_window({EventSource{nullptr, "home/null", nullptr}}, Date{0}, Date{1e10}).empty());
 }
 
 }  // namespace

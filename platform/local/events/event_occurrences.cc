@@ -2,15 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
-#include <string>
-#include <optional>
 #include <set>
-#include <unordered_map>
-#include <vector>
+#include <utility>
 
-#include "platform/local/events/event_component.h"
 #include "platform/local/events/event_series.h"
+#include "platform/local/ical/text_properties.h"
 
 namespace platform::local {
 
@@ -20,130 +16,10 @@ namespace {
 constexpr double kLongestWindowSeconds = 4 * 365 * 86400.0;
 
 std::optional<platform::TimeZone> zone_of(const EventComponent& event) {
-  if (event.is_all_day()) return std::nullopt;
-  switch (event.start.zone.kind) {
-    case IcalZone::Kind::utc: return platform::TimeZone::named("UTC");
-    case IcalZone::Kind::zoned: return platform::TimeZone::named(event.start.zone.tzid);
-    case IcalZone::Kind::floating: break;
-  }
-  return std::nullopt;
+  const IcalZone& zone = event.start.zone;
+  if (event.is_all_day() || zone.kind == IcalZone::Kind::floating) return std::nullopt;
+  return platform::TimeZone::named(zone.kind == IcalZone::Kind::utc ? "UTC" : zone.tzid);
 }
-
-// The overrides of one item that name different occurrences. Two name the same one
-// when either is a date and their days agree, or both are instants and agree. Of two
-// the newer revision wins (the later in the file when neither is newer), in the place
-// of the first. Looked up by day and by instant, so that thousands of overrides of one
-// series cost no more than reading them.
-class DistinctOverrides {
- public:
-  void add(const OverrideEvent& o) {
-    const IcalTime& id = *o.event.recurrence_id;
-    std::int64_t day = day_number(id.value);
-    std::optional<double> instant;
-    if (!id.is_date()) {
-      if (auto at = instant_of(id.value, id.zone)) instant = at->seconds_since_1970;
-    }
-    std::optional<std::size_t> same = id.is_date() ? find(any_by_day_, day) : find(date_by_day_, day);
-    if (instant) same = earlier(same, find(by_instant_, *instant));
-    if (!same) {
-      index(kept_.size(), &o);
-      kept_.push_back(&o);
-    } else if (replaces_revision(o.revision, kept_[*same]->revision)) {
-      unindex(*same);
-      kept_[*same] = &o;
-      index(*same, &o);
-    }
-  }
-  const std::vector<const OverrideEvent*>& kept() const { return kept_; }
-
- private:
-  template <typename Key>
-  using Places = std::unordered_map<Key, std::set<std::size_t>>;
-
-  template <typename Key>
-  static std::optional<std::size_t> find(const Places<Key>& places, Key key) {
-    auto at = places.find(key);
-    if (at == places.end() || at->second.empty()) return std::nullopt;
-    return *at->second.begin();
-  }
-  static std::optional<std::size_t> earlier(std::optional<std::size_t> a, std::optional<std::size_t> b) {
-    if (!a || !b) return a ? a : b;
-    return std::min(*a, *b);
-  }
-  template <typename Key>
-  static void erase(Places<Key>& places, Key key, std::size_t place) {
-    auto at = places.find(key);
-    if (at != places.end()) at->second.erase(place);
-  }
-
-  // The keys under which the override at `place` is found.
-  void index(std::size_t place, const OverrideEvent* o) { visit(place, o, true); }
-  void unindex(std::size_t place) { visit(place, kept_[place], false); }
-  void visit(std::size_t place, const OverrideEvent* o, bool add) {
-    const IcalTime& id = *o->event.recurrence_id;
-    std::int64_t day = day_number(id.value);
-    auto apply = [&](auto& places, auto key) {
-      if (add) {
-        places[key].insert(place);
-      } else {
-        erase(places, key, place);
-      }
-    };
-    apply(any_by_day_, day);
-    if (id.is_date()) {
-      apply(date_by_day_, day);
-    } else if (auto at = instant_of(id.value, id.zone)) {
-      apply(by_instant_, at->seconds_since_1970);
-    }
-  }
-
-  std::vector<const OverrideEvent*> kept_;
-  Places<std::int64_t> any_by_day_;
-  Places<std::int64_t> date_by_day_;
-  Places<double> by_instant_;
-};
-
-// An occurrence found, before it becomes an event: sorting and cutting these costs
-// nothing like building every event of a window the caller cuts short.
-struct FoundOccurrence {
-  OccurrenceTimes times;
-  const EventComponent* event;
-  const EventSource* source;
-  std::size_t identifier;  // of the item, in the list beside
-  bool repeats;
-};
-
-void add_file_events(const EventSource& source, const Window& window, std::vector<std::string>& identifiers,
-                     std::vector<FoundOccurrence>& out) {
-  if (!source.events) return;
-  for (const ItemEvents& item : source.events->items) {
-    // Without a master each override stands alone.
-    DistinctOverrides distinct;
-    for (const OverrideEvent& o : item.overrides) distinct.add(o);
-    const std::vector<const OverrideEvent*>& overrides = distinct.kept();
-
-    std::size_t identifier = identifiers.size();
-    identifiers.push_back(source.identifier + item.identifier_suffix);
-    const std::optional<EventComponent>& master = item.master;
-    bool repeats = master && master->has_rrule;
-    if (master) {
-      std::vector<IcalTime> overridden;
-      for (const OverrideEvent* o : overrides) overridden.push_back(*o->event.recurrence_id);
-      for (const OccurrenceTimes& times :
-           series_in_window(*master, window, overridden, &source.events->rule_steps_changed)) {
-        out.push_back(FoundOccurrence{times, &*master, &source, identifier, repeats});
-      }
-    }
-    // An override counts where it now lies, wherever the occurrence it replaces was.
-    for (const OverrideEvent* o : overrides) {
-      const EventComponent& moved = o->event;
-      auto times = occurrence_at(moved, moved.start.value, moved.start.zone);
-      if (times && overlaps(*times, window)) out.push_back(FoundOccurrence{*times, &moved, &source, identifier, repeats});
-    }
-  }
-}
-
-}  // namespace
 
 platform::Event event_of(const EventComponent& event, const std::string& identifier,
                          const platform::CalendarRef& calendar, bool has_recurrence_rules, const OccurrenceTimes& times) {
@@ -163,17 +39,89 @@ platform::Event event_of(const EventComponent& event, const std::string& identif
   return out;
 }
 
-std::vector<platform::Event> events_in_window(const std::vector<EventItem>& items, platform::Date start,
-                                              platform::Date end) {
-  std::vector<EventSource> sources;
-  sources.reserve(items.size());
-  for (const EventItem& item : items) {
-    // libical takes no const components; reading changes nothing in the item.
-    auto events = std::make_shared<FileEvents>(read_file_events(const_cast<icalcomponent*>(item.vcalendar), item.text));
-    sources.push_back(EventSource{std::move(events), item.identifier, item.calendar});
+// An override's keys: its day, then its date's day or its instant.
+enum KeyKind { kAnyOfDay, kDateOfDay, kInstant };
+using OverrideKey = std::pair<KeyKind, double>;
+using OverridePlaces = std::set<std::pair<OverrideKey, std::size_t>>;  // each key with its places
+
+std::vector<OverrideKey> keys_of(const OverrideEvent& o) {
+  const IcalTime& id = *o.event.recurrence_id;
+  double day = static_cast<double>(day_number(id.value));
+  std::vector<OverrideKey> keys{{kAnyOfDay, day}};
+  if (id.is_date()) {
+    keys.emplace_back(kDateOfDay, day);
+  } else if (auto at = instant_of(id.value, id.zone); at && !std::isnan(at->seconds_since_1970)) {
+    keys.emplace_back(kInstant, at->seconds_since_1970);
   }
-  return events_in_window(sources, start, end);
+  return keys;
 }
+
+// The first place with the key; SIZE_MAX when none.
+std::size_t first_at(const OverridePlaces& places, const OverrideKey& key) {
+  auto at = places.lower_bound({key, 0});
+  return at != places.end() && at->first == key ? at->second : SIZE_MAX;
+}
+
+// The overrides of one item that name different occurrences. Two name the same one
+// when either is a date and their days agree, or both are instants and agree. The
+// newer revision (else the later in the file) wins, in the place of the first.
+std::vector<const OverrideEvent*> distinct_overrides(const std::vector<OverrideEvent>& overrides) {
+  std::vector<const OverrideEvent*> kept;
+  OverridePlaces places;
+  for (const OverrideEvent& o : overrides) {
+    std::vector<OverrideKey> keys = keys_of(o);
+    bool is_date = o.event.recurrence_id->is_date();
+    // A date meets every override of its day; an instant, the dates of its day and itself.
+    std::size_t same = first_at(places, {is_date ? kAnyOfDay : kDateOfDay, keys[0].second});
+    if (!is_date && keys.size() > 1) same = std::min(same, first_at(places, keys[1]));
+    if (same == SIZE_MAX) {
+      for (const OverrideKey& key : keys) places.insert({key, kept.size()});
+      kept.push_back(&o);
+    } else if (replaces_revision(o.revision, kept[same]->revision)) {
+      for (const OverrideKey& key : keys_of(*kept[same])) places.erase({key, same});
+      kept[same] = &o;
+      for (const OverrideKey& key : keys) places.insert({key, same});
+    }
+  }
+  return kept;
+}
+
+// An occurrence found, before it becomes an event: cheap to sort and cut short.
+struct FoundOccurrence {
+  OccurrenceTimes times;
+  const EventComponent* event;
+  const EventSource* source;
+  std::size_t identifier;  // of the item, in the list beside
+  bool repeats;
+};
+
+void add_file_events(const EventSource& source, const Window& window, std::vector<std::string>& identifiers,
+                     std::vector<FoundOccurrence>& out) {
+  if (!source.events) return;
+  for (const ItemEvents& item : source.events->items) {
+    // Without a master each override stands alone.
+    std::vector<const OverrideEvent*> overrides = distinct_overrides(item.overrides);
+    std::size_t identifier = identifiers.size();
+    identifiers.push_back(source.identifier + item.identifier_suffix);
+    bool repeats = item.master && item.master->has_rrule;
+    if (item.master) {
+      std::vector<IcalTime> overridden;
+      for (const OverrideEvent* o : overrides) overridden.push_back(*o->event.recurrence_id);
+      for (const OccurrenceTimes& times :
+           series_in_window(*item.master, window, overridden, source.events->rule_steps_changed)) {
+        out.push_back(FoundOccurrence{times, &*item.master, &source, identifier, repeats});
+      }
+    }
+    // An override counts where it now lies, wherever the occurrence it replaces was.
+    for (const OverrideEvent* o : overrides) {
+      const EventComponent& moved = o->event;
+      auto times = occurrence_at(moved, moved.start.value, moved.start.zone);
+      if (times && overlaps(*times, window)) out.push_back(FoundOccurrence{*times, &moved, &source, identifier, repeats});
+    }
+  }
+}
+
+}  // namespace
 
 std::vector<platform::Event> events_in_window(const std::vector<EventSource>& sources, platform::Date start,
                                               platform::Date end, std::size_t limit) {
@@ -194,6 +142,20 @@ std::vector<platform::Event> events_in_window(const std::vector<EventSource>& so
     out.push_back(event_of(*f.event, identifiers[f.identifier], f.source->calendar, f.repeats, f.times));
   }
   return out;
+}
+
+std::optional<platform::Event> stored_event(const ParsedItem& item, const ItemPart& part,
+                                            platform::CalendarRef calendar) {
+  // The file's own texts when its VEVENTs line up one to one with libical's.
+  std::vector<EventTexts> texts = event_texts(item.text);
+  std::size_t position = part.main_position();
+  bool lined_up = texts.size() == item.count_of(ICAL_VEVENT_COMPONENT) && position < texts.size();
+  FileZones zones(vcalendar_of(part.main()));
+  auto event = read_event_component(part.main(), zones, lined_up ? &texts[position] : nullptr);
+  if (!event) return std::nullopt;
+  auto times = occurrence_at(*event, event->start.value, event->start.zone);
+  if (!times) return std::nullopt;
+  return event_of(*event, item.identifier_of(part), calendar, event->has_rrule, *times);
 }
 
 }  // namespace platform::local

@@ -8,15 +8,9 @@ namespace platform::local {
 
 namespace {
 
-constexpr double kDay = 86400;
-// A rule with COUNT can only be walked from its DTSTART; past this many steps the rest
-// of it is dropped rather than let one file stall the query.
-constexpr std::uint64_t kMaxStepsPerRule = 200'000;
-// A rule repeating every second would fill memory over a four-year window: one event
-// gives at most this many occurrences (the first ones).
+// The most occurrences one event gives, the first ones: a rule may repeat every second.
 constexpr std::size_t kMaxOccurrencesPerSeries = 100'000;
-// A rule is walked this much wider than the window asked for, and its dates kept
-// when they are not too many (a rule repeating every minute is walked each time).
+// A rule is walked this much wider than the window asked for.
 constexpr double kStepsBefore = 7 * kDay;
 constexpr double kStepsAfter = 31 * kDay;
 
@@ -37,8 +31,8 @@ class OccurrenceNames {
   }
 
   bool names(Date start, const icaltimetype& wall) const {
-    return (!instants_.empty() && std::binary_search(instants_.begin(), instants_.end(), start.seconds_since_1970)) ||
-           (!days_.empty() && std::binary_search(days_.begin(), days_.end(), day_number(wall)));
+    return std::binary_search(instants_.begin(), instants_.end(), start.seconds_since_1970) ||
+           std::binary_search(days_.begin(), days_.end(), day_number(wall));
   }
 
  private:
@@ -50,7 +44,7 @@ icaltimetype days_later(const icaltimetype& wall, std::int64_t days) {
   WallTime moved = wall_of(wall);
   moved.day += days;
   auto seconds = wall_time_as_utc_seconds(moved);
-  return seconds ? ical_wall(utc_wall_time(Date{*seconds}), wall.is_date != 0) : icaltime_null_time();
+  return seconds ? wall_at(*seconds, wall.is_date != 0) : icaltime_null_time();
 }
 
 bool has_by_parts(const icalrecurrencetype& rule) {
@@ -61,11 +55,9 @@ bool has_by_parts(const icalrecurrencetype& rule) {
   return rule.rscale != nullptr;
 }
 
-// The wall time of a COUNT rule's last date when it is plain arithmetic: without BY
-// parts every period gives exactly one date, as long as that date exists in every
-// month (day 28 at most) or every year (not 29 February).
+// The wall time of a COUNT rule's last date when each period gives one: no BY parts,
+// and a date every month has (day 28 at most) or every year has (not 29 February).
 std::optional<double> plain_count_end(const icalrecurrencetype& rule, const icaltimetype& first) {
-  static constexpr double kPeriodSeconds[] = {1, 60, 3600, kDay, 7 * kDay};
   if (rule.count <= 0 || has_by_parts(rule)) return std::nullopt;
   std::int64_t periods = static_cast<std::int64_t>(rule.count - 1) * std::max<short>(rule.interval, 1);
   WallTime last = wall_of(first);
@@ -78,8 +70,7 @@ std::optional<double> plain_count_end(const icalrecurrencetype& rule, const ical
       if (first.month == 2 && first.day == 29) return std::nullopt;
       last.year += periods;
       return wall_time_as_utc_seconds(last);
-    case ICAL_NO_RECURRENCE: return std::nullopt;
-    default: return wall_seconds(first) + static_cast<double>(periods) * kPeriodSeconds[rule.freq];
+    default: return wall_seconds(first) + static_cast<double>(periods) * longest_period(rule.freq);
   }
 }
 
@@ -88,7 +79,7 @@ std::optional<double> plain_count_end(const icalrecurrencetype& rule, const ical
 std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype& first) {
   icalrecurrencetype rule = source.with_scale();
   std::optional<double> end = plain_count_end(rule, first);
-  // UNTIL is compared with wall times a day either side of it (see SeriesCollector::walk_rule).
+  // UNTIL is compared with wall times a day either side of it.
   if (!icaltime_is_null_time(rule.until) && is_usable_time(rule.until)) {
     double until = wall_seconds(rule.until) + kDay;
     end = end ? std::min(*end, until) : until;
@@ -123,9 +114,8 @@ class SeriesCollector {
     found_.push_back(*times);
   }
 
-  void walk_rule(const EventRule& source);
-  // Whether some rule was walked anew (and its steps kept with it).
-  bool steps_changed() const { return steps_changed_; }
+  // True when the rule was walked anew and its steps kept with it.
+  bool walk_rule(const EventRule& source);
 
   std::vector<OccurrenceTimes> take() {
     std::stable_sort(found_.begin(), found_.end(),
@@ -138,25 +128,23 @@ class SeriesCollector {
   }
 
  private:
-  bool beyond_until(const icaltimetype& wall, const icaltimetype& until, const std::optional<Date>& until_instant) const;
+  bool beyond_until(const icaltimetype& wall, const icaltimetype& until) const;
 
   const EventComponent& master_;
   Window window_;
   OccurrenceNames excluded_;
   OccurrenceNames replaced_;
   std::vector<OccurrenceTimes> found_;
-  bool steps_changed_ = false;
 };
 
-bool SeriesCollector::beyond_until(const icaltimetype& wall, const icaltimetype& until,
-                                   const std::optional<Date>& until_instant) const {
+// A date UNTIL is compared by day, a UTC one by instant, any other by wall time.
+bool SeriesCollector::beyond_until(const icaltimetype& wall, const icaltimetype& until) const {
   if (icaltime_is_null_time(until)) return false;
   if (until.is_date) return day_number(wall) > day_number(until);
-  if (until_instant) {
-    auto start = instant_of(wall, master_.start.zone);
-    return start && *start > *until_instant;
-  }
-  return wall_seconds(wall) > wall_seconds(until);
+  auto end = icaltime_is_utc(until) ? instant_of(until, IcalZone{IcalZone::Kind::utc, {}, nullptr}) : std::nullopt;
+  if (!end) return wall_seconds(wall) > wall_seconds(until);
+  auto start = instant_of(wall, master_.start.zone);
+  return start && *start > *end;
 }
 
 // Whether steps walked before cover a walk from `from` (or DTSTART) to `to`.
@@ -165,44 +153,32 @@ bool steps_cover(const RuleSteps& steps, bool from_first, double from, double to
   return steps.ended || steps.to >= to;
 }
 
-// The iterator works on wall times in the frame of DTSTART, so a zoned rule keeps its
-// wall-clock time across a daylight-saving change. UNTIL is checked here rather than by
-// libical, which would compare a UTC UNTIL with those wall times as if they were UTC.
-void SeriesCollector::walk_rule(const EventRule& source) {
+// The rule is walked on wall times in DTSTART's frame, so that a zoned rule keeps
+// its time of day across a clock change; libical would read a UTC UNTIL as wall time.
+bool SeriesCollector::walk_rule(const EventRule& source) {
   icalrecurrencetype rule = source.with_scale();
   icaltimetype until = rule.until;
   rule.until = icaltime_null_time();
-  // An all-day rule's date-time UNTIL (which RFC 5545 forbids but exports write) ends
-  // on that value's own date, a Z value's UTC date: never on the machine's zone.
-  if (master_.is_all_day() && !icaltime_is_null_time(until) && !until.is_date) {
-    until.is_date = 1;
-    until.hour = until.minute = until.second = 0;
-    until.zone = nullptr;
-  }
-  std::optional<Date> until_instant;
-  if (!icaltime_is_null_time(until) && !until.is_date && icaltime_is_utc(until)) {
-    until_instant = instant_of(until, IcalZone{IcalZone::Kind::utc, {}, nullptr});
-  }
+  // An all-day rule's date-time UNTIL (which exports write) ends on its own date.
+  if (master_.is_all_day()) until.is_date = 1;
   icaltimetype first = master_.start.value;
   first.zone = nullptr;
-  // Wall times of occurrence starts that can overlap the window: the wall clock is
-  // less than a day off the instant, and a long occurrence starts that much earlier.
+  // Wall times of starts that can overlap the window: the wall clock is less than a
+  // day off the instant, and a long occurrence starts that much earlier.
   const EventLength& length = master_.length;
   double earliest = window_.start.seconds_since_1970 - (length.nominal_days + 2) * kDay - length.exact_seconds;
   double latest = window_.end.seconds_since_1970 + kDay;
 
-  // A rule that begins after the window or ends before it needs no iterator, which
-  // libical builds on an ICU calendar at some cost.
-  if (wall_seconds(first) >= latest) return;
-  if (!icaltime_is_null_time(until) && wall_seconds(until) < earliest - kDay) return;
-  if (auto last = plain_count_end(rule, first); last && *last < earliest) return;
+  // A rule that begins after the window or ends before it needs no iterator.
+  if (wall_seconds(first) >= latest) return false;
+  if (!icaltime_is_null_time(until) && wall_seconds(until) < earliest - kDay) return false;
+  if (auto last = plain_count_end(rule, first); last && *last < earliest) return false;
 
-  bool from_first = rule.count != 0 || wall_seconds(first) >= earliest;
   std::shared_ptr<const RuleSteps> steps = source.steps;
-  if (!steps || !steps_cover(*steps, from_first, earliest, latest)) {
-    // Walked a little wider than the window, so that the next windows a calendar
-    // asks for (the following weeks, the growing windows of one query) need no walk;
-    // a rule repeating more often than hourly only over the window.
+  bool kept = false;
+  if (!steps || !steps_cover(*steps, rule.count != 0 || wall_seconds(first) >= earliest, earliest, latest)) {
+    // Walked wider than the window, so that the next windows a calendar asks for need
+    // no walk; a rule repeating more often than hourly only over the window.
     bool wider = rule.freq != ICAL_SECONDLY_RECURRENCE && rule.freq != ICAL_MINUTELY_RECURRENCE;
     std::optional<double> until_wall;
     if (!icaltime_is_null_time(until)) until_wall = wall_seconds(until);
@@ -211,23 +187,23 @@ void SeriesCollector::walk_rule(const EventRule& source) {
     steps = walked;
     if (walked->walls.size() <= kMostKeptSteps) {
       source.steps = std::move(walked);
-      steps_changed_ = true;
+      kept = true;
     }
   }
 
-  // The dates the rule may still give. DTSTART is the first of the COUNT occurrences
-  // even when the rule does not give it, while libical counts only the rule's dates.
+  // DTSTART counts as the first of COUNT even when the rule does not give it.
   std::int64_t left = rule.count > 0 ? rule.count : -1;
   const std::vector<double>& walls = steps->walls;
-  for (std::size_t step = 0; step < walls.size() && step < kMaxStepsPerRule && left != 0 && !full(); ++step) {
+  for (std::size_t step = 0; step < walls.size() && left != 0 && !full(); ++step) {
     double at = walls[step];
     if (step == 0 && left > 0 && at != wall_seconds(first) && --left == 0) break;
     if (left > 0) --left;
     if (at >= latest) break;
-    icaltimetype wall = ical_wall(utc_wall_time(Date{at}), first.is_date != 0);
-    if (beyond_until(wall, until, until_instant)) break;
+    icaltimetype wall = wall_at(at, first.is_date != 0);
+    if (beyond_until(wall, until)) break;
     if (at >= earliest) consider(wall, master_.start.zone, std::nullopt);
   }
+  return kept;
 }
 
 }  // namespace
@@ -239,39 +215,29 @@ bool overlaps(const OccurrenceTimes& occurrence, const Window& window) {
 
 std::optional<OccurrenceTimes> occurrence_at(const EventComponent& event, const icaltimetype& wall,
                                              const IcalZone& zone) {
-  if (event.is_all_day()) {
-    icaltimetype day = wall;
-    day.is_date = 1;
-    auto start = instant_of(day, zone);
-    auto after = instant_of(days_later(day, event.length.nominal_days), zone);
-    if (!start || !after) return std::nullopt;
-    return OccurrenceTimes{*start, Date{std::max(start->seconds_since_1970, after->seconds_since_1970 - 1)}};
-  }
-  auto start = instant_of(wall, zone);
-  if (!start) return std::nullopt;
-  Date end = *start;
-  if (event.length.nominal_days != 0) {
-    auto later = instant_of(days_later(wall, event.length.nominal_days), zone);
-    if (!later) return std::nullopt;
-    end = *later;
-  }
-  end.seconds_since_1970 = std::max(start->seconds_since_1970, end.seconds_since_1970 + event.length.exact_seconds);
-  return OccurrenceTimes{*start, end};
+  icaltimetype first = wall;
+  if (event.is_all_day()) first.is_date = 1;
+  auto start = instant_of(first, zone);
+  auto after = event.length.nominal_days != 0 ? instant_of(days_later(first, event.length.nominal_days), zone) : start;
+  if (!start || !after) return std::nullopt;
+  // An all-day occurrence ends one second before the midnight after its last day.
+  double end = after->seconds_since_1970 + event.length.exact_seconds - (event.is_all_day() ? 1 : 0);
+  return OccurrenceTimes{*start, Date{std::max(start->seconds_since_1970, end)}};
 }
 
 std::vector<OccurrenceTimes> series_in_window(const EventComponent& master, const Window& window,
-                                              const std::vector<IcalTime>& overridden, bool* rule_steps_changed) {
+                                              const std::vector<IcalTime>& overridden, bool& rule_steps_changed) {
   SeriesCollector collector(master, window, overridden);
   // DTSTART is always the first occurrence, whether or not the rules give it.
   collector.consider(master.start.value, master.start.zone, std::nullopt);
-  for (const EventRule& rule : master.rules) collector.walk_rule(rule);
+  for (const EventRule& rule : master.rules) {
+    if (collector.walk_rule(rule)) rule_steps_changed = true;
+  }
   for (const RecurrenceDate& date : master.rdates) {
     if (collector.full()) break;
     collector.consider(date.start.value, date.start.zone, date.period_seconds);
   }
-  if (rule_steps_changed && collector.steps_changed()) *rule_steps_changed = true;
   return collector.take();
 }
-
 
 }  // namespace platform::local

@@ -11,41 +11,13 @@ namespace platform::local {
 
 namespace {
 
-constexpr double kDay = 86400;
-// A rule repeating every second would fill memory: one rule gives at most this many
-// dates (the first ones).
+// The most dates one walk gives, the first ones: a rule may repeat every second.
 constexpr std::uint64_t kMaxStepsPerRule = 200'000;
-
-// libical's iterator gives no date after the year 2582: a horizon past it is none.
-double iterator_end_wall() {
-  static const double end = wall_time_as_utc_seconds(WallTime{2583, 1, 1, 0, 0, 0, 0}).value_or(0);
-  return end;
-}
-
-bool is_sub_daily(icalrecurrencetype_frequency frequency) {
-  return frequency == ICAL_SECONDLY_RECURRENCE || frequency == ICAL_MINUTELY_RECURRENCE ||
-         frequency == ICAL_HOURLY_RECURRENCE;
-}
-
-// The longest one period of a frequency lasts, in seconds.
-double longest_period(icalrecurrencetype_frequency frequency) {
-  switch (frequency) {
-    case ICAL_SECONDLY_RECURRENCE: return 1;
-    case ICAL_MINUTELY_RECURRENCE: return 60;
-    case ICAL_HOURLY_RECURRENCE: return 3600;
-    case ICAL_DAILY_RECURRENCE: return kDay;
-    case ICAL_WEEKLY_RECURRENCE: return 7 * kDay;
-    case ICAL_MONTHLY_RECURRENCE: return 31 * kDay;
-    default: return 366 * kDay;
-  }
-}
-
-icaltimetype wall_at(double seconds, bool is_date) { return ical_wall(utc_wall_time(Date{seconds}), is_date); }
 
 bool given(const short* part) { return part[0] != ICAL_RECURRENCE_ARRAY_MAX; }
 
-// Puts `value` first in a BY part (when the part is given): libical takes the first
-// value of each as its first step's. False when the value is not in it.
+// Puts `value` first in a given BY part, as libical begins at each part's first
+// value. False when the value is not in it.
 bool put_first(short* part, int value) {
   if (!given(part)) return true;
   short* end = part;
@@ -56,10 +28,8 @@ bool put_first(short* part, int value) {
   return true;
 }
 
-// The parts of a sub-daily rule that only filter (those above its frequency), begun at
-// `at`'s time of day, so that a walk begun at `at` stays on the rule's own steps. The
-// part of the frequency's own unit, when given, is walked through in order by libical
-// (INTERVAL aside) and stays as it is.
+// Begins the parts of a sub-daily rule above its frequency, which only filter, at
+// `at`'s time of day, so that a walk from `at` stays on the rule's own steps.
 bool begin_at(icalrecurrencetype& rule, const icaltimetype& at) {
   switch (rule.freq) {
     case ICAL_SECONDLY_RECURRENCE: return put_first(rule.by_minute, at.minute) && put_first(rule.by_hour, at.hour);
@@ -68,27 +38,26 @@ bool begin_at(icalrecurrencetype& rule, const icaltimetype& at) {
   }
 }
 
-bool passes_time_filters(const icalrecurrencetype& rule, double wall) {
-  auto contains = [](const short* part, int value) {
-    if (!given(part)) return true;
-    for (int i = 0; part[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
-      if (part[i] == value) return true;
-    }
-    return false;
-  };
-  auto of_day = static_cast<long long>(std::fmod(std::fmod(wall, kDay) + kDay, kDay));
-  bool minutes = rule.freq != ICAL_HOURLY_RECURRENCE, seconds = rule.freq == ICAL_SECONDLY_RECURRENCE;
-  return contains(rule.by_hour, static_cast<int>(of_day / 3600)) &&
-         (!minutes || contains(rule.by_minute, static_cast<int>(of_day / 60 % 60))) &&
-         (!seconds || contains(rule.by_second, static_cast<int>(of_day % 60)));
+// Whether a BY part lets `value` through: every value when the part is not given.
+bool lets_through(const short* part, int value) {
+  for (int i = 0; part[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+    if (part[i] == value) return true;
+  }
+  return !given(part);
 }
 
-// Where a sub-daily walk from `from` begins: the start of the rule's period that holds
-// `from`, or of the first later one whose time of day the filtering parts let through.
-// The periods lie INTERVAL units apart from the first one libical takes (DTSTART's
-// date at the first BYHOUR, BYMINUTE and BYSECOND values, DTSTART's own where a part
-// is not given); when the part of the frequency's own unit is given, libical walks
-// through its values in every next larger unit instead.
+bool passes_time_filters(const icalrecurrencetype& rule, double wall) {
+  auto of_day = static_cast<long long>(std::fmod(std::fmod(wall, kDay) + kDay, kDay));
+  bool minutes = rule.freq != ICAL_HOURLY_RECURRENCE, seconds = rule.freq == ICAL_SECONDLY_RECURRENCE;
+  return lets_through(rule.by_hour, static_cast<int>(of_day / 3600)) &&
+         (!minutes || lets_through(rule.by_minute, static_cast<int>(of_day / 60 % 60))) &&
+         (!seconds || lets_through(rule.by_second, static_cast<int>(of_day % 60)));
+}
+
+// Where a sub-daily walk from `from` begins: the rule's period that holds `from`, or
+// the first later one the filtering parts let through. libical's periods lie INTERVAL
+// units apart from DTSTART's date at the first BYHOUR, BYMINUTE and BYSECOND values;
+// a given part of the frequency's own unit is walked through in each larger unit.
 std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const icaltimetype& first, double from) {
   icaltimetype date = first;
   date.hour = given(rule.by_hour) ? rule.by_hour[0] : first.hour;
@@ -116,6 +85,20 @@ using Iterator = std::unique_ptr<icalrecur_iterator, IteratorFree>;
 
 }  // namespace
 
+double longest_period(icalrecurrencetype_frequency frequency) {
+  switch (frequency) {
+    case ICAL_SECONDLY_RECURRENCE: return 1;
+    case ICAL_MINUTELY_RECURRENCE: return 60;
+    case ICAL_HOURLY_RECURRENCE: return 3600;
+    case ICAL_DAILY_RECURRENCE: return kDay;
+    case ICAL_WEEKLY_RECURRENCE: return 7 * kDay;
+    case ICAL_MONTHLY_RECURRENCE: return 31 * kDay;
+    default: return 366 * kDay;
+  }
+}
+
+icaltimetype wall_at(double seconds, bool is_date) { return ical_wall(utc_wall_time(Date{seconds}), is_date); }
+
 std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency) {
   switch (frequency) {
     case ICAL_DAILY_RECURRENCE: return 3000;  // 29 February comes back within 8 years
@@ -128,27 +111,22 @@ std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency) {
 
 RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span,
                     std::uint64_t* periods_walked) {
-  RuleSteps steps;
-  steps.from_first = rule.count != 0 || wall_seconds(first) >= span.from;
-  steps.from = steps.from_first ? wall_seconds(first) : span.from;
-  steps.to = span.to;
-  steps.ended = true;
   std::uint64_t walked = 0;
   if (periods_walked) *periods_walked = 0;
-  if (rule_gives_no_date(rule, first)) {
-    // No window needs it walked again.
-    steps.from_first = true;
-    steps.from = wall_seconds(first);
-    return steps;
-  }
-  // libical is handed each stretch's end as UNTIL: one call to its iterator goes no
-  // further. COUNT is counted here, so that a walk can go on from a date it gave.
+  // No window needs a rule without dates walked again.
+  if (rule_gives_no_date(rule, first)) return RuleSteps{true, wall_seconds(first), span.to, true, {}};
+  bool from_first = rule.count != 0 || wall_seconds(first) >= span.from;
+  RuleSteps steps{from_first, from_first ? wall_seconds(first) : span.from, span.to, true, {}};
+  // Each stretch's end is handed to libical as UNTIL. COUNT is counted here, so that
+  // a walk can go on from a date it gave.
   icalrecurrencetype handed = rule;
   handed.count = 0;
   handed.until = icaltime_null_time();
   const double period = longest_period(rule.freq) * std::max<int>(rule.interval, 1);
   const double stretch = static_cast<double>(periods_without_date(rule.freq)) * period;
-  const double end = span.until_wall ? std::min(iterator_end_wall(), *span.until_wall + 2 * kDay) : iterator_end_wall();
+  // libical's iterator gives no date after the year 2582.
+  double end = wall_time_as_utc_seconds(WallTime{2583, 1, 1, 0, 0, 0, 0}).value_or(0);
+  if (span.until_wall) end = std::min(end, *span.until_wall + 2 * kDay);
   const std::uint64_t most = rule.count > 0 ? std::min<std::uint64_t>(rule.count, kMaxStepsPerRule) : kMaxStepsPerRule;
 
   icaltimetype start = first;
@@ -156,7 +134,7 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
   if (!steps.from_first) {
     // A sub-daily rule begins anew at its own step (libical's skip would begin on the
     // day's first, off the steps when INTERVAL does not divide a day).
-    if (is_sub_daily(rule.freq) && !first.is_date) {
+    if (longest_period(rule.freq) < kDay && !first.is_date) {
       std::optional<double> step = sub_daily_start(rule, first, span.from);
       if (!step) return steps;
       start = wall_at(*step, false);

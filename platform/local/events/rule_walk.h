@@ -10,19 +10,19 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/local/events/event_component.h"
+#include "platform/local/events/file_events.h"
 
 namespace platform::local {
 
-// More dates than this of one walk are not kept with the rule (a rule repeating every
-// minute is walked each time).
+inline constexpr double kDay = 86400;
+
+// More dates than this of one walk are not kept with the rule.
 inline constexpr std::size_t kMostKeptSteps = 4096;
 
 // Wall seconds (wall times read as UTC) the walk covers: from DTSTART, or for a rule
 // without COUNT from `from` on when DTSTART lies before it, until a date at or past
 // `to` (or past `needed_to` once more dates than are kept were found), or past
-// `until_wall` (the rule's UNTIL, checked with two days' slack; the exact check is the
-// caller's).
+// `until_wall` (the rule's UNTIL with two days' slack; the exact check is the caller's).
 struct WalkSpan {
   double from = 0;
   double to = 0;
@@ -30,14 +30,18 @@ struct WalkSpan {
   std::optional<double> until_wall;
 };
 
+// The longest one period of a frequency lasts, in seconds.
+double longest_period(icalrecurrencetype_frequency frequency);
+
+// The wall time at wall seconds.
+icaltimetype wall_at(double seconds, bool is_date);
+
 // The periods of the rule (INTERVAL times its frequency) a walk may go without a date
-// before it ends; a year's worth or more of a rule repeating daily or less often.
+// before it ends.
 std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency);
 
-// `rule` without UNTIL (the caller checks it); `first` is DTSTART's wall time without
-// zone. `periods_walked`, when given, is set to the rule's periods the iterator was
-// let go through: never more than periods_without_date() for each date found, and
-// once more.
+// `rule` without UNTIL; `first` is DTSTART's wall time without zone. `periods_walked`,
+// when given, is set to the rule's periods the iterator went through.
 RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span,
                     std::uint64_t* periods_walked = nullptr);
 
