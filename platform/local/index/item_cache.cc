@@ -192,10 +192,7 @@ IndexedFile ItemCache::indexed_file(const Entry& entry) {
   file.kind = entry.kind;
   file.reminder = entry.indexed_reminder;
   file.event_digest = entry.event_digest;
-  if (entry.reminder()) {
-    auto columns = columns_of(*entry.reminder());
-    file.reminder = columns ? packed_columns(*columns) : std::string();
-  }
+  if (entry.reminder()) file.reminder = packed_reminder(*entry.reminder()).value_or("");
   return file;
 }
 

@@ -29,7 +29,7 @@ enum class ItemKind : int { unknown = 0, event = 1, reminder = 2, other = 3, mix
 struct IndexedFile {
   FileStamp stamp;  // the mode is not kept (it changes no content)
   ItemKind kind = ItemKind::unknown;
-  std::string reminder;      // a file's one reminder, packed (see packed_columns); empty when not kept
+  std::string reminder;      // a file's one reminder, packed (see packed_reminder); empty when not kept
   std::string event_digest;  // the file's events (see event_digest.h); empty when not kept
   // Kept for every file but one of reminders or of no item: `kEveryDay` when not known.
   Reach reach;
