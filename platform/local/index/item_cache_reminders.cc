@@ -17,11 +17,10 @@ SysResult<std::vector<std::string>> ItemCache::reminder_names_in(const std::stri
   std::vector<Entry>& entries = listed.value()->entries;
   std::vector<std::size_t> fresh;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    Entry& known = entries[i];
+    const Entry& known = entries[i];
     // The index already says what this version holds: nothing to read.
-    bool settled =
-        known.has_reminder() || (known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other));
-    if (!known.read() && !settled) fresh.push_back(i);
+    bool settled = known.in_index && (known.kind == ItemKind::event || known.kind == ItemKind::other);
+    if (!known.read() && !known.has_reminder() && !settled) fresh.push_back(i);
   }
   for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(entries[fresh[k]], folder, names[fresh[k]]); });
 

@@ -13,7 +13,7 @@ namespace platform::local {
 
 namespace {
 
-// Beyond the instants of years 0 to 9999 in any zone: an alarm further out is damage.
+// Beyond the instants of years 0 to 9999 in any zone: an alarm further out, or at NaN, is damage.
 constexpr double kFarthestAlarmSeconds = 1e12;
 
 std::optional<std::string> utf8_text(ByteReader& in) {
@@ -89,7 +89,6 @@ Alarm read_alarm(ByteReader& in) {
   Alarm alarm;
   std::optional<std::string> block = in.optional_text();
   if (in.flag()) alarm.absolute_date = Date{in.real()};
-  // NaN is refused too.
   if (alarm.absolute_date && !(std::fabs(alarm.absolute_date->seconds_since_1970) <= kFarthestAlarmSeconds)) in.fail();
   if (block) {
     if (!is_alarm_block(*block)) in.fail();
