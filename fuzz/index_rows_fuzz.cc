@@ -1,5 +1,5 @@
 // Index rows as damage or another program leaves them: the first byte chooses a
-// reminder's packed columns (even) or a file's event digest (odd), the rest is the
+// reminder's packed row (even) or a file's event digest (odd), the rest is the
 // row. A row either does not read, and the store reads the file instead, or reads
 // as what the store itself keeps: texts a reply can show (UTF-8), numbers in the
 // ranges a file gives, and a row that, written again, reads the same.
@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "platform/local/index/event_digest.h"
-#include "platform/local/index/reminder_columns.h"
+#include "platform/local/index/packed_reminder.h"
 #include "text/utf8_text.h"
 
 namespace {
@@ -42,15 +42,11 @@ void check_date(const std::optional<platform::DateComponents>& c) {
         "a date's calendar or zone is no UTF-8");
 }
 
-// Everything a reply or a save takes from a reminder row, as one text.
+// Everything a reply or a save takes from a reminder row but its zone and dates, as one text.
 std::string described(const platform::ReminderFields& f, const std::vector<std::string>& rules) {
   std::string out = f.calendar_item_external_identifier.value_or("-") + "|" + f.title + "|" +
                     f.notes.value_or("-") + "|" + (f.url ? f.url->absolute_string : "-") + "|" +
-                    (f.time_zone ? f.time_zone->name() : "-") + "|" + std::to_string(f.completed) + "|" +
-                    std::to_string(f.priority);
-  for (const auto* c : {&f.start_date_components, &f.due_date_components}) {
-    out += "|" + (*c ? platform::local::components_text(**c).value_or("?") : std::string("-"));
-  }
+                    std::to_string(f.completed) + "|" + std::to_string(f.priority);
   for (const platform::Alarm& alarm : f.alarms) {
     out += "|" + (alarm.absolute_date ? std::to_string(alarm.absolute_date->seconds_since_1970) : "-");
   }
@@ -76,11 +72,14 @@ void check_reminder_row(std::string_view row) {
     check(rule.find_first_of("\r\n") == std::string::npos, "a rule value of several lines reads");
   }
   // Kept again, the row reads the same.
-  auto columns = platform::local::columns_of(*read);
-  check(columns.has_value(), "a row that reads cannot be kept again");
-  ReminderRowRef again = platform::local::row_from_packed(platform::local::packed_columns(*columns));
+  auto packed = platform::local::packed_reminder(*read);
+  check(packed.has_value(), "a row that reads cannot be kept again");
+  ReminderRowRef again = platform::local::row_from_packed(*packed);
   check(again != nullptr, "a row kept again does not read");
-  check(described(again->fields, again->rule_values) == described(f, read->rule_values), "a row kept again reads otherwise");
+  const platform::ReminderFields& kept = again->fields;
+  check(described(kept, again->rule_values) == described(f, read->rule_values) && kept.time_zone == f.time_zone &&
+            kept.start_date_components == f.start_date_components && kept.due_date_components == f.due_date_components,
+        "a row kept again reads otherwise");
 }
 
 void check_event_row(std::string_view row) {

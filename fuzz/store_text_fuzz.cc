@@ -1,9 +1,9 @@
 // The local store's reading and writing of one item text, without files: the events
 // of every item are expanded over a week, and for each reminder item of the text
 // (a file may hold several, and several revisions of one) its reminder goes through
-// the index's column form and back, a change of title and state is written into
+// the index's packed form and back, a change of title and state is written into
 // the text and read again, and the item is taken out of a file of several.
-// What the column form gives back must be the reminder read from the text; a
+// What the packed form gives back must be the reminder read from the text; a
 // written text that reads back (the store writes no other) must hold what was
 // written, and due and start dates written back as they were read must name the
 // same times again. Each event is also read as a lookup reads it, and through the
@@ -20,7 +20,7 @@
 #include "platform/local/index/event_digest.h"
 #include "platform/local/ical/item_text_edit.h"
 #include "platform/local/ical/parsed_item.h"
-#include "platform/local/index/reminder_columns.h"
+#include "platform/local/index/packed_reminder.h"
 #include "platform/local/reminders/reminder_origin.h"
 #include "platform/local/reminders/reminder_patch.h"
 #include "platform/local/reminders/reminder_reader.h"
@@ -73,14 +73,14 @@ void check_same_time(const std::optional<platform::DateComponents>& a, const std
   if (a) check(platform::local::names_same_time(*a, *b));
 }
 
-// One VTODO item of the file: its row through the column form and back, then a
+// One VTODO item of the file: its row through the packed form and back, then a
 // change of title and state written as the store writes it (its older revisions
 // dropped, every other item kept), read again; then the item taken out.
 void check_reminder(const std::string& text, const platform::local::ParsedItem& item,
                     const platform::local::ItemPart& part) {
   platform::local::ReminderRow row = platform::local::reminder_row_of(item, part);
-  if (auto columns = platform::local::columns_of(row)) {
-    platform::local::ReminderRowRef back = platform::local::row_from_columns(*columns);
+  if (auto packed = platform::local::packed_reminder(row)) {
+    platform::local::ReminderRowRef back = platform::local::row_from_packed(*packed);
     check(back != nullptr);
     check_same(row.fields, back->fields);
     check(back->rule_values == row.rule_values);

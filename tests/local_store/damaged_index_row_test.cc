@@ -6,17 +6,18 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "cli/cli_runner.h"
 #include "local_store/reminder_test_support.h"
 #include "local_store/store_folder.h"
-#include "platform/local/index/reminder_columns.h"
+#include "platform/local/index/byte_form.h"
 #include "platform/local/index/store_index.h"
 
 namespace {
 
-using platform::local::ReminderColumns;
+using platform::local::ByteWriter;
 using platform::local::StoreIndex;
 
 const char* const kReminder =
@@ -72,7 +73,6 @@ class DamagedIndexRowTest : public testing::Test {
 
 struct ReminderDamage {
   const char* name;
-  std::function<void(ReminderColumns&)> change;  // else
   std::function<void(std::string&)> bytes;
 };
 
@@ -84,44 +84,70 @@ TEST_P(DamagedReminderRowTest, AnswersAsTheFiles) {
   ASSERT_NE(fresh.find("\"Buy milk\""), std::string::npos) << fresh;
   damage("todo", [&](platform::local::IndexedFile& row) {
     ASSERT_FALSE(row.reminder.empty());
-    if (GetParam().bytes) return GetParam().bytes(row.reminder);
-    auto columns = platform::local::unpacked_columns(row.reminder);
-    ASSERT_TRUE(columns);
-    GetParam().change(*columns);
-    row.reminder = platform::local::packed_columns(*columns);
+    GetParam().bytes(row.reminder);
   });
   EXPECT_EQ(run("reminders-read", kRemindersRead), fresh);
 }
 
-// A date text of the row with one field put in its place (0 is the year).
-std::function<void(ReminderColumns&)> due_field(int field, const std::string& value) {
-  return [field, value](ReminderColumns& c) {
-    ASSERT_TRUE(c.due);
-    std::size_t begin = 0;
-    for (int i = 0; i < field; ++i) begin = c.due->find(' ', begin) + 1;
-    c.due->replace(begin, c.due->find(' ', begin) - begin, value);
+// Fields as the index writes them.
+std::string texts(std::initializer_list<std::string_view> values) {
+  ByteWriter out;
+  for (std::string_view value : values) out.text(value);
+  return out.take();
+}
+
+std::string integers(std::initializer_list<std::int64_t> values) {
+  ByteWriter out;
+  for (std::int64_t value : values) out.integer(value);
+  return out.take();
+}
+
+std::string real(double value) {
+  ByteWriter out;
+  out.real(value);
+  return out.take();
+}
+
+// The first `from` in the packed row put in its place by `to`.
+std::function<void(std::string&)> replaced(const std::string& from, const std::string& to) {
+  return [from, to](std::string& packed) {
+    std::size_t at = packed.find(from);
+    ASSERT_NE(at, std::string::npos);
+    packed.replace(at, from.size(), to);
   };
 }
 
+// The due date's zone after its calendar: a flag for a zone, one for a fixed offset,
+// then its name.
+const std::string kDueZone = texts({"gregorian"}) + '\1' + '\0' + texts({"UTC"});
+
 const ReminderDamage kReminderDamages[] = {
-    {"TitleNotUtf8", [](ReminderColumns& c) { c.title[2] = '\xff'; }, nullptr},
-    {"NotesNotUtf8", [](ReminderColumns& c) { c.notes = "two \xc3 litres"; }, nullptr},
-    {"UrlNotUtf8", [](ReminderColumns& c) { c.url = "https://example.com/\xfe"; }, nullptr},
-    {"UidNotUtf8", [](ReminderColumns& c) { c.uid = "r\xff"; }, nullptr},
-    {"UrlNoUrl", [](ReminderColumns& c) { c.url = "no url at all"; }, nullptr},
-    {"PriorityAboveNine", [](ReminderColumns& c) { c.priority = 10; }, nullptr},
-    {"PriorityNegative", [](ReminderColumns& c) { c.priority = -1; }, nullptr},
-    {"PriorityHuge", [](ReminderColumns& c) { c.priority = 549755813896; }, nullptr},
-    {"DueMonth13", due_field(1, "13"), nullptr},
-    {"DueYearHuge", due_field(0, "99999999999"), nullptr},
-    {"DueHour24", due_field(3, "24"), nullptr},
-    {"AlarmAtNaN", [](ReminderColumns& c) { c.alarms.at(0).seconds_since_1970 = std::nan(""); }, nullptr},
-    {"AlarmFarOut", [](ReminderColumns& c) { c.alarms.at(0).seconds_since_1970 = 1e300; }, nullptr},
-    {"AlarmBlockNoValarm", [](ReminderColumns& c) { c.alarms.at(0).block = "END:VTODO\r\nX-INJECTED:1\r\n"; }, nullptr},
-    {"RuleOfTwoLines", [](ReminderColumns& c) { c.rules.at(0) += "\r\nX-INJECTED:1"; }, nullptr},
-    {"Truncated", nullptr, [](std::string& packed) { packed.resize(packed.size() - 3); }},
-    {"TrailingBytes", nullptr, [](std::string& packed) { packed += "xyz"; }},
-    {"TitleLengthLonger", nullptr, [](std::string& packed) { ++packed[packed.find("Buy milk") - 4]; }},
+    {"TitleNotUtf8", replaced("Buy milk", "Bu\xff milk")},
+    {"NotesNotUtf8", replaced(texts({"two litres"}), texts({"two \xc3 litres"}))},
+    {"UrlNotUtf8", replaced(texts({"https://example.com/milk"}), texts({"https://example.com/\xfe"}))},
+    {"UidNotUtf8", replaced(texts({"r"}), texts({"r\xff"}))},
+    {"UrlNoUrl", replaced(texts({"https://example.com/milk"}), texts({"no url at all"}))},
+    // An hour once cut to an int.
+    {"ZoneOffsetBeyondAnInt",
+     replaced(kDueZone, texts({"gregorian"}) + '\1' + '\1' + integers({(std::int64_t{1} << 32) + 3600}))},
+    // The one int whose negation is not an int.
+    {"ZoneOffsetLeastInt",
+     replaced(kDueZone, texts({"gregorian"}) + '\1' + '\1' + integers({std::numeric_limits<int>::min()}))},
+    // The flag of completion comes before the priority.
+    {"PriorityAboveNine", replaced('\0' + integers({5}), '\0' + integers({10}))},
+    {"PriorityNegative", replaced('\0' + integers({5}), '\0' + integers({-1}))},
+    {"PriorityHuge", replaced('\0' + integers({5}), '\0' + integers({549755813896}))},
+    {"DueMonth13", replaced(integers({2025, 3}), integers({2025, 13}))},
+    {"DueYearHuge", replaced(integers({2025, 3}), integers({99999999999, 3}))},
+    {"DueHour24", replaced(integers({10, 9}), integers({10, 24}))},
+    {"AlarmAtNaN", replaced(real(1741593600), real(std::nan("")))},
+    {"AlarmFarOut", replaced(real(1741593600), real(1e300))},
+    {"AlarmBlockNoValarm", replaced("BEGIN:VALARM", "END:VTODO\r\nX")},
+    {"RuleOfTwoLines", replaced(texts({"FREQ=WEEKLY"}), texts({"FREQ=WEEKLY\r\nX-INJECTED:1"}))},
+    {"RuleFinerThanADay", replaced(texts({"FREQ=WEEKLY"}), texts({"FREQ=SECONDLY"}))},
+    {"Truncated", [](std::string& packed) { packed.resize(packed.size() - 3); }},
+    {"TrailingBytes", [](std::string& packed) { packed += "xyz"; }},
+    {"TitleLengthLonger", [](std::string& packed) { ++packed[packed.find("Buy milk") - 4]; }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, DamagedReminderRowTest, testing::ValuesIn(kReminderDamages),

@@ -14,9 +14,11 @@
 #include "local_store/reminder_test_support.h"
 #include "local_store/store_folder.h"
 #include "platform/local/local_platform.h"
+#include "platform/local/ical/parsed_item.h"
 #include "platform/local/ical/recurrence_ical.h"
-#include "platform/local/index/reminder_columns.h"
+#include "platform/local/index/packed_reminder.h"
 #include "platform/local/reminders/reminder_origin.h"
+#include "platform/local/reminders/reminder_reader.h"
 #include "platform/local/index/store_index.h"
 
 namespace {
@@ -27,18 +29,28 @@ using store_test::sql;
 using platform::Reminder;
 using platform::local::StoreIndex;
 
+std::string describe(const std::optional<platform::TimeZone>& zone) {
+  if (!zone) return "-";
+  std::optional<int> offset = zone->fixed_offset_seconds();
+  return zone->name() + (offset ? " at " + std::to_string(*offset) : std::string());
+}
 
+std::string describe(const std::optional<platform::DateComponents>& c) {
+  if (!c) return "none";
+  std::string out;
+  for (std::int64_t field : {c->year, c->month, c->day, c->hour, c->minute, c->second, c->nanosecond}) {
+    out += std::to_string(field) + " ";
+  }
+  return out + c->calendar.value_or("-") + " " + describe(c->time_zone);
+}
 
 // Everything a reminder says, alarm blocks and rule texts included, as one text.
 std::string describe(const Reminder& r) {
-  auto components = [](const std::optional<platform::DateComponents>& c) {
-    return c ? platform::local::components_text(*c).value_or("?") : std::string("none");
-  };
   std::string out = r.calendar_item_identifier() + "|" + r.calendar_item_external_identifier().value_or("-") + "|" +
                     r.title() + "|" + r.notes().value_or("-") + "|" + (r.url() ? r.url()->absolute_string : "-") +
-                    "|" + (r.time_zone() ? platform::local::zone_text(*r.time_zone()) : "-") + "|" +
-                    (r.is_completed() ? "done" : "open") + "|" + std::to_string(r.priority()) + "|" +
-                    components(r.start_date_components()) + "|" + components(r.due_date_components()) + "|" +
+                    "|" + describe(r.time_zone()) + "|" + (r.is_completed() ? "done" : "open") + "|" +
+                    std::to_string(r.priority()) + "|" + describe(r.start_date_components()) + "|" +
+                    describe(r.due_date_components()) + "|" +
                     (r.calendar() ? r.calendar()->identifier : "-");
   for (const auto& alarm : r.alarms()) {
     auto stored = std::dynamic_pointer_cast<const platform::local::StoredAlarmOrigin>(alarm.origin);
@@ -158,18 +170,8 @@ void damage_reminder(const std::string& root, const std::function<void(std::stri
   index.update("todo", rows, {});
 }
 
-// Columns of the packed reminder changed.
-std::function<void(std::string&)> columns_changed(std::function<void(platform::local::ReminderColumns&)> change) {
-  return [change](std::string& packed) {
-    auto columns = platform::local::unpacked_columns(packed);
-    ASSERT_TRUE(columns);
-    change(*columns);
-    packed = platform::local::packed_columns(*columns);
-  };
-}
-
+// Damage to single fields: damaged_index_row_test.cc.
 TEST_F(ReminderIndexTest, RowsThatDoNotReadSendTheStoreToTheFile) {
-  using platform::local::ReminderColumns;
   put("r", "UID:r\r\nSUMMARY:Title\r\nDUE:20250310T090000Z\r\n");
   std::vector<std::string> from_file = read();
   ASSERT_TRUE(indexed("r"));
@@ -179,10 +181,6 @@ TEST_F(ReminderIndexTest, RowsThatDoNotReadSendTheStoreToTheFile) {
     const char* sql;
   };
   const Damage damages[] = {
-      {"due", columns_changed([](ReminderColumns& c) { c.due = "garbage"; }), nullptr},
-      {"start", columns_changed([](ReminderColumns& c) { c.start = "1 2 3"; }), nullptr},
-      {"rules", columns_changed([](ReminderColumns& c) { c.rules = {"FREQ=SECONDLY"}; }), nullptr},
-      {"zone", columns_changed([](ReminderColumns& c) { c.zone = "=x"; }), nullptr},
       {"cut", [](std::string& packed) { packed.resize(packed.size() / 2); }, nullptr},
       {"trailing", [](std::string& packed) { packed += '-'; }, nullptr},
       {"marker", [](std::string& packed) { packed[0] = '?'; }, nullptr},
@@ -200,34 +198,18 @@ TEST_F(ReminderIndexTest, RowsThatDoNotReadSendTheStoreToTheFile) {
 }
 
 // The packed form read back cut at every length: only the whole reads.
-TEST(ReminderColumns, PackedColumnsCutAtEveryLength) {
-  platform::local::ReminderColumns columns;
-  columns.uid = "u";
-  columns.title = "Title";
-  columns.notes = "";
-  columns.completed = true;
-  columns.priority = 5;
-  columns.due = "2025 3 10 9 0 0 - gregorian @Europe/Berlin";
-  columns.alarms = {{"BEGIN:VALARM\r\nEND:VALARM\r\n", 1741597200.5}, {std::nullopt, std::nullopt}};
-  columns.rules = {"FREQ=DAILY", "FREQ=WEEKLY;BYDAY=MO"};
-  std::string packed = platform::local::packed_columns(columns);
-  auto back = platform::local::unpacked_columns(packed);
-  ASSERT_TRUE(back);
-  EXPECT_EQ(back->uid, columns.uid);
-  EXPECT_EQ(back->title, columns.title);
-  EXPECT_EQ(back->notes, columns.notes);
-  EXPECT_EQ(back->url, std::nullopt);
-  EXPECT_EQ(back->completed, true);
-  EXPECT_EQ(back->priority, 5);
-  EXPECT_EQ(back->due, columns.due);
-  ASSERT_EQ(back->alarms.size(), 2u);
-  EXPECT_EQ(back->alarms[0].block, columns.alarms[0].block);
-  EXPECT_EQ(back->alarms[0].seconds_since_1970, columns.alarms[0].seconds_since_1970);
-  EXPECT_EQ(back->alarms[1].block, std::nullopt);
-  EXPECT_EQ(back->alarms[1].seconds_since_1970, std::nullopt);
-  EXPECT_EQ(back->rules, columns.rules);
-  for (std::size_t size = 0; size < packed.size(); ++size) {
-    EXPECT_FALSE(platform::local::unpacked_columns(std::string_view(packed).substr(0, size))) << size;
+TEST(PackedReminder, CutAtEveryLength) {
+  auto item = platform::local::parse_item_text(store_test::todo_file(
+      "UID:u\r\nSUMMARY:Title\r\nDESCRIPTION:\r\nSTATUS:COMPLETED\r\nPRIORITY:5\r\n"
+      "DUE;TZID=Europe/Berlin:20250310T090000\r\nDTSTART;TZID=GMT+0530:20250309T090000\r\n"
+      "RRULE:FREQ=DAILY\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+      "TRIGGER;VALUE=DATE-TIME:20250310T080000Z\r\nEND:VALARM\r\n"));
+  ASSERT_TRUE(item);
+  auto packed = platform::local::packed_reminder(platform::local::reminder_row_of(*item));
+  ASSERT_TRUE(packed);
+  ASSERT_TRUE(platform::local::row_from_packed(*packed));
+  for (std::size_t size = 0; size < packed->size(); ++size) {
+    EXPECT_FALSE(platform::local::row_from_packed(std::string_view(*packed).substr(0, size))) << size;
   }
 }
 
@@ -293,51 +275,6 @@ TEST_F(ReminderIndexTest, AReminderFetchedThenRemovedIsGone) {
   EXPECT_EQ(store_test::fetch_and_wait(*store, {list}).identifiers, (std::vector<std::string>{"todo/b"}));
   // Fetched twice in one process: the second answer comes from the index again.
   EXPECT_EQ(store_test::fetch_and_wait(*store, {list}).identifiers, (std::vector<std::string>{"todo/b"}));
-}
-
-struct ComponentsCase {
-  const char* text;
-  bool reads;
-};
-
-TEST(ReminderColumns, DateComponentsTexts) {
-  platform::DateComponents all{2025, 3, 10, 9, 0, 60, 5, std::string("gregorian"), platform::TimeZone::named("A B")};
-  platform::DateComponents none;
-  platform::DateComponents fixed{2025, 3, 10, 9, 0, 0, platform::kUndefinedComponent, std::nullopt,
-                                 platform::TimeZone::for_seconds_from_gmt(-12600)};
-  for (const auto& c : {all, none, fixed}) {
-    auto text = platform::local::components_text(c);
-    ASSERT_TRUE(text);
-    EXPECT_EQ(platform::local::components_from_text(*text), c) << *text;
-  }
-  EXPECT_EQ(*platform::local::components_text(fixed), "2025 3 10 9 0 0 - - =-12600");
-  platform::DateComponents spaced = none;
-  spaced.calendar = "a b";
-  EXPECT_FALSE(platform::local::components_text(spaced));
-  for (const ComponentsCase& c : std::initializer_list<ComponentsCase>{
-           {"- - - - - - - - -", true},
-           {"1 2 3 4 5 6 7 gregorian @Europe/Berlin", true},
-           {"- - - - - - - -", false},
-           {"x - - - - - - - -", false},
-           {"9223372036854775807 - - - - - - - -", false},
-           // Only fields a file's date can hold.
-           {"0 12 31 23 59 60 999999999 - -", true},
-           {"10000 - - - - - - - -", false},
-           {"-1 - - - - - - - -", false},
-           {"- 0 - - - - - - -", false},
-           {"- 13 - - - - - - -", false},
-           {"- - 32 - - - - - -", false},
-           {"- - - 24 - - - - -", false},
-           {"- - - - 60 - - - -", false},
-           {"- - - - - 61 - - -", false},
-           {"- - - - - - 1000000000 - -", false},
-           {"- - - - - - - - =167400", true},
-           {"- - - - - - - - =99999999999", false},
-           {"- - - - - - - - ?", false},
-           {"- - - - - - -  -", false},
-           {"", false}}) {
-    EXPECT_EQ(platform::local::components_from_text(c.text).has_value(), c.reads) << c.text;
-  }
 }
 
 }  // namespace

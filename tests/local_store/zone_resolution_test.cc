@@ -11,7 +11,7 @@
 #include "local_store/event_test_env.h"
 #include "platform/local/time/components_date.h"
 #include "platform/local/ical/parsed_item.h"
-#include "platform/local/index/reminder_columns.h"
+#include "platform/local/index/packed_reminder.h"
 #include "platform/local/reminders/reminder_reader.h"
 #include "platform/local/ical/defined_zone.h"
 #include "platform/local/time/zone_time.h"
@@ -278,9 +278,9 @@ TEST(ReminderZones, DueAndStartCarryTheResolvedZone) {
       EXPECT_EQ(row.fields.time_zone, c.due.time_zone);
       EXPECT_EQ(date_of_components(*read), Date{c.instant});
       // The index gives back what the file gave.
-      auto columns = columns_of(row);
-      ASSERT_TRUE(columns);
-      ReminderRowRef back = row_from_columns(*columns);
+      auto packed = packed_reminder(row);
+      ASSERT_TRUE(packed);
+      ReminderRowRef back = row_from_packed(*packed);
       ASSERT_TRUE(back);
       EXPECT_EQ(back->fields.due_date_components, row.fields.due_date_components);
       EXPECT_EQ(back->fields.start_date_components, row.fields.start_date_components);

@@ -1,7 +1,7 @@
 #include "platform/local/index/item_cache.h"
 
 #include "platform/local/index/event_digest.h"
-#include "platform/local/index/reminder_columns.h"
+#include "platform/local/index/packed_reminder.h"
 #include "platform/local/reminders/reminder_reader.h"
 #include "platform/local/root/store_root.h"
 
@@ -176,10 +176,7 @@ IndexedFile ItemCache::indexed_file(const Entry& entry) {
   file.kind = entry.kind;
   file.reminder = entry.indexed_reminder;
   file.event_digest = entry.event_digest;
-  if (entry.reminder()) {
-    auto columns = columns_of(*entry.reminder());
-    file.reminder = columns ? packed_columns(*columns) : std::string();
-  }
+  if (entry.reminder()) file.reminder = packed_reminder(*entry.reminder()).value_or("");
   return file;
 }
 

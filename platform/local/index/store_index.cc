@@ -12,8 +12,8 @@ namespace platform::local {
 namespace {
 
 // Raised whenever the rows change meaning: an index of another version is remade.
-// 11: the days each event file reaches in a table of their own.
-constexpr int kSchemaVersion = 11;
+// 12: a reminder's fields packed without texts for its dates.
+constexpr int kSchemaVersion = 12;
 // Others hold the database for one short transaction; waiting longer costs more
 // than reading the files.
 constexpr int kBusyTimeoutMs = 200;
@@ -28,7 +28,7 @@ constexpr int kShortRangeDays = 31;
 constexpr const char* kSchema[] = {
     "CREATE TABLE items(folder TEXT NOT NULL, name TEXT NOT NULL, device INTEGER NOT NULL,"
     " inode INTEGER NOT NULL, size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, kind INTEGER NOT NULL,"
-    // A file's one reminder, its columns packed; a file's events in their compact form.
+    // A file's one reminder, packed; a file's events in their compact form.
     " reminder BLOB, events BLOB, PRIMARY KEY(folder, name)) WITHOUT ROWID",
     "CREATE TABLE reach(folder TEXT NOT NULL, long INTEGER NOT NULL, first_day INTEGER NOT NULL,"
     " name TEXT NOT NULL, last_day INTEGER NOT NULL, PRIMARY KEY(folder, long, first_day, name)) WITHOUT ROWID",

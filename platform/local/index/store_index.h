@@ -25,7 +25,7 @@ enum class ItemKind : int { unknown = 0, event = 1, reminder = 2, other = 3, mix
 struct IndexedFile {
   FileStamp stamp;  // the mode is not kept (it changes no content)
   ItemKind kind = ItemKind::unknown;
-  std::string reminder;      // a file's one reminder, packed; empty when not kept
+  std::string reminder;      // a file's one reminder (see packed_reminder); empty when not kept
   std::string event_digest;  // empty when not kept
   Reach reach;               // not kept for reminders; `kEveryDay` when not known
 };
