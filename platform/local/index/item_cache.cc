@@ -139,11 +139,7 @@ void ItemCache::keep_rule_steps(const std::string& folder) {
     // A file that also holds reminders keeps its row as the reminder side left it.
     if (!entry.events || !entry.events->rule_steps_changed || entry.kind != ItemKind::event) continue;
     entry.events->rule_steps_changed = false;
-    if (auto digest = event_digest_of(*entry.events)) {
-      entry.event_digest = std::move(*digest);
-      entry.reach = events_reach(*entry.events);
-      entry.row_changed = true;
-    }
+    if (auto digest = event_digest_of(*entry.events)) entry.note_events(std::move(*digest));
   }
   store_rows(folder, listed->second);
 }
@@ -162,11 +158,9 @@ FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, cons
   if (!item || (entry.kind != ItemKind::event && entry.kind != ItemKind::mixed)) return nullptr;
   // A file whose reminder was read keeps only its text: its events need the tree again.
   if (!(item = with_tree(std::move(item)))) return nullptr;
-  auto events = std::make_shared<const FileEvents>(read_file_events(item->root.get(), item->text));
-  entry.event_digest = event_digest_of(*events).value_or("");
-  entry.reach = events_reach(*events);
-  entry.row_changed = true;
-  return entry.events = std::move(events);
+  entry.events = std::make_shared<const FileEvents>(read_file_events(item->root.get(), item->text));
+  entry.note_events(event_digest_of(*entry.events).value_or(""));
+  return entry.events;
 }
 
 IndexedFile ItemCache::indexed_file(const Entry& entry) {
@@ -272,13 +266,7 @@ bool ItemCache::load(Entry& entry, const std::string& folder, const std::string&
   const FileContents& read = *(entry.file->unparsed = std::make_unique<FileContents>(std::move(contents.value())));
   // What the index said holds only for the version it listed.
   bool indexed_version = entry.in_index && same_version(read.stamp, entry.stamp);
-  if (!indexed_version) {
-    entry.reach.reset();
-    entry.indexed_reminder.clear();
-    entry.event_digest.clear();
-    entry.events.reset();
-    entry.kind = ItemKind::unknown;
-  }
+  if (!indexed_version) entry.forget_contents();
   entry.row_changed = !indexed_version;
   entry.stamp = read.stamp;
   if (days) {
@@ -321,28 +309,21 @@ void ItemCache::keep_lighter(ParsedItemRef item) {
 void ItemCache::remember(ParsedItemRef item) {
   Entry& stored = entry_at(folders_[item->folder], item->name);
   stored.file = std::make_unique<FileRead>();
-  stored.reach.reset();
+  // Its events are read again by the next event query that needs them.
+  stored.forget_contents();
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
-  stored.indexed_reminder.clear();
-  // Its events are read again by the next event query that needs them.
-  stored.event_digest.clear();
-  stored.events.reset();
   read_reminders(stored, *item);
   index_.put(item->folder, item->name, indexed_file(stored));
   stored.file->parsed = std::move(item);
 }
 
 void ItemCache::forget(const std::string& folder, const std::string& name) {
-  auto in = folders_.find(folder);
-  if (in != folders_.end()) {
-    Folder& known = in->second;
-    auto at = std::lower_bound(known.names.begin(), known.names.end(), name);
-    if (at != known.names.end() && *at == name) {
-      auto place = at - known.names.begin();
-      known.entries.erase(known.entries.begin() + place);
-      known.names.erase(at);
-    }
+  if (Entry* known = find_entry(folder, name)) {
+    Folder& in = folders_[folder];
+    auto place = known - in.entries.data();
+    in.entries.erase(in.entries.begin() + place);
+    in.names.erase(in.names.begin() + place);
   }
   index_.erase(folder, name);
 }

@@ -79,6 +79,20 @@ class ItemCache {
     std::unique_ptr<FileRead> file;   // once the file was read (whether or not that worked)
 
     bool read() const { return file != nullptr; }
+    // Forgets what an earlier version held.
+    void forget_contents() {
+      reach.reset();
+      indexed_reminder.clear();
+      event_digest.clear();
+      events.reset();
+      kind = ItemKind::unknown;
+    }
+    // Its events were read anew: their digest and reach go to the index.
+    void note_events(std::string digest) {
+      event_digest = std::move(digest);
+      reach = events_reach(*events);
+      row_changed = true;
+    }
     // The file's one reminder as read from it; null when not read or it holds none.
     const ReminderRowRef& reminder() const;
     // It holds one reminder, read from the file or kept by the index.
