@@ -46,7 +46,7 @@ void BM_ReadParameters(benchmark::State& state) {
 BENCHMARK(BM_ReadParameters)->Arg(1)->Arg(1000);
 
 void BM_RenderLargeReply(benchmark::State& state) {
-  const bridge::CommandOutcome outcome = bridge::CommandOutcome::reply(reminder_records(state.range(0)));
+  const bridge::CommandOutcome outcome = bridge::CommandOutcome(reminder_records(state.range(0)));
   std::size_t bytes = 0;
   for (auto _ : state) {
     bridge::FrontEndOutput output = bridge::render_outcome(outcome);
@@ -81,7 +81,7 @@ void BM_EventsCommandOverDouble(benchmark::State& state) {
   const std::vector<std::string> args{"events"};
   const std::string params = R"({"calendarIds":["c"],"start":"2025-01-01T00:00:00Z","end":"2026-01-01T00:00:00Z"})";
   for (auto _ : state) {
-    bridge::FrontEndOutput output = bridge::run_front_end(platform, args, params);
+    bridge::FrontEndOutput output = bridge::run_front_end([&] { return &platform; }, args, bridge::read_parameters(params));
     if (output.exit_status != 0) {
       state.SkipWithError(output.standard_error.c_str());
       break;

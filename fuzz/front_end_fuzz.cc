@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "calendar/apple/front_end.h"
+#include "calendar/command/json_input.h"
 #include "double/platform_double.h"
 
 namespace {
@@ -59,6 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   PlatformDouble platform;
   furnish(platform);
-  (void)bridge::run_front_end(platform, args, stdin_bytes);
+  (void)bridge::run_front_end([&] { return &platform; }, args, bridge::read_parameters(stdin_bytes));
   return 0;
 }

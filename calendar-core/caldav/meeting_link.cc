@@ -74,13 +74,4 @@ std::optional<std::string> find_meeting_link_in_text(std::string_view text) {
   return std::nullopt;
 }
 
-std::optional<std::string> detect_meeting_link(std::optional<std::string_view> first,
-                                               std::optional<std::string_view> second) {
-  if (first) {
-    if (std::optional<std::string> link = find_meeting_link_in_text(*first)) return link;
-  }
-  if (second) return find_meeting_link_in_text(*second);
-  return std::nullopt;
-}
-
 }  // namespace caldav

@@ -15,17 +15,14 @@ namespace platform::posix {
 
 // Waits up to `patience` for an exclusive lock on the file `name` in the first of
 // these folders that the user alone can write:
-// - $XDG_RUNTIME_DIR/calendar-bridge, when $XDG_RUNTIME_DIR is a directory of the
-//   user with mode 0700 (not a link), as the XDG Base Directory rules ask;
+// - $XDG_RUNTIME_DIR/calendar-bridge, when $XDG_RUNTIME_DIR is the user's own
+//   directory with mode 0700 (not a link);
 // - $XDG_CACHE_HOME/calendar-bridge, else $HOME/.cache/calendar-bridge;
 // - `store_root` itself (the file then hidden as ".<name>"), unless it is empty.
-// A variable that is empty or not an absolute path counts as unset. The
-// calendar-bridge folder is made 0700 (with any missing parent), the file 0600.
-// A folder is used only when it is a directory (not a link) of the user that
-// group and others cannot write; the file only when it is a regular file (not a
-// link) of the user that group and others cannot open. Otherwise the next folder
-// is tried. Nothing when no folder serves, or when the lock stays held by
-// another for all of `patience`.
+// A variable that is empty or not an absolute path counts as unset. Folders are
+// made 0700, the file 0600. A folder or file that is a link, another user's, or
+// open to group or others is passed over. Nothing when no folder serves, or when
+// another holds the lock for all of `patience`.
 std::unique_ptr<HeldLock> hold_user_lock(const std::string& name, std::chrono::milliseconds patience,
                                          const std::string& store_root);
 

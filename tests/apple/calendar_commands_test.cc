@@ -5,6 +5,7 @@
 
 #include "calendar/apple/calendar_list.h"
 #include "double/platform_double.h"
+#include "support/reply_json.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ TEST(CalendarsCommand, OpenGateRepliesWithTheSortedArrayAndReleasesTheStore) {
   p.add_calendar(EntityType::event, calendar("a", "Archive"));
   bridge::CommandOutcome outcome = bridge::run_calendars_command(p, Json::array());
   ASSERT_TRUE(outcome.is_reply()) << outcome.message();
-  EXPECT_EQ(outcome.reply_value().dump(),
+  EXPECT_EQ(reply_json(outcome).dump(),
             R"([{"color":null,"id":"a","primary":false,"source":null,"timeZone":null,"title":"Archive","writable":false},)"
             R"({"color":null,"id":"w","primary":false,"source":"iCloud","timeZone":null,"title":"Work","writable":false}])");
   EXPECT_EQ(p.counters().stores_opened, 1);
@@ -60,7 +61,7 @@ TEST(CalendarsCommand, EmptyDatabaseRepliesWithAnEmptyArray) {
   p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
   bridge::CommandOutcome outcome = bridge::run_calendars_command(p, Json::object());
   ASSERT_TRUE(outcome.is_reply()) << outcome.message();
-  EXPECT_EQ(outcome.reply_value().dump(), "[]");
+  EXPECT_EQ(reply_json(outcome).dump(), "[]");
 }
 
 struct LabelCase {
@@ -88,8 +89,8 @@ TEST(ConnectCommand, AccountLabelJoinsDistinctSourcesInListOrder) {
     for (const Calendar& cal : c.calendars) p.add_calendar(EntityType::event, cal);
     bridge::CommandOutcome outcome = bridge::run_connect_command(p, Json::object());
     ASSERT_TRUE(outcome.is_reply()) << c.name << ": " << outcome.message();
-    EXPECT_EQ(outcome.reply_value().at("account"), c.expected_account) << c.name;
-    EXPECT_EQ(outcome.reply_value().at("calendars").size(), c.calendars.size()) << c.name;
+    EXPECT_EQ(reply_json(outcome).at("account"), c.expected_account) << c.name;
+    EXPECT_EQ(reply_json(outcome).at("calendars").size(), c.calendars.size()) << c.name;
   }
 }
 
@@ -98,7 +99,7 @@ TEST(ConnectCommand, NoCalendarsRepliesWithTheLocalLabel) {
   p.set_status(EntityType::event, AuthorizationStatus::fullAccess);
   bridge::CommandOutcome outcome = bridge::run_connect_command(p, Json::object());
   ASSERT_TRUE(outcome.is_reply()) << outcome.message();
-  EXPECT_EQ(outcome.reply_value().dump(), R"({"account":"本机日历","calendars":[]})");
+  EXPECT_EQ(reply_json(outcome).dump(), R"({"account":"本机日历","calendars":[]})");
 }
 
 struct AnswerCase {
@@ -136,7 +137,7 @@ TEST(ConnectCommand, AsksOnEveryCallAndReportsTheAnswer) {
       EXPECT_EQ(outcome.message(), *c.expected_failure) << c.name;
     } else {
       ASSERT_TRUE(outcome.is_reply()) << c.name << ": " << outcome.message();
-      EXPECT_EQ(outcome.reply_value().dump(),
+      EXPECT_EQ(reply_json(outcome).dump(),
                 R"({"account":"Local","calendars":[{"color":null,"id":"c","primary":false,"source":"Local",)"
                 R"("timeZone":null,"title":"Home","writable":false}]})")
           << c.name;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "double/platform_double.h"
+#include "support/reply_json.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ TEST_F(EventQueryTest, NoStringIdsRepliesEmptyWithoutGateOrStore) {
   for (const Json& request : requests) {
     bridge::CommandOutcome outcome = query(request);
     ASSERT_TRUE(outcome.is_reply()) << request.dump();
-    EXPECT_EQ(outcome.reply_value().dump(), "[]") << request.dump();
+    EXPECT_EQ(reply_json(outcome).dump(), "[]") << request.dump();
   }
   EXPECT_EQ(p.counters().status_reads, 0);
   EXPECT_EQ(p.counters().stores_opened, 0);
@@ -91,7 +92,7 @@ TEST_F(EventQueryTest, NoSelectedCalendarRepliesEmptyWithoutReadingDates) {
   for (const Json& request : requests) {
     bridge::CommandOutcome outcome = query(request);
     ASSERT_TRUE(outcome.is_reply()) << request.dump() << ": " << outcome.message();
-    EXPECT_EQ(outcome.reply_value().dump(), "[]") << request.dump();
+    EXPECT_EQ(reply_json(outcome).dump(), "[]") << request.dump();
   }
   EXPECT_EQ(p.counters().stores_alive, 0);
 }
@@ -131,7 +132,7 @@ TEST_F(EventQueryTest, AcceptsSpaceAndLowerCaseSeparators) {
   for (const Json& request : requests) {
     bridge::CommandOutcome outcome = query(request);
     ASSERT_TRUE(outcome.is_reply()) << outcome.message();
-    EXPECT_EQ(outcome.reply_value().size(), 1u);
+    EXPECT_EQ(reply_json(outcome).size(), 1u);
   }
 }
 
@@ -141,8 +142,8 @@ TEST_F(EventQueryTest, RepeatedIdsSelectACalendarOnceAndSkipNonStrings) {
   add_event("outside", work, kMarch9 + 86400 * 2);
   bridge::CommandOutcome outcome = query(window({"work", 7, "work", nullptr, "missing"}));
   ASSERT_TRUE(outcome.is_reply()) << outcome.message();
-  ASSERT_EQ(outcome.reply_value().size(), 1u);
-  EXPECT_EQ(outcome.reply_value()[0].at("eventId"), "w1");
+  ASSERT_EQ(reply_json(outcome).size(), 1u);
+  EXPECT_EQ(reply_json(outcome)[0].at("eventId"), "w1");
   EXPECT_EQ(p.counters().stores_opened, 1);
   EXPECT_EQ(p.counters().stores_alive, 0);
 }
@@ -153,7 +154,7 @@ TEST_F(EventQueryTest, OccurrencesOfARepeatingEventShareTheirEventId) {
   bridge::CommandOutcome outcome =
       query({{"calendarIds", {"work"}}, {"start", kWindowStart}, {"end", "2025-03-31T00:00:00Z"}});
   ASSERT_TRUE(outcome.is_reply()) << outcome.message();
-  const Json& reply = outcome.reply_value();
+  const Json& reply = reply_json(outcome);
   ASSERT_EQ(reply.size(), 2u);
   EXPECT_EQ(reply[0].at("eventId"), reply[1].at("eventId"));
   EXPECT_EQ(reply[0].at("id"), "apple:weekly:2025-03-09T01:00:00+00:00");
@@ -198,7 +199,7 @@ TEST_F(EventQueryTest, PastThe800thKeepsTheEarliestStartsInPlatformOrder) {
     bridge::CommandOutcome outcome = bridge::query_events(fresh, window({"work"}));
     ASSERT_TRUE(outcome.is_reply()) << outcome.message();
     std::vector<std::string> ids;
-    for (const Json& record : outcome.reply_value()) ids.push_back(record.at("eventId").get<std::string>());
+    for (const Json& record : reply_json(outcome)) ids.push_back(record.at("eventId").get<std::string>());
     EXPECT_EQ(ids.size(), std::min(c.count, 800)) << c.count;
     EXPECT_EQ(ids, expected) << c.count;
   }
@@ -209,10 +210,10 @@ TEST_F(EventQueryTest, WritesTimesInTheLocalZone) {
   add_event("e", work, kMarch9 + 3600);
   bridge::CommandOutcome outcome = query(window({"work"}));
   ASSERT_TRUE(outcome.is_reply()) << outcome.message();
-  ASSERT_EQ(outcome.reply_value().size(), 1u);
-  EXPECT_EQ(outcome.reply_value()[0].at("start"), "2025-03-09T06:45:00+05:45");
-  EXPECT_EQ(outcome.reply_value()[0].at("end"), "2025-03-09T07:45:00+05:45");
-  EXPECT_EQ(outcome.reply_value()[0].at("timeZone"), "Asia/Kathmandu");
+  ASSERT_EQ(reply_json(outcome).size(), 1u);
+  EXPECT_EQ(reply_json(outcome)[0].at("start"), "2025-03-09T06:45:00+05:45");
+  EXPECT_EQ(reply_json(outcome)[0].at("end"), "2025-03-09T07:45:00+05:45");
+  EXPECT_EQ(reply_json(outcome)[0].at("timeZone"), "Asia/Kathmandu");
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 namespace {
 
-using caldav::detect_meeting_link;
 using caldav::find_meeting_link_in_text;
 
 struct Case {
@@ -198,32 +197,6 @@ TEST(MeetingLinkTest, LinksThatLeadElsewhereAreRefused) {
       {"https://zoom\xFF.us/j/1", std::nullopt},
       {"https://zoom.us\xC3/j/1", std::nullopt},
   });
-}
-
-TEST(MeetingLinkTest, DetectPrefersTheFirstText) {
-  const std::string_view zoom = "see https://zoom.us/j/1";
-  const std::string_view meet = "https://meet.google.com/abc";
-  const std::string_view none = "Room 4";
-  struct DetectCase {
-    std::optional<std::string_view> first;
-    std::optional<std::string_view> second;
-    std::optional<std::string> link;
-  };
-  const std::vector<DetectCase> cases = {
-      {zoom, meet, "https://zoom.us/j/1"},
-      {none, meet, "https://meet.google.com/abc"},
-      {std::nullopt, meet, "https://meet.google.com/abc"},
-      {zoom, std::nullopt, "https://zoom.us/j/1"},
-      {zoom, none, "https://zoom.us/j/1"},
-      {none, none, std::nullopt},
-      {none, std::nullopt, std::nullopt},
-      {std::nullopt, none, std::nullopt},
-      {std::nullopt, std::nullopt, std::nullopt},
-  };
-  for (const DetectCase& c : cases) {
-    EXPECT_EQ(detect_meeting_link(c.first, c.second), c.link)
-        << c.first.value_or("(none)") << " | " << c.second.value_or("(none)");
-  }
 }
 
 // Many "https://" in one long word: each is tried, and the meeting link after

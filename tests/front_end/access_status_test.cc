@@ -56,7 +56,6 @@ TEST_P(AccessGate, OpensOnlyOnFullAccessOfItsOwnKind) {
   p.set_status(c.type, AuthorizationStatus{c.status});
   p.set_status(other, c.status == 3 ? AuthorizationStatus::notDetermined : AuthorizationStatus::fullAccess);
 
-  EXPECT_EQ(bridge::authorization_status(p, c.type), AuthorizationStatus{c.status});
   auto gate = bridge::check_access(p, c.type);
   EXPECT_EQ(!gate.ok() ? std::optional(gate.error().message) : std::nullopt, c.message);
   EXPECT_EQ(p.counters().stores_opened, 0);
@@ -76,16 +75,5 @@ INSTANTIATE_TEST_SUITE_P(EveryStatusBothKinds, AccessGate,
                                          GateCase{EntityType::reminder, 2, kReminderGate},
                                          GateCase{EntityType::reminder, 3, std::nullopt},
                                          GateCase{EntityType::reminder, 4, kReminderGate}));
-
-TEST(OpenEventStore, OpensOneStorePerCall) {
-  PlatformDouble p;
-  {
-    auto store = bridge::open_event_store(p);
-    ASSERT_NE(store, nullptr);
-    EXPECT_EQ(p.counters().stores_alive, 1);
-  }
-  EXPECT_EQ(p.counters().stores_opened, 1);
-  EXPECT_EQ(p.counters().stores_alive, 0);
-}
 
 }  // namespace

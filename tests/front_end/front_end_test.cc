@@ -6,6 +6,7 @@
 using namespace std::string_literals;
 
 #include "calendar/apple/front_end.h"
+#include "calendar/command/json_input.h"
 #include "double/platform_double.h"
 
 namespace {
@@ -94,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FrontEnd, StatusRepliesWhateverTheInputAndArguments) {
   for (const std::string input : {"", "{}", "[1,2]", "garbage", "{\"account\":\"x\"}", "[[[[[[[[[["}) {
     PlatformDouble p;
-    FrontEndOutput out = bridge::run_front_end(p, {"status", "extra", "\xff"}, input);
+    FrontEndOutput out = bridge::run_front_end([&] { return &p; }, {"status", "extra", "\xff"}, bridge::read_parameters(input));
     EXPECT_EQ(out.standard_output, kStatus0) << input;
     EXPECT_EQ(out.standard_error, "");
     EXPECT_EQ(out.exit_status, 0);

@@ -12,7 +12,7 @@ using bridge::Json;
 using bridge::render_outcome;
 
 std::string reply_text(const Json& value) {
-  FrontEndOutput out = render_outcome(CommandOutcome::reply(value));
+  FrontEndOutput out = render_outcome(CommandOutcome(value));
   EXPECT_EQ(out.exit_status, 0);
   EXPECT_EQ(out.standard_error, "");
   return out.standard_output;
@@ -65,7 +65,7 @@ TEST(ReplyForm, InvalidUtf8BecomesAFailureWithTheLibrarysText) {
       {Json{{"k\xc3", 1}}, "[json.exception.type_error.316] incomplete UTF-8 string; last byte: 0xC3\n"},
   };
   for (const auto& [reply, message] : cases) {
-    FrontEndOutput out = render_outcome(CommandOutcome::reply(reply));
+    FrontEndOutput out = render_outcome(CommandOutcome(reply));
     EXPECT_EQ(out.exit_status, 1);
     EXPECT_EQ(out.standard_output, "");
     EXPECT_EQ(out.standard_error, message);
@@ -74,7 +74,7 @@ TEST(ReplyForm, InvalidUtf8BecomesAFailureWithTheLibrarysText) {
 
 TEST(ReplyForm, FailureIsTheMessageAndOneLineFeed) {
   for (const std::string message : {"还没有 Apple 日历权限", "", "two\nlines"}) {
-    FrontEndOutput out = render_outcome(CommandOutcome::failure(message));
+    FrontEndOutput out = render_outcome(CommandOutcome(bridge::Failure{message}));
     EXPECT_EQ(out.exit_status, 1);
     EXPECT_EQ(out.standard_output, "");
     EXPECT_EQ(out.standard_error, message + "\n");

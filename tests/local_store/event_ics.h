@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/local/events/event_occurrences.h"
+#include "platform/local/ical/defined_zone.h"
 #include "platform/local/ical/ical_handles.h"
 
 namespace platform::local::testing {
@@ -103,3 +104,12 @@ inline const char* const kOutlookEastern =
     "TZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
 
 }  // namespace platform::local::testing
+
+namespace platform::local {
+
+// The zone a VTIMEZONE's text defines, as define_zone reads the component.
+inline std::shared_ptr<const DefinedZone> define_zone(std::string_view vtimezone_text) {
+  return define_zone(testing::parse_ics(std::string(vtimezone_text)).get());
+}
+
+}  // namespace platform::local

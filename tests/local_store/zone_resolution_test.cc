@@ -271,7 +271,7 @@ TEST(ReminderZones, DueAndStartCarryTheResolvedZone) {
     for (const std::string& times : {std::string(c.times), start}) {
       auto item = parse_item_text(exchange_task(c.zones, times));
       ASSERT_TRUE(item);
-      ReminderRow row = reminder_row_of(*item);
+      ReminderRow row = reminder_row_of(*item, item->parts.front());
       const auto& read = times.starts_with("DUE") ? row.fields.due_date_components : row.fields.start_date_components;
       ASSERT_TRUE(read);
       EXPECT_EQ(*read, c.due);

@@ -66,14 +66,6 @@ TEST(ZoneOffset, NamedZones) {
   }
 }
 
-TEST(ZoneNames, KnownToTheTzDatabase) {
-  const std::pair<const char*, bool> cases[] = {
-      {"Europe/Berlin", true}, {"UTC", true}, {"GMT+0800", true}, {"W. Europe Standard Time", false},
-      {"Mars/Olympus", false}, {"", false},
-  };
-  for (const auto& [name, known] : cases) EXPECT_EQ(is_known_zone_name(name), known) << name;
-}
-
 struct WallCase {
   const char* what;
   WallTime wall;

@@ -9,6 +9,7 @@
 
 #include "calendar/command/command_outcome.h"
 #include "double/platform_double.h"
+#include "support/reply_json.h"
 
 namespace reminders_test {
 
@@ -48,7 +49,7 @@ class RemindersFixture : public ::testing::Test, public ReminderLists {};
 
 // The outcome as one comparable text: the compact reply, or "failure: " and the message.
 inline std::string outcome_text(const bridge::CommandOutcome& outcome) {
-  return outcome.is_reply() ? outcome.reply_value().dump() : "failure: " + outcome.message();
+  return outcome.is_reply() ? reply_json(outcome).dump() : "failure: " + outcome.message();
 }
 
 }  // namespace reminders_test

@@ -57,10 +57,8 @@ class Platform {
   // Waits until no other bridge process of this user holds the reminder-write
   // lock, then holds it until the result is destroyed. A write holds it from
   // looking up its reminder to the end of the save, so two processes saving one
-  // new task make one reminder. The lock is a file only the user can open, so no
-  // one else can hold it. Nothing when it cannot be had within a bounded wait
-  // (no private place for it, or a holder that does not let go): the write then
-  // fails and changes nothing.
+  // new task make one reminder. Nothing when it cannot be had within a bounded
+  // wait: the write then fails and changes nothing.
   virtual std::unique_ptr<HeldLock> hold_reminder_write_lock() = 0;
 };
 

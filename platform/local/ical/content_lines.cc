@@ -174,10 +174,6 @@ int nesting_depth(std::string_view text) {
   return deepest;
 }
 
-}  // namespace platform::local
-
-namespace platform::local {
-
 std::vector<ComponentSpan> item_component_spans(const std::vector<ContentLine>& lines, std::string_view kind) {
   auto calendars = child_components(lines, std::nullopt, "VCALENDAR");
   if (calendars.empty()) return child_components(lines, std::nullopt, kind);
@@ -187,13 +183,6 @@ std::vector<ComponentSpan> item_component_spans(const std::vector<ContentLine>& 
     found.insert(found.end(), inside.begin(), inside.end());
   }
   return found;
-}
-
-std::optional<ComponentSpan> item_component_span(const std::vector<ContentLine>& lines, std::string_view kind,
-                                                 std::size_t position, std::optional<std::size_t> count) {
-  auto found = item_component_spans(lines, kind);
-  if (position >= found.size() || (count && found.size() != *count)) return std::nullopt;
-  return found[position];
 }
 
 }  // namespace platform::local

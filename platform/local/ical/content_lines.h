@@ -48,16 +48,8 @@ bool components_nest(const std::vector<ContentLine>& lines);
 // The deepest nesting of BEGIN lines, read cheaply without splitting the text.
 int nesting_depth(std::string_view text);
 
-}  // namespace platform::local
-
-namespace platform::local {
-
 // The `kind` components of an item text in file order: inside its top-level
 // VCALENDARs (a stream holds several), or at the top for a bare component.
 std::vector<ComponentSpan> item_component_spans(const std::vector<ContentLine>& lines, std::string_view kind);
-// The one at `position`, when the text holds `count` of them as libical read it (so
-// that both readings take the same lines for it).
-std::optional<ComponentSpan> item_component_span(const std::vector<ContentLine>& lines, std::string_view kind,
-                                                 std::size_t position = 0, std::optional<std::size_t> count = {});
 
 }  // namespace platform::local

@@ -124,11 +124,6 @@ std::shared_ptr<const DefinedZone> define_zone(icalcomponent* vtimezone) {
   return zone;
 }
 
-std::shared_ptr<const DefinedZone> define_zone(std::string_view vtimezone_text) {
-  IcalComponentPtr parsed(icalparser_parse_string(std::string(vtimezone_text).c_str()));
-  return define_zone(parsed.get());
-}
-
 std::optional<Date> wall_time_to_date(const WallTime& wall, const DefinedZone& zone) {
   auto local = wall_time_as_utc_seconds(WallTime{wall.year, wall.month, wall.day, wall.hour, wall.minute, wall.second, 0});
   if (!local) return std::nullopt;

@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string_view>
 
 #include "platform/date.h"
 #include "platform/local/time/zone_time.h"
@@ -41,7 +40,6 @@ class DefinedZone {
 // that gives no date or more than a few a year (libical would look for its dates, or
 // keep them, up to the year 2582). Definitions of the same text are read once.
 std::shared_ptr<const DefinedZone> define_zone(icalcomponent* vtimezone);
-std::shared_ptr<const DefinedZone> define_zone(std::string_view vtimezone_text);
 
 // The instant of a Gregorian wall time in a defined zone, resolved as for named zones
 // (wall_time_to_date): a skipped wall time with the offset before the gap, a repeated

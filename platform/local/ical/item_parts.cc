@@ -50,7 +50,7 @@ void add_component(ItemPart& part, PartComponent found) {
     part.overrides.push_back(found);
   } else if (!part.master) {
     part.master = found;
-  } else if (replaces_revision(found.component, part.master->component)) {
+  } else if (replaces_revision(revision_of(found.component), revision_of(part.master->component))) {
     part.stale.push_back(*part.master);
     part.master = found;
   } else {
@@ -110,10 +110,6 @@ icalcomponent* ItemPart::main() const {
 std::size_t ItemPart::main_position() const {
   if (master) return master->position;
   return overrides.empty() ? 0 : overrides.front().position;
-}
-
-bool replaces_revision(icalcomponent* later, icalcomponent* earlier) {
-  return replaces_revision(revision_of(later), revision_of(earlier));
 }
 
 bool replaces_revision(const Revision& a, const Revision& b) {

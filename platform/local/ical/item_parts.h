@@ -57,7 +57,6 @@ Revision revision_of(icalcomponent* component);
 // Whether `later` (which comes after `earlier` in the file) replaces it as a
 // revision: it does unless `earlier` has the higher SEQUENCE, or the same and a
 // later LAST-MODIFIED, or both the same and a later DTSTAMP.
-bool replaces_revision(icalcomponent* later, icalcomponent* earlier);
 bool replaces_revision(const Revision& later, const Revision& earlier);
 
 // The VCALENDARs of a parsed text in file order: the root itself, or the objects of

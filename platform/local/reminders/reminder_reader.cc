@@ -127,13 +127,6 @@ ReminderRow reminder_row_of(const ParsedItem& parsed, const ItemPart& part, cons
   return row;
 }
 
-ReminderRow reminder_row_of(const ParsedItem& item) {
-  for (const ItemPart& part : item.parts) {
-    if (part.kind == ICAL_VTODO_COMPONENT) return reminder_row_of(item, part);
-  }
-  return {};
-}
-
 Reminder reminder_from_row(ReminderFields fields, std::string identifier, CalendarRef calendar,
                            ParsedItemRef stored) {
   fields.calendar_item_identifier = std::move(identifier);

@@ -20,8 +20,6 @@ TodoLines todo_lines_of(const ParsedItem& item);
 // What one VTODO item of a file holds for a reminder, every text valid UTF-8;
 // `lines` are the file's when given, else located now.
 ReminderRow reminder_row_of(const ParsedItem& item, const ItemPart& part, const TodoLines* lines = nullptr);
-// The same for the file's first VTODO item (an empty row when it holds none).
-ReminderRow reminder_row_of(const ParsedItem& item);
 
 // The reminder `identifier` of `calendar` with these fields. `stored` (the file
 // version they were read from, or null to read the file again) is what the

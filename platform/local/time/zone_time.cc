@@ -183,22 +183,6 @@ std::optional<Date> wall_time_to_date(const WallTime& wall, std::string_view zon
   return Date{instant + static_cast<double>(wall.nanosecond) / 1e9};
 }
 
-const std::string& zone_data_version() {
-  static const std::string version = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    const char* name = icu::TimeZone::getTZDataVersion(status);
-    return U_SUCCESS(status) && name != nullptr ? std::string(name) : std::string();
-  }();
-  return version;
-}
-
-bool is_known_zone_name(std::string_view zone_name) {
-  if (zone_name.empty()) return false;
-  MachineZones& m = machine();
-  std::lock_guard lock(m.mutex);
-  return !is_unknown(zone_for(m, zone_name));
-}
-
 std::optional<std::string> tz_name_for_tzid(std::string_view tzid) {
   if (tzid.empty()) return std::nullopt;
   MachineZones& m = machine();

@@ -29,13 +29,6 @@ int zone_offset_at(std::string_view zone_name, Date instant);
 // empty name); a skipped or repeated wall time resolves as the platform does.
 std::optional<Date> wall_time_to_date(const WallTime& wall, std::string_view zone_name);
 
-// The version of the tz database ICU has ("2024a"): instants worked out from zoned
-// wall times hold only while it stays the same. Empty when ICU cannot tell.
-const std::string& zone_data_version();
-
-// Whether the tz database, as ICU has it, knows a zone of this name.
-bool is_known_zone_name(std::string_view zone_name);
-
 // The tz database zone a TZID names: the name itself when the tz database knows it,
 // else the zone ICU maps a Windows zone name to (as Outlook and Exchange write them,
 // "W. Europe Standard Time"), read past stray quotes, spaces and trailing punctuation.

@@ -66,15 +66,9 @@ Receiver<AccessReply> send_access_request(platform::EventStore& store, EntityTyp
 
 }  // namespace
 
-platform::AuthorizationStatus authorization_status(platform::Platform& platform, EntityType type) { return platform.authorization_status(type); }
-
 Expected<Done> check_access(platform::Platform& platform, EntityType type) {
-  if (authorization_status(platform, type) == AuthorizationStatus::fullAccess) return Done{};
+  if (platform.authorization_status(type) == AuthorizationStatus::fullAccess) return Done{};
   return Failure{profile_of(type).gate_closed};
-}
-
-std::unique_ptr<platform::EventStore> open_event_store(platform::Platform& platform) {
-  return platform.open_event_store();
 }
 
 Expected<Done> request_access(platform::Platform& platform, platform::EventStore& store, EntityType type) {
@@ -99,9 +93,9 @@ Json permission_report(AuthorizationStatus status) {
 }
 
 CommandOutcome run_status_command(platform::Platform& platform) {
-  Json reply = permission_report(authorization_status(platform, EntityType::event));
+  Json reply = permission_report(platform.authorization_status(EntityType::event));
   reply["account"] = nullptr;
-  return CommandOutcome::reply(std::move(reply));
+  return reply;
 }
 
 }  // namespace bridge

@@ -1,23 +1,13 @@
 #pragma once
 
-#include <memory>
-#include <optional>
-#include <string>
-
 #include "calendar/command/command_outcome.h"
 #include "calendar/command/expected.h"
 #include "platform/platform.h"
 
 namespace bridge {
 
-// The platform's authorization status for a kind of data; opens nothing.
-platform::AuthorizationStatus authorization_status(platform::Platform& platform, platform::EntityType type);
-
 // The access gate: done when the status is full access, else the kind's gate message.
 Expected<Done> check_access(platform::Platform& platform, platform::EntityType type);
-
-// A new event store.
-std::unique_ptr<platform::EventStore> open_event_store(platform::Platform& platform);
 
 // Asks for access and waits for the answer within the deadline: done when
 // granted, else the failure message.

@@ -33,29 +33,29 @@ std::string account_label(const std::vector<CalendarEntry>& entries) {
 CommandOutcome run_calendars_command(platform::Platform& platform, const Json&) {
   // The gate comes before any store exists: a closed gate must not touch the database.
   if (auto gate = check_access(platform, platform::EntityType::event); !gate.ok()) {
-    return CommandOutcome::failure(gate.error().message);
+    return Failure{gate.error().message};
   }
   std::vector<CalendarEntry> entries;
   {
-    std::unique_ptr<platform::EventStore> store = open_event_store(platform);
+    std::unique_ptr<platform::EventStore> store = platform.open_event_store();
     entries = list_calendars(*store);
   }
-  return CommandOutcome::reply(calendar_list_json(entries));
+  return calendar_list_json(entries);
 }
 
 CommandOutcome run_connect_command(platform::Platform& platform, const Json&) {
   std::vector<CalendarEntry> entries;
   {
-    std::unique_ptr<platform::EventStore> store = open_event_store(platform);
+    std::unique_ptr<platform::EventStore> store = platform.open_event_store();
     // Asked on every call: with access already granted the platform answers at once.
     auto asked = request_access(platform, *store, platform::EntityType::event);
-    if (!asked.ok()) return CommandOutcome::failure(asked.error().message);
+    if (!asked.ok()) return Failure{asked.error().message};
     entries = list_calendars(*store);
   }
   Json reply = Json::object();
   reply["account"] = account_label(entries);
   reply["calendars"] = calendar_list_json(entries);
-  return CommandOutcome::reply(std::move(reply));
+  return reply;
 }
 
 }  // namespace bridge

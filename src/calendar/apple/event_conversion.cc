@@ -1,6 +1,5 @@
 #include "calendar/apple/event_conversion.h"
 
-
 #include <cstdint>
 #include <string_view>
 
@@ -39,7 +38,7 @@ caldav::CalendarEvent event_from_ekevent(const EventConversionContext& context, 
   record.event_id = event.event_identifier ? *event.event_identifier
                                            : "apple-" + record.calendar_id + "-" + record.start;
   if (event.location && !text::is_blank(*event.location)) record.location = event.location;
-  if (record.location) record.link = caldav::detect_meeting_link(std::nullopt, *record.location);
+  if (record.location) record.link = caldav::find_meeting_link_in_text(*record.location);
   record.repeat_read_only = event.has_recurrence_rules;
   record.id = "apple:" + record.event_id + ":" + record.start;
   record.provider = "apple";

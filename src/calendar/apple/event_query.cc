@@ -48,21 +48,21 @@ std::vector<platform::CalendarRef> select_calendars(platform::EventStore& store,
 
 CommandOutcome query_events(platform::Platform& platform, const Json& request) {
   const EventQueryRequest query = read_event_query(request);
-  if (query.calendar_ids.empty()) return CommandOutcome::reply(Json::array());
+  if (query.calendar_ids.empty()) return Json::array();
 
   if (auto gate = check_access(platform, platform::EntityType::event); !gate.ok()) {
-    return CommandOutcome::failure(gate.error().message);
+    return Failure{gate.error().message};
   }
 
-  std::unique_ptr<platform::EventStore> store = open_event_store(platform);
+  std::unique_ptr<platform::EventStore> store = platform.open_event_store();
   std::vector<platform::CalendarRef> calendars = select_calendars(*store, query.calendar_ids);
   // Without a calendar the window is never read, so unreadable dates still give [].
-  if (calendars.empty()) return CommandOutcome::reply(Json::array());
+  if (calendars.empty()) return Json::array();
 
   auto start = parse_query_instant(query.start);
-  if (!start.ok()) return CommandOutcome(std::move(start.error()));
+  if (!start.ok()) return std::move(start.error());
   auto end = parse_query_instant(query.end);
-  if (!end.ok()) return CommandOutcome(std::move(end.error()));
+  if (!end.ok()) return std::move(end.error());
 
   // Only the events kept are converted, so the store need not convert the others.
   std::vector<platform::Event> events = store->first_events_matching(
@@ -71,7 +71,7 @@ CommandOutcome query_events(platform::Platform& platform, const Json& request) {
   Json reply = Json::array();
   std::size_t count = std::min(events.size(), kMaxEvents);
   for (std::size_t i = 0; i < count; ++i) reply.push_back(Json(event_from_ekevent(context, events[i])));
-  return CommandOutcome::reply(std::move(reply));
+  return reply;
 }
 
 }  // namespace bridge

@@ -5,7 +5,6 @@
 #include "calendar/access/access.h"
 #include "calendar/apple/calendar_list.h"
 #include "calendar/apple/event_query.h"
-#include "calendar/command/json_input.h"
 #include "calendar/reminders/reminder_commands.h"
 #include "text/utf8_text.h"
 
@@ -17,12 +16,12 @@ constexpr const char* kUnknownCommand = "未知的日历命令：";
 constexpr const char* kNoPlatform = "无法打开日历数据库";
 
 CommandOutcome unknown_command(std::string_view shown) {
-  return CommandOutcome::failure(kUnknownCommand + std::string(shown));
+  return Failure{kUnknownCommand + std::string(shown)};
 }
 
 CommandOutcome call_handler(const PlatformSupplier& supplier, const CommandRoute& route, const Json& params) {
   platform::Platform* platform = supplier();
-  if (platform == nullptr) return CommandOutcome::failure(kNoPlatform);
+  if (platform == nullptr) return Failure{kNoPlatform};
   switch (route.handler) {
     case CommandHandler::status:
       return run_status_command(*platform);
@@ -37,7 +36,7 @@ CommandOutcome call_handler(const PlatformSupplier& supplier, const CommandRoute
     case CommandHandler::unknown:
       break;
   }
-  return CommandOutcome::failure(kNoPlatform);
+  return Failure{kNoPlatform};
 }
 
 CommandOutcome dispatch(const PlatformSupplier& supplier, std::string_view command, const Json& params) {
@@ -50,7 +49,7 @@ CommandOutcome dispatch(const PlatformSupplier& supplier, std::string_view comma
   } catch (const std::exception& error) {
     // Handlers report failures as values; this only keeps a fault from ending the
     // process without a message.
-    return CommandOutcome::failure(error.what());
+    return Failure{error.what()};
   }
 }
 
@@ -70,11 +69,6 @@ FrontEndOutput run_front_end(const PlatformSupplier& platform, const std::vector
                              const Json& params) {
   std::string_view command = args.empty() ? std::string_view() : std::string_view(args.front());
   return render_outcome(dispatch(platform, command, params));
-}
-
-FrontEndOutput run_front_end(platform::Platform& platform, const std::vector<std::string>& args,
-                             std::string_view stdin_bytes) {
-  return run_front_end([&platform] { return &platform; }, args, read_parameters(stdin_bytes));
 }
 
 }  // namespace bridge

@@ -30,8 +30,4 @@ CommandRoute route_command(std::string_view command);
 FrontEndOutput run_front_end(const PlatformSupplier& platform, const std::vector<std::string>& args,
                              const Json& params);
 
-// The same with the raw bytes of standard input and a platform at hand.
-FrontEndOutput run_front_end(platform::Platform& platform, const std::vector<std::string>& args,
-                             std::string_view stdin_bytes);
-
 }  // namespace bridge

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -31,12 +30,7 @@ class CommandOutcome {
   CommandOutcome(Failure failure) : value_(std::move(failure)) {}
   CommandOutcome(SerializedReply reply) : value_(std::move(reply)) {}
 
-  static CommandOutcome reply(Json value) { return CommandOutcome(std::move(value)); }
-  static CommandOutcome failure(std::string message) { return CommandOutcome(Failure{std::move(message)}); }
-
   bool is_reply() const { return !std::holds_alternative<Failure>(value_); }
-  // The reply as a value; a serialized reply is read back once, when first asked.
-  const Json& reply_value() const;
   // The reply's compact text (keys in byte order, non-ASCII raw), taken out of the
   // outcome: a serialized reply may be most of the process's memory. A value that
   // holds invalid UTF-8 has none: the failure carries the JSON library's text.
@@ -45,7 +39,6 @@ class CommandOutcome {
 
  private:
   std::variant<Json, Failure, SerializedReply> value_;
-  mutable std::optional<Json> read_back_;
 };
 
 }  // namespace bridge

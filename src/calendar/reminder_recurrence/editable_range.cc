@@ -48,12 +48,13 @@ bool set_positions_have_companion(const Rule& rule) {
          !rule.months_of_year.empty() || !rule.weeks_of_year.empty() || !rule.days_of_year.empty();
 }
 
-}  // namespace
-
+// A rule that only keeps its meaning with its first weekday.
 bool needs_first_weekday(const Rule& rule) {
   return rule.first_day_of_week != 0 &&
          (!rule.days_of_week.empty() || !rule.weeks_of_year.empty() || !rule.set_positions.empty());
 }
+
+}  // namespace
 
 bool within_editable_range(const Rule& rule, std::int64_t frequency, bool reuses_stored_rule) {
   if (rule.interval < 1 || rule.interval > kMaxInterval) return false;

@@ -13,7 +13,4 @@ namespace bridge {
 // platform rule cannot be given one. The end is not looked at.
 bool within_editable_range(const Rule& rule, std::int64_t frequency, bool reuses_stored_rule);
 
-// A rule that only keeps its meaning with its first weekday.
-bool needs_first_weekday(const Rule& rule);
-
 }  // namespace bridge

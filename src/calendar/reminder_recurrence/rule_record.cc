@@ -31,16 +31,20 @@ std::optional<std::uint64_t> read_uint64(const Json& value) {
   return std::nullopt;
 }
 
-bool read_int_list(const Json& value, std::vector<std::int64_t>& out) {
+// An array whose every element `read` takes; the first it refuses fails the whole.
+template <class T, class Read>
+bool read_list(const Json& value, std::vector<T>& out, Read read) {
   if (!value.is_array()) return false;
   out.reserve(value.size());
   for (const Json& element : value) {
-    auto number = read_int64(element);
-    if (!number) return false;
-    out.push_back(*number);
+    auto item = read(element);
+    if (!item) return false;
+    out.push_back(std::move(*item));
   }
   return true;
 }
+
+bool read_int_list(const Json& value, std::vector<std::int64_t>& out) { return read_list(value, out, read_int64); }
 
 std::optional<Day> read_day(const Json& value) {
   if (!value.is_object()) return std::nullopt;
@@ -58,17 +62,6 @@ std::optional<Day> read_day(const Json& value) {
   }
   if (!day || !week) return std::nullopt;
   return Day{*day, *week};
-}
-
-bool read_days(const Json& value, std::vector<Day>& out) {
-  if (!value.is_array()) return false;
-  out.reserve(value.size());
-  for (const Json& element : value) {
-    auto day = read_day(element);
-    if (!day) return false;
-    out.push_back(*day);
-  }
-  return true;
 }
 
 // An end is told apart by its only key: {"until": text} first, then {"count": n}.
@@ -112,7 +105,7 @@ bool read_field(const std::string& key, const Json& field, Rule& rule, bool& has
     rule.first_day_of_week = *number;
     return true;
   }
-  if (key == "daysOfWeek") return read_days(field, rule.days_of_week);
+  if (key == "daysOfWeek") return read_list(field, rule.days_of_week, read_day);
   if (key == "daysOfMonth") return read_int_list(field, rule.days_of_month);
   if (key == "monthsOfYear") return read_int_list(field, rule.months_of_year);
   if (key == "weeksOfYear") return read_int_list(field, rule.weeks_of_year);
@@ -140,14 +133,8 @@ void write_list_if_any(Json& object, const char* key, const std::vector<std::int
 }  // namespace
 
 std::optional<std::vector<Rule>> read_rules(const Json& value) {
-  if (!value.is_array()) return std::nullopt;
   std::vector<Rule> rules;
-  rules.reserve(value.size());
-  for (const Json& element : value) {
-    auto rule = read_rule(element);
-    if (!rule) return std::nullopt;
-    rules.push_back(std::move(*rule));
-  }
+  if (!read_list(value, rules, read_rule)) return std::nullopt;
   return rules;
 }
 

@@ -52,7 +52,7 @@ struct ReRead {
 // The saved reminder as a fresh store sees it, looked up in the reminder's own
 // list: that is where an existing reminder stays, whatever "listId" names.
 Expected<ReRead> re_read(platform::Platform& platform, const std::string& identifier, const std::string& list_id) {
-  std::unique_ptr<platform::EventStore> store = open_event_store(platform);
+  std::unique_ptr<platform::EventStore> store = platform.open_event_store();
   std::vector<platform::CalendarRef> lists;
   for (const platform::CalendarRef& list : store->calendars_for_entity_type(platform::EntityType::reminder)) {
     if (list && list->identifier == list_id) lists.push_back(list);
@@ -98,17 +98,17 @@ CommandOutcome verify_recurrence_count(platform::Platform& platform, const Remin
     Json record = reminder_to_record(platform, reread.reminder);
 
     CountComparison comparison = compare_counts(requested, record["recurrenceRules"]);
-    if (comparison == CountComparison::unreadable) return CommandOutcome::failure(kCountNotRestorable);
+    if (comparison == CountComparison::unreadable) return Failure{kCountNotRestorable};
     if (comparison == CountComparison::kept) return record;
-    if (attempt == 1) return CommandOutcome::failure(kCountNotRestorable);
+    if (attempt == 1) return Failure{kCountNotRestorable};
     // A rule that needs its first weekday cannot be built anew faithfully.
     for (const Json& rule : requested) {
-      if (depends_on_first_weekday(rule)) return CommandOutcome::failure(kCountNotRestorable);
+      if (depends_on_first_weekday(rule)) return Failure{kCountNotRestorable};
     }
     auto built = build_recurrence_rules(requested, reread.reminder.recurrence_rules());
-    if (!built.ok()) return CommandOutcome::failure(built.error().message);
+    if (!built.ok()) return Failure{built.error().message};
     auto rewritten = rewrite_rules(reread, built.value());
-    if (!rewritten.ok()) return CommandOutcome::failure(rewritten.error().message);
+    if (!rewritten.ok()) return Failure{rewritten.error().message};
   }
 }
 

@@ -55,7 +55,7 @@ CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& st
         }
       });
   if (!visited.ok()) return std::move(visited.error());
-  if (unwritable) return CommandOutcome::failure(*unwritable);
+  if (unwritable) return Failure{*unwritable};
   text += ']';
   return SerializedReply{std::move(text)};
 }
@@ -64,21 +64,21 @@ CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& st
 
 CommandOutcome run_reminders_command(platform::Platform& platform, std::string_view sub_command,
                                      const Json& params) {
-  if (sub_command == "status") return status_reply(authorization_status(platform, EntityType::reminder));
+  if (sub_command == "status") return status_reply(platform.authorization_status(EntityType::reminder));
   const reminders::ReminderRequest request = reminders::read_reminder_request(params);
   // Sub-tasks, tags and smart lists have no public write interface: refused
   // whatever the value, before permission is even looked at.
   if (sub_command == "save" && request.names_unsupported_feature) {
-    return CommandOutcome::failure(kUnsupportedFeatures);
+    return Failure{kUnsupportedFeatures};
   }
 
-  std::unique_ptr<platform::EventStore> store = open_event_store(platform);
-  if (sub_command == "connect" && authorization_status(platform, EntityType::reminder) != platform::AuthorizationStatus::fullAccess) {
+  std::unique_ptr<platform::EventStore> store = platform.open_event_store();
+  if (sub_command == "connect" && platform.authorization_status(EntityType::reminder) != platform::AuthorizationStatus::fullAccess) {
     auto asked = request_access(platform, *store, EntityType::reminder);
-    if (!asked.ok()) return CommandOutcome::failure(asked.error().message);
+    if (!asked.ok()) return Failure{asked.error().message};
   }
   if (auto gate = check_access(platform, EntityType::reminder); !gate.ok()) {
-    return CommandOutcome::failure(gate.error().message);
+    return Failure{gate.error().message};
   }
 
   std::vector<platform::CalendarRef> lists = store->calendars_for_entity_type(EntityType::reminder);
@@ -95,7 +95,7 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   std::unique_ptr<platform::HeldLock> write_lock;
   if (sub_command == "save" || sub_command == "delete") {
     write_lock = platform.hold_reminder_write_lock();
-    if (!write_lock) return CommandOutcome::failure(kWriteLockUnavailable);
+    if (!write_lock) return Failure{kWriteLockUnavailable};
   }
   Expected<std::vector<platform::Reminder>> fetched = reminders::fetch_reminders(platform, *store, selected_lists);
   if (!fetched.ok()) return std::move(fetched.error());
@@ -106,7 +106,7 @@ CommandOutcome run_reminders_command(platform::Platform& platform, std::string_v
   const platform::Reminder* found = target.value();
   if (sub_command == "delete") return reminders::delete_reminder(*store, found);
   if (sub_command == "save") return reminders::save_reminder(platform, *store, request, selected_lists, found);
-  return CommandOutcome::failure(kUnknownOperation);
+  return Failure{kUnknownOperation};
 }
 
 }  // namespace bridge

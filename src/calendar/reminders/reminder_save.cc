@@ -53,7 +53,7 @@ CommandOutcome save_reminder(platform::Platform& platform, platform::EventStore&
   platform::Reminder reminder = has_target ? *target : store.new_reminder();
   apply_plan(platform, request, plan, has_target, reminder);
   if (auto saved = store.save_reminder(reminder); !saved.ok()) {
-    return CommandOutcome::failure(saved.error().localized_description);
+    return Failure{saved.error().localized_description};
   }
 
   if (has_target && plan.rules && request.completed == false && request.requests_counted_end) {
@@ -65,7 +65,7 @@ CommandOutcome save_reminder(platform::Platform& platform, platform::EventStore&
 CommandOutcome delete_reminder(platform::EventStore& store, const platform::Reminder* target) {
   if (target != nullptr) {
     if (auto removed = store.remove_reminder(*target); !removed.ok()) {
-      return CommandOutcome::failure(removed.error().localized_description);
+      return Failure{removed.error().localized_description};
     }
   }
   return Json(nullptr);
