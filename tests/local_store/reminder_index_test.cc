@@ -205,7 +205,7 @@ TEST(PackedReminder, CutAtEveryLength) {
       "RRULE:FREQ=DAILY\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
       "TRIGGER;VALUE=DATE-TIME:20250310T080000Z\r\nEND:VALARM\r\n"));
   ASSERT_TRUE(item);
-  auto packed = platform::local::packed_reminder(platform::local::reminder_row_of(*item));
+  auto packed = platform::local::packed_reminder(platform::local::reminder_row_of(*item, item->parts.front()));
   ASSERT_TRUE(packed);
   ASSERT_TRUE(platform::local::row_from_packed(*packed));
   for (std::size_t size = 0; size < packed->size(); ++size) {

@@ -35,8 +35,8 @@ std::optional<Date> wall_time_to_date(const WallTime& wall, std::string_view zon
 // Nothing when it is neither.
 std::optional<std::string> tz_name_for_tzid(std::string_view tzid);
 
-// Year to second of an instant in the current calendar (of the process's locale,
-// e.g. Buddhist for th_TH) and the local time zone.
+// Year to second of an instant in the Gregorian calendar, whatever the locale, and
+// the local time zone.
 CalendarFields current_calendar_fields(Date instant);
 
 // Seconds since 1970 of a Gregorian wall time read as if it were UTC; fields out of
