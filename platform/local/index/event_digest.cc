@@ -16,8 +16,6 @@ namespace {
 
 // Raised whenever the form changes; a digest of another version is not read.
 constexpr std::uint8_t kDigestVersion = 7;
-// A zone kind the reader refuses, written for a time in a VTIMEZONE of the file's own.
-constexpr std::uint8_t kNoExactZone = 0xFF;
 // Far beyond any calendar's DURATION fields and PERIODs: a longer one is read from its file.
 constexpr std::int64_t kLargestDurationField = 0xFFFFFFF;
 constexpr double kLongestPeriodSeconds = 1e12;
@@ -30,76 +28,68 @@ constexpr std::size_t kByListsSize = offsetof(icalrecurrencetype, by_set_pos) +
                                      sizeof(icalrecurrencetype::by_set_pos) -
                                      offsetof(icalrecurrencetype, by_second);
 
-template <class T, class Write>
-void write_optional(ByteWriter& out, const std::optional<T>& value, Write write) {
-  out.flag(value.has_value());
-  if (value) write(out, *value);
-}
-
-// A field of a value a file gave: outside [least, most] it is damage.
-int read_int(ByteReader& in, std::int64_t least, std::int64_t most) {
-  std::int64_t value = in.integer();
-  if (value < least || value > most) in.fail();
-  return static_cast<int>(value);
-}
-
-// The fields of a value that the event code reads (never its zone pointer).
-void write_wall(ByteWriter& out, const icaltimetype& value) {
-  for (int field : {value.year, value.month, value.day, value.hour, value.minute, value.second}) out.integer(field);
-  out.flag(value.is_date != 0);
-}
-
-icaltimetype read_wall(ByteReader& in) {
-  icaltimetype value = icaltime_null_time();
-  for (int* field : {&value.year, &value.month, &value.day, &value.hour, &value.minute, &value.second}) {
-    *field = read_int(in, -100000, 100000);
+// Each shape below is told once for both ways: a Writer puts a value's fields, a
+// Reader fills them. Both make the same checks, so what is written reads back.
+struct Writer : ByteWriter {
+  bool exact = true;
+  void check(bool holds) { exact = exact && holds; }
+  void number(std::int64_t value, std::int64_t least, std::int64_t most) {
+    check(value >= least && value <= most);
+    integer(value);
   }
-  value.is_date = in.flag() ? 1 : 0;
-  if (!is_usable_time(value)) in.fail();
-  return value;
-}
-
-// The digest does not hold the file's VTIMEZONEs: a time in one makes it unreadable.
-void write_time(ByteWriter& out, const IcalTime& time) {
-  write_wall(out, time.value);
-  out.byte(time.zone.definition ? kNoExactZone : static_cast<std::uint8_t>(time.zone.kind));
-  out.text(time.zone.tzid);
-}
-
-// A zoned time has a zone name, and only a zoned one.
-IcalTime read_time(ByteReader& in) {
-  IcalTime time{read_wall(in), {}};
-  std::uint8_t kind = in.byte();
-  if (kind > static_cast<std::uint8_t>(IcalZone::Kind::zoned)) in.fail();
-  time.zone.kind = static_cast<IcalZone::Kind>(kind);
-  time.zone.tzid = in.text();
-  if ((time.zone.kind == IcalZone::Kind::zoned) == time.zone.tzid.empty()) in.fail();
-  return time;
-}
-
-void write_revision_time(ByteWriter& out, const icaltimetype& time) {
-  write_wall(out, time);
-  out.flag(icaltime_is_utc(time) != 0);
-}
-
-icaltimetype read_revision_time(ByteReader& in) {
-  icaltimetype time = read_wall(in);
-  if (in.flag()) time.zone = icaltimezone_get_utc_timezone();
-  return time;
-}
-
-void write_duration(ByteWriter& out, const icaldurationtype& d) {
-  out.flag(d.is_neg != 0);
-  for (unsigned field : {d.days, d.weeks, d.hours, d.minutes, d.seconds}) out.integer(field);
-}
-
-icaldurationtype read_duration(ByteReader& in) {
-  icaldurationtype d = icaldurationtype_null_duration();
-  d.is_neg = in.flag() ? 1 : 0;
-  for (unsigned* field : {&d.days, &d.weeks, &d.hours, &d.minutes, &d.seconds}) {
-    *field = read_int(in, 0, kLargestDurationField);
+  template <class T, class Fields>
+  void optional(const std::optional<T>& value, Fields fields) {
+    flag(value.has_value());
+    if (value) fields(*value);
   }
-  return d;
+  template <class T, class Fields>
+  void list(const std::vector<T>& values, Fields fields) {
+    count(values.size());
+    for (const T& value : values) fields(value);
+  }
+};
+
+struct Reader {
+  ByteReader in;
+  void check(bool holds) { if (!holds) in.fail(); }
+  void flag(bool& value) { value = in.flag(); }
+  void flag(int& value) { value = in.flag() ? 1 : 0; }
+  template <class Int>
+  void number(Int& value, std::int64_t least, std::int64_t most) {
+    std::int64_t read = in.integer();
+    check(read >= least && read <= most);
+    value = static_cast<Int>(read);
+  }
+  void real(double& value) { value = in.real(); }
+  void text(std::string& value) { value = in.text(); }
+  void optional_text(std::optional<std::string>& value) { value = in.optional_text(); }
+  template <class T, class Fields>
+  void optional(std::optional<T>& value, Fields fields) {
+    if (in.flag()) fields(value.emplace());
+  }
+  template <class T, class Fields>
+  void list(std::vector<T>& values, Fields fields) {
+    for (std::size_t n = in.count(); n > 0 && in.ok(); --n) fields(values.emplace_back());
+  }
+};
+
+// The digest does not hold the file's VTIMEZONEs: a time in one has no exact form.
+void zone_kind(Writer& form, const IcalZone& zone) {
+  form.check(!zone.definition);
+  form.byte(static_cast<std::uint8_t>(zone.kind));
+}
+
+void zone_kind(Reader& form, IcalZone& zone) {
+  std::uint8_t kind = form.in.byte();
+  form.check(kind <= static_cast<std::uint8_t>(IcalZone::Kind::zoned));
+  zone.kind = static_cast<IcalZone::Kind>(kind);
+}
+
+// A revision time is UTC or floating: its zone pointer says which.
+void utc_flag(Writer& form, const icaltimetype& time) { form.flag(icaltime_is_utc(time)); }
+
+void utc_flag(Reader& form, icaltimetype& time) {
+  if (form.in.flag()) time.zone = icaltimezone_get_utc_timezone();
 }
 
 bool same_rule(const icalrecurrencetype& a, const icalrecurrencetype& b) {
@@ -120,6 +110,19 @@ EventRule rule_from_text(const std::string& text) {
   return read;
 }
 
+// A rule as RRULE text, which must read back into the same rule.
+void rule_text(Writer& form, const EventRule& rule) {
+  icalrecurrencetype scaled = rule.with_scale();
+  char* text = icalrecurrencetype_as_string_r(&scaled);
+  std::string written = text ? text : "";
+  icalmemory_free_buffer(text);
+  EventRule back = rule_from_text(written);
+  form.check(same_rule(back.rule, rule.rule) && back.rscale == rule.rscale);
+  form.text(written);
+}
+
+void rule_text(Reader& form, EventRule& rule) { rule = rule_from_text(form.in.text()); }
+
 bool is_wall_seconds(double value) {
   return value >= kEarliestWallSeconds && value <= kLatestWallSeconds && value == std::floor(value);
 }
@@ -131,134 +134,119 @@ bool readable_steps(const RuleSteps& steps) {
          std::is_sorted(steps.walls.begin(), steps.walls.end());
 }
 
-void write_rule(ByteWriter& out, const EventRule& rule) {
-  icalrecurrencetype scaled = rule.with_scale();
-  char* text = icalrecurrencetype_as_string_r(&scaled);
-  std::string written = text ? text : "";
-  icalmemory_free_buffer(text);
-  EventRule back = rule_from_text(written);
-  // A rule that would not read back the same is written as no rule: the digest does not read.
-  out.text(same_rule(back.rule, rule.rule) && back.rscale == rule.rscale ? written : "");
-  // Steps the reader would refuse are left out: the next query walks the rule again.
+template <class Form, class Steps>
+void step_fields(Form& form, Steps& steps) {
+  form.flag(steps.from_first);
+  form.real(steps.from);
+  form.real(steps.to);
+  form.flag(steps.ended);
+  form.list(steps.walls, [&](auto& seconds) { form.real(seconds); });
+  form.check(readable_steps(steps));
+}
+
+// Steps the reader would refuse are left out: the next query walks the rule again.
+void rule_steps(Writer& form, const EventRule& rule) {
   const RuleSteps* steps = rule.steps.get();
   bool keep = steps && readable_steps(*steps);
-  out.flag(keep);
-  if (!keep) return;
-  out.flag(steps->from_first);
-  out.real(steps->from);
-  out.real(steps->to);
-  out.flag(steps->ended);
-  out.count(steps->walls.size());
-  for (double wall : steps->walls) out.real(wall);
+  form.flag(keep);
+  if (keep) step_fields(form, *steps);
 }
 
-std::shared_ptr<const RuleSteps> read_steps(ByteReader& in) {
-  if (!in.flag()) return nullptr;
+void rule_steps(Reader& form, EventRule& rule) {
+  if (!form.in.flag()) return;
   auto steps = std::make_shared<RuleSteps>();
-  steps->from_first = in.flag();
-  steps->from = in.real();
-  steps->to = in.real();
-  steps->ended = in.flag();
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) steps->walls.push_back(in.real());
-  if (!readable_steps(*steps)) in.fail();
-  return steps;
+  step_fields(form, *steps);
+  rule.steps = std::move(steps);
 }
 
-void write_component(ByteWriter& out, const EventComponent& event) {
-  for (const auto* text : {&event.uid, &event.summary, &event.location, &event.description}) out.optional_text(*text);
-  write_time(out, event.start);
-  write_optional(out, event.end, write_time);
-  write_optional(out, event.duration, write_duration);
-  write_optional(out, event.recurrence_id, write_time);
-  out.flag(event.has_rrule);
-  out.count(event.rules.size());
-  for (const EventRule& rule : event.rules) write_rule(out, rule);
-  out.count(event.rdates.size());
-  for (const RecurrenceDate& date : event.rdates) {
-    write_time(out, date.start);
-    out.flag(date.is_period);
-    write_optional(out, date.period_end, write_time);
-    out.real(date.period_duration_seconds);
+// The fields of a value that the event code reads (never its zone pointer).
+template <class Form, class Value>
+void wall_fields(Form& form, Value& value) {
+  for (auto* field : {&value.year, &value.month, &value.day, &value.hour, &value.minute, &value.second}) {
+    form.number(*field, -100000, 100000);
   }
-  out.count(event.exdates.size());
-  for (const IcalTime& date : event.exdates) write_time(out, date);
+  form.flag(value.is_date);
+  form.check(is_usable_time(value));
 }
 
-// Read as far as the bytes allow: the caller checks the reader.
-EventComponent read_component(ByteReader& in) {
-  EventComponent event;
-  for (auto* text : {&event.uid, &event.summary, &event.location, &event.description}) *text = in.optional_text();
-  event.start = read_time(in);
-  if (in.flag()) event.end = read_time(in);
-  if (in.flag()) event.duration = read_duration(in);
-  if (in.flag()) event.recurrence_id = read_time(in);
-  event.has_rrule = in.flag();
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
-    EventRule rule = rule_from_text(in.text());
-    if (rule.rule.freq == ICAL_NO_RECURRENCE) in.fail();
-    rule.steps = read_steps(in);
-    event.rules.push_back(std::move(rule));
-  }
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
-    RecurrenceDate date;
-    date.start = read_time(in);
-    date.is_period = in.flag();
-    if (in.flag()) date.period_end = read_time(in);
-    date.period_duration_seconds = in.real();
+// A zoned time has a zone name, and only a zoned one.
+template <class Form, class Time>
+void time_fields(Form& form, Time& time) {
+  wall_fields(form, time.value);
+  zone_kind(form, time.zone);
+  form.text(time.zone.tzid);
+  form.check((time.zone.kind == IcalZone::Kind::zoned) != time.zone.tzid.empty());
+}
+
+template <class Form, class Event>
+void component_fields(Form& form, Event& event) {
+  auto time = [&](auto& t) { time_fields(form, t); };
+  for (auto* text : {&event.uid, &event.summary, &event.location, &event.description}) form.optional_text(*text);
+  time_fields(form, event.start);
+  form.optional(event.end, time);
+  form.optional(event.duration, [&](auto& d) {
+    form.flag(d.is_neg);
+    for (auto* field : {&d.days, &d.weeks, &d.hours, &d.minutes, &d.seconds}) form.number(*field, 0, kLargestDurationField);
+  });
+  form.optional(event.recurrence_id, time);
+  form.flag(event.has_rrule);
+  form.list(event.rules, [&](auto& rule) {
+    rule_text(form, rule);
+    form.check(rule.rule.freq != ICAL_NO_RECURRENCE);
+    rule_steps(form, rule);
+  });
+  form.list(event.rdates, [&](auto& date) {
+    time_fields(form, date.start);
+    form.flag(date.is_period);
+    form.optional(date.period_end, time);
+    form.real(date.period_duration_seconds);
     // Also refuses NaN, which no file gives.
-    if (!(date.period_duration_seconds >= 0 && date.period_duration_seconds <= kLongestPeriodSeconds)) in.fail();
-    event.rdates.push_back(std::move(date));
-  }
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) event.exdates.push_back(read_time(in));
-  return event;
+    form.check(date.period_duration_seconds >= 0 && date.period_duration_seconds <= kLongestPeriodSeconds);
+  });
+  form.list(event.exdates, time);
+}
+
+template <class Form, class Item>
+void item_fields(Form& form, Item& item) {
+  form.text(item.identifier_suffix);
+  // Nothing for a file of one item, else "/" and the item's UID, shown as UTF-8 text.
+  const std::string& suffix = item.identifier_suffix;
+  form.check(suffix.empty() || (suffix.front() == '/' && text::is_valid_utf8(suffix)));
+  form.optional(item.master, [&](auto& master) { component_fields(form, master); });
+  form.list(item.overrides, [&](auto& o) {
+    component_fields(form, o.event);
+    form.number(o.revision.sequence, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    auto revision_time = [&](auto& t) {
+      wall_fields(form, t);
+      utc_flag(form, t);
+    };
+    form.optional(o.revision.last_modified, revision_time);
+    form.optional(o.revision.stamp, revision_time);
+  });
 }
 
 }  // namespace
 
 std::optional<std::string> event_digest_of(const FileEvents& events) {
-  ByteWriter out;
-  out.byte(kDigestVersion);
-  out.count(events.items.size());
-  for (const ItemEvents& item : events.items) {
-    out.text(item.identifier_suffix);
-    write_optional(out, item.master, write_component);
-    out.count(item.overrides.size());
-    for (const OverrideEvent& o : item.overrides) {
-      write_component(out, o.event);
-      out.integer(o.revision.sequence);
-      write_optional(out, o.revision.last_modified, write_revision_time);
-      write_optional(out, o.revision.stamp, write_revision_time);
-    }
-  }
-  std::string digest = out.take();
-  // What would not read back is not kept: the file is read each time instead.
-  if (!events_from_digest(digest)) return std::nullopt;
-  return digest;
+  Writer form;
+  form.byte(kDigestVersion);
+  form.list(events.items, [&](const ItemEvents& i) { item_fields(form, i); });
+  if (!form.exact) return std::nullopt;
+  return form.take();
 }
 
 std::optional<FileEvents> events_from_digest(std::string_view digest) {
-  ByteReader in(digest);
-  if (in.byte() != kDigestVersion) return std::nullopt;
+  Reader form{ByteReader(digest)};
+  if (form.in.byte() != kDigestVersion) return std::nullopt;
   FileEvents events;
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
-    ItemEvents item;
-    // Nothing for a file of one item, else "/" and the item's UID, shown as UTF-8 text.
-    item.identifier_suffix = in.text();
-    const std::string& suffix = item.identifier_suffix;
-    if (!suffix.empty() && (suffix.front() != '/' || !text::is_valid_utf8(suffix))) in.fail();
-    if (in.flag()) item.master = read_component(in);
-    // A master whose start names no instant on this machine's zone is no event here.
-    if (item.master && in.ok() && !settle_lengths(*item.master)) item.master.reset();
-    for (std::size_t k = in.count(); k > 0 && in.ok(); --k) {
-      OverrideEvent o{read_component(in), {}};
-      o.revision.sequence = read_int(in, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-      if (in.flag()) o.revision.last_modified = read_revision_time(in);
-      if (in.flag()) o.revision.stamp = read_revision_time(in);
-      if (in.ok() && o.event.recurrence_id && settle_lengths(o.event)) item.overrides.push_back(std::move(o));
-    }
-    events.items.push_back(std::move(item));
+  form.list(events.items, [&](ItemEvents& i) { item_fields(form, i); });
+  if (!form.in.done()) return std::nullopt;
+  // Lengths are settled for this machine's zone: an event whose start names no instant
+  // on it is no event here, nor is an override without a RECURRENCE-ID.
+  for (ItemEvents& i : events.items) {
+    if (i.master && !settle_lengths(*i.master)) i.master.reset();
+    std::erase_if(i.overrides, [](OverrideEvent& o) { return !o.event.recurrence_id || !settle_lengths(o.event); });
   }
-  if (!in.done()) return std::nullopt;
   return events;
 }
 
