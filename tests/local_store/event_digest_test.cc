@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
@@ -232,6 +233,60 @@ TEST(EventDigestFormTest, AFileOfItsOwnZoneKeepsNone) {
   EXPECT_FALSE(digest_of(vcalendar(std::string(platform::local::testing::kCustomEasternZone) +
                                    vevent("UID:c\r\nDTSTART;TZID=Custom/Eastern:20250310T090000\r\n")))
                    .has_value());
+}
+
+// Events a file could not have given, changed after reading: no digest is kept, since
+// it would not read back.
+struct Unreadable {
+  const char* name;
+  void (*change)(platform::local::EventComponent&);
+};
+
+const Unreadable kUnreadables[] = {
+    {"StartMonth13", [](auto& e) { e.start.value.month = 13; }},
+    {"DateHourBeyondAnyFile", [](auto& e) { e.start.value.hour = 200000; }},
+    {"ZonedWithoutName", [](auto& e) { e.start.zone.kind = platform::local::IcalZone::Kind::zoned; }},
+    {"DurationBeyondAnyFile", [](auto& e) { e.duration = icaldurationtype{0, 0x10000000, 0, 0, 0, 0}; }},
+    {"PeriodOfNaN", [](auto& e) { e.rdates.front().period_duration_seconds = std::nan(""); }},
+    {"RuleOfNoFrequency", [](auto& e) { e.rules.front().rule.freq = ICAL_NO_RECURRENCE; }},
+    // Its text names the day alone, which reads back as midnight.
+    {"RuleUntilADateWithAnHour", [](auto& e) { e.rules.front().rule.until = icaltimetype{2025, 4, 1, 5, 0, 0, 1, 0, nullptr}; }},
+};
+
+class EventDigestRefusalTest : public testing::TestWithParam<Unreadable> {};
+
+TEST_P(EventDigestRefusalTest, KeepsNone) {
+  std::string text = vcalendar(vevent("UID:x\r\nDTSTART;VALUE=DATE:20250301\r\nRRULE:FREQ=WEEKLY\r\n"
+                                      "RDATE;VALUE=PERIOD:20250312T100000Z/PT2H\r\n"));
+  auto parsed = platform::local::testing::parse_ics(text);
+  ASSERT_TRUE(parsed);
+  platform::local::FileEvents events = platform::local::read_file_events(parsed.get(), text);
+  ASSERT_TRUE(platform::local::event_digest_of(events).has_value());
+  GetParam().change(*events.items.at(0).master);
+  EXPECT_FALSE(platform::local::event_digest_of(events).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, EventDigestRefusalTest, testing::ValuesIn(kUnreadables),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Steps a walk could not have given are left out, and the rest of the digest is kept.
+TEST(EventDigestFormTest, StepsOutOfOrderAreLeftOut) {
+  std::string text = vcalendar(vevent("UID:x\r\nDTSTART:20250301T090000Z\r\nRRULE:FREQ=DAILY\r\n"));
+  auto parsed = platform::local::testing::parse_ics(text);
+  ASSERT_TRUE(parsed);
+  platform::local::FileEvents events = platform::local::read_file_events(parsed.get(), text);
+  auto steps = std::make_shared<platform::local::RuleSteps>();
+  steps->walls = {1741000000, 1740900000};
+  events.items.at(0).master->rules.at(0).steps = steps;
+  auto digest = platform::local::event_digest_of(events);
+  ASSERT_TRUE(digest.has_value());
+  auto back = platform::local::events_from_digest(*digest);
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->items.at(0).master->rules.at(0).steps, nullptr);
+  std::swap(steps->walls[0], steps->walls[1]);
+  back = platform::local::events_from_digest(platform::local::event_digest_of(events).value());
+  ASSERT_TRUE(back.has_value());
+  EXPECT_NE(back->items.at(0).master->rules.at(0).steps, nullptr);
 }
 
 TEST(EventDigestFormTest, EveryCutOfADigestFailsOrReadsWhole) {

@@ -1,12 +1,10 @@
 #pragma once
 
-// The index's own binary forms (an event digest, a packed reminder) written and read
-// back field by field: fixed-width integers least significant byte first, texts
-// with their length before them. A reader fails, and stays failed, at the first
-// field the bytes cannot hold.
+// The index's own binary forms (an event digest, a packed reminder), field by field:
+// fixed-width integers least significant byte first, texts after their length.
 
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,11 +20,7 @@ class ByteWriter {
   void flag(bool value) { byte(value ? 1 : 0); }
   void count(std::size_t value) { fixed(static_cast<std::uint32_t>(value)); }
   void integer(std::int64_t value) { fixed(static_cast<std::uint64_t>(value)); }
-  void real(double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    fixed(bits);
-  }
+  void real(double value) { fixed(std::bit_cast<std::uint64_t>(value)); }
   void text(std::string_view value) {
     count(value.size());
     out_.append(value);
@@ -45,16 +39,14 @@ class ByteWriter {
   std::string out_;
 };
 
-// Every read fails once anything did; the caller checks `ok()` at the end.
+// A reader fails, and stays failed, at the first field the bytes cannot hold; the
+// caller checks `ok()` or `done()` at the end.
 class ByteReader {
  public:
   explicit ByteReader(std::string_view in) : in_(in) {}
   bool ok() const { return ok_; }
   bool done() const { return ok_ && at_ == in_.size(); }
-  std::uint8_t byte() {
-    if (!ok_ || at_ >= in_.size()) return fail(), 0;
-    return static_cast<std::uint8_t>(in_[at_++]);
-  }
+  std::uint8_t byte() { return fixed<std::uint8_t>(); }
   bool flag() {
     std::uint8_t value = byte();
     if (value > 1) fail();
@@ -66,12 +58,7 @@ class ByteReader {
     return value;
   }
   std::int64_t integer() { return static_cast<std::int64_t>(fixed<std::uint64_t>()); }
-  double real() {
-    auto bits = fixed<std::uint64_t>();
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
+  double real() { return std::bit_cast<double>(fixed<std::uint64_t>()); }
   std::string text() {
     std::size_t size = count();
     if (!ok_ || in_.size() - at_ < size) return fail(), std::string();
@@ -86,7 +73,7 @@ class ByteReader {
   void fail() { ok_ = false; }
 
  private:
-  // One check of the room for the whole field, so that the bytes read as one load.
+  // One check of the room for the whole field, so that its bytes read as one load.
   template <class Unsigned>
   Unsigned fixed() {
     if (!ok_ || in_.size() - at_ < sizeof(Unsigned)) return fail(), 0;

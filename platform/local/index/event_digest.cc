@@ -3,9 +3,11 @@
 #include "platform/local/index/byte_form.h"
 #include "text/utf8_text.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <cmath>
 #include <limits>
 
 namespace platform::local {
@@ -14,292 +16,237 @@ namespace {
 
 // Raised whenever the form changes; a digest of another version is not read.
 constexpr std::uint8_t kDigestVersion = 7;
-// The largest field of a DURATION, and the longest PERIOD in seconds, kept: far beyond
-// any calendar's (a longer one is read from its file each time).
-constexpr unsigned kLargestDurationField = 0xFFFFFFF;
+// Far beyond any calendar's DURATION fields and PERIODs: a longer one is read from its file.
+constexpr std::int64_t kLargestDurationField = 0xFFFFFFF;
 constexpr double kLongestPeriodSeconds = 1e12;
 // Wall times of a rule's steps lie in years 0 to 9999, in whole seconds.
 constexpr double kEarliestWallSeconds = -62167219200;
 constexpr double kLatestWallSeconds = 253402300799;
 constexpr std::size_t kMostSteps = 1u << 16;
+// A rule's BY lists lie one after another, from BYSECOND to BYSETPOS.
+constexpr std::size_t kByListsSize = offsetof(icalrecurrencetype, by_set_pos) +
+                                     sizeof(icalrecurrencetype::by_set_pos) -
+                                     offsetof(icalrecurrencetype, by_second);
 
-bool is_wall_seconds(double value) {
-  return value >= kEarliestWallSeconds && value <= kLatestWallSeconds && value == std::floor(value);
-}
-
-// The fields of a value that the event code reads (never its zone pointer).
-void write_wall(ByteWriter& out, const icaltimetype& value) {
-  for (int field : {value.year, value.month, value.day, value.hour, value.minute, value.second}) out.integer(field);
-  out.flag(value.is_date != 0);
-}
-
-icaltimetype read_wall(ByteReader& in) {
-  icaltimetype value = icaltime_null_time();
-  for (int* field : {&value.year, &value.month, &value.day, &value.hour, &value.minute, &value.second}) {
-    std::int64_t read = in.integer();
-    if (read < -100000 || read > 100000) in.fail();
-    *field = static_cast<int>(read);
+// Each shape below is told once for both ways: a Writer puts a value's fields, a
+// Reader fills them. Both make the same checks, so what is written reads back.
+struct Writer : ByteWriter {
+  bool exact = true;
+  void check(bool holds) { exact = exact && holds; }
+  void number(std::int64_t value, std::int64_t least, std::int64_t most) {
+    check(value >= least && value <= most);
+    integer(value);
   }
-  value.is_date = in.flag() ? 1 : 0;
-  return value;
+  template <class T, class Fields>
+  void optional(const std::optional<T>& value, Fields fields) {
+    flag(value.has_value());
+    if (value) fields(*value);
+  }
+  template <class T, class Fields>
+  void list(const std::vector<T>& values, Fields fields) {
+    count(values.size());
+    for (const T& value : values) fields(value);
+  }
+};
+
+struct Reader {
+  ByteReader in;
+  void check(bool holds) { if (!holds) in.fail(); }
+  void flag(bool& value) { value = in.flag(); }
+  void flag(int& value) { value = in.flag() ? 1 : 0; }
+  template <class Int>
+  void number(Int& value, std::int64_t least, std::int64_t most) {
+    std::int64_t read = in.integer();
+    check(read >= least && read <= most);
+    value = static_cast<Int>(read);
+  }
+  void real(double& value) { value = in.real(); }
+  void text(std::string& value) { value = in.text(); }
+  void optional_text(std::optional<std::string>& value) { value = in.optional_text(); }
+  template <class T, class Fields>
+  void optional(std::optional<T>& value, Fields fields) {
+    if (in.flag()) fields(value.emplace());
+  }
+  template <class T, class Fields>
+  void list(std::vector<T>& values, Fields fields) {
+    for (std::size_t n = in.count(); n > 0 && in.ok(); --n) fields(values.emplace_back());
+  }
+};
+
+// The digest does not hold the file's VTIMEZONEs: a time in one has no exact form.
+void zone_kind(Writer& form, const IcalZone& zone) {
+  form.check(!zone.definition);
+  form.byte(static_cast<std::uint8_t>(zone.kind));
 }
 
-bool write_time(ByteWriter& out, const IcalTime& time) {
-  // A zone of the file's own lives in its VTIMEZONE, which the digest does not hold;
-  // and what the reader would refuse is not written (a PERIOD's end goes unchecked).
-  if (time.zone.definition || !is_usable_time(time.value)) return false;
-  write_wall(out, time.value);
-  out.byte(static_cast<std::uint8_t>(time.zone.kind));
-  out.text(time.zone.tzid);
-  return true;
+void zone_kind(Reader& form, IcalZone& zone) {
+  std::uint8_t kind = form.in.byte();
+  form.check(kind <= static_cast<std::uint8_t>(IcalZone::Kind::zoned));
+  zone.kind = static_cast<IcalZone::Kind>(kind);
 }
 
-// Only what reading a file could have given: a usable wall time, a zone name for a
-// zoned one and none otherwise.
-IcalTime read_time(ByteReader& in) {
-  IcalTime time{read_wall(in), {}};
-  std::uint8_t kind = in.byte();
-  if (kind > static_cast<std::uint8_t>(IcalZone::Kind::zoned)) in.fail();
-  time.zone.kind = static_cast<IcalZone::Kind>(kind);
-  time.zone.tzid = in.text();
-  bool zoned = time.zone.kind == IcalZone::Kind::zoned;
-  if (!is_usable_time(time.value) || zoned == time.zone.tzid.empty()) in.fail();
-  return time;
-}
+// A revision time is UTC or floating: its zone pointer says which.
+void utc_flag(Writer& form, const icaltimetype& time) { form.flag(icaltime_is_utc(time)); }
 
-bool write_optional_time(ByteWriter& out, const std::optional<IcalTime>& time) {
-  out.flag(time.has_value());
-  return !time || write_time(out, *time);
-}
-
-std::optional<IcalTime> read_optional_time(ByteReader& in) {
-  if (!in.flag()) return std::nullopt;
-  return read_time(in);
+void utc_flag(Reader& form, icaltimetype& time) {
+  if (form.in.flag()) time.zone = icaltimezone_get_utc_timezone();
 }
 
 bool same_rule(const icalrecurrencetype& a, const icalrecurrencetype& b) {
-  auto same_until = [](const icaltimetype& x, const icaltimetype& y) {
-    return x.year == y.year && x.month == y.month && x.day == y.day && x.hour == y.hour && x.minute == y.minute &&
-           x.second == y.second && x.is_date == y.is_date && icaltime_is_utc(x) == icaltime_is_utc(y);
-  };
-  auto same_list = [](const short* x, const short* y, std::size_t size) { return std::memcmp(x, y, size) == 0; };
-  return a.freq == b.freq && same_until(a.until, b.until) && a.count == b.count && a.interval == b.interval &&
-         a.week_start == b.week_start && a.skip == b.skip &&
-         same_list(a.by_second, b.by_second, sizeof a.by_second) &&
-         same_list(a.by_minute, b.by_minute, sizeof a.by_minute) && same_list(a.by_hour, b.by_hour, sizeof a.by_hour) &&
-         same_list(a.by_day, b.by_day, sizeof a.by_day) &&
-         same_list(a.by_month_day, b.by_month_day, sizeof a.by_month_day) &&
-         same_list(a.by_year_day, b.by_year_day, sizeof a.by_year_day) &&
-         same_list(a.by_week_no, b.by_week_no, sizeof a.by_week_no) &&
-         same_list(a.by_month, b.by_month, sizeof a.by_month) &&
-         same_list(a.by_set_pos, b.by_set_pos, sizeof a.by_set_pos);
+  const icaltimetype &x = a.until, &y = b.until;
+  bool same_until = x.year == y.year && x.month == y.month && x.day == y.day && x.hour == y.hour &&
+                    x.minute == y.minute && x.second == y.second && x.is_date == y.is_date &&
+                    icaltime_is_utc(x) == icaltime_is_utc(y);
+  return same_until && a.freq == b.freq && a.count == b.count && a.interval == b.interval &&
+         a.week_start == b.week_start && a.skip == b.skip && std::memcmp(a.by_second, b.by_second, kByListsSize) == 0;
 }
 
-// The rule as RRULE text, which libical reads back into the same rule.
-std::optional<EventRule> rule_from_text(const std::string& text) {
+// The rule of an RRULE text; of no frequency when the text is no rule.
+EventRule rule_from_text(const std::string& text) {
   icalrecurrencetype rule = icalrecurrencetype_from_string(text.c_str());
-  std::optional<EventRule> read;
-  if (rule.freq != ICAL_NO_RECURRENCE) read = event_rule(rule);
+  EventRule read = event_rule(rule);
   // The parser's own copy of RSCALE is the caller's to free; the rule keeps one of its own.
   icalmemory_free_buffer(rule.rscale);
   return read;
 }
 
-// Only steps a walk could have given: wall times in whole seconds, in order.
-bool readable_steps(const RuleSteps& steps) {
-  if (steps.walls.size() > kMostSteps || !is_wall_seconds(steps.from) || !is_wall_seconds(steps.to)) return false;
-  for (std::size_t i = 0; i < steps.walls.size(); ++i) {
-    if (!is_wall_seconds(steps.walls[i]) || (i > 0 && steps.walls[i] < steps.walls[i - 1])) return false;
-  }
-  return true;
-}
-
-bool write_rule(ByteWriter& out, const EventRule& rule) {
+// A rule as RRULE text, which must read back into the same rule.
+void rule_text(Writer& form, const EventRule& rule) {
   icalrecurrencetype scaled = rule.with_scale();
   char* text = icalrecurrencetype_as_string_r(&scaled);
-  if (text == nullptr) return false;
-  std::string written(text);
+  std::string written = text ? text : "";
   icalmemory_free_buffer(text);
-  auto back = rule_from_text(written);
-  if (!back || !same_rule(back->rule, rule.rule) || back->rscale != rule.rscale) return false;
-  out.text(written);
-  // Steps the reader would refuse are left out: the next query walks the rule again.
+  EventRule back = rule_from_text(written);
+  form.check(same_rule(back.rule, rule.rule) && back.rscale == rule.rscale);
+  form.text(written);
+}
+
+void rule_text(Reader& form, EventRule& rule) { rule = rule_from_text(form.in.text()); }
+
+bool is_wall_seconds(double value) {
+  return value >= kEarliestWallSeconds && value <= kLatestWallSeconds && value == std::floor(value);
+}
+
+// Only steps a walk could have given: wall times in whole seconds, in order.
+bool readable_steps(const RuleSteps& steps) {
+  return steps.walls.size() <= kMostSteps && is_wall_seconds(steps.from) && is_wall_seconds(steps.to) &&
+         std::all_of(steps.walls.begin(), steps.walls.end(), is_wall_seconds) &&
+         std::is_sorted(steps.walls.begin(), steps.walls.end());
+}
+
+template <class Form, class Steps>
+void step_fields(Form& form, Steps& steps) {
+  form.flag(steps.from_first);
+  form.real(steps.from);
+  form.real(steps.to);
+  form.flag(steps.ended);
+  form.list(steps.walls, [&](auto& seconds) { form.real(seconds); });
+  form.check(readable_steps(steps));
+}
+
+// Steps the reader would refuse are left out: the next query walks the rule again.
+void rule_steps(Writer& form, const EventRule& rule) {
   const RuleSteps* steps = rule.steps.get();
   bool keep = steps && readable_steps(*steps);
-  out.flag(keep);
-  if (!keep) return true;
-  out.flag(steps->from_first);
-  out.real(steps->from);
-  out.real(steps->to);
-  out.flag(steps->ended);
-  out.count(steps->walls.size());
-  for (double wall : steps->walls) out.real(wall);
-  return true;
+  form.flag(keep);
+  if (keep) step_fields(form, *steps);
 }
 
-std::shared_ptr<const RuleSteps> read_steps(ByteReader& in) {
-  if (!in.flag()) return nullptr;
+void rule_steps(Reader& form, EventRule& rule) {
+  if (!form.in.flag()) return;
   auto steps = std::make_shared<RuleSteps>();
-  steps->from_first = in.flag();
-  steps->from = in.real();
-  steps->to = in.real();
-  steps->ended = in.flag();
-  std::size_t n = in.count();
-  if (n > kMostSteps) in.fail();
-  for (; n > 0 && in.ok(); --n) steps->walls.push_back(in.real());
-  if (!readable_steps(*steps)) in.fail();
-  return steps;
+  step_fields(form, *steps);
+  rule.steps = std::move(steps);
 }
 
-bool write_component(ByteWriter& out, const EventComponent& event) {
-  for (const auto* text : {&event.uid, &event.summary, &event.location, &event.description}) out.optional_text(*text);
-  if (!write_time(out, event.start) || !write_optional_time(out, event.end)) return false;
-  out.flag(event.duration.has_value());
-  if (event.duration) {
-    const icaldurationtype& d = *event.duration;
-    out.flag(d.is_neg != 0);
-    for (unsigned field : {d.days, d.weeks, d.hours, d.minutes, d.seconds}) {
-      if (field > kLargestDurationField) return false;
-      out.integer(field);
-    }
+// The fields of a value that the event code reads (never its zone pointer).
+template <class Form, class Value>
+void wall_fields(Form& form, Value& value) {
+  for (auto* field : {&value.year, &value.month, &value.day, &value.hour, &value.minute, &value.second}) {
+    form.number(*field, -100000, 100000);
   }
-  if (!write_optional_time(out, event.recurrence_id)) return false;
-  out.flag(event.has_rrule);
-  out.count(event.rules.size());
-  for (const EventRule& rule : event.rules) {
-    if (!write_rule(out, rule)) return false;
-  }
-  out.count(event.rdates.size());
-  for (const RecurrenceDate& date : event.rdates) {
-    if (!write_time(out, date.start)) return false;
-    out.flag(date.is_period);
-    if (!write_optional_time(out, date.period_end)) return false;
-    if (!(date.period_duration_seconds >= 0 && date.period_duration_seconds <= kLongestPeriodSeconds)) return false;
-    out.real(date.period_duration_seconds);
-  }
-  out.count(event.exdates.size());
-  for (const IcalTime& date : event.exdates) {
-    if (!write_time(out, date)) return false;
-  }
-  return true;
+  form.flag(value.is_date);
+  form.check(is_usable_time(value));
 }
 
-std::optional<EventComponent> read_component(ByteReader& in) {
-  EventComponent event;
-  for (auto* text : {&event.uid, &event.summary, &event.location, &event.description}) *text = in.optional_text();
-  event.start = read_time(in);
-  event.end = read_optional_time(in);
-  if (in.flag()) {
-    icaldurationtype d = icaldurationtype_null_duration();
-    d.is_neg = in.flag() ? 1 : 0;
-    for (unsigned* field : {&d.days, &d.weeks, &d.hours, &d.minutes, &d.seconds}) {
-      std::int64_t read = in.integer();
-      if (read < 0 || read > kLargestDurationField) in.fail();
-      *field = static_cast<unsigned>(read);
-    }
-    event.duration = d;
-  }
-  event.recurrence_id = read_optional_time(in);
-  event.has_rrule = in.flag();
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
-    auto rule = rule_from_text(in.text());
-    if (!rule) in.fail();
-    if (!in.ok()) break;
-    rule->steps = read_steps(in);
-    event.rules.push_back(std::move(*rule));
-  }
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
-    RecurrenceDate date;
-    date.start = read_time(in);
-    date.is_period = in.flag();
-    date.period_end = read_optional_time(in);
-    date.period_duration_seconds = in.real();
+// A zoned time has a zone name, and only a zoned one.
+template <class Form, class Time>
+void time_fields(Form& form, Time& time) {
+  wall_fields(form, time.value);
+  zone_kind(form, time.zone);
+  form.text(time.zone.tzid);
+  form.check((time.zone.kind == IcalZone::Kind::zoned) != time.zone.tzid.empty());
+}
+
+template <class Form, class Event>
+void component_fields(Form& form, Event& event) {
+  auto time = [&](auto& t) { time_fields(form, t); };
+  for (auto* text : {&event.uid, &event.summary, &event.location, &event.description}) form.optional_text(*text);
+  time_fields(form, event.start);
+  form.optional(event.end, time);
+  form.optional(event.duration, [&](auto& d) {
+    form.flag(d.is_neg);
+    for (auto* field : {&d.days, &d.weeks, &d.hours, &d.minutes, &d.seconds}) form.number(*field, 0, kLargestDurationField);
+  });
+  form.optional(event.recurrence_id, time);
+  form.flag(event.has_rrule);
+  form.list(event.rules, [&](auto& rule) {
+    rule_text(form, rule);
+    form.check(rule.rule.freq != ICAL_NO_RECURRENCE);
+    rule_steps(form, rule);
+  });
+  form.list(event.rdates, [&](auto& date) {
+    time_fields(form, date.start);
+    form.flag(date.is_period);
+    form.optional(date.period_end, time);
+    form.real(date.period_duration_seconds);
     // Also refuses NaN, which no file gives.
-    if (!(date.period_duration_seconds >= 0 && date.period_duration_seconds <= kLongestPeriodSeconds)) in.fail();
-    event.rdates.push_back(std::move(date));
-  }
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) event.exdates.push_back(read_time(in));
-  if (!in.ok()) return std::nullopt;
-  return event;
+    form.check(date.period_duration_seconds >= 0 && date.period_duration_seconds <= kLongestPeriodSeconds);
+  });
+  form.list(event.exdates, time);
 }
 
-bool write_revision_time(ByteWriter& out, const std::optional<icaltimetype>& time) {
-  out.flag(time.has_value());
-  if (!time) return true;
-  if (!is_usable_time(*time)) return false;
-  write_wall(out, *time);
-  out.flag(icaltime_is_utc(*time) != 0);
-  return true;
-}
-
-std::optional<icaltimetype> read_revision_time(ByteReader& in) {
-  if (!in.flag()) return std::nullopt;
-  icaltimetype time = read_wall(in);
-  if (!is_usable_time(time)) in.fail();
-  if (in.flag()) time.zone = icaltimezone_get_utc_timezone();
-  return time;
-}
-
-// What follows the file's identifier in its events' identifiers: nothing for a file
-// of one item, else "/" and the item's UID as UTF-8 text (identifiers are shown).
-bool is_identifier_suffix(std::string_view suffix) {
-  return suffix.empty() || (suffix.front() == '/' && text::is_valid_utf8(suffix));
-}
-
-int read_sequence(ByteReader& in) {
-  std::int64_t sequence = in.integer();
-  if (sequence < std::numeric_limits<int>::min() || sequence > std::numeric_limits<int>::max()) in.fail();
-  return static_cast<int>(sequence);
+template <class Form, class Item>
+void item_fields(Form& form, Item& item) {
+  form.text(item.identifier_suffix);
+  // Nothing for a file of one item, else "/" and the item's UID, shown as UTF-8 text.
+  const std::string& suffix = item.identifier_suffix;
+  form.check(suffix.empty() || (suffix.front() == '/' && text::is_valid_utf8(suffix)));
+  form.optional(item.master, [&](auto& master) { component_fields(form, master); });
+  form.list(item.overrides, [&](auto& o) {
+    component_fields(form, o.event);
+    form.number(o.revision.sequence, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    auto revision_time = [&](auto& t) {
+      wall_fields(form, t);
+      utc_flag(form, t);
+    };
+    form.optional(o.revision.last_modified, revision_time);
+    form.optional(o.revision.stamp, revision_time);
+  });
 }
 
 }  // namespace
 
 std::optional<std::string> event_digest_of(const FileEvents& events) {
-  ByteWriter out;
-  out.byte(kDigestVersion);
-  out.count(events.items.size());
-  for (const ItemEvents& item : events.items) {
-    out.text(item.identifier_suffix);
-    out.flag(item.master.has_value());
-    if (item.master && !write_component(out, *item.master)) return std::nullopt;
-    out.count(item.overrides.size());
-    for (const OverrideEvent& o : item.overrides) {
-      if (!write_component(out, o.event)) return std::nullopt;
-      out.integer(o.revision.sequence);
-      if (!write_revision_time(out, o.revision.last_modified) || !write_revision_time(out, o.revision.stamp)) {
-        return std::nullopt;
-      }
-    }
-  }
-  return out.take();
+  Writer form;
+  form.byte(kDigestVersion);
+  form.list(events.items, [&](const ItemEvents& i) { item_fields(form, i); });
+  if (!form.exact) return std::nullopt;
+  return form.take();
 }
 
 std::optional<FileEvents> events_from_digest(std::string_view digest) {
-  ByteReader in(digest);
-  if (in.byte() != kDigestVersion) return std::nullopt;
+  Reader form{ByteReader(digest)};
+  if (form.in.byte() != kDigestVersion) return std::nullopt;
   FileEvents events;
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
-    ItemEvents item;
-    item.identifier_suffix = in.text();
-    if (!is_identifier_suffix(item.identifier_suffix)) in.fail();
-    if (in.flag()) {
-      item.master = read_component(in);
-      // A master whose start names no instant on this machine's zone is no event here.
-      if (item.master && !settle_lengths(*item.master)) item.master.reset();
-    }
-    for (std::size_t k = in.count(); k > 0 && in.ok(); --k) {
-      auto event = read_component(in);
-      Revision revision;
-      revision.sequence = read_sequence(in);
-      revision.last_modified = read_revision_time(in);
-      revision.stamp = read_revision_time(in);
-      if (event && event->recurrence_id && settle_lengths(*event)) {
-        item.overrides.push_back(OverrideEvent{std::move(*event), std::move(revision)});
-      }
-    }
-    events.items.push_back(std::move(item));
+  form.list(events.items, [&](ItemEvents& i) { item_fields(form, i); });
+  if (!form.in.done()) return std::nullopt;
+  // Lengths are settled for this machine's zone: an event whose start names no instant
+  // on it is no event here, nor is an override without a RECURRENCE-ID.
+  for (ItemEvents& i : events.items) {
+    if (i.master && !settle_lengths(*i.master)) i.master.reset();
+    std::erase_if(i.overrides, [](OverrideEvent& o) { return !o.event.recurrence_id || !settle_lengths(o.event); });
   }
-  if (!in.done()) return std::nullopt;
   return events;
 }
 
