@@ -127,6 +127,8 @@ const ReminderDamage kReminderDamages[] = {
     {"UrlNotUtf8", replaced(texts({"https://example.com/milk"}), texts({"https://example.com/\xfe"}))},
     {"UidNotUtf8", replaced(texts({"r"}), texts({"r\xff"}))},
     {"UrlNoUrl", replaced(texts({"https://example.com/milk"}), texts({"no url at all"}))},
+    // A task marker the platform's URL parser refuses: a file's would show no task.
+    {"UrlMarkerWithSpace", replaced(texts({"https://example.com/milk"}), texts({"zolt-task:a b"}))},
     // An hour once cut to an int.
     {"ZoneOffsetBeyondAnInt",
      replaced(kDueZone, texts({"gregorian"}) + '\1' + '\1' + integers({(std::int64_t{1} << 32) + 3600}))},
