@@ -13,7 +13,7 @@ namespace platform::local {
 namespace {
 
 // As on macOS, a longer window is cut to its first four years.
-constexpr double kLongestWindowSeconds = 4 * 365 * 86400.0;
+constexpr double kLongestWindowSeconds = 4 * 365 * kDay;
 
 std::optional<platform::TimeZone> zone_of(const EventComponent& event) {
   const IcalZone& zone = event.start.zone;

@@ -1,8 +1,10 @@
 #include "platform/local/events/event_series.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "platform/local/events/rule_walk.h"
+#include "platform/local/ical/rule_reach.h"
 
 namespace platform::local {
 
@@ -14,32 +16,6 @@ constexpr std::size_t kMaxOccurrencesPerSeries = 100'000;
 constexpr double kStepsBefore = 7 * kDay;
 constexpr double kStepsAfter = 31 * kDay;
 
-// The occurrences that EXDATE or RECURRENCE-ID values name: by instant, or by date for
-// date values and for all-day events.
-class OccurrenceNames {
- public:
-  OccurrenceNames(const std::vector<IcalTime>& times, bool all_day) {
-    for (const IcalTime& time : times) {
-      if (all_day || time.is_date()) {
-        days_.push_back(day_number(time.value));
-      } else if (auto instant = instant_of(time.value, time.zone)) {
-        instants_.push_back(instant->seconds_since_1970);
-      }
-    }
-    std::sort(days_.begin(), days_.end());
-    std::sort(instants_.begin(), instants_.end());
-  }
-
-  bool names(Date start, const icaltimetype& wall) const {
-    return std::binary_search(instants_.begin(), instants_.end(), start.seconds_since_1970) ||
-           std::binary_search(days_.begin(), days_.end(), day_number(wall));
-  }
-
- private:
-  std::vector<double> instants_;
-  std::vector<std::int64_t> days_;
-};
-
 icaltimetype days_later(const icaltimetype& wall, std::int64_t days) {
   WallTime moved = wall_of(wall);
   moved.day += days;
@@ -48,11 +24,9 @@ icaltimetype days_later(const icaltimetype& wall, std::int64_t days) {
 }
 
 bool has_by_parts(const icalrecurrencetype& rule) {
-  for (const short* part : {rule.by_second, rule.by_minute, rule.by_hour, rule.by_day, rule.by_month_day,
-                            rule.by_year_day, rule.by_week_no, rule.by_month, rule.by_set_pos}) {
-    if (part[0] != ICAL_RECURRENCE_ARRAY_MAX) return true;
-  }
-  return rule.rscale != nullptr;
+  const short* parts[] = {rule.by_second,   rule.by_minute,  rule.by_hour,  rule.by_day,   rule.by_month_day,
+                          rule.by_year_day, rule.by_week_no, rule.by_month, rule.by_set_pos};
+  return rule.rscale != nullptr || std::any_of(std::begin(parts), std::end(parts), given);
 }
 
 // The wall time of a COUNT rule's last date when each period gives one: no BY parts,
@@ -74,33 +48,35 @@ std::optional<double> plain_count_end(const icalrecurrencetype& rule, const ical
   }
 }
 
-}  // namespace
-
-std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype& first) {
-  icalrecurrencetype rule = source.with_scale();
-  std::optional<double> end = plain_count_end(rule, first);
-  // UNTIL is compared with wall times a day either side of it.
-  if (!icaltime_is_null_time(rule.until) && is_usable_time(rule.until)) {
-    double until = wall_seconds(rule.until) + kDay;
-    end = end ? std::min(*end, until) : until;
-  }
-  return end;
+// Whether steps walked before cover a walk from `from` (or DTSTART) to `to`.
+bool steps_cover(const RuleSteps& steps, bool from_first, double from, double to) {
+  if (from_first ? !steps.from_first : !(steps.from_first || steps.from <= from)) return false;
+  return steps.ended || steps.to >= to;
 }
 
-namespace {
-
-// Everything one master event contributes to the window, kept in the order found.
+// Everything one master event gives the window, kept in the order found.
 class SeriesCollector {
  public:
+  // EXDATEs and overrides name occurrences by instant, or by date for date values and
+  // for all-day events.
   SeriesCollector(const EventComponent& master, const Window& window, const std::vector<IcalTime>& overridden)
-      : master_(master),
-        window_(window),
-        excluded_(master.exdates, master.is_all_day()),
-        replaced_(overridden, master.is_all_day()) {}
+      : master_(master), window_(window) {
+    for (const std::vector<IcalTime>* times : {&master.exdates, &overridden}) {
+      for (const IcalTime& time : *times) {
+        if (master.is_all_day() || time.is_date()) {
+          named_days_.push_back(day_number(time.value));
+        } else if (auto instant = instant_of(time.value, time.zone)) {
+          named_instants_.push_back(instant->seconds_since_1970);
+        }
+      }
+    }
+    std::sort(named_days_.begin(), named_days_.end());
+    std::sort(named_instants_.begin(), named_instants_.end());
+  }
 
   bool full() const { return found_.size() >= kMaxOccurrencesPerSeries; }
 
-  void consider(const icaltimetype& wall, const IcalZone& zone, std::optional<double> period_seconds) {
+  void consider(const icaltimetype& wall, const IcalZone& zone, std::optional<double> period_seconds = std::nullopt) {
     std::optional<OccurrenceTimes> times;
     if (period_seconds) {
       if (auto start = instant_of(wall, zone)) times = OccurrenceTimes{*start, Date{start->seconds_since_1970 + *period_seconds}};
@@ -108,14 +84,63 @@ class SeriesCollector {
       times = occurrence_at(master_, wall, zone);
     }
     if (!times || !overlaps(*times, window_)) return;
-    if (excluded_.names(times->start, wall) || replaced_.names(times->start, wall)) return;
+    if (std::binary_search(named_instants_.begin(), named_instants_.end(), times->start.seconds_since_1970) ||
+        std::binary_search(named_days_.begin(), named_days_.end(), day_number(wall))) {
+      return;
+    }
     // DTSTART and the rule's first date are usually one and the same.
     if (!found_.empty() && found_.back().start == times->start) return;
     found_.push_back(*times);
   }
 
-  // True when the rule was walked anew and its steps kept with it.
-  bool walk_rule(const EventRule& source);
+  // Walks the rule on wall times in DTSTART's frame, so that a zoned rule keeps its time
+  // of day across a clock change; libical would read a UTC UNTIL as wall time. True
+  // when the rule was walked anew and its steps kept with it.
+  bool walk_rule(const EventRule& source) {
+    icalrecurrencetype rule = source.with_scale();
+    icaltimetype until = rule.until;
+    rule.until = icaltime_null_time();
+    // An all-day rule's date-time UNTIL (which exports write) ends on its own date.
+    if (master_.is_all_day()) until.is_date = 1;
+    std::optional<double> until_wall;
+    if (!icaltime_is_null_time(until)) until_wall = wall_seconds(until);
+    icaltimetype first = master_.start.value;
+    first.zone = nullptr;
+    // Wall times of starts that can overlap the window: a wall clock is less than a day
+    // off the instant, and a long occurrence starts that much earlier.
+    const EventLength& length = master_.length;
+    double earliest = window_.start.seconds_since_1970 - (length.nominal_days + 2) * kDay - length.exact_seconds;
+    double latest = window_.end.seconds_since_1970 + kDay;
+    // A rule that begins after the window or ends before it needs no iterator.
+    if (wall_seconds(first) >= latest || (until_wall && *until_wall < earliest - kDay)) return false;
+    if (auto last = plain_count_end(rule, first); last && *last < earliest) return false;
+
+    std::shared_ptr<const RuleSteps> steps = source.steps;
+    bool kept = false;
+    if (!steps || !steps_cover(*steps, rule.count != 0 || wall_seconds(first) >= earliest, earliest, latest)) {
+      // Walked wider than the window, so that the next windows need no walk; a rule
+      // repeating more often than hourly only over the window.
+      bool wider = rule.freq != ICAL_SECONDLY_RECURRENCE && rule.freq != ICAL_MINUTELY_RECURRENCE;
+      WalkSpan span{earliest - (wider ? kStepsBefore : 0), latest + (wider ? kStepsAfter : 0), latest, until_wall};
+      steps = std::make_shared<const RuleSteps>(platform::local::walk_rule(rule, first, span));
+      kept = steps->walls.size() <= kMostKeptSteps;
+      if (kept) source.steps = steps;
+    }
+
+    // DTSTART counts as the first of COUNT even when the rule does not give it.
+    std::int64_t left = rule.count > 0 ? rule.count : -1;
+    const std::vector<double>& walls = steps->walls;
+    for (std::size_t step = 0; step < walls.size() && left != 0 && !full(); ++step) {
+      double at = walls[step];
+      if (step == 0 && left > 0 && at != wall_seconds(first) && --left == 0) break;
+      if (left > 0) --left;
+      if (at >= latest) break;
+      icaltimetype wall = wall_at(at, first.is_date != 0);
+      if (beyond_until(wall, until)) break;
+      if (at >= earliest) consider(wall, master_.start.zone);
+    }
+    return kept;
+  }
 
   std::vector<OccurrenceTimes> take() {
     std::stable_sort(found_.begin(), found_.end(),
@@ -128,85 +153,35 @@ class SeriesCollector {
   }
 
  private:
-  bool beyond_until(const icaltimetype& wall, const icaltimetype& until) const;
+  // A date UNTIL is compared by day, a UTC one by instant, any other by wall time.
+  bool beyond_until(const icaltimetype& wall, const icaltimetype& until) const {
+    if (icaltime_is_null_time(until)) return false;
+    if (until.is_date) return day_number(wall) > day_number(until);
+    auto end = icaltime_is_utc(until) ? instant_of(until, IcalZone{IcalZone::Kind::utc, {}, nullptr}) : std::nullopt;
+    if (!end) return wall_seconds(wall) > wall_seconds(until);
+    auto start = instant_of(wall, master_.start.zone);
+    return start && *start > *end;
+  }
 
   const EventComponent& master_;
   Window window_;
-  OccurrenceNames excluded_;
-  OccurrenceNames replaced_;
+  std::vector<double> named_instants_;
+  std::vector<std::int64_t> named_days_;
   std::vector<OccurrenceTimes> found_;
 };
 
-// A date UNTIL is compared by day, a UTC one by instant, any other by wall time.
-bool SeriesCollector::beyond_until(const icaltimetype& wall, const icaltimetype& until) const {
-  if (icaltime_is_null_time(until)) return false;
-  if (until.is_date) return day_number(wall) > day_number(until);
-  auto end = icaltime_is_utc(until) ? instant_of(until, IcalZone{IcalZone::Kind::utc, {}, nullptr}) : std::nullopt;
-  if (!end) return wall_seconds(wall) > wall_seconds(until);
-  auto start = instant_of(wall, master_.start.zone);
-  return start && *start > *end;
-}
-
-// Whether steps walked before cover a walk from `from` (or DTSTART) to `to`.
-bool steps_cover(const RuleSteps& steps, bool from_first, double from, double to) {
-  if (from_first ? !steps.from_first : !(steps.from_first || steps.from <= from)) return false;
-  return steps.ended || steps.to >= to;
-}
-
-// The rule is walked on wall times in DTSTART's frame, so that a zoned rule keeps
-// its time of day across a clock change; libical would read a UTC UNTIL as wall time.
-bool SeriesCollector::walk_rule(const EventRule& source) {
-  icalrecurrencetype rule = source.with_scale();
-  icaltimetype until = rule.until;
-  rule.until = icaltime_null_time();
-  // An all-day rule's date-time UNTIL (which exports write) ends on its own date.
-  if (master_.is_all_day()) until.is_date = 1;
-  icaltimetype first = master_.start.value;
-  first.zone = nullptr;
-  // Wall times of starts that can overlap the window: the wall clock is less than a
-  // day off the instant, and a long occurrence starts that much earlier.
-  const EventLength& length = master_.length;
-  double earliest = window_.start.seconds_since_1970 - (length.nominal_days + 2) * kDay - length.exact_seconds;
-  double latest = window_.end.seconds_since_1970 + kDay;
-
-  // A rule that begins after the window or ends before it needs no iterator.
-  if (wall_seconds(first) >= latest) return false;
-  if (!icaltime_is_null_time(until) && wall_seconds(until) < earliest - kDay) return false;
-  if (auto last = plain_count_end(rule, first); last && *last < earliest) return false;
-
-  std::shared_ptr<const RuleSteps> steps = source.steps;
-  bool kept = false;
-  if (!steps || !steps_cover(*steps, rule.count != 0 || wall_seconds(first) >= earliest, earliest, latest)) {
-    // Walked wider than the window, so that the next windows a calendar asks for need
-    // no walk; a rule repeating more often than hourly only over the window.
-    bool wider = rule.freq != ICAL_SECONDLY_RECURRENCE && rule.freq != ICAL_MINUTELY_RECURRENCE;
-    std::optional<double> until_wall;
-    if (!icaltime_is_null_time(until)) until_wall = wall_seconds(until);
-    WalkSpan span{earliest - (wider ? kStepsBefore : 0), latest + (wider ? kStepsAfter : 0), latest, until_wall};
-    auto walked = std::make_shared<RuleSteps>(platform::local::walk_rule(rule, first, span));
-    steps = walked;
-    if (walked->walls.size() <= kMostKeptSteps) {
-      source.steps = std::move(walked);
-      kept = true;
-    }
-  }
-
-  // DTSTART counts as the first of COUNT even when the rule does not give it.
-  std::int64_t left = rule.count > 0 ? rule.count : -1;
-  const std::vector<double>& walls = steps->walls;
-  for (std::size_t step = 0; step < walls.size() && left != 0 && !full(); ++step) {
-    double at = walls[step];
-    if (step == 0 && left > 0 && at != wall_seconds(first) && --left == 0) break;
-    if (left > 0) --left;
-    if (at >= latest) break;
-    icaltimetype wall = wall_at(at, first.is_date != 0);
-    if (beyond_until(wall, until)) break;
-    if (at >= earliest) consider(wall, master_.start.zone, std::nullopt);
-  }
-  return kept;
-}
-
 }  // namespace
+
+std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype& first) {
+  icalrecurrencetype rule = source.with_scale();
+  std::optional<double> end = plain_count_end(rule, first);
+  // UNTIL is compared with wall times a day either side of it.
+  if (!icaltime_is_null_time(rule.until) && is_usable_time(rule.until)) {
+    double until = wall_seconds(rule.until) + kDay;
+    end = end ? std::min(*end, until) : until;
+  }
+  return end;
+}
 
 bool overlaps(const OccurrenceTimes& occurrence, const Window& window) {
   if (occurrence.end == occurrence.start) return occurrence.start >= window.start && occurrence.start < window.end;
@@ -229,7 +204,7 @@ std::vector<OccurrenceTimes> series_in_window(const EventComponent& master, cons
                                               const std::vector<IcalTime>& overridden, bool& rule_steps_changed) {
   SeriesCollector collector(master, window, overridden);
   // DTSTART is always the first occurrence, whether or not the rules give it.
-  collector.consider(master.start.value, master.start.zone, std::nullopt);
+  collector.consider(master.start.value, master.start.zone);
   for (const EventRule& rule : master.rules) {
     if (collector.walk_rule(rule)) rule_steps_changed = true;
   }

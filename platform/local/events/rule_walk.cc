@@ -4,8 +4,9 @@
 #include <cmath>
 #include <memory>
 
-#include "platform/local/ical/rule_reach.h"
+#include "platform/local/ical/ical_handles.h"
 #include "platform/local/ical/ical_time.h"
+#include "platform/local/ical/rule_reach.h"
 
 namespace platform::local {
 
@@ -13,8 +14,6 @@ namespace {
 
 // The most dates one walk gives, the first ones: a rule may repeat every second.
 constexpr std::uint64_t kMaxStepsPerRule = 200'000;
-
-bool given(const short* part) { return part[0] != ICAL_RECURRENCE_ARRAY_MAX; }
 
 // Puts `value` first in a given BY part, as libical begins at each part's first
 // value. False when the value is not in it.
@@ -38,14 +37,6 @@ bool begin_at(icalrecurrencetype& rule, const icaltimetype& at) {
   }
 }
 
-// Whether a BY part lets `value` through: every value when the part is not given.
-bool lets_through(const short* part, int value) {
-  for (int i = 0; part[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
-    if (part[i] == value) return true;
-  }
-  return !given(part);
-}
-
 bool passes_time_filters(const icalrecurrencetype& rule, double wall) {
   auto of_day = static_cast<long long>(std::fmod(std::fmod(wall, kDay) + kDay, kDay));
   bool minutes = rule.freq != ICAL_HOURLY_RECURRENCE, seconds = rule.freq == ICAL_SECONDLY_RECURRENCE;
@@ -54,10 +45,10 @@ bool passes_time_filters(const icalrecurrencetype& rule, double wall) {
          (!seconds || lets_through(rule.by_second, static_cast<int>(of_day % 60)));
 }
 
-// Where a sub-daily walk from `from` begins: the rule's period that holds `from`, or
-// the first later one the filtering parts let through. libical's periods lie INTERVAL
-// units apart from DTSTART's date at the first BYHOUR, BYMINUTE and BYSECOND values;
-// a given part of the frequency's own unit is walked through in each larger unit.
+// Where a sub-daily walk from `from` begins: the period holding `from`, or the first
+// later one the filtering parts let through. libical's periods lie INTERVAL units
+// apart from DTSTART's date at the first BYHOUR, BYMINUTE and BYSECOND; a part in the
+// frequency's own unit steps by the next larger unit.
 std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const icaltimetype& first, double from) {
   icaltimetype date = first;
   date.hour = given(rule.by_hour) ? rule.by_hour[0] : first.hour;
@@ -77,11 +68,6 @@ std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const ical
   }
   return std::nullopt;
 }
-
-struct IteratorFree {
-  void operator()(icalrecur_iterator* iterator) const { icalrecur_iterator_free(iterator); }
-};
-using Iterator = std::unique_ptr<icalrecur_iterator, IteratorFree>;
 
 }  // namespace
 
@@ -117,11 +103,10 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
   if (rule_gives_no_date(rule, first)) return RuleSteps{true, wall_seconds(first), span.to, true, {}};
   bool from_first = rule.count != 0 || wall_seconds(first) >= span.from;
   RuleSteps steps{from_first, from_first ? wall_seconds(first) : span.from, span.to, true, {}};
-  // Each stretch's end is handed to libical as UNTIL. COUNT is counted here, so that
-  // a walk can go on from a date it gave.
+  // libical gets each stretch's end as UNTIL. COUNT is counted here, so that a walk
+  // can go on from a date it gave.
   icalrecurrencetype handed = rule;
   handed.count = 0;
-  handed.until = icaltime_null_time();
   const double period = longest_period(rule.freq) * std::max<int>(rule.interval, 1);
   const double stretch = static_cast<double>(periods_without_date(rule.freq)) * period;
   // libical's iterator gives no date after the year 2582.
@@ -132,8 +117,8 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
   icaltimetype start = first;
   std::optional<icaltimetype> skip_to;
   if (!steps.from_first) {
-    // A sub-daily rule begins anew at its own step (libical's skip would begin on the
-    // day's first, off the steps when INTERVAL does not divide a day).
+    // A sub-daily rule begins at its own step: libical's skip begins at the day's
+    // first, off the steps when INTERVAL does not divide a day.
     if (longest_period(rule.freq) < kDay && !first.is_date) {
       std::optional<double> step = sub_daily_start(rule, first, span.from);
       if (!step) return steps;
@@ -144,28 +129,27 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
     }
   }
   double position = steps.from;  // the walk's start, then its last date
-  std::optional<double> last;
   steps.ended = false;
   while (true) {
     const double horizon = std::min({position + stretch, span.to, end});
     icalrecurrencetype stretch_rule = handed;
     stretch_rule.until = wall_at(horizon, false);
-    Iterator iterator(icalrecur_iterator_new(stretch_rule, start));
+    IcalIteratorPtr iterator(icalrecur_iterator_new(stretch_rule, start));
     if (!iterator || (skip_to && !icalrecur_iterator_set_start(iterator.get(), *skip_to))) {
       steps.ended = true;
       break;
     }
     skip_to.reset();
     const double stretch_start = position;
-    bool found = false, done = false;
+    const std::size_t known = steps.walls.size();
+    bool done = false;
     while (!done) {
       icaltimetype wall = icalrecur_iterator_next(iterator.get());
-      if (icaltime_is_null_time(wall) || !is_usable_time(wall)) break;
+      if (!is_usable_time(wall)) break;
       double at = wall_seconds(wall);
-      if (last && at <= *last) continue;  // a walk begun at a date gives it again
+      if (!steps.walls.empty() && at <= position) continue;  // a walk begun at a date gives it again
       steps.walls.push_back(at);
-      last = position = at;
-      found = true;
+      position = at;
       if (at >= span.to || (at >= span.needed_to && steps.walls.size() > kMostKeptSteps)) {
         steps.to = at;
         done = true;
@@ -183,10 +167,10 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
       steps.ended = true;
     } else if (horizon >= span.to) {
       steps.to = span.to;
-    } else if (!found) {
+    } else if (steps.walls.size() == known) {
       steps.ended = true;  // a whole stretch without a date: the rule is taken to end
     } else {
-      start = wall_at(*last, first.is_date != 0);
+      start = wall_at(position, first.is_date != 0);
       if (begin_at(handed, start)) continue;
       steps.ended = true;
     }
