@@ -22,21 +22,19 @@ std::optional<platform::TimeZone> zone_of(const EventComponent& event) {
 }
 
 platform::Event event_of(const EventComponent& event, const std::string& identifier,
-                         const platform::CalendarRef& calendar, bool has_recurrence_rules, const OccurrenceTimes& times) {
-  platform::Event out;
-  out.event_identifier = identifier;
-  out.calendar_item_identifier = identifier;
-  out.external_identifier = event.uid;
-  out.title = event.summary.value_or("");
-  out.location = event.location;
-  out.notes = event.description;
-  out.start_date = times.start;
-  out.end_date = times.end;
-  out.is_all_day = event.is_all_day();
-  out.calendar = calendar;
-  out.time_zone = zone_of(event);
-  out.has_recurrence_rules = has_recurrence_rules;
-  return out;
+                         const platform::CalendarRef& calendar, bool has_recurrence_rules, const TimeSpan& times) {
+  return platform::Event{.event_identifier = identifier,
+                         .calendar_item_identifier = identifier,
+                         .external_identifier = event.uid,
+                         .title = event.summary.value_or(""),
+                         .location = event.location,
+                         .notes = event.description,
+                         .start_date = times.start,
+                         .end_date = times.end,
+                         .is_all_day = event.is_all_day(),
+                         .calendar = calendar,
+                         .time_zone = zone_of(event),
+                         .has_recurrence_rules = has_recurrence_rules};
 }
 
 // An override's keys: its day, then its date's day or its instant.
@@ -88,14 +86,14 @@ std::vector<const OverrideEvent*> distinct_overrides(const std::vector<OverrideE
 
 // An occurrence found, before it becomes an event: cheap to sort and cut short.
 struct FoundOccurrence {
-  OccurrenceTimes times;
+  TimeSpan times;
   const EventComponent* event;
   const EventSource* source;
   std::size_t identifier;  // of the item, in the list beside
   bool repeats;
 };
 
-void add_file_events(const EventSource& source, const Window& window, std::vector<std::string>& identifiers,
+void add_file_events(const EventSource& source, const TimeSpan& window, std::vector<std::string>& identifiers,
                      std::vector<FoundOccurrence>& out) {
   if (!source.events) return;
   for (const ItemEvents& item : source.events->items) {
@@ -105,10 +103,8 @@ void add_file_events(const EventSource& source, const Window& window, std::vecto
     identifiers.push_back(source.identifier + item.identifier_suffix);
     bool repeats = item.master && item.master->has_rrule;
     if (item.master) {
-      std::vector<IcalTime> overridden;
-      for (const OverrideEvent* o : overrides) overridden.push_back(*o->event.recurrence_id);
-      for (const OccurrenceTimes& times :
-           series_in_window(*item.master, window, overridden, source.events->rule_steps_changed)) {
+      for (const TimeSpan& times :
+           series_in_window(*item.master, window, overrides, source.events->rule_steps_changed)) {
         out.push_back(FoundOccurrence{times, &*item.master, &source, identifier, repeats});
       }
     }
@@ -127,7 +123,7 @@ std::vector<platform::Event> events_in_window(const std::vector<EventSource>& so
                                               platform::Date end, std::size_t limit) {
   // Also refuses a window with a NaN end, which compares false both ways.
   if (!(start < end) || !std::isfinite(start.seconds_since_1970)) return {};
-  Window window{start, Date{std::min(end.seconds_since_1970, start.seconds_since_1970 + kLongestWindowSeconds)}};
+  TimeSpan window{start, Date{std::min(end.seconds_since_1970, start.seconds_since_1970 + kLongestWindowSeconds)}};
   std::vector<std::string> identifiers;
   std::vector<FoundOccurrence> found;
   for (const EventSource& source : sources) add_file_events(source, window, identifiers, found);

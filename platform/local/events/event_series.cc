@@ -48,28 +48,23 @@ std::optional<double> plain_count_end(const icalrecurrencetype& rule, const ical
   }
 }
 
-// Whether steps walked before cover a walk from `from` (or DTSTART) to `to`.
-bool steps_cover(const RuleSteps& steps, bool from_first, double from, double to) {
-  if (from_first ? !steps.from_first : !(steps.from_first || steps.from <= from)) return false;
-  return steps.ended || steps.to >= to;
-}
-
 // Everything one master event gives the window, kept in the order found.
 class SeriesCollector {
  public:
   // EXDATEs and overrides name occurrences by instant, or by date for date values and
   // for all-day events.
-  SeriesCollector(const EventComponent& master, const Window& window, const std::vector<IcalTime>& overridden)
+  SeriesCollector(const EventComponent& master, const TimeSpan& window,
+                  const std::vector<const OverrideEvent*>& overrides)
       : master_(master), window_(window) {
-    for (const std::vector<IcalTime>* times : {&master.exdates, &overridden}) {
-      for (const IcalTime& time : *times) {
-        if (master.is_all_day() || time.is_date()) {
-          named_days_.push_back(day_number(time.value));
-        } else if (auto instant = instant_of(time.value, time.zone)) {
-          named_instants_.push_back(instant->seconds_since_1970);
-        }
+    auto name = [&](const IcalTime& time) {
+      if (master.is_all_day() || time.is_date()) {
+        named_days_.push_back(day_number(time.value));
+      } else if (auto instant = instant_of(time.value, time.zone)) {
+        named_instants_.push_back(instant->seconds_since_1970);
       }
-    }
+    };
+    for (const IcalTime& time : master.exdates) name(time);
+    for (const OverrideEvent* o : overrides) name(*o->event.recurrence_id);
     std::sort(named_days_.begin(), named_days_.end());
     std::sort(named_instants_.begin(), named_instants_.end());
   }
@@ -77,9 +72,9 @@ class SeriesCollector {
   bool full() const { return found_.size() >= kMaxOccurrencesPerSeries; }
 
   void consider(const icaltimetype& wall, const IcalZone& zone, std::optional<double> period_seconds = std::nullopt) {
-    std::optional<OccurrenceTimes> times;
+    std::optional<TimeSpan> times;
     if (period_seconds) {
-      if (auto start = instant_of(wall, zone)) times = OccurrenceTimes{*start, Date{start->seconds_since_1970 + *period_seconds}};
+      if (auto start = instant_of(wall, zone)) times = TimeSpan{*start, Date{start->seconds_since_1970 + *period_seconds}};
     } else {
       times = occurrence_at(master_, wall, zone);
     }
@@ -115,9 +110,12 @@ class SeriesCollector {
     if (wall_seconds(first) >= latest || (until_wall && *until_wall < earliest - kDay)) return false;
     if (auto last = plain_count_end(rule, first); last && *last < earliest) return false;
 
+    // Steps walked before serve when they begin early enough (at DTSTART for COUNT) and
+    // go on past the window.
     std::shared_ptr<const RuleSteps> steps = source.steps;
     bool kept = false;
-    if (!steps || !steps_cover(*steps, rule.count != 0 || wall_seconds(first) >= earliest, earliest, latest)) {
+    if (!steps || !(steps->from_first || (rule.count == 0 && steps->from <= earliest)) ||
+        !(steps->ended || steps->to >= latest)) {
       // Walked wider than the window, so that the next windows need no walk; a rule
       // repeating more often than hourly only over the window.
       bool wider = rule.freq != ICAL_SECONDLY_RECURRENCE && rule.freq != ICAL_MINUTELY_RECURRENCE;
@@ -142,11 +140,11 @@ class SeriesCollector {
     return kept;
   }
 
-  std::vector<OccurrenceTimes> take() {
+  std::vector<TimeSpan> take() {
     std::stable_sort(found_.begin(), found_.end(),
-                     [](const OccurrenceTimes& a, const OccurrenceTimes& b) { return a.start < b.start; });
+                     [](const TimeSpan& a, const TimeSpan& b) { return a.start < b.start; });
     // A date that a rule and an RDATE both give is one occurrence.
-    auto same_start = [](const OccurrenceTimes& a, const OccurrenceTimes& b) { return a.start == b.start; };
+    auto same_start = [](const TimeSpan& a, const TimeSpan& b) { return a.start == b.start; };
     found_.erase(std::unique(found_.begin(), found_.end(), same_start), found_.end());
     if (found_.size() > kMaxOccurrencesPerSeries) found_.resize(kMaxOccurrencesPerSeries);
     return std::move(found_);
@@ -164,10 +162,10 @@ class SeriesCollector {
   }
 
   const EventComponent& master_;
-  Window window_;
+  TimeSpan window_;
   std::vector<double> named_instants_;
   std::vector<std::int64_t> named_days_;
-  std::vector<OccurrenceTimes> found_;
+  std::vector<TimeSpan> found_;
 };
 
 }  // namespace
@@ -183,12 +181,12 @@ std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype&
   return end;
 }
 
-bool overlaps(const OccurrenceTimes& occurrence, const Window& window) {
+bool overlaps(const TimeSpan& occurrence, const TimeSpan& window) {
   if (occurrence.end == occurrence.start) return occurrence.start >= window.start && occurrence.start < window.end;
   return occurrence.start < window.end && occurrence.end > window.start;
 }
 
-std::optional<OccurrenceTimes> occurrence_at(const EventComponent& event, const icaltimetype& wall,
+std::optional<TimeSpan> occurrence_at(const EventComponent& event, const icaltimetype& wall,
                                              const IcalZone& zone) {
   icaltimetype first = wall;
   if (event.is_all_day()) first.is_date = 1;
@@ -197,12 +195,13 @@ std::optional<OccurrenceTimes> occurrence_at(const EventComponent& event, const 
   if (!start || !after) return std::nullopt;
   // An all-day occurrence ends one second before the midnight after its last day.
   double end = after->seconds_since_1970 + event.length.exact_seconds - (event.is_all_day() ? 1 : 0);
-  return OccurrenceTimes{*start, Date{std::max(start->seconds_since_1970, end)}};
+  return TimeSpan{*start, Date{std::max(start->seconds_since_1970, end)}};
 }
 
-std::vector<OccurrenceTimes> series_in_window(const EventComponent& master, const Window& window,
-                                              const std::vector<IcalTime>& overridden, bool& rule_steps_changed) {
-  SeriesCollector collector(master, window, overridden);
+std::vector<TimeSpan> series_in_window(const EventComponent& master, const TimeSpan& window,
+                                              const std::vector<const OverrideEvent*>& overrides,
+                                              bool& rule_steps_changed) {
+  SeriesCollector collector(master, window, overrides);
   // DTSTART is always the first occurrence, whether or not the rules give it.
   collector.consider(master.start.value, master.start.zone);
   for (const EventRule& rule : master.rules) {

@@ -71,28 +71,16 @@ std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const ical
 
 }  // namespace
 
+// Both tables are indexed by frequency, as libical numbers them from SECONDLY.
 double longest_period(icalrecurrencetype_frequency frequency) {
-  switch (frequency) {
-    case ICAL_SECONDLY_RECURRENCE: return 1;
-    case ICAL_MINUTELY_RECURRENCE: return 60;
-    case ICAL_HOURLY_RECURRENCE: return 3600;
-    case ICAL_DAILY_RECURRENCE: return kDay;
-    case ICAL_WEEKLY_RECURRENCE: return 7 * kDay;
-    case ICAL_MONTHLY_RECURRENCE: return 31 * kDay;
-    default: return 366 * kDay;
-  }
+  static constexpr double kLongest[] = {1, 60, 3600, kDay, 7 * kDay, 31 * kDay, 366 * kDay};
+  return kLongest[std::clamp<int>(frequency, 0, ICAL_YEARLY_RECURRENCE)];
 }
 
-icaltimetype wall_at(double seconds, bool is_date) { return ical_wall(utc_wall_time(Date{seconds}), is_date); }
-
 std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency) {
-  switch (frequency) {
-    case ICAL_DAILY_RECURRENCE: return 3000;  // 29 February comes back within 8 years
-    case ICAL_WEEKLY_RECURRENCE: return 450;
-    case ICAL_MONTHLY_RECURRENCE: return 600;
-    case ICAL_YEARLY_RECURRENCE: return 50;
-    default: return 2000;
-  }
+  // 3000 days see 29 February come back.
+  static constexpr std::uint64_t kPeriods[] = {2000, 2000, 2000, 3000, 450, 600, 50, 2000};
+  return kPeriods[std::clamp<int>(frequency, 0, ICAL_NO_RECURRENCE)];
 }
 
 RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span,

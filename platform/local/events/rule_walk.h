@@ -30,9 +30,6 @@ struct WalkSpan {
 // The longest one period of a frequency lasts, in seconds.
 double longest_period(icalrecurrencetype_frequency frequency);
 
-// The wall time at wall seconds.
-icaltimetype wall_at(double seconds, bool is_date);
-
 // How many of the rule's periods (INTERVAL times its frequency) a walk goes without a date.
 std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency);
 
