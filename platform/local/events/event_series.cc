@@ -29,23 +29,15 @@ bool has_by_parts(const icalrecurrencetype& rule) {
   return rule.rscale != nullptr || std::any_of(std::begin(parts), std::end(parts), given);
 }
 
-// The wall time of a COUNT rule's last date when each period gives one: no BY parts,
-// and a date every month has (day 28 at most) or every year has (not 29 February).
+// A wall time no earlier than a COUNT rule's last date, when each period gives one:
+// no BY parts, and a date every month has (day 28 at most) or every year has (not 29
+// February). Months and years count at their longest.
 std::optional<double> plain_count_end(const icalrecurrencetype& rule, const icaltimetype& first) {
   if (rule.count <= 0 || has_by_parts(rule)) return std::nullopt;
-  std::int64_t periods = static_cast<std::int64_t>(rule.count - 1) * std::max<short>(rule.interval, 1);
-  WallTime last = wall_of(first);
-  switch (rule.freq) {
-    case ICAL_MONTHLY_RECURRENCE:
-      if (first.day > 28) return std::nullopt;
-      last.month += periods;
-      return wall_time_as_utc_seconds(last);
-    case ICAL_YEARLY_RECURRENCE:
-      if (first.month == 2 && first.day == 29) return std::nullopt;
-      last.year += periods;
-      return wall_time_as_utc_seconds(last);
-    default: return wall_seconds(first) + static_cast<double>(periods) * longest_period(rule.freq);
-  }
+  if (rule.freq == ICAL_MONTHLY_RECURRENCE && first.day > 28) return std::nullopt;
+  if (rule.freq == ICAL_YEARLY_RECURRENCE && first.month == 2 && first.day == 29) return std::nullopt;
+  double periods = static_cast<double>(rule.count - 1) * std::max<short>(rule.interval, 1);
+  return wall_seconds(first) + periods * longest_period(rule.freq);
 }
 
 // Everything one master event gives the window, kept in the order found.
@@ -89,8 +81,7 @@ class SeriesCollector {
   }
 
   // Walks the rule on wall times in DTSTART's frame, so that a zoned rule keeps its time
-  // of day across a clock change; libical would read a UTC UNTIL as wall time. True
-  // when the rule was walked anew and its steps kept with it.
+  // of day across a clock change. True when it was walked anew and its steps kept.
   bool walk_rule(const EventRule& source) {
     icalrecurrencetype rule = source.with_scale();
     icaltimetype until = rule.until;
@@ -109,9 +100,7 @@ class SeriesCollector {
     // A rule that begins after the window or ends before it needs no iterator.
     if (wall_seconds(first) >= latest || (until_wall && *until_wall < earliest - kDay)) return false;
     if (auto last = plain_count_end(rule, first); last && *last < earliest) return false;
-
-    // Steps walked before serve when they begin early enough (at DTSTART for COUNT) and
-    // go on past the window.
+    // Steps walked before serve from early enough (DTSTART for COUNT) to past the window.
     std::shared_ptr<const RuleSteps> steps = source.steps;
     bool kept = false;
     if (!steps || !(steps->from_first || (rule.count == 0 && steps->from <= earliest)) ||
@@ -124,12 +113,10 @@ class SeriesCollector {
       kept = steps->walls.size() <= kMostKeptSteps;
       if (kept) source.steps = steps;
     }
-
     // DTSTART counts as the first of COUNT even when the rule does not give it.
     std::int64_t left = rule.count > 0 ? rule.count : -1;
-    const std::vector<double>& walls = steps->walls;
-    for (std::size_t step = 0; step < walls.size() && left != 0 && !full(); ++step) {
-      double at = walls[step];
+    for (std::size_t step = 0; step < steps->walls.size() && left != 0 && !full(); ++step) {
+      double at = steps->walls[step];
       if (step == 0 && left > 0 && at != wall_seconds(first) && --left == 0) break;
       if (left > 0) --left;
       if (at >= latest) break;

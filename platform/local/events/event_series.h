@@ -24,8 +24,8 @@ bool overlaps(const TimeSpan& occurrence, const TimeSpan& window);
 std::optional<TimeSpan> occurrence_at(const EventComponent& event, const icaltimetype& wall,
                                              const IcalZone& zone);
 
-// The latest wall seconds at which a rule may give a date, from its UNTIL or a COUNT
-// that is plain arithmetic; nothing when it may go on for ever. `first` is DTSTART.
+// The latest wall seconds a rule may give a date at, by UNTIL or a plain COUNT from
+// DTSTART `first`; nothing when it may go on for ever.
 std::optional<double> rule_end_wall(const EventRule& rule, const icaltimetype& first);
 
 // The occurrences of a master event that overlap the window, ascending by start. A

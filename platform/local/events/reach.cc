@@ -28,79 +28,53 @@ std::int64_t day_of(double seconds) { return static_cast<std::int64_t>(std::floo
 // A value's wall seconds; NaN, which reaches every day, when it names no wall time.
 double wall_or_nan(const IcalTime& time) { return is_usable_time(time.value) ? wall_seconds(time.value) : NAN; }
 
-class ReachCollector {
- public:
-  // An occurrence starting at a wall time (read as UTC) lasting at most `length`. No
-  // zone is a day or more off UTC, and a day more after covers a clock change.
-  void add(double start_wall, double length) {
-    if (is_near(start_wall) && is_near(start_wall + length)) {
-      ranges_.push_back({day_of(start_wall) - 1, day_of(start_wall + length) + 2});
-    } else {
-      every_day_ = true;
-    }
-  }
+// An occurrence starting at a wall time (read as UTC) lasting at most `length`. No zone
+// is a day or more off UTC, and a day more after covers a clock change.
+void add(std::vector<DayRange>& ranges, double start_wall, double length) {
+  bool near = is_near(start_wall) && is_near(start_wall + length);
+  ranges.push_back(near ? DayRange{day_of(start_wall) - 1, day_of(start_wall + length) + 2} : kEveryDay);
+}
 
-  // Dates anywhere from `start_wall` on, up to `end_wall` when there is an end.
-  void add_until(double start_wall, std::optional<double> end_wall, double length) {
-    if (end_wall) {
-      add(start_wall, std::max(0.0, *end_wall - start_wall) + length);
-    } else if (is_near(start_wall)) {
-      ranges_.push_back({day_of(start_wall) - 1, kEveryDay.last});
-    } else {
-      every_day_ = true;
-    }
+// Dates anywhere from `start_wall` on, up to `end_wall` when there is an end.
+void add_until(std::vector<DayRange>& ranges, double start_wall, std::optional<double> end_wall, double length) {
+  if (end_wall) {
+    add(ranges, start_wall, std::max(0.0, *end_wall - start_wall) + length);
+  } else {
+    ranges.push_back(is_near(start_wall) ? DayRange{day_of(start_wall) - 1, kEveryDay.last} : kEveryDay);
   }
+}
 
-  // DTSTART, each RDATE and, for a master, its rules' dates.
-  void add_event(const EventComponent& event, bool master) {
-    // Each occurrence's length, and an hour more for a clock change.
-    double length =
-        static_cast<double>(event.length.nominal_days) * kDay + std::max(0.0, event.length.exact_seconds) + 3600;
-    add(wall_or_nan(event.start), length);
-    for (const RecurrenceDate& date : event.rdates) {
-      double period = std::max(date.period_duration_seconds, date.period_seconds.value_or(0.0));
-      if (date.period_end && is_usable_time(date.period_end->value) && is_usable_time(date.start.value)) {
-        period = std::max(period, wall_seconds(date.period_end->value) - wall_seconds(date.start.value) + 2 * kDay);
-      }
-      add(wall_or_nan(date.start), std::max(length, period));
+// DTSTART, each RDATE and, for a master, its rules' dates.
+void add_event(std::vector<DayRange>& ranges, const EventComponent& event, bool master) {
+  // Each occurrence's length, and an hour more for a clock change.
+  double length =
+      static_cast<double>(event.length.nominal_days) * kDay + std::max(0.0, event.length.exact_seconds) + 3600;
+  add(ranges, wall_or_nan(event.start), length);
+  for (const RecurrenceDate& date : event.rdates) {
+    double period = std::max(date.period_duration_seconds, date.period_seconds.value_or(0.0));
+    if (date.period_end && is_usable_time(date.period_end->value) && is_usable_time(date.start.value)) {
+      period = std::max(period, wall_seconds(date.period_end->value) - wall_seconds(date.start.value) + 2 * kDay);
     }
-    if (!master || every_day_) return;
-    // An RRULE that did not read may give any date.
-    if (event.has_rrule && event.rules.empty()) every_day_ = true;
-    double first = wall_seconds(event.start.value);
-    for (const EventRule& rule : event.rules) {
-      std::optional<double> end = rule_end_wall(rule, event.start.value);
-      const RuleSteps* steps = rule.steps.get();
-      // A COUNT rule's dates count only when walked from DTSTART, as the query takes them.
-      if (!steps || (rule.rule.count != 0 && !steps->from_first)) {
-        add_until(first, end, length);
-        continue;
-      }
-      for (double wall : steps->walls) add(wall, length);
-      // What the walk did not cover: from DTSTART to where it began, and after it stopped.
-      if (!steps->from_first) add_until(first, steps->from, length);
-      if (!steps->ended) add_until(steps->to, end, length);
-    }
+    add(ranges, wall_or_nan(date.start), std::max(length, period));
   }
-
-  Reach take() {
-    if (every_day_) return {kEveryDay};
-    std::sort(ranges_.begin(), ranges_.end(), [](DayRange a, DayRange b) { return a.first < b.first; });
-    Reach merged;
-    for (DayRange range : ranges_) {
-      if (!merged.empty() && range.first <= merged.back().last + 1) {
-        merged.back().last = std::max(merged.back().last, range.last);
-      } else {
-        merged.push_back(range);
-      }
+  if (!master) return;
+  // An RRULE that did not read may give any date.
+  if (event.has_rrule && event.rules.empty()) ranges.push_back(kEveryDay);
+  double first = wall_seconds(event.start.value);
+  for (const EventRule& rule : event.rules) {
+    std::optional<double> end = rule_end_wall(rule, event.start.value);
+    const RuleSteps* steps = rule.steps.get();
+    // A COUNT rule's dates count only when walked from DTSTART, as the query takes them.
+    if (!steps || (rule.rule.count != 0 && !steps->from_first)) {
+      add_until(ranges, first, end, length);
+      continue;
     }
-    return merged;
+    for (double wall : steps->walls) add(ranges, wall, length);
+    // What the walk did not cover: from DTSTART to where it began, and after it stopped.
+    if (!steps->from_first) add_until(ranges, first, steps->from, length);
+    if (!steps->ended) add_until(ranges, steps->to, end, length);
   }
-
- private:
-  std::vector<DayRange> ranges_;
-  bool every_day_ = false;
-};
+}
 
 // The day of a date that surely names one.
 std::optional<std::int64_t> day_of(const icaltimetype& value) {
@@ -109,15 +83,6 @@ std::optional<std::int64_t> day_of(const icaltimetype& value) {
   year_month_day date{year(value.year), month(static_cast<unsigned>(value.month)), day(static_cast<unsigned>(value.day))};
   if (!date.ok()) return std::nullopt;
   return sys_days(date).time_since_epoch().count();
-}
-
-// The value of one property line (its parameters do not move a date by days).
-std::string value_of(std::string_view text, const ContentLine& line) {
-  return std::string(line_value(unfolded_line(text, line)));
-}
-
-std::optional<std::int64_t> day_in(std::string_view text, const ContentLine& line) {
-  return day_of(icaltime_from_string(value_of(text, line).c_str()));
 }
 
 }  // namespace
@@ -142,23 +107,26 @@ Reach text_reach(std::string_view text) {
   if (events.size() != 1 || std::count_if(lines.begin(), lines.end(), begins_event) != 1 || !components_nest(lines)) {
     return {kEveryDay};
   }
-  // The first of each property, as libical reads them.
+  // The first of each property, as libical reads them, and its value: its parameters
+  // do not move a date by days.
   auto first = [&](std::string_view name) -> const ContentLine* {
     std::vector<std::size_t> found = own_properties(lines, events[0], name);
     return found.empty() ? nullptr : &lines[found[0]];
   };
+  auto value_of = [&](const ContentLine& line) { return std::string(line_value(unfolded_line(text, line))); };
+  auto day_in = [&](const ContentLine& line) { return day_of(icaltime_from_string(value_of(line).c_str())); };
   // Dates other than DTSTART's and its rules' are left to the full reading.
   const ContentLine* start = first("DTSTART");
   if (!start || first("RDATE") || first("EXRULE") || first("RECURRENCE-ID")) return {kEveryDay};
-  auto start_day = day_in(text, *start);
+  auto start_day = day_in(*start);
   if (!start_day) return {kEveryDay};
   std::int64_t end_day = *start_day + 1;
   if (const ContentLine* end = first("DTEND")) {
-    auto day = day_in(text, *end);
+    auto day = day_in(*end);
     if (!day) return {kEveryDay};
     end_day = std::max(*day, *start_day);
   } else if (const ContentLine* duration = first("DURATION")) {
-    icaldurationtype length = icaldurationtype_from_string(value_of(text, *duration).c_str());
+    icaldurationtype length = icaldurationtype_from_string(value_of(*duration).c_str());
     if (icaldurationtype_is_bad_duration(length) || length.weeks > 1000 || length.days > 10000) return {kEveryDay};
     double seconds = std::fabs(static_cast<double>(icaldurationtype_as_int(length)));
     end_day = *start_day + static_cast<std::int64_t>(std::ceil(seconds / kDay)) + 1;
@@ -167,7 +135,7 @@ Reach text_reach(std::string_view text) {
   // as far as this look can tell (COUNT is left to the full reading).
   std::int64_t last_day = end_day;
   for (std::size_t rule : own_properties(lines, events[0], "RRULE")) {
-    icalrecurrencetype parsed = icalrecurrencetype_from_string(value_of(text, lines[rule]).c_str());
+    icalrecurrencetype parsed = icalrecurrencetype_from_string(value_of(lines[rule]).c_str());
     std::free(parsed.rscale);
     auto until = parsed.freq == ICAL_NO_RECURRENCE ? std::nullopt : day_of(parsed.until);
     if (!until) return {DayRange{*start_day - kMarginDays, kEveryDay.last}};
@@ -177,12 +145,21 @@ Reach text_reach(std::string_view text) {
 }
 
 Reach events_reach(const FileEvents& events) {
-  ReachCollector reach;
+  std::vector<DayRange> ranges;
   for (const ItemEvents& item : events.items) {
-    if (item.master) reach.add_event(*item.master, true);
-    for (const OverrideEvent& o : item.overrides) reach.add_event(o.event, false);
+    if (item.master) add_event(ranges, *item.master, true);
+    for (const OverrideEvent& o : item.overrides) add_event(ranges, o.event, false);
   }
-  return reach.take();
+  std::sort(ranges.begin(), ranges.end(), [](DayRange a, DayRange b) { return a.first < b.first; });
+  Reach merged;
+  for (DayRange range : ranges) {
+    if (!merged.empty() && range.first <= merged.back().last + 1) {
+      merged.back().last = std::max(merged.back().last, range.last);
+    } else {
+      merged.push_back(range);
+    }
+  }
+  return merged;
 }
 
 }  // namespace platform::local

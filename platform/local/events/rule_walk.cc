@@ -15,8 +15,7 @@ namespace {
 // The most dates one walk gives, the first ones: a rule may repeat every second.
 constexpr std::uint64_t kMaxStepsPerRule = 200'000;
 
-// Puts `value` first in a given BY part, as libical begins at each part's first
-// value. False when the value is not in it.
+// Puts `value` first in a given BY part, where libical begins; false when it is not there.
 bool put_first(short* part, int value) {
   if (!given(part)) return true;
   short* end = part;
@@ -46,9 +45,9 @@ bool passes_time_filters(const icalrecurrencetype& rule, double wall) {
 }
 
 // Where a sub-daily walk from `from` begins: the period holding `from`, or the first
-// later one the filtering parts let through. libical's periods lie INTERVAL units
-// apart from DTSTART's date at the first BYHOUR, BYMINUTE and BYSECOND; a part in the
-// frequency's own unit steps by the next larger unit.
+// later one the filtering parts let through. libical's periods step from DTSTART at the
+// first BYHOUR, BYMINUTE and BYSECOND: by INTERVAL units, or by the next larger unit
+// when the frequency's own unit has a part.
 std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const icaltimetype& first, double from) {
   icaltimetype date = first;
   date.hour = given(rule.by_hour) ? rule.by_hour[0] : first.hour;
@@ -101,7 +100,6 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
   double end = wall_time_as_utc_seconds(WallTime{2583, 1, 1, 0, 0, 0, 0}).value_or(0);
   if (span.until_wall) end = std::min(end, *span.until_wall + 2 * kDay);
   const std::uint64_t most = rule.count > 0 ? std::min<std::uint64_t>(rule.count, kMaxStepsPerRule) : kMaxStepsPerRule;
-
   icaltimetype start = first;
   std::optional<icaltimetype> skip_to;
   if (!steps.from_first) {

@@ -16,10 +16,9 @@ namespace platform::local {
 // More dates than this of one walk are not kept with the rule.
 inline constexpr std::size_t kMostKeptSteps = 4096;
 
-// Wall seconds (wall times read as UTC) the walk covers: from DTSTART, or for a rule
-// without COUNT from `from` when DTSTART lies before it, until a date at or past `to`
-// (past `needed_to` once more dates than are kept were found), or past `until_wall`
-// (UNTIL with two days' slack; the exact check is the caller's).
+// Wall seconds (wall times read as UTC) the walk covers: from DTSTART (or `from`, when
+// later and without COUNT) to a date at or past `to` (`needed_to` once more dates than
+// are kept were found) or past `until_wall`, UNTIL with two days' slack.
 struct WalkSpan {
   double from = 0;
   double to = 0;
