@@ -54,24 +54,23 @@ std::vector<OverrideKey> keys_of(const OverrideEvent& o) {
   return keys;
 }
 
-// The first place with the key; SIZE_MAX when none.
-std::size_t first_at(const OverridePlaces& places, const OverrideKey& key) {
-  auto at = places.lower_bound({key, 0});
-  return at != places.end() && at->first == key ? at->second : SIZE_MAX;
-}
-
 // The overrides of one item that name different occurrences. Two name the same one
 // when either is a date and their days agree, or both are instants and agree. The
 // newer revision (else the later in the file) wins, in the place of the first.
 std::vector<const OverrideEvent*> distinct_overrides(const std::vector<OverrideEvent>& overrides) {
   std::vector<const OverrideEvent*> kept;
   OverridePlaces places;
+  // The first place with the key; SIZE_MAX when none.
+  auto first_at = [&](const OverrideKey& key) {
+    auto at = places.lower_bound({key, 0});
+    return at != places.end() && at->first == key ? at->second : SIZE_MAX;
+  };
   for (const OverrideEvent& o : overrides) {
     std::vector<OverrideKey> keys = keys_of(o);
     bool is_date = o.event.recurrence_id->is_date();
     // A date meets every override of its day; an instant, the dates of its day and itself.
-    std::size_t same = first_at(places, {is_date ? kAnyOfDay : kDateOfDay, keys[0].second});
-    if (!is_date && keys.size() > 1) same = std::min(same, first_at(places, keys[1]));
+    std::size_t same = first_at({is_date ? kAnyOfDay : kDateOfDay, keys[0].second});
+    if (!is_date && keys.size() > 1) same = std::min(same, first_at(keys[1]));
     if (same == SIZE_MAX) {
       for (const OverrideKey& key : keys) places.insert({key, kept.size()});
       kept.push_back(&o);

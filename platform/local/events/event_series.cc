@@ -23,17 +23,13 @@ icaltimetype days_later(const icaltimetype& wall, std::int64_t days) {
   return seconds ? wall_at(*seconds, wall.is_date != 0) : icaltime_null_time();
 }
 
-bool has_by_parts(const icalrecurrencetype& rule) {
-  const short* parts[] = {rule.by_second,   rule.by_minute,  rule.by_hour,  rule.by_day,   rule.by_month_day,
-                          rule.by_year_day, rule.by_week_no, rule.by_month, rule.by_set_pos};
-  return rule.rscale != nullptr || std::any_of(std::begin(parts), std::end(parts), given);
-}
-
 // A wall time no earlier than a COUNT rule's last date, when each period gives one:
 // no BY parts, and a date every month has (day 28 at most) or every year has (not 29
 // February). Months and years count at their longest.
 std::optional<double> plain_count_end(const icalrecurrencetype& rule, const icaltimetype& first) {
-  if (rule.count <= 0 || has_by_parts(rule)) return std::nullopt;
+  const short* parts[] = {rule.by_second,   rule.by_minute,  rule.by_hour,  rule.by_day,   rule.by_month_day,
+                          rule.by_year_day, rule.by_week_no, rule.by_month, rule.by_set_pos};
+  if (rule.count <= 0 || rule.rscale || std::any_of(std::begin(parts), std::end(parts), given)) return std::nullopt;
   if (rule.freq == ICAL_MONTHLY_RECURRENCE && first.day > 28) return std::nullopt;
   if (rule.freq == ICAL_YEARLY_RECURRENCE && first.month == 2 && first.day == 29) return std::nullopt;
   double periods = static_cast<double>(rule.count - 1) * std::max<short>(rule.interval, 1);
@@ -88,14 +84,13 @@ class SeriesCollector {
     rule.until = icaltime_null_time();
     // An all-day rule's date-time UNTIL (which exports write) ends on its own date.
     if (master_.is_all_day()) until.is_date = 1;
-    std::optional<double> until_wall;
-    if (!icaltime_is_null_time(until)) until_wall = wall_seconds(until);
+    auto until_wall = icaltime_is_null_time(until) ? std::nullopt : std::optional<double>(wall_seconds(until));
     icaltimetype first = master_.start.value;
     first.zone = nullptr;
     // Wall times of starts that can overlap the window: a wall clock is less than a day
     // off the instant, and a long occurrence starts that much earlier.
-    const EventLength& length = master_.length;
-    double earliest = window_.start.seconds_since_1970 - (length.nominal_days + 2) * kDay - length.exact_seconds;
+    double earliest =
+        window_.start.seconds_since_1970 - (master_.length.nominal_days + 2) * kDay - master_.length.exact_seconds;
     double latest = window_.end.seconds_since_1970 + kDay;
     // A rule that begins after the window or ends before it needs no iterator.
     if (wall_seconds(first) >= latest || (until_wall && *until_wall < earliest - kDay)) return false;
@@ -161,7 +156,7 @@ std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype&
   icalrecurrencetype rule = source.with_scale();
   std::optional<double> end = plain_count_end(rule, first);
   // UNTIL is compared with wall times a day either side of it.
-  if (!icaltime_is_null_time(rule.until) && is_usable_time(rule.until)) {
+  if (is_usable_time(rule.until)) {
     double until = wall_seconds(rule.until) + kDay;
     end = end ? std::min(*end, until) : until;
   }

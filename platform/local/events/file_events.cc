@@ -1,7 +1,6 @@
 #include "platform/local/events/file_events.h"
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 
 namespace platform::local {

@@ -47,8 +47,7 @@ void add_until(std::vector<DayRange>& ranges, double start_wall, std::optional<d
 // DTSTART, each RDATE and, for a master, its rules' dates.
 void add_event(std::vector<DayRange>& ranges, const EventComponent& event, bool master) {
   // Each occurrence's length, and an hour more for a clock change.
-  double length =
-      static_cast<double>(event.length.nominal_days) * kDay + std::max(0.0, event.length.exact_seconds) + 3600;
+  double length = static_cast<double>(event.length.nominal_days) * kDay + std::max(0.0, event.length.exact_seconds) + 3600;
   add(ranges, wall_or_nan(event.start), length);
   for (const RecurrenceDate& date : event.rdates) {
     double period = std::max(date.period_duration_seconds, date.period_seconds.value_or(0.0));
@@ -79,9 +78,8 @@ void add_event(std::vector<DayRange>& ranges, const EventComponent& event, bool 
 // The day of a date that surely names one.
 std::optional<std::int64_t> day_of(const icaltimetype& value) {
   using namespace std::chrono;
-  if (icaltime_is_null_time(value) || value.year < 1 || value.year > 9999) return std::nullopt;
   year_month_day date{year(value.year), month(static_cast<unsigned>(value.month)), day(static_cast<unsigned>(value.day))};
-  if (!date.ok()) return std::nullopt;
+  if (icaltime_is_null_time(value) || value.year < 1 || value.year > 9999 || !date.ok()) return std::nullopt;
   return sys_days(date).time_since_epoch().count();
 }
 

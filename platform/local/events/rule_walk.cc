@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 #include "platform/local/ical/ical_handles.h"
 #include "platform/local/ical/ical_time.h"
@@ -17,23 +16,18 @@ constexpr std::uint64_t kMaxStepsPerRule = 200'000;
 
 // Puts `value` first in a given BY part, where libical begins; false when it is not there.
 bool put_first(short* part, int value) {
-  if (!given(part)) return true;
   short* end = part;
   while (*end != ICAL_RECURRENCE_ARRAY_MAX) ++end;
   short* at = std::find(part, end, value);
-  if (at == end) return false;
-  std::rotate(part, at, end);
-  return true;
+  if (at != end) std::rotate(part, at, end);
+  return part == end || at != end;
 }
 
 // Begins the parts of a sub-daily rule above its frequency, which only filter, at
 // `at`'s time of day, so that a walk from `at` stays on the rule's own steps.
 bool begin_at(icalrecurrencetype& rule, const icaltimetype& at) {
-  switch (rule.freq) {
-    case ICAL_SECONDLY_RECURRENCE: return put_first(rule.by_minute, at.minute) && put_first(rule.by_hour, at.hour);
-    case ICAL_MINUTELY_RECURRENCE: return put_first(rule.by_hour, at.hour);
-    default: return true;
-  }
+  bool minutes = rule.freq == ICAL_SECONDLY_RECURRENCE, hours = minutes || rule.freq == ICAL_MINUTELY_RECURRENCE;
+  return (!minutes || put_first(rule.by_minute, at.minute)) && (!hours || put_first(rule.by_hour, at.hour));
 }
 
 bool passes_time_filters(const icalrecurrencetype& rule, double wall) {
@@ -54,9 +48,8 @@ std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const ical
   date.minute = given(rule.by_minute) ? rule.by_minute[0] : first.minute;
   date.second = given(rule.by_second) ? rule.by_second[0] : first.second;
   double origin = wall_seconds(date);
-  const short* own = rule.freq == ICAL_SECONDLY_RECURRENCE   ? rule.by_second
-                     : rule.freq == ICAL_MINUTELY_RECURRENCE ? rule.by_minute
-                                                             : rule.by_hour;
+  const short* own_parts[] = {rule.by_second, rule.by_minute, rule.by_hour};  // by frequency
+  const short* own = own_parts[rule.freq];
   double step = given(own) ? longest_period(static_cast<icalrecurrencetype_frequency>(rule.freq + 1))
                            : longest_period(rule.freq) * std::max<int>(rule.interval, 1);
   double k = std::max(0.0, std::floor((from - origin) / step));
@@ -102,17 +95,15 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
   const std::uint64_t most = rule.count > 0 ? std::min<std::uint64_t>(rule.count, kMaxStepsPerRule) : kMaxStepsPerRule;
   icaltimetype start = first;
   std::optional<icaltimetype> skip_to;
-  if (!steps.from_first) {
-    // A sub-daily rule begins at its own step: libical's skip begins at the day's
-    // first, off the steps when INTERVAL does not divide a day.
-    if (longest_period(rule.freq) < kDay && !first.is_date) {
-      std::optional<double> step = sub_daily_start(rule, first, span.from);
-      if (!step) return steps;
-      start = wall_at(*step, false);
-      if (!begin_at(handed, start)) return steps;
-    } else {
-      skip_to = wall_at(span.from, first.is_date != 0);
-    }
+  // A sub-daily rule begins at its own step: libical's skip begins at the day's first,
+  // off the steps when INTERVAL does not divide a day.
+  if (!steps.from_first && longest_period(rule.freq) < kDay && !first.is_date) {
+    std::optional<double> step = sub_daily_start(rule, first, span.from);
+    if (!step) return steps;
+    start = wall_at(*step, false);
+    if (!begin_at(handed, start)) return steps;
+  } else if (!steps.from_first) {
+    skip_to = wall_at(span.from, first.is_date != 0);
   }
   double position = steps.from;  // the walk's start, then its last date
   steps.ended = false;
@@ -149,17 +140,14 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
     walked += periods > 0 ? static_cast<std::uint64_t>(std::min(periods, 1e18)) : 0;
     if (done) break;
     // No date between the last one and the horizon.
-    if (horizon >= end) {
-      steps.ended = true;
-    } else if (horizon >= span.to) {
+    if (horizon < end && horizon >= span.to) {
       steps.to = span.to;
-    } else if (steps.walls.size() == known) {
-      steps.ended = true;  // a whole stretch without a date: the rule is taken to end
-    } else {
-      start = wall_at(position, first.is_date != 0);
-      if (begin_at(handed, start)) continue;
-      steps.ended = true;
+      break;
     }
+    // The walk goes on from its last date; a whole stretch without one ends the rule.
+    start = wall_at(position, first.is_date != 0);
+    if (horizon < end && steps.walls.size() > known && begin_at(handed, start)) continue;
+    steps.ended = true;
     break;
   }
   if (periods_walked) *periods_walked = walked;
