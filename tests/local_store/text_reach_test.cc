@@ -76,6 +76,8 @@ const PrefilterCase kPrefilterCases[] = {
     {"AlarmLinesDoNotCount",
      event("DTSTART:20240101T090000Z\r\nBEGIN:VALARM\r\nTRIGGER;VALUE=DATE-TIME:20250310T000000Z\r\nEND:VALARM\r\n"),
      true},
+    // An END that closes another component than the last BEGIN: libical may join the lines otherwise.
+    {"ComponentsThatDoNotNest", event("DTSTART:20240101T090000Z\r\nBEGIN:VALARM\r\n"), false},
     {"NoStart", event("SUMMARY:x\r\n"), false},
     {"UnreadableStart", event("DTSTART:someday\r\n"), false},
     {"UnreadableEnd", event("DTSTART:20240101T090000Z\r\nDTEND:later\r\n"), false},

@@ -13,7 +13,7 @@ namespace platform::local {
 namespace {
 
 // As on macOS, a longer window is cut to its first four years.
-constexpr double kLongestWindowSeconds = 4 * 365 * 86400.0;
+constexpr double kLongestWindowSeconds = 4 * 365 * kDay;
 
 std::optional<platform::TimeZone> zone_of(const EventComponent& event) {
   const IcalZone& zone = event.start.zone;
@@ -22,21 +22,19 @@ std::optional<platform::TimeZone> zone_of(const EventComponent& event) {
 }
 
 platform::Event event_of(const EventComponent& event, const std::string& identifier,
-                         const platform::CalendarRef& calendar, bool has_recurrence_rules, const OccurrenceTimes& times) {
-  platform::Event out;
-  out.event_identifier = identifier;
-  out.calendar_item_identifier = identifier;
-  out.external_identifier = event.uid;
-  out.title = event.summary.value_or("");
-  out.location = event.location;
-  out.notes = event.description;
-  out.start_date = times.start;
-  out.end_date = times.end;
-  out.is_all_day = event.is_all_day();
-  out.calendar = calendar;
-  out.time_zone = zone_of(event);
-  out.has_recurrence_rules = has_recurrence_rules;
-  return out;
+                         const platform::CalendarRef& calendar, bool has_recurrence_rules, const TimeSpan& times) {
+  return platform::Event{.event_identifier = identifier,
+                         .calendar_item_identifier = identifier,
+                         .external_identifier = event.uid,
+                         .title = event.summary.value_or(""),
+                         .location = event.location,
+                         .notes = event.description,
+                         .start_date = times.start,
+                         .end_date = times.end,
+                         .is_all_day = event.is_all_day(),
+                         .calendar = calendar,
+                         .time_zone = zone_of(event),
+                         .has_recurrence_rules = has_recurrence_rules};
 }
 
 // An override's keys: its day, then its date's day or its instant.
@@ -56,24 +54,23 @@ std::vector<OverrideKey> keys_of(const OverrideEvent& o) {
   return keys;
 }
 
-// The first place with the key; SIZE_MAX when none.
-std::size_t first_at(const OverridePlaces& places, const OverrideKey& key) {
-  auto at = places.lower_bound({key, 0});
-  return at != places.end() && at->first == key ? at->second : SIZE_MAX;
-}
-
 // The overrides of one item that name different occurrences. Two name the same one
 // when either is a date and their days agree, or both are instants and agree. The
 // newer revision (else the later in the file) wins, in the place of the first.
 std::vector<const OverrideEvent*> distinct_overrides(const std::vector<OverrideEvent>& overrides) {
   std::vector<const OverrideEvent*> kept;
   OverridePlaces places;
+  // The first place with the key; SIZE_MAX when none.
+  auto first_at = [&](const OverrideKey& key) {
+    auto at = places.lower_bound({key, 0});
+    return at != places.end() && at->first == key ? at->second : SIZE_MAX;
+  };
   for (const OverrideEvent& o : overrides) {
     std::vector<OverrideKey> keys = keys_of(o);
     bool is_date = o.event.recurrence_id->is_date();
     // A date meets every override of its day; an instant, the dates of its day and itself.
-    std::size_t same = first_at(places, {is_date ? kAnyOfDay : kDateOfDay, keys[0].second});
-    if (!is_date && keys.size() > 1) same = std::min(same, first_at(places, keys[1]));
+    std::size_t same = first_at({is_date ? kAnyOfDay : kDateOfDay, keys[0].second});
+    if (!is_date && keys.size() > 1) same = std::min(same, first_at(keys[1]));
     if (same == SIZE_MAX) {
       for (const OverrideKey& key : keys) places.insert({key, kept.size()});
       kept.push_back(&o);
@@ -88,14 +85,14 @@ std::vector<const OverrideEvent*> distinct_overrides(const std::vector<OverrideE
 
 // An occurrence found, before it becomes an event: cheap to sort and cut short.
 struct FoundOccurrence {
-  OccurrenceTimes times;
+  TimeSpan times;
   const EventComponent* event;
   const EventSource* source;
   std::size_t identifier;  // of the item, in the list beside
   bool repeats;
 };
 
-void add_file_events(const EventSource& source, const Window& window, std::vector<std::string>& identifiers,
+void add_file_events(const EventSource& source, const TimeSpan& window, std::vector<std::string>& identifiers,
                      std::vector<FoundOccurrence>& out) {
   if (!source.events) return;
   for (const ItemEvents& item : source.events->items) {
@@ -105,10 +102,8 @@ void add_file_events(const EventSource& source, const Window& window, std::vecto
     identifiers.push_back(source.identifier + item.identifier_suffix);
     bool repeats = item.master && item.master->has_rrule;
     if (item.master) {
-      std::vector<IcalTime> overridden;
-      for (const OverrideEvent* o : overrides) overridden.push_back(*o->event.recurrence_id);
-      for (const OccurrenceTimes& times :
-           series_in_window(*item.master, window, overridden, source.events->rule_steps_changed)) {
+      for (const TimeSpan& times :
+           series_in_window(*item.master, window, overrides, source.events->rule_steps_changed)) {
         out.push_back(FoundOccurrence{times, &*item.master, &source, identifier, repeats});
       }
     }
@@ -127,7 +122,7 @@ std::vector<platform::Event> events_in_window(const std::vector<EventSource>& so
                                               platform::Date end, std::size_t limit) {
   // Also refuses a window with a NaN end, which compares false both ways.
   if (!(start < end) || !std::isfinite(start.seconds_since_1970)) return {};
-  Window window{start, Date{std::min(end.seconds_since_1970, start.seconds_since_1970 + kLongestWindowSeconds)}};
+  TimeSpan window{start, Date{std::min(end.seconds_since_1970, start.seconds_since_1970 + kLongestWindowSeconds)}};
   std::vector<std::string> identifiers;
   std::vector<FoundOccurrence> found;
   for (const EventSource& source : sources) add_file_events(source, window, identifiers, found);

@@ -1,7 +1,6 @@
 #include "platform/local/events/file_events.h"
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 
 namespace platform::local {
@@ -17,12 +16,11 @@ std::optional<IcalTime> time_of(icalproperty* property, const icaltimetype& valu
   return IcalTime{value, ical_zone_of(property, value, zones)};
 }
 
-// Seconds from one value's instant to another's; nothing when either names none.
-std::optional<double> seconds_between(const IcalTime& from, const IcalTime& to) {
+// Seconds from one value's instant to another's; 0 when either names none.
+double seconds_between(const IcalTime& from, const IcalTime& to) {
   auto start = instant_of(from.value, from.zone);
   auto end = instant_of(to.value, to.zone);
-  if (!start || !end) return std::nullopt;
-  return end->seconds_since_1970 - start->seconds_since_1970;
+  return start && end ? end->seconds_since_1970 - start->seconds_since_1970 : 0;
 }
 
 std::int64_t duration_days(const icaldurationtype& d) { return static_cast<std::int64_t>(d.weeks) * 7 + d.days; }
@@ -30,19 +28,19 @@ double duration_clock_seconds(const icaldurationtype& d) { return d.hours * 3600
 
 // DTEND, DURATION or neither, as the length of every occurrence; an end before the
 // start as none.
-EventLength length_of(const IcalTime& start, const std::optional<IcalTime>& end,
-                      const std::optional<icaldurationtype>& duration) {
-  if (start.is_date()) {
+EventLength length_of(const EventComponent& event) {
+  const std::optional<icaldurationtype>& duration = event.duration;
+  if (event.is_all_day()) {
     std::int64_t days = 1;
-    if (end) {
-      days = day_number(end->value) - day_number(start.value);
+    if (event.end) {
+      days = day_number(event.end->value) - day_number(event.start.value);
     } else if (duration && !duration->is_neg) {
       // Part of a day still takes the day.
       days = duration_days(*duration) + (duration_clock_seconds(*duration) > 0 ? 1 : 0);
     }
     return EventLength{std::max<std::int64_t>(days, 1), 0};
   }
-  if (end) return EventLength{0, std::max(0.0, seconds_between(start, *end).value_or(0))};
+  if (event.end) return EventLength{0, std::max(0.0, seconds_between(event.start, *event.end))};
   if (duration && !duration->is_neg) return EventLength{duration_days(*duration), duration_clock_seconds(*duration)};
   return {};
 }
@@ -71,11 +69,10 @@ EventRule event_rule(const icalrecurrencetype& rule) {
 
 bool settle_lengths(EventComponent& event) {
   if (!instant_of(event.start.value, event.start.zone)) return false;
-  event.length = length_of(event.start, event.end, event.duration);
+  event.length = length_of(event);
   for (RecurrenceDate& date : event.rdates) {
-    if (!date.is_period) continue;
-    double seconds = date.period_end ? seconds_between(date.start, *date.period_end).value_or(0) : date.period_duration_seconds;
-    date.period_seconds = std::max(0.0, seconds);
+    double seconds = date.period_end ? seconds_between(date.start, *date.period_end) : date.period_duration_seconds;
+    if (date.is_period) date.period_seconds = std::max(0.0, seconds);
   }
   return true;
 }

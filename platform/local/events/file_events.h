@@ -18,6 +18,8 @@
 
 namespace platform::local {
 
+inline constexpr double kDay = 86400;  // seconds
+
 // How long each occurrence lasts: whole days on the wall clock (DURATION's days and
 // weeks, or an all-day event's span), then exact seconds.
 struct EventLength {

@@ -31,8 +31,7 @@ DayRange days_of(Date start, Date end);
 bool reaches(const Reach& reach, DayRange days);
 
 // From the file's lines alone, before libical parses it: the days of its one VEVENT
-// when it has no RDATE, EXRULE or RECURRENCE-ID and its dates (and its rules' UNTIL)
-// read for certain; every day else.
+// when its dates and rules' UNTIL read for certain and it has no others; else every day.
 Reach text_reach(std::string_view text);
 
 // From the file's events, with the dates kept with their rules (a rule never

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
-#include "platform/local/ical/rule_reach.h"
+#include "platform/local/ical/ical_handles.h"
 #include "platform/local/ical/ical_time.h"
+#include "platform/local/ical/rule_reach.h"
 
 namespace platform::local {
 
@@ -14,36 +14,20 @@ namespace {
 // The most dates one walk gives, the first ones: a rule may repeat every second.
 constexpr std::uint64_t kMaxStepsPerRule = 200'000;
 
-bool given(const short* part) { return part[0] != ICAL_RECURRENCE_ARRAY_MAX; }
-
-// Puts `value` first in a given BY part, as libical begins at each part's first
-// value. False when the value is not in it.
+// Puts `value` first in a given BY part, where libical begins; false when it is not there.
 bool put_first(short* part, int value) {
-  if (!given(part)) return true;
   short* end = part;
   while (*end != ICAL_RECURRENCE_ARRAY_MAX) ++end;
   short* at = std::find(part, end, value);
-  if (at == end) return false;
-  std::rotate(part, at, end);
-  return true;
+  if (at != end) std::rotate(part, at, end);
+  return part == end || at != end;
 }
 
 // Begins the parts of a sub-daily rule above its frequency, which only filter, at
 // `at`'s time of day, so that a walk from `at` stays on the rule's own steps.
 bool begin_at(icalrecurrencetype& rule, const icaltimetype& at) {
-  switch (rule.freq) {
-    case ICAL_SECONDLY_RECURRENCE: return put_first(rule.by_minute, at.minute) && put_first(rule.by_hour, at.hour);
-    case ICAL_MINUTELY_RECURRENCE: return put_first(rule.by_hour, at.hour);
-    default: return true;
-  }
-}
-
-// Whether a BY part lets `value` through: every value when the part is not given.
-bool lets_through(const short* part, int value) {
-  for (int i = 0; part[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
-    if (part[i] == value) return true;
-  }
-  return !given(part);
+  bool minutes = rule.freq == ICAL_SECONDLY_RECURRENCE, hours = minutes || rule.freq == ICAL_MINUTELY_RECURRENCE;
+  return (!minutes || put_first(rule.by_minute, at.minute)) && (!hours || put_first(rule.by_hour, at.hour));
 }
 
 bool passes_time_filters(const icalrecurrencetype& rule, double wall) {
@@ -54,19 +38,18 @@ bool passes_time_filters(const icalrecurrencetype& rule, double wall) {
          (!seconds || lets_through(rule.by_second, static_cast<int>(of_day % 60)));
 }
 
-// Where a sub-daily walk from `from` begins: the rule's period that holds `from`, or
-// the first later one the filtering parts let through. libical's periods lie INTERVAL
-// units apart from DTSTART's date at the first BYHOUR, BYMINUTE and BYSECOND values;
-// a given part of the frequency's own unit is walked through in each larger unit.
+// Where a sub-daily walk from `from` begins: the period holding `from`, or the first
+// later one the filtering parts let through. libical's periods step from DTSTART at the
+// first BYHOUR, BYMINUTE and BYSECOND: by INTERVAL units, or by the next larger unit
+// when the frequency's own unit has a part.
 std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const icaltimetype& first, double from) {
   icaltimetype date = first;
   date.hour = given(rule.by_hour) ? rule.by_hour[0] : first.hour;
   date.minute = given(rule.by_minute) ? rule.by_minute[0] : first.minute;
   date.second = given(rule.by_second) ? rule.by_second[0] : first.second;
   double origin = wall_seconds(date);
-  const short* own = rule.freq == ICAL_SECONDLY_RECURRENCE   ? rule.by_second
-                     : rule.freq == ICAL_MINUTELY_RECURRENCE ? rule.by_minute
-                                                             : rule.by_hour;
+  const short* own_parts[] = {rule.by_second, rule.by_minute, rule.by_hour};  // by frequency
+  const short* own = own_parts[rule.freq];
   double step = given(own) ? longest_period(static_cast<icalrecurrencetype_frequency>(rule.freq + 1))
                            : longest_period(rule.freq) * std::max<int>(rule.interval, 1);
   double k = std::max(0.0, std::floor((from - origin) / step));
@@ -78,35 +61,18 @@ std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const ical
   return std::nullopt;
 }
 
-struct IteratorFree {
-  void operator()(icalrecur_iterator* iterator) const { icalrecur_iterator_free(iterator); }
-};
-using Iterator = std::unique_ptr<icalrecur_iterator, IteratorFree>;
-
 }  // namespace
 
+// Both tables are indexed by frequency, as libical numbers them from SECONDLY.
 double longest_period(icalrecurrencetype_frequency frequency) {
-  switch (frequency) {
-    case ICAL_SECONDLY_RECURRENCE: return 1;
-    case ICAL_MINUTELY_RECURRENCE: return 60;
-    case ICAL_HOURLY_RECURRENCE: return 3600;
-    case ICAL_DAILY_RECURRENCE: return kDay;
-    case ICAL_WEEKLY_RECURRENCE: return 7 * kDay;
-    case ICAL_MONTHLY_RECURRENCE: return 31 * kDay;
-    default: return 366 * kDay;
-  }
+  static constexpr double kLongest[] = {1, 60, 3600, kDay, 7 * kDay, 31 * kDay, 366 * kDay};
+  return kLongest[std::clamp<int>(frequency, 0, ICAL_YEARLY_RECURRENCE)];
 }
 
-icaltimetype wall_at(double seconds, bool is_date) { return ical_wall(utc_wall_time(Date{seconds}), is_date); }
-
 std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency) {
-  switch (frequency) {
-    case ICAL_DAILY_RECURRENCE: return 3000;  // 29 February comes back within 8 years
-    case ICAL_WEEKLY_RECURRENCE: return 450;
-    case ICAL_MONTHLY_RECURRENCE: return 600;
-    case ICAL_YEARLY_RECURRENCE: return 50;
-    default: return 2000;
-  }
+  // 3000 days see 29 February come back.
+  static constexpr std::uint64_t kPeriods[] = {2000, 2000, 2000, 3000, 450, 600, 50, 2000};
+  return kPeriods[std::clamp<int>(frequency, 0, ICAL_NO_RECURRENCE)];
 }
 
 RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span,
@@ -117,55 +83,50 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
   if (rule_gives_no_date(rule, first)) return RuleSteps{true, wall_seconds(first), span.to, true, {}};
   bool from_first = rule.count != 0 || wall_seconds(first) >= span.from;
   RuleSteps steps{from_first, from_first ? wall_seconds(first) : span.from, span.to, true, {}};
-  // Each stretch's end is handed to libical as UNTIL. COUNT is counted here, so that
-  // a walk can go on from a date it gave.
+  // libical gets each stretch's end as UNTIL. COUNT is counted here, so that a walk
+  // can go on from a date it gave.
   icalrecurrencetype handed = rule;
   handed.count = 0;
-  handed.until = icaltime_null_time();
   const double period = longest_period(rule.freq) * std::max<int>(rule.interval, 1);
   const double stretch = static_cast<double>(periods_without_date(rule.freq)) * period;
   // libical's iterator gives no date after the year 2582.
   double end = wall_time_as_utc_seconds(WallTime{2583, 1, 1, 0, 0, 0, 0}).value_or(0);
   if (span.until_wall) end = std::min(end, *span.until_wall + 2 * kDay);
   const std::uint64_t most = rule.count > 0 ? std::min<std::uint64_t>(rule.count, kMaxStepsPerRule) : kMaxStepsPerRule;
-
   icaltimetype start = first;
   std::optional<icaltimetype> skip_to;
-  if (!steps.from_first) {
-    // A sub-daily rule begins anew at its own step (libical's skip would begin on the
-    // day's first, off the steps when INTERVAL does not divide a day).
-    if (longest_period(rule.freq) < kDay && !first.is_date) {
-      std::optional<double> step = sub_daily_start(rule, first, span.from);
-      if (!step) return steps;
-      start = wall_at(*step, false);
-      if (!begin_at(handed, start)) return steps;
-    } else {
-      skip_to = wall_at(span.from, first.is_date != 0);
-    }
+  // A sub-daily rule begins at its own step: libical's skip begins at the day's first,
+  // off the steps when INTERVAL does not divide a day.
+  if (!steps.from_first && longest_period(rule.freq) < kDay && !first.is_date) {
+    std::optional<double> step = sub_daily_start(rule, first, span.from);
+    if (!step) return steps;
+    start = wall_at(*step, false);
+    if (!begin_at(handed, start)) return steps;
+  } else if (!steps.from_first) {
+    skip_to = wall_at(span.from, first.is_date != 0);
   }
   double position = steps.from;  // the walk's start, then its last date
-  std::optional<double> last;
   steps.ended = false;
   while (true) {
     const double horizon = std::min({position + stretch, span.to, end});
     icalrecurrencetype stretch_rule = handed;
     stretch_rule.until = wall_at(horizon, false);
-    Iterator iterator(icalrecur_iterator_new(stretch_rule, start));
+    IcalIteratorPtr iterator(icalrecur_iterator_new(stretch_rule, start));
     if (!iterator || (skip_to && !icalrecur_iterator_set_start(iterator.get(), *skip_to))) {
       steps.ended = true;
       break;
     }
     skip_to.reset();
     const double stretch_start = position;
-    bool found = false, done = false;
+    const std::size_t known = steps.walls.size();
+    bool done = false;
     while (!done) {
       icaltimetype wall = icalrecur_iterator_next(iterator.get());
-      if (icaltime_is_null_time(wall) || !is_usable_time(wall)) break;
+      if (!is_usable_time(wall)) break;
       double at = wall_seconds(wall);
-      if (last && at <= *last) continue;  // a walk begun at a date gives it again
+      if (!steps.walls.empty() && at <= position) continue;  // a walk begun at a date gives it again
       steps.walls.push_back(at);
-      last = position = at;
-      found = true;
+      position = at;
       if (at >= span.to || (at >= span.needed_to && steps.walls.size() > kMostKeptSteps)) {
         steps.to = at;
         done = true;
@@ -179,17 +140,14 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
     walked += periods > 0 ? static_cast<std::uint64_t>(std::min(periods, 1e18)) : 0;
     if (done) break;
     // No date between the last one and the horizon.
-    if (horizon >= end) {
-      steps.ended = true;
-    } else if (horizon >= span.to) {
+    if (horizon < end && horizon >= span.to) {
       steps.to = span.to;
-    } else if (!found) {
-      steps.ended = true;  // a whole stretch without a date: the rule is taken to end
-    } else {
-      start = wall_at(*last, first.is_date != 0);
-      if (begin_at(handed, start)) continue;
-      steps.ended = true;
+      break;
     }
+    // The walk goes on from its last date; a whole stretch without one ends the rule.
+    start = wall_at(position, first.is_date != 0);
+    if (horizon < end && steps.walls.size() > known && begin_at(handed, start)) continue;
+    steps.ended = true;
     break;
   }
   if (periods_walked) *periods_walked = walked;

@@ -1,8 +1,7 @@
 #pragma once
 
-// Walks one RRULE with libical's iterator, in bounded work: a rule that can never
-// give a date is not walked, and a walk that goes a set number of the rule's periods
-// without a date ends there.
+// Walks one RRULE with libical's iterator in bounded work: a rule that can never give
+// a date is not walked, and a walk ends after a set number of periods without a date.
 
 #include <libical/ical.h>
 
@@ -14,15 +13,12 @@
 
 namespace platform::local {
 
-inline constexpr double kDay = 86400;
-
 // More dates than this of one walk are not kept with the rule.
 inline constexpr std::size_t kMostKeptSteps = 4096;
 
-// Wall seconds (wall times read as UTC) the walk covers: from DTSTART, or for a rule
-// without COUNT from `from` on when DTSTART lies before it, until a date at or past
-// `to` (or past `needed_to` once more dates than are kept were found), or past
-// `until_wall` (the rule's UNTIL with two days' slack; the exact check is the caller's).
+// Wall seconds (wall times read as UTC) the walk covers: from DTSTART (or `from`, when
+// later and without COUNT) to a date at or past `to` (`needed_to` once more dates than
+// are kept were found) or past `until_wall`, UNTIL with two days' slack.
 struct WalkSpan {
   double from = 0;
   double to = 0;
@@ -33,11 +29,7 @@ struct WalkSpan {
 // The longest one period of a frequency lasts, in seconds.
 double longest_period(icalrecurrencetype_frequency frequency);
 
-// The wall time at wall seconds.
-icaltimetype wall_at(double seconds, bool is_date);
-
-// The periods of the rule (INTERVAL times its frequency) a walk may go without a date
-// before it ends.
+// How many of the rule's periods (INTERVAL times its frequency) a walk goes without a date.
 std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency);
 
 // `rule` without UNTIL; `first` is DTSTART's wall time without zone. `periods_walked`,

@@ -20,6 +20,11 @@ struct IcalPropertyFree {
 };
 using IcalPropertyPtr = std::unique_ptr<icalproperty, IcalPropertyFree>;
 
+struct IcalIteratorFree {
+  void operator()(icalrecur_iterator* iterator) const { icalrecur_iterator_free(iterator); }
+};
+using IcalIteratorPtr = std::unique_ptr<icalrecur_iterator, IcalIteratorFree>;
+
 // Text that libical's *_r functions hand over to the caller.
 inline std::string take_ical_string(char* text) {
   if (!text) return {};

@@ -73,6 +73,8 @@ icaltimetype ical_wall(const WallTime& wall, bool is_date) {
 
 double wall_seconds(const icaltimetype& value) { return wall_time_as_utc_seconds(wall_of(value)).value_or(0); }
 
+icaltimetype wall_at(double seconds, bool is_date) { return ical_wall(utc_wall_time(Date{seconds}), is_date); }
+
 std::int64_t day_number(const icaltimetype& value) {
   return static_cast<std::int64_t>(std::floor(wall_seconds(value) / 86400));
 }

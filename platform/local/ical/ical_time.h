@@ -63,6 +63,8 @@ icaltimetype ical_wall(const WallTime& wall, bool is_date);
 std::int64_t day_number(const icaltimetype& value);
 // The value's wall time read as UTC, in seconds since 1970.
 double wall_seconds(const icaltimetype& value);
+// The wall time at such seconds.
+icaltimetype wall_at(double seconds, bool is_date);
 
 // The instant of a wall time in a frame. Dates and floating times are in the local
 // zone; a date is its midnight. Skipped and repeated wall times resolve as the platform

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <bitset>
-#include <cstdint>
+#include <chrono>
 #include <cstdlib>
 #include <string_view>
 
@@ -16,32 +16,14 @@ constexpr int kLastYear = 2582;
 constexpr int kMonthsInCycle = 4800;
 constexpr int kYearsInCycle = 400;
 
-bool given(const short* part) { return part[0] != ICAL_RECURRENCE_ARRAY_MAX; }
-
-bool contains(const short* part, int value) {
-  for (int i = 0; part[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
-    if (part[i] == value) return true;
-  }
-  return false;
-}
-
-bool is_leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
 int days_in_month(int month, int year) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && is_leap(year) ? 29 : kDays[month - 1];
+  return static_cast<int>(static_cast<unsigned>((std::chrono::year(year) / month / std::chrono::last).day()));
 }
 
 // 1 = Sunday ... 7 = Saturday, as libical numbers weekdays.
 int weekday(int year, int month, int day) {
-  // Days since 1970-01-01 (a Thursday), by the civil-from-days method.
-  int y = month <= 2 ? year - 1 : year;
-  int era = (y >= 0 ? y : y - 399) / 400;
-  int yoe = y - era * 400;
-  int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  std::int64_t days = static_cast<std::int64_t>(era) * 146097 + doe - 719468;
-  return static_cast<int>(((days + 4) % 7 + 7) % 7) + 1;
+  std::chrono::sys_days first_of_month(std::chrono::year(year) / month / 1);
+  return static_cast<int>(std::chrono::weekday(first_of_month + std::chrono::days(day - 1)).c_encoding()) + 1;
 }
 
 // A BY part that filters (rather than expands) compares the value itself: a negative
@@ -53,10 +35,10 @@ bool some_day_passes_filters(const icalrecurrencetype& rule, bool year_days_filt
       int length = days_in_month(month, leap ? 2000 : 2001);
       for (int day = 1; day <= length; ++day) {
         ++year_day;
-        if (given(rule.by_month) && !contains(rule.by_month, month)) continue;
-        if (given(rule.by_month_day) && !contains(rule.by_month_day, day)) continue;
-        if (year_days_filter && given(rule.by_year_day) && !contains(rule.by_year_day, year_day)) continue;
-        return true;
+        if (lets_through(rule.by_month, month) && lets_through(rule.by_month_day, day) &&
+            (!year_days_filter || lets_through(rule.by_year_day, year_day))) {
+          return true;
+        }
       }
     }
   }
@@ -94,11 +76,11 @@ class PeriodDays {
     // BYDAY's places count within each month of BYMONTH, else within the year.
     bool by_month = given(rule_.by_month);
     for (int month = 1; month <= 12; ++month) {
-      bool wanted = whole_year || (by_month ? contains(rule_.by_month, month) : month == first_.month);
+      bool wanted = whole_year || (by_month ? lets_through(rule_.by_month, month) : month == first_.month);
       if (wanted) add_month(year, month, offset, by_month);
       offset += days_in_month(month, year);
     }
-    if (!by_month) keep_weekdays(year, 1, 1, 365 + is_leap(year));
+    if (!by_month) keep_weekdays(year, 1, 1, 365 + std::chrono::year(year).is_leap());
     return chosen();
   }
 
@@ -157,7 +139,7 @@ bool monthly_gives(const icalrecurrencetype& rule, const icaltimetype& first) {
   long month_index = static_cast<long>(first.year) * 12 + (first.month - 1);
   for (int step = 0; step < kMonthsInCycle && month_index / 12 <= kLastYear; ++step, month_index += interval) {
     int year = static_cast<int>(month_index / 12), month = static_cast<int>(month_index % 12) + 1;
-    if (given(rule.by_month) && !contains(rule.by_month, month)) continue;
+    if (!lets_through(rule.by_month, month)) continue;
     if (days.month_gives(year, month)) return true;
   }
   return false;
@@ -176,6 +158,15 @@ bool yearly_gives(const icalrecurrencetype& rule, const icaltimetype& first) {
 }
 
 }  // namespace
+
+bool given(const short* part) { return part[0] != ICAL_RECURRENCE_ARRAY_MAX; }
+
+bool lets_through(const short* part, int value) {
+  for (int i = 0; part[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+    if (part[i] == value) return true;
+  }
+  return !given(part);
+}
 
 bool rule_gives_no_date(const icalrecurrencetype& rule, const icaltimetype& first) {
   // Non-Gregorian scales number their months and days otherwise.

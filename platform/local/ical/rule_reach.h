@@ -8,6 +8,12 @@
 
 namespace platform::local {
 
+// Whether a BY part of a rule holds any value.
+bool given(const short* part);
+
+// Whether a BY part lets `value` through: every value when it holds none.
+bool lets_through(const short* part, int value);
+
 // True only when the iterator surely gives no date for `rule` from DTSTART `first`
 // (a wall time without zone): a BY part that no reachable month, day or time of day
 // can meet. A rule that is merely sparse is not recognised here.
