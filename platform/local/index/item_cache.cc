@@ -6,6 +6,8 @@
 #include "platform/local/root/store_root.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 namespace platform::local {
 
@@ -35,8 +37,16 @@ std::string ItemCache::file_path(const std::string& folder, const std::string& n
 SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder) {
   Folder& known = folders_[folder];
   if (known.listed) return &known;
-  IndexedRows rows = index_.files_in(folder);
+  // The folder's rows are read while the folder is listed: neither waits on the other.
+  IndexedRows rows;
+  std::thread reader;
+  try {
+    reader = std::thread([&] { rows = index_.files_in(folder); });
+  } catch (const std::system_error&) {
+    rows = index_.files_in(folder);
+  }
   auto entries = list_directory(root_ + "/" + folder, true);
+  if (reader.joinable()) reader.join();
   if (!entries.ok()) return entries.error();
   std::vector<std::pair<std::string, std::optional<FileStamp>>> files;
   for (auto& entry : entries.value()) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "calendar/access/access.h"
+#include "calendar/command/json_array_text.h"
 #include "calendar/reminders/reminder_fetch.h"
 #include "calendar/reminders/reminder_lists.h"
 #include "calendar/reminders/reminder_record.h"
@@ -30,34 +31,23 @@ Json status_reply(platform::AuthorizationStatus status) {
   return reply;
 }
 
-// Each record is written out as soon as its reminder is looked up, so the list of
-// every reminder is never held as values and as text at once. The text is what
-// dumping the array would give. A record that cannot be written fails the reply
-// only after the lookups, which fail first.
+// Each record is written out as soon as its reminder is looked up (on a second
+// thread while the next ones are), so the list of every reminder is never held as
+// values and as text at once. A record that cannot be written fails the reply only
+// after the lookups, which fail first.
 CommandOutcome read_reply(platform::Platform& platform, platform::EventStore& store,
                           const std::vector<platform::CalendarRef>& lists) {
-  Json record = Json::object();
-  std::string text = "[";
-  std::optional<std::string> unwritable;
+  std::optional<JsonArrayText> records;
   Expected<Done> visited =
       reminders::for_each_fetched_reminder(platform, store, lists, [&](platform::Reminder&& reminder, std::size_t count) {
-        if (unwritable) return;
-        reminders::refill_record(platform, reminder, record);
-        try {
-          std::string written = record.dump();
-          // Room for as many records of about this size: a text that doubles as it
-          // grows holds two copies at once.
-          if (text.size() == 1) text.reserve(2 + (written.size() + 1) * count / 4 * 5);
-          if (text.size() > 1) text += ',';
-          text += written;
-        } catch (const Json::exception& error) {
-          unwritable = error.what();
-        }
+        if (!records) records.emplace(count);
+        reminders::refill_record(platform, reminder, records->next());
       });
   if (!visited.ok()) return std::move(visited.error());
-  if (unwritable) return Failure{*unwritable};
-  text += ']';
-  return SerializedReply{std::move(text)};
+  if (!records) return SerializedReply{"[]"};
+  Expected<std::string> text = records->finish();
+  if (!text.ok()) return std::move(text.error());
+  return SerializedReply{std::move(text.value())};
 }
 
 }  // namespace
