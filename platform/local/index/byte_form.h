@@ -8,7 +8,6 @@
 
 #include <bit>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,8 +17,6 @@ namespace platform::local {
 
 // More than any file could hold: a count beyond it is damage.
 inline constexpr std::uint32_t kMostEntries = 1u << 24;
-inline constexpr std::int64_t kLeastNumber = std::numeric_limits<std::int64_t>::min();
-inline constexpr std::int64_t kMostNumber = std::numeric_limits<std::int64_t>::max();
 
 class ByteWriter {
  public:
@@ -29,7 +26,7 @@ class ByteWriter {
   template <class Small>
   void byte(Small value) { out_.push_back(static_cast<char>(value)); }
   void flag(bool value) { byte(value); }
-  void number(std::int64_t value, std::int64_t least = kLeastNumber, std::int64_t most = kMostNumber) {
+  void number(std::int64_t value, std::int64_t least, std::int64_t most) {
     check(value >= least && value <= most);
     fixed(static_cast<std::uint64_t>(value));
   }
@@ -69,7 +66,6 @@ class ByteWriter {
 class ByteReader {
  public:
   explicit ByteReader(std::string_view in) : in_(in) {}
-  bool ok() const { return ok_; }
   // Every field read, every check held, and no byte left over.
   bool done() const { return ok_ && at_ == in_.size(); }
   void check(bool holds) { ok_ = ok_ && holds; }
@@ -82,7 +78,7 @@ class ByteReader {
     value = static_cast<Flag>(read == 1);
   }
   template <class Int>
-  void number(Int& value, std::int64_t least = kLeastNumber, std::int64_t most = kMostNumber) {
+  void number(Int& value, std::int64_t least, std::int64_t most) {
     auto read = static_cast<std::int64_t>(fixed<std::uint64_t>());
     check(read >= least && read <= most);
     value = static_cast<Int>(read);

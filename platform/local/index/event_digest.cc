@@ -1,5 +1,6 @@
 #include "platform/local/index/event_digest.h"
 
+#include "platform/local/ical/ical_handles.h"
 #include "platform/local/index/byte_form.h"
 #include "text/utf8_text.h"
 
@@ -28,14 +29,6 @@ constexpr std::size_t kByListsSize = offsetof(icalrecurrencetype, by_set_pos) +
                                      sizeof(icalrecurrencetype::by_set_pos) -
                                      offsetof(icalrecurrencetype, by_second);
 
-// The digest does not hold the file's VTIMEZONEs: a time in one has no exact form.
-template <class Form, class Zone>
-void zone_kind(Form& form, Zone& zone) {
-  form.check(!zone.definition);
-  form.byte(zone.kind);
-  form.check(zone.kind <= IcalZone::Kind::zoned);
-}
-
 // A revision time is UTC or floating: its zone pointer says which.
 void utc_flag(ByteWriter& form, const icaltimetype& time) { form.flag(icaltime_is_utc(time)); }
 
@@ -63,32 +56,13 @@ EventRule rule_from_text(const std::string& text) {
   return read;
 }
 
-// A rule as RRULE text, which must read back into the same rule.
-void rule_text(ByteWriter& form, const EventRule& rule) {
-  icalrecurrencetype scaled = rule.with_scale();
-  char* text = icalrecurrencetype_as_string_r(&scaled);
-  std::string written = text ? text : "";
-  icalmemory_free_buffer(text);
-  EventRule back = rule_from_text(written);
-  form.check(same_rule(back.rule, rule.rule) && back.rscale == rule.rscale);
-  form.text(written);
-}
-
-void rule_text(ByteReader& form, EventRule& rule) {
-  std::string text;
-  form.text(text);
-  rule = rule_from_text(text);
-}
-
-bool is_wall_seconds(double value) {
-  return value >= kEarliestWallSeconds && value <= kLatestWallSeconds && value == std::floor(value);
-}
-
 // Only steps a walk could have given: wall times in whole seconds, in order.
 bool readable_steps(const RuleSteps& steps) {
-  return steps.walls.size() <= kMostSteps && is_wall_seconds(steps.from) && is_wall_seconds(steps.to) &&
-         std::all_of(steps.walls.begin(), steps.walls.end(), is_wall_seconds) &&
-         std::is_sorted(steps.walls.begin(), steps.walls.end());
+  auto wall = [](double seconds) {
+    return seconds >= kEarliestWallSeconds && seconds <= kLatestWallSeconds && seconds == std::floor(seconds);
+  };
+  return steps.walls.size() <= kMostSteps && wall(steps.from) && wall(steps.to) &&
+         std::all_of(steps.walls.begin(), steps.walls.end(), wall) && std::is_sorted(steps.walls.begin(), steps.walls.end());
 }
 
 template <class Form, class Steps>
@@ -101,13 +75,24 @@ void step_fields(Form& form, Steps& steps) {
   form.check(readable_steps(steps));
 }
 
-// Steps the reader would refuse are left out: the next query walks the rule again.
-void rule_steps(ByteWriter& form, const EventRule& rule) {
+// A rule is its RRULE text, which must read back into the same rule, then the steps
+// a query walked of it. Steps the reader would refuse are left out: the next query
+// walks the rule again.
+void rule_fields(ByteWriter& form, const EventRule& rule) {
+  icalrecurrencetype scaled = rule.with_scale();
+  std::string text = take_ical_string(icalrecurrencetype_as_string_r(&scaled));
+  EventRule back = rule_from_text(text);
+  form.check(same_rule(back.rule, rule.rule) && back.rscale == rule.rscale && rule.rule.freq != ICAL_NO_RECURRENCE);
+  form.text(text);
   const RuleSteps* steps = rule.steps && readable_steps(*rule.steps) ? rule.steps.get() : nullptr;
   form.optional(steps, [&](const RuleSteps& kept) { step_fields(form, kept); });
 }
 
-void rule_steps(ByteReader& form, EventRule& rule) {
+void rule_fields(ByteReader& form, EventRule& rule) {
+  std::string text;
+  form.text(text);
+  rule = rule_from_text(text);
+  form.check(rule.rule.freq != ICAL_NO_RECURRENCE);
   std::optional<RuleSteps> steps;
   form.optional(steps, [&](RuleSteps& read) { step_fields(form, read); });
   if (steps) rule.steps = std::make_shared<RuleSteps>(std::move(*steps));
@@ -123,11 +108,14 @@ void wall_fields(Form& form, Value& value) {
   form.check(is_usable_time(value));
 }
 
-// A zoned time has a zone name, and only a zoned one.
+// A zoned time has a zone name, and only a zoned one. The digest does not hold the
+// file's VTIMEZONEs: a time in one has no exact form.
 template <class Form, class Time>
 void time_fields(Form& form, Time& time) {
   wall_fields(form, time.value);
-  zone_kind(form, time.zone);
+  form.check(!time.zone.definition);
+  form.byte(time.zone.kind);
+  form.check(time.zone.kind <= IcalZone::Kind::zoned);
   form.text(time.zone.tzid);
   form.check((time.zone.kind == IcalZone::Kind::zoned) != time.zone.tzid.empty());
 }
@@ -146,11 +134,7 @@ void component_fields(Form& form, Event& event) {
   });
   form.optional(event.recurrence_id, time);
   form.flag(event.has_rrule);
-  form.list(event.rules, [&](auto& rule) {
-    rule_text(form, rule);
-    form.check(rule.rule.freq != ICAL_NO_RECURRENCE);
-    rule_steps(form, rule);
-  });
+  form.list(event.rules, [&](auto& rule) { rule_fields(form, rule); });
   form.list(event.rdates, [&](auto& date) {
     time_fields(form, date.start);
     form.flag(date.is_period);

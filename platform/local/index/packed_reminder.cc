@@ -48,15 +48,15 @@ void zone(ByteReader& form, std::optional<TimeZone>& zone) {
   zone = offset ? TimeZone::for_seconds_from_gmt(*offset) : TimeZone::named(std::move(name));
 }
 
-// Each field undefined or within what a file's date can hold (years as libical reads them).
+// Each field within what a file's date can hold (years as libical reads them), or undefined.
 template <class Form, class Date>
 void date_fields(Form& form, Date& c) {
   using Field = std::tuple<decltype(&c.year), std::int64_t, std::int64_t>;
   for (auto [field, least, most] : {Field{&c.year, 0, 9999}, Field{&c.month, 1, 12}, Field{&c.day, 1, 31},
                                     Field{&c.hour, 0, 23}, Field{&c.minute, 0, 59}, Field{&c.second, 0, 60},
                                     Field{&c.nanosecond, 0, 999'999'999}}) {
-    form.number(*field);
-    form.check(*field == kUndefinedComponent || (*field >= least && *field <= most));
+    form.number(*field, least, kUndefinedComponent);
+    form.check(*field <= most || *field == kUndefinedComponent);
   }
   form.optional(c.calendar, [&](auto& name) { utf8_text(form, name); });
   zone(form, c.time_zone);
@@ -73,11 +73,11 @@ bool is_alarm_block(std::string_view block) {
 
 // An alarm is its VALARM block as stored (none for one made here), then its absolute
 // date (none for one relative to the due date).
-template <class Form, class Block, class When>
-void alarm_fields(Form& form, Block& block, When& date) {
-  form.optional(block, [&](auto& lines) {
-    form.text(lines);
-    form.check(is_alarm_block(lines));
+template <class Form, class Stored, class When>
+void alarm_fields(Form& form, Stored& stored, When& date) {
+  form.optional(stored, [&](auto& origin) {
+    form.text(origin.block);
+    form.check(is_alarm_block(origin.block));
   });
   form.optional(date, [&](auto& when) {
     form.real(when.seconds_since_1970);
@@ -85,21 +85,19 @@ void alarm_fields(Form& form, Block& block, When& date) {
   });
 }
 
+// Only a stored block of the alarm's own date goes back into a file as it is.
 void alarm(ByteWriter& form, const Alarm& alarm) {
   auto stored = std::dynamic_pointer_cast<const StoredAlarmOrigin>(alarm.origin);
   form.check(!alarm.origin || (stored && stored->absolute_date == alarm.absolute_date));
-  const std::string* block = stored ? &stored->block : nullptr;
-  alarm_fields(form, block, alarm.absolute_date);
+  alarm_fields(form, stored, alarm.absolute_date);
 }
 
 void alarm(ByteReader& form, Alarm& alarm) {
-  std::optional<std::string> block;
-  alarm_fields(form, block, alarm.absolute_date);
-  if (!block) return;
-  auto origin = std::make_shared<StoredAlarmOrigin>();
-  origin->block = std::move(*block);
-  origin->absolute_date = alarm.absolute_date;
-  alarm.origin = std::move(origin);
+  std::optional<StoredAlarmOrigin> stored;
+  alarm_fields(form, stored, alarm.absolute_date);
+  if (!stored) return;
+  stored->absolute_date = alarm.absolute_date;
+  alarm.origin = std::make_shared<StoredAlarmOrigin>(std::move(*stored));
 }
 
 // The rules come from their RRULE values, each of one line.
