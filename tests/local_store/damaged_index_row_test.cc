@@ -98,7 +98,7 @@ std::string texts(std::initializer_list<std::string_view> values) {
 
 std::string integers(std::initializer_list<std::int64_t> values) {
   ByteWriter out;
-  for (std::int64_t value : values) out.integer(value);
+  for (std::int64_t value : values) out.number(value, value, value);
   return out.take();
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "local_store/reminder_test_support.h"
@@ -210,6 +211,47 @@ TEST(PackedReminder, CutAtEveryLength) {
   ASSERT_TRUE(platform::local::row_from_packed(*packed));
   for (std::size_t size = 0; size < packed->size(); ++size) {
     EXPECT_FALSE(platform::local::row_from_packed(std::string_view(*packed).substr(0, size))) << size;
+  }
+}
+
+// Rows holding what no file gives, or what a save could not put back, are not packed:
+// the writer makes every check the reader makes.
+TEST(PackedReminder, KeepsNoRowItCouldNotReadBack) {
+  using platform::local::ReminderRow;
+  auto item = platform::local::parse_item_text(store_test::todo_file(
+      "UID:u\r\nSUMMARY:Title\r\nDUE;TZID=Europe/Berlin:20250310T090000\r\nRRULE:FREQ=DAILY\r\n"
+      "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME:20250310T080000Z\r\nEND:VALARM\r\n"));
+  ASSERT_TRUE(item);
+  const ReminderRow read = platform::local::reminder_row_of(*item, item->parts.front());
+  ASSERT_TRUE(platform::local::packed_reminder(read));
+  struct Change {
+    const char* name;
+    std::function<void(ReminderRow&)> apply;
+  };
+  const Change changes[] = {
+      {"priority 10", [](ReminderRow& r) { r.fields.priority = 10; }},
+      {"priority -1", [](ReminderRow& r) { r.fields.priority = -1; }},
+      {"title no UTF-8", [](ReminderRow& r) { r.fields.title = "bad \xff"; }},
+      {"identifier no UTF-8", [](ReminderRow& r) { r.fields.calendar_item_external_identifier = "\xc3"; }},
+      {"url refused", [](ReminderRow& r) { r.fields.url = platform::Url{"no url"}; }},
+      {"month 13", [](ReminderRow& r) { r.fields.due_date_components->month = 13; }},
+      {"calendar no UTF-8", [](ReminderRow& r) { r.fields.due_date_components->calendar = "\xfe"; }},
+      {"zone name no UTF-8", [](ReminderRow& r) { r.fields.time_zone = platform::TimeZone::named("\xff"); }},
+      {"alarm of another origin",
+       [](ReminderRow& r) { r.fields.alarms[0].origin = std::make_shared<platform::ItemOrigin>(); }},
+      {"alarm moved from its block", [](ReminderRow& r) { r.fields.alarms[0].absolute_date = platform::Date{0}; }},
+      {"alarm at NaN",
+       [](ReminderRow& r) { r.fields.alarms = {platform::Alarm::with_absolute_date(platform::Date{std::nan("")})}; }},
+      {"rule value of two lines", [](ReminderRow& r) { r.rule_values[0] += "\r\nX-A:1"; }},
+      {"rule value no rule", [](ReminderRow& r) { r.rule_values[0] = "FREQ=SECONDLY"; }},
+      {"a rule without its value", [](ReminderRow& r) { r.rule_values.clear(); }},
+      {"read in the machine's zone", [](ReminderRow& r) { r.follows_local_zone = true; }},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.name);
+    ReminderRow row = read;
+    change.apply(row);
+    EXPECT_FALSE(platform::local::packed_reminder(row));
   }
 }
 

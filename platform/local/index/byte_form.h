@@ -2,12 +2,16 @@
 
 // The index's own binary forms (an event digest, a packed reminder), field by field:
 // fixed-width integers least significant byte first, texts after their length.
+// Each shape is told once, by a template over the form: a ByteWriter puts a value's
+// fields and a ByteReader fills them. Both make the shape's checks, so what is
+// written reads back and bytes no writer gives read as nothing.
 
 #include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform::local {
 
@@ -16,67 +20,99 @@ inline constexpr std::uint32_t kMostEntries = 1u << 24;
 
 class ByteWriter {
  public:
-  void byte(std::uint8_t value) { out_.push_back(static_cast<char>(value)); }
-  void flag(bool value) { byte(value ? 1 : 0); }
-  void count(std::size_t value) { fixed(static_cast<std::uint32_t>(value)); }
-  void integer(std::int64_t value) { fixed(static_cast<std::uint64_t>(value)); }
+  // False once a check failed: the value has no exact form.
+  bool ok() const { return ok_; }
+  void check(bool holds) { ok_ = ok_ && holds; }
+  template <class Small>
+  void byte(Small value) { out_.push_back(static_cast<char>(value)); }
+  void flag(bool value) { byte(value); }
+  void number(std::int64_t value, std::int64_t least, std::int64_t most) {
+    check(value >= least && value <= most);
+    fixed(static_cast<std::uint64_t>(value));
+  }
   void real(double value) { fixed(std::bit_cast<std::uint64_t>(value)); }
   void text(std::string_view value) {
     count(value.size());
     out_.append(value);
   }
-  void optional_text(const std::optional<std::string>& value) {
-    flag(value.has_value());
-    if (value) text(*value);
+  // `value` is a std::optional or a pointer.
+  template <class Optional, class Fields>
+  void optional(const Optional& value, Fields fields) {
+    flag(value ? true : false);
+    if (value) fields(*value);
+  }
+  template <class T, class Fields>
+  void list(const std::vector<T>& values, Fields fields) {
+    count(values.size());
+    for (const T& value : values) fields(value);
   }
   std::string take() { return std::move(out_); }
 
  private:
+  void count(std::size_t value) {
+    check(value <= kMostEntries);
+    fixed(static_cast<std::uint32_t>(value));
+  }
   template <class Unsigned>
   void fixed(Unsigned value) {
-    for (std::size_t i = 0; i < sizeof value; ++i) byte(static_cast<std::uint8_t>(value >> (8 * i)));
+    for (std::size_t i = 0; i < sizeof value; ++i) byte(value >> (8 * i));
   }
   std::string out_;
+  bool ok_ = true;
 };
 
-// A reader fails, and stays failed, at the first field the bytes cannot hold; the
-// caller checks `ok()` or `done()` at the end.
+// A reader fails, and stays failed, at the first field the bytes cannot hold; what
+// it fills after that is meaningless, and the caller checks `done()` at the end.
 class ByteReader {
  public:
   explicit ByteReader(std::string_view in) : in_(in) {}
-  bool ok() const { return ok_; }
+  // Every field read, every check held, and no byte left over.
   bool done() const { return ok_ && at_ == in_.size(); }
-  std::uint8_t byte() { return fixed<std::uint8_t>(); }
-  bool flag() {
-    std::uint8_t value = byte();
-    if (value > 1) fail();
-    return value == 1;
+  void check(bool holds) { ok_ = ok_ && holds; }
+  template <class Small>
+  void byte(Small& value) { value = static_cast<Small>(fixed<std::uint8_t>()); }
+  template <class Flag>
+  void flag(Flag& value) {
+    std::uint8_t read = fixed<std::uint8_t>();
+    check(read <= 1);
+    value = static_cast<Flag>(read == 1);
   }
-  std::size_t count() {
-    auto value = fixed<std::uint32_t>();
-    if (value > kMostEntries) return fail(), 0;
-    return value;
+  template <class Int>
+  void number(Int& value, std::int64_t least, std::int64_t most) {
+    auto read = static_cast<std::int64_t>(fixed<std::uint64_t>());
+    check(read >= least && read <= most);
+    value = static_cast<Int>(read);
   }
-  std::int64_t integer() { return static_cast<std::int64_t>(fixed<std::uint64_t>()); }
-  double real() { return std::bit_cast<double>(fixed<std::uint64_t>()); }
-  std::string text() {
+  void real(double& value) { value = std::bit_cast<double>(fixed<std::uint64_t>()); }
+  void text(std::string& value) {
     std::size_t size = count();
-    if (!ok_ || in_.size() - at_ < size) return fail(), std::string();
-    std::string value(in_.substr(at_, size));
+    check(in_.size() - at_ >= size);
+    if (!ok_) return;
+    value.assign(in_.substr(at_, size));
     at_ += size;
-    return value;
   }
-  std::optional<std::string> optional_text() {
-    if (!flag()) return std::nullopt;
-    return text();
+  template <class T, class Fields>
+  void optional(std::optional<T>& value, Fields fields) {
+    bool present = false;
+    flag(present);
+    if (present) fields(value.emplace());
   }
-  void fail() { ok_ = false; }
+  template <class T, class Fields>
+  void list(std::vector<T>& values, Fields fields) {
+    for (std::size_t n = count(); n > 0 && ok_; --n) fields(values.emplace_back());
+  }
 
  private:
+  std::size_t count() {
+    auto value = fixed<std::uint32_t>();
+    check(value <= kMostEntries);
+    return ok_ ? value : 0;
+  }
   // One check of the room for the whole field, so that its bytes read as one load.
   template <class Unsigned>
   Unsigned fixed() {
-    if (!ok_ || in_.size() - at_ < sizeof(Unsigned)) return fail(), 0;
+    check(in_.size() - at_ >= sizeof(Unsigned));
+    if (!ok_) return 0;
     Unsigned value = 0;
     for (std::size_t i = 0; i < sizeof value; ++i) {
       value |= static_cast<Unsigned>(static_cast<std::uint8_t>(in_[at_ + i])) << (8 * i);

@@ -1,5 +1,6 @@
 #include "platform/local/index/event_digest.h"
 
+#include "platform/local/ical/ical_handles.h"
 #include "platform/local/index/byte_form.h"
 #include "text/utf8_text.h"
 
@@ -28,68 +29,13 @@ constexpr std::size_t kByListsSize = offsetof(icalrecurrencetype, by_set_pos) +
                                      sizeof(icalrecurrencetype::by_set_pos) -
                                      offsetof(icalrecurrencetype, by_second);
 
-// Each shape below is told once for both ways: a Writer puts a value's fields, a
-// Reader fills them. Both make the same checks, so what is written reads back.
-struct Writer : ByteWriter {
-  bool exact = true;
-  void check(bool holds) { exact = exact && holds; }
-  void number(std::int64_t value, std::int64_t least, std::int64_t most) {
-    check(value >= least && value <= most);
-    integer(value);
-  }
-  template <class T, class Fields>
-  void optional(const std::optional<T>& value, Fields fields) {
-    flag(value.has_value());
-    if (value) fields(*value);
-  }
-  template <class T, class Fields>
-  void list(const std::vector<T>& values, Fields fields) {
-    count(values.size());
-    for (const T& value : values) fields(value);
-  }
-};
-
-struct Reader {
-  ByteReader in;
-  void check(bool holds) { if (!holds) in.fail(); }
-  void flag(bool& value) { value = in.flag(); }
-  void flag(int& value) { value = in.flag() ? 1 : 0; }
-  template <class Int>
-  void number(Int& value, std::int64_t least, std::int64_t most) {
-    std::int64_t read = in.integer();
-    check(read >= least && read <= most);
-    value = static_cast<Int>(read);
-  }
-  void real(double& value) { value = in.real(); }
-  void text(std::string& value) { value = in.text(); }
-  void optional_text(std::optional<std::string>& value) { value = in.optional_text(); }
-  template <class T, class Fields>
-  void optional(std::optional<T>& value, Fields fields) {
-    if (in.flag()) fields(value.emplace());
-  }
-  template <class T, class Fields>
-  void list(std::vector<T>& values, Fields fields) {
-    for (std::size_t n = in.count(); n > 0 && in.ok(); --n) fields(values.emplace_back());
-  }
-};
-
-// The digest does not hold the file's VTIMEZONEs: a time in one has no exact form.
-void zone_kind(Writer& form, const IcalZone& zone) {
-  form.check(!zone.definition);
-  form.byte(static_cast<std::uint8_t>(zone.kind));
-}
-
-void zone_kind(Reader& form, IcalZone& zone) {
-  std::uint8_t kind = form.in.byte();
-  form.check(kind <= static_cast<std::uint8_t>(IcalZone::Kind::zoned));
-  zone.kind = static_cast<IcalZone::Kind>(kind);
-}
-
 // A revision time is UTC or floating: its zone pointer says which.
-void utc_flag(Writer& form, const icaltimetype& time) { form.flag(icaltime_is_utc(time)); }
+void utc_flag(ByteWriter& form, const icaltimetype& time) { form.flag(icaltime_is_utc(time)); }
 
-void utc_flag(Reader& form, icaltimetype& time) {
-  if (form.in.flag()) time.zone = icaltimezone_get_utc_timezone();
+void utc_flag(ByteReader& form, icaltimetype& time) {
+  bool utc = false;
+  form.flag(utc);
+  if (utc) time.zone = icaltimezone_get_utc_timezone();
 }
 
 bool same_rule(const icalrecurrencetype& a, const icalrecurrencetype& b) {
@@ -110,28 +56,13 @@ EventRule rule_from_text(const std::string& text) {
   return read;
 }
 
-// A rule as RRULE text, which must read back into the same rule.
-void rule_text(Writer& form, const EventRule& rule) {
-  icalrecurrencetype scaled = rule.with_scale();
-  char* text = icalrecurrencetype_as_string_r(&scaled);
-  std::string written = text ? text : "";
-  icalmemory_free_buffer(text);
-  EventRule back = rule_from_text(written);
-  form.check(same_rule(back.rule, rule.rule) && back.rscale == rule.rscale);
-  form.text(written);
-}
-
-void rule_text(Reader& form, EventRule& rule) { rule = rule_from_text(form.in.text()); }
-
-bool is_wall_seconds(double value) {
-  return value >= kEarliestWallSeconds && value <= kLatestWallSeconds && value == std::floor(value);
-}
-
 // Only steps a walk could have given: wall times in whole seconds, in order.
 bool readable_steps(const RuleSteps& steps) {
-  return steps.walls.size() <= kMostSteps && is_wall_seconds(steps.from) && is_wall_seconds(steps.to) &&
-         std::all_of(steps.walls.begin(), steps.walls.end(), is_wall_seconds) &&
-         std::is_sorted(steps.walls.begin(), steps.walls.end());
+  auto wall = [](double seconds) {
+    return seconds >= kEarliestWallSeconds && seconds <= kLatestWallSeconds && seconds == std::floor(seconds);
+  };
+  return steps.walls.size() <= kMostSteps && wall(steps.from) && wall(steps.to) &&
+         std::all_of(steps.walls.begin(), steps.walls.end(), wall) && std::is_sorted(steps.walls.begin(), steps.walls.end());
 }
 
 template <class Form, class Steps>
@@ -144,19 +75,27 @@ void step_fields(Form& form, Steps& steps) {
   form.check(readable_steps(steps));
 }
 
-// Steps the reader would refuse are left out: the next query walks the rule again.
-void rule_steps(Writer& form, const EventRule& rule) {
-  const RuleSteps* steps = rule.steps.get();
-  bool keep = steps && readable_steps(*steps);
-  form.flag(keep);
-  if (keep) step_fields(form, *steps);
+// A rule is its RRULE text, which must read back into the same rule, then the steps
+// a query walked of it. Steps the reader would refuse are left out: the next query
+// walks the rule again.
+void rule_fields(ByteWriter& form, const EventRule& rule) {
+  icalrecurrencetype scaled = rule.with_scale();
+  std::string text = take_ical_string(icalrecurrencetype_as_string_r(&scaled));
+  EventRule back = rule_from_text(text);
+  form.check(same_rule(back.rule, rule.rule) && back.rscale == rule.rscale && rule.rule.freq != ICAL_NO_RECURRENCE);
+  form.text(text);
+  const RuleSteps* steps = rule.steps && readable_steps(*rule.steps) ? rule.steps.get() : nullptr;
+  form.optional(steps, [&](const RuleSteps& kept) { step_fields(form, kept); });
 }
 
-void rule_steps(Reader& form, EventRule& rule) {
-  if (!form.in.flag()) return;
-  auto steps = std::make_shared<RuleSteps>();
-  step_fields(form, *steps);
-  rule.steps = std::move(steps);
+void rule_fields(ByteReader& form, EventRule& rule) {
+  std::string text;
+  form.text(text);
+  rule = rule_from_text(text);
+  form.check(rule.rule.freq != ICAL_NO_RECURRENCE);
+  std::optional<RuleSteps> steps;
+  form.optional(steps, [&](RuleSteps& read) { step_fields(form, read); });
+  if (steps) rule.steps = std::make_shared<RuleSteps>(std::move(*steps));
 }
 
 // The fields of a value that the event code reads (never its zone pointer).
@@ -169,11 +108,14 @@ void wall_fields(Form& form, Value& value) {
   form.check(is_usable_time(value));
 }
 
-// A zoned time has a zone name, and only a zoned one.
+// A zoned time has a zone name, and only a zoned one. The digest does not hold the
+// file's VTIMEZONEs: a time in one has no exact form.
 template <class Form, class Time>
 void time_fields(Form& form, Time& time) {
   wall_fields(form, time.value);
-  zone_kind(form, time.zone);
+  form.check(!time.zone.definition);
+  form.byte(time.zone.kind);
+  form.check(time.zone.kind <= IcalZone::Kind::zoned);
   form.text(time.zone.tzid);
   form.check((time.zone.kind == IcalZone::Kind::zoned) != time.zone.tzid.empty());
 }
@@ -181,7 +123,9 @@ void time_fields(Form& form, Time& time) {
 template <class Form, class Event>
 void component_fields(Form& form, Event& event) {
   auto time = [&](auto& t) { time_fields(form, t); };
-  for (auto* text : {&event.uid, &event.summary, &event.location, &event.description}) form.optional_text(*text);
+  for (auto* text : {&event.uid, &event.summary, &event.location, &event.description}) {
+    form.optional(*text, [&](auto& t) { form.text(t); });
+  }
   time_fields(form, event.start);
   form.optional(event.end, time);
   form.optional(event.duration, [&](auto& d) {
@@ -190,11 +134,7 @@ void component_fields(Form& form, Event& event) {
   });
   form.optional(event.recurrence_id, time);
   form.flag(event.has_rrule);
-  form.list(event.rules, [&](auto& rule) {
-    rule_text(form, rule);
-    form.check(rule.rule.freq != ICAL_NO_RECURRENCE);
-    rule_steps(form, rule);
-  });
+  form.list(event.rules, [&](auto& rule) { rule_fields(form, rule); });
   form.list(event.rdates, [&](auto& date) {
     time_fields(form, date.start);
     form.flag(date.is_period);
@@ -228,19 +168,21 @@ void item_fields(Form& form, Item& item) {
 }  // namespace
 
 std::optional<std::string> event_digest_of(const FileEvents& events) {
-  Writer form;
+  ByteWriter form;
   form.byte(kDigestVersion);
   form.list(events.items, [&](const ItemEvents& i) { item_fields(form, i); });
-  if (!form.exact) return std::nullopt;
+  if (!form.ok()) return std::nullopt;
   return form.take();
 }
 
 std::optional<FileEvents> events_from_digest(std::string_view digest) {
-  Reader form{ByteReader(digest)};
-  if (form.in.byte() != kDigestVersion) return std::nullopt;
+  ByteReader form(digest);
+  std::uint8_t version = 0;
+  form.byte(version);
+  form.check(version == kDigestVersion);
   FileEvents events;
   form.list(events.items, [&](ItemEvents& i) { item_fields(form, i); });
-  if (!form.in.done()) return std::nullopt;
+  if (!form.done()) return std::nullopt;
   // Lengths are settled for this machine's zone: an event whose start names no instant
   // on it is no event here, nor is an override without a RECURRENCE-ID.
   for (ItemEvents& i : events.items) {

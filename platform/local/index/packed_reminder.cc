@@ -1,8 +1,8 @@
 #include "platform/local/index/packed_reminder.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <limits>
+#include <tuple>
 
 #include "platform/local/ical/content_lines.h"
 #include "platform/local/ical/recurrence_ical.h"
@@ -17,64 +17,49 @@ namespace {
 
 // Beyond the instants of years 0 to 9999 in any zone: an alarm further out, or at NaN, is damage.
 constexpr double kFarthestAlarmSeconds = 1e12;
+// An offset whose negation is an int too: the zone's name is worked out from it.
+constexpr std::int64_t kLargestOffset = std::numeric_limits<int>::max();
 
-std::optional<std::string> utf8_text(ByteReader& in) {
-  std::optional<std::string> text = in.optional_text();
-  if (text && !text::is_valid_utf8(*text)) in.fail();
-  return text;
+template <class Form, class Text>
+void utf8_text(Form& form, Text& text) {
+  form.text(text);
+  form.check(text::is_valid_utf8(text));
 }
 
 // A zone is a flag for a fixed offset, then the offset or the name.
-void write_zone(ByteWriter& out, const std::optional<TimeZone>& zone) {
-  out.flag(zone.has_value());
-  if (!zone) return;
-  std::optional<int> offset = zone->fixed_offset_seconds();
-  out.flag(offset.has_value());
-  if (offset) out.integer(*offset);
-  if (!offset) out.text(zone->name());
+template <class Form, class Offset, class Name>
+void zone_fields(Form& form, Offset& offset, Name& name) {
+  form.optional(offset, [&](auto& seconds) { form.number(seconds, -kLargestOffset, kLargestOffset); });
+  if (!offset) utf8_text(form, name);
 }
 
-std::optional<TimeZone> read_zone(ByteReader& in) {
-  if (!in.flag()) return std::nullopt;
-  if (!in.flag()) {
-    std::string name = in.text();
-    if (!text::is_valid_utf8(name)) in.fail();
-    return TimeZone::named(std::move(name));
-  }
-  std::int64_t offset = in.integer();
-  // An offset whose negation is an int too: the zone's name is worked out from it.
-  if (std::abs(offset) <= std::numeric_limits<int>::max()) return TimeZone::for_seconds_from_gmt(static_cast<int>(offset));
-  in.fail();
-  return std::nullopt;
+void zone(ByteWriter& form, const std::optional<TimeZone>& zone) {
+  std::optional<int> offset = zone ? zone->fixed_offset_seconds() : std::nullopt;
+  form.optional(zone, [&](const TimeZone& z) { zone_fields(form, offset, z.name()); });
 }
 
-void write_components(ByteWriter& out, const std::optional<DateComponents>& c) {
-  out.flag(c.has_value());
-  if (!c) return;
-  for (std::int64_t field : {c->year, c->month, c->day, c->hour, c->minute, c->second, c->nanosecond}) {
-    out.integer(field);
-  }
-  out.optional_text(c->calendar);
-  write_zone(out, c->time_zone);
+void zone(ByteReader& form, std::optional<TimeZone>& zone) {
+  bool present = false;
+  form.flag(present);
+  if (!present) return;
+  std::optional<int> offset;
+  std::string name;
+  zone_fields(form, offset, name);
+  zone = offset ? TimeZone::for_seconds_from_gmt(*offset) : TimeZone::named(std::move(name));
 }
 
-std::optional<DateComponents> read_components(ByteReader& in) {
-  if (!in.flag()) return std::nullopt;
-  DateComponents c;
-  // Each field undefined or within what a file's date can hold (years as libical reads them).
-  struct Field {
-    std::int64_t* value;
-    std::int64_t least, most;
-  };
-  for (const Field& field : {Field{&c.year, 0, 9999}, Field{&c.month, 1, 12}, Field{&c.day, 1, 31},
-                             Field{&c.hour, 0, 23}, Field{&c.minute, 0, 59}, Field{&c.second, 0, 60},
-                             Field{&c.nanosecond, 0, 999'999'999}}) {
-    *field.value = in.integer();
-    if (*field.value != kUndefinedComponent && (*field.value < field.least || *field.value > field.most)) in.fail();
+// Each field within what a file's date can hold (years as libical reads them), or undefined.
+template <class Form, class Date>
+void date_fields(Form& form, Date& c) {
+  using Field = std::tuple<decltype(&c.year), std::int64_t, std::int64_t>;
+  for (auto [field, least, most] : {Field{&c.year, 0, 9999}, Field{&c.month, 1, 12}, Field{&c.day, 1, 31},
+                                    Field{&c.hour, 0, 23}, Field{&c.minute, 0, 59}, Field{&c.second, 0, 60},
+                                    Field{&c.nanosecond, 0, 999'999'999}}) {
+    form.number(*field, least, kUndefinedComponent);
+    form.check(*field <= most || *field == kUndefinedComponent);
   }
-  c.calendar = utf8_text(in);
-  c.time_zone = read_zone(in);
-  return c;
+  form.optional(c.calendar, [&](auto& name) { utf8_text(form, name); });
+  zone(form, c.time_zone);
 }
 
 // One VALARM as a file's lines hold it, ending with its line break: a save puts it
@@ -88,84 +73,81 @@ bool is_alarm_block(std::string_view block) {
 
 // An alarm is its VALARM block as stored (none for one made here), then its absolute
 // date (none for one relative to the due date).
-Alarm read_alarm(ByteReader& in) {
-  Alarm alarm;
-  std::optional<std::string> block = in.optional_text();
-  if (in.flag()) alarm.absolute_date = Date{in.real()};
-  if (alarm.absolute_date && !(std::fabs(alarm.absolute_date->seconds_since_1970) <= kFarthestAlarmSeconds)) in.fail();
-  if (block) {
-    if (!is_alarm_block(*block)) in.fail();
-    auto origin = std::make_shared<StoredAlarmOrigin>();
-    origin->block = std::move(*block);
-    origin->absolute_date = alarm.absolute_date;
-    alarm.origin = std::move(origin);
-  }
-  return alarm;
+template <class Form, class Stored, class When>
+void alarm_fields(Form& form, Stored& stored, When& date) {
+  form.optional(stored, [&](auto& origin) {
+    form.text(origin.block);
+    form.check(is_alarm_block(origin.block));
+  });
+  form.optional(date, [&](auto& when) {
+    form.real(when.seconds_since_1970);
+    form.check(std::fabs(when.seconds_since_1970) <= kFarthestAlarmSeconds);
+  });
+}
+
+// Only a stored block of the alarm's own date goes back into a file as it is.
+void alarm(ByteWriter& form, const Alarm& alarm) {
+  auto stored = std::dynamic_pointer_cast<const StoredAlarmOrigin>(alarm.origin);
+  form.check(!alarm.origin || (stored && stored->absolute_date == alarm.absolute_date));
+  alarm_fields(form, stored, alarm.absolute_date);
+}
+
+void alarm(ByteReader& form, Alarm& alarm) {
+  std::optional<StoredAlarmOrigin> stored;
+  alarm_fields(form, stored, alarm.absolute_date);
+  if (!stored) return;
+  stored->absolute_date = alarm.absolute_date;
+  alarm.origin = std::make_shared<StoredAlarmOrigin>(std::move(*stored));
+}
+
+// The rules come from their RRULE values, each of one line.
+template <class Form, class Row>
+void row_fields(Form& form, Row& row, std::vector<RecurrenceRule>& rules) {
+  auto& f = row.fields;
+  auto utf8 = [&](auto& text) { utf8_text(form, text); };
+  auto date = [&](auto& c) { date_fields(form, c); };
+  form.optional(f.calendar_item_external_identifier, utf8);
+  utf8(f.title);
+  form.optional(f.notes, utf8);
+  form.optional(f.url, [&](auto& url) {
+    form.text(url.absolute_string);
+    form.check(foundation_url_accepts(url.absolute_string));
+  });
+  zone(form, f.time_zone);
+  form.flag(f.completed);
+  // PRIORITY's values in RFC 5545; a file's other values are read from the file each time.
+  form.number(f.priority, 0, 9);
+  form.optional(f.start_date_components, date);
+  form.optional(f.due_date_components, date);
+  form.list(f.alarms, [&](auto& a) { alarm(form, a); });
+  form.list(row.rule_values, [&](auto& value) {
+    form.text(value);
+    std::optional<RecurrenceRule> rule = rule_from_rrule_value(value);
+    form.check(rule && value.find_first_of("\r\n") == std::string::npos);
+    if (rule) rules.push_back(std::move(*rule));
+  });
 }
 
 }  // namespace
 
 std::optional<std::string> packed_reminder(const ReminderRow& row) {
-  const ReminderFields& f = row.fields;
-  std::size_t rule_count = f.recurrence_rules ? f.recurrence_rules->size() : 0;
+  std::size_t rule_count = row.fields.recurrence_rules ? row.fields.recurrence_rules->size() : 0;
   if (row.follows_local_zone || rule_count != row.rule_values.size()) return std::nullopt;
-  ByteWriter out;
-  out.optional_text(f.calendar_item_external_identifier);
-  out.text(f.title);
-  out.optional_text(f.notes);
-  out.optional_text(f.url ? std::optional(f.url->absolute_string) : std::nullopt);
-  write_zone(out, f.time_zone);
-  out.flag(f.completed);
-  out.integer(f.priority);
-  write_components(out, f.start_date_components);
-  write_components(out, f.due_date_components);
-  out.count(f.alarms.size());
-  for (const Alarm& alarm : f.alarms) {
-    auto stored = std::dynamic_pointer_cast<const StoredAlarmOrigin>(alarm.origin);
-    if (alarm.origin && (!stored || stored->absolute_date != alarm.absolute_date)) return std::nullopt;
-    out.optional_text(stored ? std::optional(stored->block) : std::nullopt);
-    out.flag(alarm.absolute_date.has_value());
-    if (alarm.absolute_date) out.real(alarm.absolute_date->seconds_since_1970);
-  }
-  out.count(row.rule_values.size());
-  for (const std::string& rule : row.rule_values) out.text(rule);
-  std::string packed = out.take();
+  ByteWriter form;
+  std::vector<RecurrenceRule> rules;
+  row_fields(form, row, rules);
   // What would not read back is not kept: the file is read each time instead.
-  if (!row_from_packed(packed)) return std::nullopt;
-  return packed;
+  if (!form.ok()) return std::nullopt;
+  return form.take();
 }
 
 ReminderRowRef row_from_packed(std::string_view packed) {
-  ByteReader in(packed);
+  ByteReader form(packed);
   auto row = std::make_shared<ReminderRow>();
-  ReminderFields& f = row->fields;
-  f.calendar_item_external_identifier = utf8_text(in);
-  f.title = in.text();
-  if (!text::is_valid_utf8(f.title)) in.fail();
-  f.notes = utf8_text(in);
-  if (std::optional<std::string> url = in.optional_text()) {
-    if (!foundation_url_accepts(*url)) in.fail();
-    f.url = Url{std::move(*url)};
-  }
-  f.time_zone = read_zone(in);
-  f.completed = in.flag();
-  f.priority = in.integer();
-  // PRIORITY's values in RFC 5545; a file's other values are read from the file each time.
-  if (f.priority < 0 || f.priority > 9) in.fail();
-  f.start_date_components = read_components(in);
-  f.due_date_components = read_components(in);
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) f.alarms.push_back(read_alarm(in));
-  // The rules are rebuilt from their RRULE values, each of one line.
   std::vector<RecurrenceRule> rules;
-  for (std::size_t n = in.count(); n > 0 && in.ok(); --n) {
-    std::string value = in.text();
-    std::optional<RecurrenceRule> rule = rule_from_rrule_value(value);
-    if (!rule || value.find_first_of("\r\n") != std::string::npos) return nullptr;
-    rules.push_back(std::move(*rule));
-    row->rule_values.push_back(std::move(value));
-  }
-  if (!rules.empty()) f.recurrence_rules = std::move(rules);
-  if (!in.done()) return nullptr;
+  row_fields(form, *row, rules);
+  if (!form.done()) return nullptr;
+  if (!rules.empty()) row->fields.recurrence_rules = std::move(rules);
   return row;
 }
 
