@@ -92,30 +92,6 @@ struct FoundOccurrence {
   bool repeats;
 };
 
-void add_file_events(const EventSource& source, const TimeSpan& window, std::vector<std::string>& identifiers,
-                     std::vector<FoundOccurrence>& out) {
-  if (!source.events) return;
-  for (const ItemEvents& item : source.events->items) {
-    // Without a master each override stands alone.
-    std::vector<const OverrideEvent*> overrides = distinct_overrides(item.overrides);
-    std::size_t identifier = identifiers.size();
-    identifiers.push_back(source.identifier + item.identifier_suffix);
-    bool repeats = item.master && item.master->has_rrule;
-    if (item.master) {
-      for (const TimeSpan& times :
-           series_in_window(*item.master, window, overrides, source.events->rule_steps_changed)) {
-        out.push_back(FoundOccurrence{times, &*item.master, &source, identifier, repeats});
-      }
-    }
-    // An override counts where it now lies, wherever the occurrence it replaces was.
-    for (const OverrideEvent* o : overrides) {
-      const EventComponent& moved = o->event;
-      auto times = occurrence_at(moved, moved.start.value, moved.start.zone);
-      if (times && overlaps(*times, window)) out.push_back(FoundOccurrence{*times, &moved, &source, identifier, repeats});
-    }
-  }
-}
-
 }  // namespace
 
 std::vector<platform::Event> events_in_window(const std::vector<EventSource>& sources, platform::Date start,
@@ -125,7 +101,27 @@ std::vector<platform::Event> events_in_window(const std::vector<EventSource>& so
   TimeSpan window{start, Date{std::min(end.seconds_since_1970, start.seconds_since_1970 + kLongestWindowSeconds)}};
   std::vector<std::string> identifiers;
   std::vector<FoundOccurrence> found;
-  for (const EventSource& source : sources) add_file_events(source, window, identifiers, found);
+  for (const EventSource& source : sources) {
+    if (!source.events) continue;
+    for (const ItemEvents& item : source.events->items) {
+      // Without a master each override stands alone.
+      std::vector<const OverrideEvent*> overrides = distinct_overrides(item.overrides);
+      std::size_t identifier = identifiers.size();
+      identifiers.push_back(source.identifier + item.identifier_suffix);
+      bool repeats = item.master && item.master->has_rrule;
+      if (item.master) {
+        for (const TimeSpan& times :
+             series_in_window(*item.master, window, overrides, source.events->rule_steps_changed)) {
+          found.push_back({times, &*item.master, &source, identifier, repeats});
+        }
+      }
+      // An override counts where it now lies, wherever the occurrence it replaces was.
+      for (const OverrideEvent* o : overrides) {
+        auto times = occurrence_at(o->event, o->event.start.value, o->event.start.zone);
+        if (times && overlaps(*times, window)) found.push_back({*times, &o->event, &source, identifier, repeats});
+      }
+    }
+  }
   std::stable_sort(found.begin(), found.end(), [&](const FoundOccurrence& x, const FoundOccurrence& y) {
     if (x.times.start != y.times.start) return x.times.start < y.times.start;
     return identifiers[x.identifier] < identifiers[y.identifier];

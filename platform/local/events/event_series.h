@@ -21,8 +21,7 @@ struct TimeSpan {
 bool overlaps(const TimeSpan& occurrence, const TimeSpan& window);
 
 // The occurrence of `event` that starts at `wall` in `zone`.
-std::optional<TimeSpan> occurrence_at(const EventComponent& event, const icaltimetype& wall,
-                                             const IcalZone& zone);
+std::optional<TimeSpan> occurrence_at(const EventComponent& event, const icaltimetype& wall, const IcalZone& zone);
 
 // The latest wall seconds a rule may give a date at, by UNTIL or a plain COUNT from
 // DTSTART `first`; nothing when it may go on for ever.
@@ -32,7 +31,6 @@ std::optional<double> rule_end_wall(const EventRule& rule, const icaltimetype& f
 // rule's kept steps serve when they cover the window; else it is walked, its steps
 // kept and `rule_steps_changed` set.
 std::vector<TimeSpan> series_in_window(const EventComponent& master, const TimeSpan& window,
-                                              const std::vector<const OverrideEvent*>& overrides,
-                                              bool& rule_steps_changed);
+                                       const std::vector<const OverrideEvent*>& overrides, bool& rule_steps_changed);
 
 }  // namespace platform::local

@@ -28,50 +28,45 @@ std::int64_t day_of(double seconds) { return static_cast<std::int64_t>(std::floo
 // A value's wall seconds; NaN, which reaches every day, when it names no wall time.
 double wall_or_nan(const IcalTime& time) { return is_usable_time(time.value) ? wall_seconds(time.value) : NAN; }
 
-// An occurrence starting at a wall time (read as UTC) lasting at most `length`. No zone
-// is a day or more off UTC, and a day more after covers a clock change.
-void add(std::vector<DayRange>& ranges, double start_wall, double length) {
-  bool near = is_near(start_wall) && is_near(start_wall + length);
-  ranges.push_back(near ? DayRange{day_of(start_wall) - 1, day_of(start_wall + length) + 2} : kEveryDay);
-}
-
-// Dates anywhere from `start_wall` on, up to `end_wall` when there is an end.
-void add_until(std::vector<DayRange>& ranges, double start_wall, std::optional<double> end_wall, double length) {
-  if (end_wall) {
-    add(ranges, start_wall, std::max(0.0, *end_wall - start_wall) + length);
-  } else {
-    ranges.push_back(is_near(start_wall) ? DayRange{day_of(start_wall) - 1, kEveryDay.last} : kEveryDay);
-  }
+// Occurrences starting from `start_wall` (a wall time read as UTC) to `last_wall`, or on
+// for ever without one, each lasting at most `length`. No zone is a day or more off UTC,
+// and a day more after covers a clock change.
+void add(std::vector<DayRange>& ranges, double start_wall, std::optional<double> last_wall, double length) {
+  double end_wall = start_wall + (std::max(0.0, last_wall.value_or(start_wall) - start_wall) + length);
+  bool near = is_near(start_wall) && (!last_wall || is_near(end_wall));
+  ranges.push_back(near ? DayRange{day_of(start_wall) - 1, last_wall ? day_of(end_wall) + 2 : kEveryDay.last}
+                        : kEveryDay);
 }
 
 // DTSTART, each RDATE and, for a master, its rules' dates.
 void add_event(std::vector<DayRange>& ranges, const EventComponent& event, bool master) {
   // Each occurrence's length, and an hour more for a clock change.
   double length = static_cast<double>(event.length.nominal_days) * kDay + std::max(0.0, event.length.exact_seconds) + 3600;
-  add(ranges, wall_or_nan(event.start), length);
+  double first = wall_or_nan(event.start);
+  add(ranges, first, first, length);
   for (const RecurrenceDate& date : event.rdates) {
     double period = std::max(date.period_duration_seconds, date.period_seconds.value_or(0.0));
     if (date.period_end && is_usable_time(date.period_end->value) && is_usable_time(date.start.value)) {
       period = std::max(period, wall_seconds(date.period_end->value) - wall_seconds(date.start.value) + 2 * kDay);
     }
-    add(ranges, wall_or_nan(date.start), std::max(length, period));
+    double at = wall_or_nan(date.start);
+    add(ranges, at, at, std::max(length, period));
   }
   if (!master) return;
   // An RRULE that did not read may give any date.
   if (event.has_rrule && event.rules.empty()) ranges.push_back(kEveryDay);
-  double first = wall_seconds(event.start.value);
   for (const EventRule& rule : event.rules) {
     std::optional<double> end = rule_end_wall(rule, event.start.value);
     const RuleSteps* steps = rule.steps.get();
     // A COUNT rule's dates count only when walked from DTSTART, as the query takes them.
     if (!steps || (rule.rule.count != 0 && !steps->from_first)) {
-      add_until(ranges, first, end, length);
+      add(ranges, first, end, length);
       continue;
     }
-    for (double wall : steps->walls) add(ranges, wall, length);
+    for (double wall : steps->walls) add(ranges, wall, wall, length);
     // What the walk did not cover: from DTSTART to where it began, and after it stopped.
-    if (!steps->from_first) add_until(ranges, first, steps->from, length);
-    if (!steps->ended) add_until(ranges, steps->to, end, length);
+    if (!steps->from_first) add(ranges, first, steps->from, length);
+    if (!steps->ended) add(ranges, steps->to, end, length);
   }
 }
 

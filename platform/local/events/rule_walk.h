@@ -6,7 +6,6 @@
 #include <libical/ical.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 
 #include "platform/local/events/file_events.h"
@@ -29,12 +28,7 @@ struct WalkSpan {
 // The longest one period of a frequency lasts, in seconds.
 double longest_period(icalrecurrencetype_frequency frequency);
 
-// How many of the rule's periods (INTERVAL times its frequency) a walk goes without a date.
-std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency);
-
-// `rule` without UNTIL; `first` is DTSTART's wall time without zone. `periods_walked`,
-// when given, is set to the rule's periods the iterator went through.
-RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span,
-                    std::uint64_t* periods_walked = nullptr);
+// `rule` without UNTIL; `first` is DTSTART's wall time without zone.
+RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span);
 
 }  // namespace platform::local
