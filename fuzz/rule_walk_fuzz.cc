@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   double length = longest * in.in(1, 255) / 256;
 
   // A walk from DTSTART, and one that skips ahead.
-  WalkSpan whole{dtstart, dtstart + skip + length, dtstart + skip + length, std::nullopt};
+  WalkSpan whole{dtstart, dtstart + skip + length, dtstart + skip + length};
   RuleSteps from_first = platform::local::walk_rule(rule, first, whole);
   if (platform::local::rule_gives_no_date(rule, first)) {
     check(from_first.walls.empty(), "a rule taken to give no date gave one", text);
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   if (rule.count == 0 && skip > 0) {
-    WalkSpan later{dtstart + skip, dtstart + skip + length, dtstart + skip + length, std::nullopt};
+    WalkSpan later{dtstart + skip, dtstart + skip + length, dtstart + skip + length};
     RuleSteps skipped = platform::local::walk_rule(rule, first, later);
     // Where both walks are whole (neither ended at a stretch without dates), they agree.
     if (!from_first.ended && !skipped.ended) {

@@ -1,10 +1,8 @@
 #include "platform/local/events/event_series.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "platform/local/events/rule_walk.h"
-#include "platform/local/ical/rule_reach.h"
 
 namespace platform::local {
 
@@ -32,11 +30,8 @@ bool beyond_until(const icaltimetype& wall, const icaltimetype& until, const Ica
 std::vector<double> rule_starts(const EventRule& source, const EventComponent& master, const TimeSpan& window,
                                 bool& rule_steps_changed) {
   icalrecurrencetype rule = source.with_scale();
-  icaltimetype until = rule.until;
-  rule.until = icaltime_null_time();
   // An all-day rule's date-time UNTIL (which exports write) ends on its own date.
-  if (master.is_all_day()) until.is_date = 1;
-  auto until_wall = icaltime_is_null_time(until) ? std::nullopt : std::optional<double>(wall_seconds(until));
+  if (master.is_all_day()) rule.until.is_date = 1;
   icaltimetype first = master.start.value;
   first.zone = nullptr;
   // Wall times of starts that can overlap the window: a wall clock is less than a day
@@ -54,7 +49,7 @@ std::vector<double> rule_starts(const EventRule& source, const EventComponent& m
     // Walked wider than the window, so that the next windows need no walk; a rule
     // repeating more often than hourly only over the window.
     bool wider = rule.freq != ICAL_SECONDLY_RECURRENCE && rule.freq != ICAL_MINUTELY_RECURRENCE;
-    WalkSpan span{earliest - (wider ? kStepsBefore : 0), latest + (wider ? kStepsAfter : 0), latest, until_wall};
+    WalkSpan span{earliest - (wider ? kStepsBefore : 0), latest + (wider ? kStepsAfter : 0), latest};
     steps = std::make_shared<const RuleSteps>(walk_rule(rule, first, span));
     if (steps->walls.size() <= kMostKeptSteps) {
       source.steps = steps;
@@ -68,32 +63,13 @@ std::vector<double> rule_starts(const EventRule& source, const EventComponent& m
     double at = steps->walls[step];
     if (step == 0 && left > 0 && at != wall_seconds(first) && --left == 0) break;
     if (left > 0) --left;
-    if (at >= latest || beyond_until(wall_at(at, first.is_date != 0), until, master.start.zone)) break;
+    if (at >= latest || beyond_until(wall_at(at, first.is_date != 0), rule.until, master.start.zone)) break;
     if (at >= earliest) starts.push_back(at);
   }
   return starts;
 }
 
 }  // namespace
-
-std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype& first) {
-  const icalrecurrencetype& rule = source.rule;
-  // UNTIL is compared with wall times a day either side of it.
-  auto end = is_usable_time(rule.until) ? std::optional<double>(wall_seconds(rule.until) + kDay) : std::nullopt;
-  // COUNT ends the rule where each period gives a date: no BY parts, and a date every
-  // month has (day 28 at most) or every year has (not 29 February).
-  const short* parts[] = {rule.by_second,   rule.by_minute,  rule.by_hour,  rule.by_day,   rule.by_month_day,
-                          rule.by_year_day, rule.by_week_no, rule.by_month, rule.by_set_pos};
-  if (rule.count <= 0 || !source.rscale.empty() || std::any_of(std::begin(parts), std::end(parts), given) ||
-      (rule.freq == ICAL_MONTHLY_RECURRENCE && first.day > 28) ||
-      (rule.freq == ICAL_YEARLY_RECURRENCE && first.month == 2 && first.day == 29)) {
-    return end;
-  }
-  // Months and years count at their longest.
-  double last = wall_seconds(first) + static_cast<double>(rule.count - 1) * std::max<short>(rule.interval, 1) *
-                                          longest_period(rule.freq);
-  return end ? std::min(last, *end) : last;
-}
 
 bool overlaps(const TimeSpan& occurrence, const TimeSpan& window) {
   if (occurrence.end == occurrence.start) return occurrence.start >= window.start && occurrence.start < window.end;

@@ -23,10 +23,6 @@ bool overlaps(const TimeSpan& occurrence, const TimeSpan& window);
 // The occurrence of `event` that starts at `wall` in `zone`.
 std::optional<TimeSpan> occurrence_at(const EventComponent& event, const icaltimetype& wall, const IcalZone& zone);
 
-// The latest wall seconds a rule may give a date at, by UNTIL or a plain COUNT from
-// DTSTART `first`; nothing when it may go on for ever.
-std::optional<double> rule_end_wall(const EventRule& rule, const icaltimetype& first);
-
 // The occurrences of a master event that overlap the window, ascending by start. A
 // rule's kept steps serve when they cover the window; else it is walked, its steps
 // kept and `rule_steps_changed` set.

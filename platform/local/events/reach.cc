@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/local/events/event_series.h"
+#include "platform/local/events/rule_walk.h"
 #include "platform/local/ical/content_lines.h"
 
 namespace platform::local {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 #include "platform/local/ical/ical_handles.h"
 #include "platform/local/ical/ical_time.h"
@@ -14,6 +15,12 @@ namespace {
 
 // The most dates one walk gives, the first ones: a rule may repeat every second.
 constexpr std::uint64_t kMaxStepsPerRule = 200'000;
+
+// The longest one period of a frequency lasts, in seconds; libical numbers them from SECONDLY.
+double longest_period(icalrecurrencetype_frequency frequency) {
+  static constexpr double kLongest[] = {1, 60, 3600, kDay, 7 * kDay, 31 * kDay, 366 * kDay};
+  return kLongest[std::clamp<int>(frequency, 0, ICAL_YEARLY_RECURRENCE)];
+}
 
 // Begins the parts of a sub-daily rule above its frequency, which only filter, at
 // `at`'s time of day, so that a walk from `at` stays on the rule's own steps. libical
@@ -61,10 +68,23 @@ std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const ical
 
 }  // namespace
 
-// Indexed by frequency, as libical numbers them from SECONDLY.
-double longest_period(icalrecurrencetype_frequency frequency) {
-  static constexpr double kLongest[] = {1, 60, 3600, kDay, 7 * kDay, 31 * kDay, 366 * kDay};
-  return kLongest[std::clamp<int>(frequency, 0, ICAL_YEARLY_RECURRENCE)];
+std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype& first) {
+  const icalrecurrencetype& rule = source.rule;
+  // UNTIL is compared with wall times a day either side of it.
+  auto end = is_usable_time(rule.until) ? std::optional<double>(wall_seconds(rule.until) + kDay) : std::nullopt;
+  // COUNT ends the rule where each period gives a date: no BY parts, and a date every
+  // month has (day 28 at most) or every year has (not 29 February).
+  const short* parts[] = {rule.by_second,   rule.by_minute,  rule.by_hour,  rule.by_day,   rule.by_month_day,
+                          rule.by_year_day, rule.by_week_no, rule.by_month, rule.by_set_pos};
+  if (rule.count <= 0 || !source.rscale.empty() || std::any_of(std::begin(parts), std::end(parts), given) ||
+      (rule.freq == ICAL_MONTHLY_RECURRENCE && first.day > 28) ||
+      (rule.freq == ICAL_YEARLY_RECURRENCE && first.month == 2 && first.day == 29)) {
+    return end;
+  }
+  // Months and years count at their longest.
+  double last = wall_seconds(first) + static_cast<double>(rule.count - 1) * std::max<short>(rule.interval, 1) *
+                                          longest_period(rule.freq);
+  return end ? std::min(last, *end) : last;
 }
 
 RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span) {
@@ -80,9 +100,9 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
   static constexpr double kPeriodsWithoutDate[] = {2000, 2000, 2000, 3000, 450, 600, 50, 2000};
   const double stretch = kPeriodsWithoutDate[std::clamp<int>(rule.freq, 0, ICAL_NO_RECURRENCE)] *
                          (longest_period(rule.freq) * std::max<int>(rule.interval, 1));
-  // libical's iterator gives no date after the year 2582.
-  double end = wall_time_as_utc_seconds(WallTime{2583, 1, 1, 0, 0, 0, 0}).value_or(0);
-  if (span.until_wall) end = std::min(end, *span.until_wall + 2 * kDay);
+  // libical's iterator gives no date after the year 2582; UNTIL ends a walk two days on.
+  const double until_end = icaltime_is_null_time(rule.until) ? INFINITY : wall_seconds(rule.until) + 2 * kDay;
+  const double end = std::min(wall_time_as_utc_seconds(WallTime{2583, 1, 1, 0, 0, 0, 0}).value_or(0), until_end);
   const std::uint64_t most = rule.count > 0 ? std::min<std::uint64_t>(rule.count, kMaxStepsPerRule) : kMaxStepsPerRule;
   icaltimetype start = first;
   std::optional<icaltimetype> skip_to;
@@ -116,7 +136,7 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
         steps.to = at;
         return steps;
       }
-      if (steps.walls.size() >= most || (span.until_wall && at > *span.until_wall + 2 * kDay)) {
+      if (steps.walls.size() >= most || at > until_end) {
         steps.ended = true;
         return steps;
       }

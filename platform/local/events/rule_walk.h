@@ -16,19 +16,19 @@ namespace platform::local {
 inline constexpr std::size_t kMostKeptSteps = 4096;
 
 // Wall seconds (wall times read as UTC) the walk covers: from DTSTART (or `from`, when
-// later and without COUNT) to a date at or past `to` (`needed_to` once more dates than
-// are kept were found) or past `until_wall`, UNTIL with two days' slack.
+// later and without COUNT) to a date at or past `to`, or `needed_to` once more dates
+// than are kept were found.
 struct WalkSpan {
   double from = 0;
   double to = 0;
   double needed_to = 0;
-  std::optional<double> until_wall;
 };
 
-// The longest one period of a frequency lasts, in seconds.
-double longest_period(icalrecurrencetype_frequency frequency);
+// The latest wall seconds a rule may give a date at, by UNTIL (a day either side) or a
+// plain COUNT from DTSTART `first`; nothing when it may go on for ever.
+std::optional<double> rule_end_wall(const EventRule& rule, const icaltimetype& first);
 
-// `rule` without UNTIL; `first` is DTSTART's wall time without zone.
+// `first` is DTSTART's wall time without zone; UNTIL ends the walk two days past it.
 RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span);
 
 }  // namespace platform::local
