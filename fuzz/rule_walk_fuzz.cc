@@ -20,7 +20,6 @@
 namespace {
 
 using platform::local::RuleSteps;
-using platform::local::WalkSpan;
 
 void check(bool holds, const char* what, const std::string& rule) {
   if (holds) return;
@@ -107,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   double length = longest * in.in(1, 255) / 256;
 
   // A walk from DTSTART, and one that skips ahead.
-  WalkSpan whole{dtstart, dtstart + skip + length, dtstart + skip + length};
-  RuleSteps from_first = platform::local::walk_rule(rule, first, whole);
+  double to = dtstart + skip + length;
+  RuleSteps from_first = platform::local::walk_rule(rule, first, dtstart, to);
   if (platform::local::rule_gives_no_date(rule, first)) {
     check(from_first.walls.empty(), "a rule taken to give no date gave one", text);
     // libical itself finds none within a stretch of its periods.
@@ -122,15 +121,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   if (rule.count == 0 && skip > 0) {
-    WalkSpan later{dtstart + skip, dtstart + skip + length, dtstart + skip + length};
-    RuleSteps skipped = platform::local::walk_rule(rule, first, later);
+    double later = dtstart + skip;
+    RuleSteps skipped = platform::local::walk_rule(rule, first, later, to);
     // Where both walks are whole (neither ended at a stretch without dates), they agree.
     if (!from_first.ended && !skipped.ended) {
-      double to = std::min(from_first.to, skipped.to);
+      double both_to = std::min(from_first.to, skipped.to);
       auto within = [&](const std::vector<double>& walls) {
         std::vector<double> out;
         for (double wall : walls) {
-          if (wall >= later.from && wall < to) out.push_back(wall);
+          if (wall >= later && wall < both_to) out.push_back(wall);
         }
         std::sort(out.begin(), out.end());
         return out;

@@ -40,7 +40,6 @@ platform::Event event_of(const EventComponent& event, const std::string& identif
 // An override's keys: its day, then its date's day or its instant.
 enum KeyKind { kAnyOfDay, kDateOfDay, kInstant };
 using OverrideKey = std::pair<KeyKind, double>;
-using OverridePlaces = std::set<std::pair<OverrideKey, std::size_t>>;  // each key with its places
 
 std::vector<OverrideKey> keys_of(const OverrideEvent& o) {
   const IcalTime& id = *o.event.recurrence_id;
@@ -59,7 +58,7 @@ std::vector<OverrideKey> keys_of(const OverrideEvent& o) {
 // newer revision (else the later in the file) wins, in the place of the first.
 std::vector<const OverrideEvent*> distinct_overrides(const std::vector<OverrideEvent>& overrides) {
   std::vector<const OverrideEvent*> kept;
-  OverridePlaces places;
+  std::set<std::pair<OverrideKey, std::size_t>> places;  // each kept one's keys, with its place
   // The first place with the key; SIZE_MAX when none.
   auto first_at = [&](const OverrideKey& key) {
     auto at = places.lower_bound({key, 0});

@@ -10,6 +10,8 @@ namespace {
 
 // The most occurrences one event gives, the first ones: a rule may repeat every second.
 constexpr std::size_t kMaxOccurrencesPerSeries = 100'000;
+// More dates than this of one walk are not kept with the rule.
+constexpr std::size_t kMostKeptSteps = 4096;
 // A rule is walked this much wider than the window asked for.
 constexpr double kStepsBefore = 7 * kDay;
 constexpr double kStepsAfter = 31 * kDay;
@@ -24,9 +26,8 @@ bool beyond_until(const icaltimetype& wall, const icaltimetype& until, const Ica
   return start && *start > *end;
 }
 
-// The wall seconds of the rule's dates that may start an occurrence overlapping the
-// window. The rule is walked on wall times in DTSTART's frame, so that a zoned rule
-// keeps its time of day across a clock change; a new walk small enough is kept.
+// The wall seconds of the rule's dates that may start an occurrence in the window.
+// Walked on DTSTART's wall times, a zoned rule keeps its time of day across a change.
 std::vector<double> rule_starts(const EventRule& source, const EventComponent& master, const TimeSpan& window,
                                 bool& rule_steps_changed) {
   icalrecurrencetype rule = source.with_scale();
@@ -49,8 +50,8 @@ std::vector<double> rule_starts(const EventRule& source, const EventComponent& m
     // Walked wider than the window, so that the next windows need no walk; a rule
     // repeating more often than hourly only over the window.
     bool wider = rule.freq != ICAL_SECONDLY_RECURRENCE && rule.freq != ICAL_MINUTELY_RECURRENCE;
-    WalkSpan span{earliest - (wider ? kStepsBefore : 0), latest + (wider ? kStepsAfter : 0), latest};
-    steps = std::make_shared<const RuleSteps>(walk_rule(rule, first, span));
+    double from = earliest - (wider ? kStepsBefore : 0), to = latest + (wider ? kStepsAfter : 0);
+    steps = std::make_shared<const RuleSteps>(walk_rule(rule, first, from, to));
     if (steps->walls.size() <= kMostKeptSteps) {
       source.steps = steps;
       rule_steps_changed = true;

@@ -24,8 +24,7 @@ bool overlaps(const TimeSpan& occurrence, const TimeSpan& window);
 std::optional<TimeSpan> occurrence_at(const EventComponent& event, const icaltimetype& wall, const IcalZone& zone);
 
 // The occurrences of a master event that overlap the window, ascending by start. A
-// rule's kept steps serve when they cover the window; else it is walked, its steps
-// kept and `rule_steps_changed` set.
+// rule walked anew keeps its steps and sets `rule_steps_changed`.
 std::vector<TimeSpan> series_in_window(const EventComponent& master, const TimeSpan& window,
                                        const std::vector<const OverrideEvent*>& overrides, bool& rule_steps_changed);
 

@@ -23,8 +23,7 @@ double seconds_between(const IcalTime& from, const IcalTime& to) {
   return start && end ? end->seconds_since_1970 - start->seconds_since_1970 : 0;
 }
 
-// DTEND, DURATION or neither, as the length of every occurrence; an end before the
-// start as none.
+// DTEND, DURATION or neither as every occurrence's length; an end before the start as none.
 EventLength length_of(const EventComponent& event) {
   const std::optional<icaldurationtype>& d = event.duration;
   bool counts = d && !d->is_neg;

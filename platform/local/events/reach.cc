@@ -28,9 +28,8 @@ std::int64_t day_of(double seconds) { return static_cast<std::int64_t>(std::floo
 // A value's wall seconds; NaN, which reaches every day, when it names no wall time.
 double wall_or_nan(const IcalTime& time) { return is_usable_time(time.value) ? wall_seconds(time.value) : NAN; }
 
-// Occurrences starting from `start_wall` (a wall time read as UTC) to `last_wall`, or on
-// for ever without one, each lasting at most `length`. No zone is a day or more off UTC,
-// and a day more after covers a clock change.
+// Occurrences starting from `start_wall` to `last_wall` (on for ever without one), each
+// at most `length` long. No zone is a day off UTC; a day more covers a clock change.
 void add(std::vector<DayRange>& ranges, double start_wall, std::optional<double> last_wall, double length) {
   double end_wall = start_wall + (std::max(0.0, last_wall.value_or(start_wall) - start_wall) + length);
   bool near = is_near(start_wall) && (!last_wall || is_near(end_wall));

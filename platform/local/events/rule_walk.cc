@@ -22,9 +22,8 @@ double longest_period(icalrecurrencetype_frequency frequency) {
   return kLongest[std::clamp<int>(frequency, 0, ICAL_YEARLY_RECURRENCE)];
 }
 
-// Begins the parts of a sub-daily rule above its frequency, which only filter, at
-// `at`'s time of day, so that a walk from `at` stays on the rule's own steps. libical
-// begins at a part's first value; false when a given part lacks `at`'s.
+// Puts `at`'s time of day first in the filtering parts of a sub-daily rule, where libical
+// begins, so that a walk from `at` stays on the rule's steps; false when a part lacks it.
 bool begin_at(icalrecurrencetype& rule, const icaltimetype& at) {
   auto put_first = [](short* part, int value) {
     short* end = part;
@@ -87,11 +86,11 @@ std::optional<double> rule_end_wall(const EventRule& source, const icaltimetype&
   return end ? std::min(last, *end) : last;
 }
 
-RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span) {
+RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, double from, double to) {
   // No window needs a rule without dates walked again.
-  if (rule_gives_no_date(rule, first)) return RuleSteps{true, wall_seconds(first), span.to, true, {}};
-  bool from_first = rule.count != 0 || wall_seconds(first) >= span.from;
-  RuleSteps steps{from_first, from_first ? wall_seconds(first) : span.from, span.to, true, {}};
+  if (rule_gives_no_date(rule, first)) return RuleSteps{true, wall_seconds(first), to, true, {}};
+  bool from_first = rule.count != 0 || wall_seconds(first) >= from;
+  RuleSteps steps{from_first, from_first ? wall_seconds(first) : from, to, true, {}};
   // libical gets each stretch's end as UNTIL. COUNT is counted here, so that a walk
   // can go on from a date it gave.
   icalrecurrencetype handed = rule;
@@ -109,17 +108,17 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
   // A sub-daily rule begins at its own step: libical's skip begins at the day's first,
   // off the steps when INTERVAL does not divide a day.
   if (!steps.from_first && longest_period(rule.freq) < kDay && !first.is_date) {
-    std::optional<double> step = sub_daily_start(rule, first, span.from);
+    std::optional<double> step = sub_daily_start(rule, first, from);
     if (!step) return steps;
     start = wall_at(*step, false);
     if (!begin_at(handed, start)) return steps;
   } else if (!steps.from_first) {
-    skip_to = wall_at(span.from, first.is_date != 0);
+    skip_to = wall_at(from, first.is_date != 0);
   }
   steps.ended = false;
   double position = steps.from;  // the walk's start, then its last date
   while (true) {
-    const double horizon = std::min({position + stretch, span.to, end});
+    const double horizon = std::min({position + stretch, to, end});
     icalrecurrencetype stretch_rule = handed;
     stretch_rule.until = wall_at(horizon, false);
     IcalIteratorPtr iterator(icalrecur_iterator_new(stretch_rule, start));
@@ -132,7 +131,7 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
       if (!steps.walls.empty() && at <= position) continue;  // a walk begun at a date gives it again
       steps.walls.push_back(at);
       position = at;
-      if (at >= span.to || (at >= span.needed_to && steps.walls.size() > kMostKeptSteps)) {
+      if (at >= to) {
         steps.to = at;
         return steps;
       }
@@ -142,8 +141,8 @@ RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, c
       }
     }
     // No date between the last one and the horizon.
-    if (horizon < end && horizon >= span.to) {
-      steps.to = span.to;
+    if (horizon < end && horizon >= to) {
+      steps.to = to;
       return steps;
     }
     // The walk goes on from its last date; a whole stretch without one ends the rule.
