@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "platform/local/events/event_series.h"
@@ -121,10 +122,8 @@ std::vector<platform::Event> events_in_window(const std::vector<EventSource>& so
       }
     }
   }
-  std::stable_sort(found.begin(), found.end(), [&](const FoundOccurrence& x, const FoundOccurrence& y) {
-    if (x.times.start != y.times.start) return x.times.start < y.times.start;
-    return identifiers[x.identifier] < identifiers[y.identifier];
-  });
+  auto order_key = [&](const FoundOccurrence& f) { return std::tie(f.times.start, identifiers[f.identifier]); };
+  std::ranges::stable_sort(found, {}, order_key);
   if (found.size() > limit) found.resize(limit);
   std::vector<platform::Event> out;
   out.reserve(found.size());
@@ -142,8 +141,7 @@ std::optional<platform::Event> stored_event(const ParsedItem& item, const ItemPa
   bool lined_up = texts.size() == item.count_of(ICAL_VEVENT_COMPONENT) && position < texts.size();
   FileZones zones(vcalendar_of(part.main()));
   auto event = read_event_component(part.main(), zones, lined_up ? &texts[position] : nullptr);
-  if (!event) return std::nullopt;
-  auto times = occurrence_at(*event, event->start.value, event->start.zone);
+  auto times = event ? occurrence_at(*event, event->start.value, event->start.zone) : std::nullopt;
   if (!times) return std::nullopt;
   return event_of(*event, item.identifier_of(part), calendar, event->has_rrule, *times);
 }

@@ -41,8 +41,7 @@ std::vector<double> rule_starts(const EventRule& source, const EventComponent& m
       window.start.seconds_since_1970 - (master.length.nominal_days + 2) * kDay - master.length.exact_seconds;
   double latest = window.end.seconds_since_1970 + kDay;
   // A rule that begins after the window or ends before it needs no iterator.
-  std::optional<double> end = rule_end_wall(source, first);
-  if (wall_seconds(first) >= latest || (end && *end < earliest)) return {};
+  if (auto end = rule_end_wall(source, first); wall_seconds(first) >= latest || (end && *end < earliest)) return {};
   // Steps walked before serve from early enough (DTSTART for COUNT) to past the window.
   std::shared_ptr<const RuleSteps> steps = source.steps;
   if (!steps || !(steps->from_first || (rule.count == 0 && steps->from <= earliest)) ||
@@ -107,8 +106,8 @@ std::vector<TimeSpan> series_in_window(const EventComponent& master, const TimeS
   };
   for (const IcalTime& time : master.exdates) name(time);
   for (const OverrideEvent* o : overrides) name(*o->event.recurrence_id);
-  std::sort(named_days.begin(), named_days.end());
-  std::sort(named_instants.begin(), named_instants.end());
+  std::ranges::sort(named_days);
+  std::ranges::sort(named_instants);
   // Kept in the order found, up to the most one event gives.
   std::vector<TimeSpan> found;
   auto consider = [&](const icaltimetype& wall, const IcalZone& zone, std::optional<double> period_seconds) {
@@ -120,12 +119,10 @@ std::vector<TimeSpan> series_in_window(const EventComponent& master, const TimeS
       times = TimeSpan{*start, Date{start->seconds_since_1970 + *period_seconds}};
     }
     if (!times || !overlaps(*times, window)) return;
-    if (std::binary_search(named_instants.begin(), named_instants.end(), times->start.seconds_since_1970) ||
-        std::binary_search(named_days.begin(), named_days.end(), day_number(wall))) {
-      return;
-    }
+    bool named = std::ranges::binary_search(named_instants, times->start.seconds_since_1970) ||
+                 std::ranges::binary_search(named_days, day_number(wall));
     // DTSTART and the rule's first date are usually one and the same.
-    if (found.empty() || found.back().start != times->start) found.push_back(*times);
+    if (!named && (found.empty() || found.back().start != times->start)) found.push_back(*times);
   };
   // DTSTART is always the first occurrence, whether or not the rules give it.
   consider(master.start.value, master.start.zone, std::nullopt);
@@ -135,10 +132,9 @@ std::vector<TimeSpan> series_in_window(const EventComponent& master, const TimeS
     }
   }
   for (const RecurrenceDate& date : master.rdates) consider(date.start.value, date.start.zone, date.period_seconds);
-  std::stable_sort(found.begin(), found.end(), [](const TimeSpan& a, const TimeSpan& b) { return a.start < b.start; });
+  std::ranges::stable_sort(found, {}, &TimeSpan::start);
   // A date that a rule and an RDATE both give is one occurrence.
-  auto same_start = [](const TimeSpan& a, const TimeSpan& b) { return a.start == b.start; };
-  found.erase(std::unique(found.begin(), found.end(), same_start), found.end());
+  found.erase(std::ranges::unique(found, {}, &TimeSpan::start).begin(), found.end());
   return found;
 }
 

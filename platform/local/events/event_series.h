@@ -1,7 +1,6 @@
 #pragma once
 
-// The occurrences of one event in a window: its DTSTART, RRULEs and RDATEs less its
-// EXDATEs and overrides.
+// The occurrences of one event in a window: its DTSTART, RRULEs and RDATEs less EXDATEs and overrides.
 
 #include <optional>
 #include <vector>

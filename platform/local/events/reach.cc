@@ -109,9 +109,8 @@ Reach text_reach(std::string_view text) {
   auto day_in = [&](const ContentLine& line) { return day_of(icaltime_from_string(value_of(line).c_str())); };
   // Dates other than DTSTART's and its rules' are left to the full reading.
   const ContentLine* start = first("DTSTART");
-  if (!start || first("RDATE") || first("EXRULE") || first("RECURRENCE-ID")) return {kEveryDay};
-  auto start_day = day_in(*start);
-  if (!start_day) return {kEveryDay};
+  auto start_day = start ? day_in(*start) : std::nullopt;
+  if (!start_day || first("RDATE") || first("EXRULE") || first("RECURRENCE-ID")) return {kEveryDay};
   std::int64_t end_day = *start_day + 1;
   if (const ContentLine* end = first("DTEND")) {
     auto day = day_in(*end);

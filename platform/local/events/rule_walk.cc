@@ -46,21 +46,19 @@ std::optional<double> sub_daily_start(const icalrecurrencetype& rule, const ical
   date.minute = given(rule.by_minute) ? rule.by_minute[0] : first.minute;
   date.second = given(rule.by_second) ? rule.by_second[0] : first.second;
   double origin = wall_seconds(date);
-  const short* own_parts[] = {rule.by_second, rule.by_minute, rule.by_hour};  // by frequency
-  const short* own = own_parts[rule.freq];
-  double step = given(own) ? longest_period(static_cast<icalrecurrencetype_frequency>(rule.freq + 1))
-                           : longest_period(rule.freq) * std::max<int>(rule.interval, 1);
+  const short* parts[] = {rule.by_second, rule.by_minute, rule.by_hour};  // by frequency
+  double step = given(parts[rule.freq]) ? longest_period(static_cast<icalrecurrencetype_frequency>(rule.freq + 1))
+                                        : longest_period(rule.freq) * std::max<int>(rule.interval, 1);
   double k = std::max(0.0, std::floor((from - origin) / step));
-  bool minutes = rule.freq != ICAL_HOURLY_RECURRENCE, seconds = rule.freq == ICAL_SECONDLY_RECURRENCE;
   // The times of day repeat within a day's worth of periods.
   for (int tried = 0; tried <= kDay; ++tried, ++k) {
     double at = origin + k * step;
-    auto of_day = static_cast<long long>(std::fmod(std::fmod(at, kDay) + kDay, kDay));
-    if (lets_through(rule.by_hour, static_cast<int>(of_day / 3600)) &&
-        (!minutes || lets_through(rule.by_minute, static_cast<int>(of_day / 60 % 60))) &&
-        (!seconds || lets_through(rule.by_second, static_cast<int>(of_day % 60)))) {
-      return at;
-    }
+    auto of_day = static_cast<int>(std::fmod(std::fmod(at, kDay) + kDay, kDay));
+    // The parts from the frequency's own up to BYHOUR filter.
+    const int units[] = {of_day % 60, of_day / 60 % 60, of_day / 3600};
+    bool passes = true;
+    for (int unit = rule.freq; unit < 3; ++unit) passes = passes && lets_through(parts[unit], units[unit]);
+    if (passes) return at;
   }
   return std::nullopt;
 }

@@ -15,9 +15,8 @@ namespace platform::local {
 // plain COUNT from DTSTART `first`; nothing when it may go on for ever.
 std::optional<double> rule_end_wall(const EventRule& rule, const icaltimetype& first);
 
-// The rule's dates from DTSTART `first` (a wall time without zone), or from `from` when
-// later and without COUNT, to one at or past `to`; UNTIL ends the walk two days past it.
-// Both bounds are wall seconds, wall times read as UTC.
+// The rule's dates in wall seconds (wall times read as UTC) from DTSTART `first`, a wall time
+// without zone, or from `from` when later and without COUNT, to one at or past `to` or UNTIL.
 RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, double from, double to);
 
 }  // namespace platform::local
