@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "platform/local/events/event_series.h"
@@ -40,7 +41,6 @@ platform::Event event_of(const EventComponent& event, const std::string& identif
 // An override's keys: its day, then its date's day or its instant.
 enum KeyKind { kAnyOfDay, kDateOfDay, kInstant };
 using OverrideKey = std::pair<KeyKind, double>;
-using OverridePlaces = std::set<std::pair<OverrideKey, std::size_t>>;  // each key with its places
 
 std::vector<OverrideKey> keys_of(const OverrideEvent& o) {
   const IcalTime& id = *o.event.recurrence_id;
@@ -59,7 +59,7 @@ std::vector<OverrideKey> keys_of(const OverrideEvent& o) {
 // newer revision (else the later in the file) wins, in the place of the first.
 std::vector<const OverrideEvent*> distinct_overrides(const std::vector<OverrideEvent>& overrides) {
   std::vector<const OverrideEvent*> kept;
-  OverridePlaces places;
+  std::set<std::pair<OverrideKey, std::size_t>> places;  // each kept one's keys, with its place
   // The first place with the key; SIZE_MAX when none.
   auto first_at = [&](const OverrideKey& key) {
     auto at = places.lower_bound({key, 0});
@@ -92,30 +92,6 @@ struct FoundOccurrence {
   bool repeats;
 };
 
-void add_file_events(const EventSource& source, const TimeSpan& window, std::vector<std::string>& identifiers,
-                     std::vector<FoundOccurrence>& out) {
-  if (!source.events) return;
-  for (const ItemEvents& item : source.events->items) {
-    // Without a master each override stands alone.
-    std::vector<const OverrideEvent*> overrides = distinct_overrides(item.overrides);
-    std::size_t identifier = identifiers.size();
-    identifiers.push_back(source.identifier + item.identifier_suffix);
-    bool repeats = item.master && item.master->has_rrule;
-    if (item.master) {
-      for (const TimeSpan& times :
-           series_in_window(*item.master, window, overrides, source.events->rule_steps_changed)) {
-        out.push_back(FoundOccurrence{times, &*item.master, &source, identifier, repeats});
-      }
-    }
-    // An override counts where it now lies, wherever the occurrence it replaces was.
-    for (const OverrideEvent* o : overrides) {
-      const EventComponent& moved = o->event;
-      auto times = occurrence_at(moved, moved.start.value, moved.start.zone);
-      if (times && overlaps(*times, window)) out.push_back(FoundOccurrence{*times, &moved, &source, identifier, repeats});
-    }
-  }
-}
-
 }  // namespace
 
 std::vector<platform::Event> events_in_window(const std::vector<EventSource>& sources, platform::Date start,
@@ -125,11 +101,29 @@ std::vector<platform::Event> events_in_window(const std::vector<EventSource>& so
   TimeSpan window{start, Date{std::min(end.seconds_since_1970, start.seconds_since_1970 + kLongestWindowSeconds)}};
   std::vector<std::string> identifiers;
   std::vector<FoundOccurrence> found;
-  for (const EventSource& source : sources) add_file_events(source, window, identifiers, found);
-  std::stable_sort(found.begin(), found.end(), [&](const FoundOccurrence& x, const FoundOccurrence& y) {
-    if (x.times.start != y.times.start) return x.times.start < y.times.start;
-    return identifiers[x.identifier] < identifiers[y.identifier];
-  });
+  for (const EventSource& source : sources) {
+    if (!source.events) continue;
+    for (const ItemEvents& item : source.events->items) {
+      // Without a master each override stands alone.
+      std::vector<const OverrideEvent*> overrides = distinct_overrides(item.overrides);
+      std::size_t identifier = identifiers.size();
+      identifiers.push_back(source.identifier + item.identifier_suffix);
+      bool repeats = item.master && item.master->has_rrule;
+      if (item.master) {
+        for (const TimeSpan& times :
+             series_in_window(*item.master, window, overrides, source.events->rule_steps_changed)) {
+          found.push_back({times, &*item.master, &source, identifier, repeats});
+        }
+      }
+      // An override counts where it now lies, wherever the occurrence it replaces was.
+      for (const OverrideEvent* o : overrides) {
+        auto times = occurrence_at(o->event, o->event.start.value, o->event.start.zone);
+        if (times && overlaps(*times, window)) found.push_back({*times, &o->event, &source, identifier, repeats});
+      }
+    }
+  }
+  auto order_key = [&](const FoundOccurrence& f) { return std::tie(f.times.start, identifiers[f.identifier]); };
+  std::ranges::stable_sort(found, {}, order_key);
   if (found.size() > limit) found.resize(limit);
   std::vector<platform::Event> out;
   out.reserve(found.size());
@@ -147,8 +141,7 @@ std::optional<platform::Event> stored_event(const ParsedItem& item, const ItemPa
   bool lined_up = texts.size() == item.count_of(ICAL_VEVENT_COMPONENT) && position < texts.size();
   FileZones zones(vcalendar_of(part.main()));
   auto event = read_event_component(part.main(), zones, lined_up ? &texts[position] : nullptr);
-  if (!event) return std::nullopt;
-  auto times = occurrence_at(*event, event->start.value, event->start.zone);
+  auto times = event ? occurrence_at(*event, event->start.value, event->start.zone) : std::nullopt;
   if (!times) return std::nullopt;
   return event_of(*event, item.identifier_of(part), calendar, event->has_rrule, *times);
 }

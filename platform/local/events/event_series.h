@@ -1,7 +1,6 @@
 #pragma once
 
-// The occurrences of one event in a window: its DTSTART, RRULEs and RDATEs less its
-// EXDATEs and overrides.
+// The occurrences of one event in a window: its DTSTART, RRULEs and RDATEs less EXDATEs and overrides.
 
 #include <optional>
 #include <vector>
@@ -21,18 +20,11 @@ struct TimeSpan {
 bool overlaps(const TimeSpan& occurrence, const TimeSpan& window);
 
 // The occurrence of `event` that starts at `wall` in `zone`.
-std::optional<TimeSpan> occurrence_at(const EventComponent& event, const icaltimetype& wall,
-                                             const IcalZone& zone);
-
-// The latest wall seconds a rule may give a date at, by UNTIL or a plain COUNT from
-// DTSTART `first`; nothing when it may go on for ever.
-std::optional<double> rule_end_wall(const EventRule& rule, const icaltimetype& first);
+std::optional<TimeSpan> occurrence_at(const EventComponent& event, const icaltimetype& wall, const IcalZone& zone);
 
 // The occurrences of a master event that overlap the window, ascending by start. A
-// rule's kept steps serve when they cover the window; else it is walked, its steps
-// kept and `rule_steps_changed` set.
+// rule walked anew keeps its steps and sets `rule_steps_changed`.
 std::vector<TimeSpan> series_in_window(const EventComponent& master, const TimeSpan& window,
-                                              const std::vector<const OverrideEvent*>& overrides,
-                                              bool& rule_steps_changed);
+                                       const std::vector<const OverrideEvent*>& overrides, bool& rule_steps_changed);
 
 }  // namespace platform::local

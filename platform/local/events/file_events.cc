@@ -23,26 +23,19 @@ double seconds_between(const IcalTime& from, const IcalTime& to) {
   return start && end ? end->seconds_since_1970 - start->seconds_since_1970 : 0;
 }
 
-std::int64_t duration_days(const icaldurationtype& d) { return static_cast<std::int64_t>(d.weeks) * 7 + d.days; }
-double duration_clock_seconds(const icaldurationtype& d) { return d.hours * 3600.0 + d.minutes * 60.0 + d.seconds; }
-
-// DTEND, DURATION or neither, as the length of every occurrence; an end before the
-// start as none.
+// DTEND, DURATION or neither as every occurrence's length; an end before the start as none.
 EventLength length_of(const EventComponent& event) {
-  const std::optional<icaldurationtype>& duration = event.duration;
+  const std::optional<icaldurationtype>& d = event.duration;
+  bool counts = d && !d->is_neg;
+  std::int64_t days = counts ? static_cast<std::int64_t>(d->weeks) * 7 + d->days : 0;
+  double clock = counts ? d->hours * 3600.0 + d->minutes * 60.0 + d->seconds : 0;
   if (event.is_all_day()) {
-    std::int64_t days = 1;
-    if (event.end) {
-      days = day_number(event.end->value) - day_number(event.start.value);
-    } else if (duration && !duration->is_neg) {
-      // Part of a day still takes the day.
-      days = duration_days(*duration) + (duration_clock_seconds(*duration) > 0 ? 1 : 0);
-    }
+    // Part of a day still takes the day.
+    days = event.end ? day_number(event.end->value) - day_number(event.start.value) : days + (clock > 0 ? 1 : 0);
     return EventLength{std::max<std::int64_t>(days, 1), 0};
   }
   if (event.end) return EventLength{0, std::max(0.0, seconds_between(event.start, *event.end))};
-  if (duration && !duration->is_neg) return EventLength{duration_days(*duration), duration_clock_seconds(*duration)};
-  return {};
+  return EventLength{days, clock};
 }
 
 void add_recurrence_date(EventComponent& event, icalproperty* property, FileZones& zones) {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/local/events/event_series.h"
+#include "platform/local/events/rule_walk.h"
 #include "platform/local/ical/content_lines.h"
 
 namespace platform::local {
@@ -28,50 +28,44 @@ std::int64_t day_of(double seconds) { return static_cast<std::int64_t>(std::floo
 // A value's wall seconds; NaN, which reaches every day, when it names no wall time.
 double wall_or_nan(const IcalTime& time) { return is_usable_time(time.value) ? wall_seconds(time.value) : NAN; }
 
-// An occurrence starting at a wall time (read as UTC) lasting at most `length`. No zone
-// is a day or more off UTC, and a day more after covers a clock change.
-void add(std::vector<DayRange>& ranges, double start_wall, double length) {
-  bool near = is_near(start_wall) && is_near(start_wall + length);
-  ranges.push_back(near ? DayRange{day_of(start_wall) - 1, day_of(start_wall + length) + 2} : kEveryDay);
-}
-
-// Dates anywhere from `start_wall` on, up to `end_wall` when there is an end.
-void add_until(std::vector<DayRange>& ranges, double start_wall, std::optional<double> end_wall, double length) {
-  if (end_wall) {
-    add(ranges, start_wall, std::max(0.0, *end_wall - start_wall) + length);
-  } else {
-    ranges.push_back(is_near(start_wall) ? DayRange{day_of(start_wall) - 1, kEveryDay.last} : kEveryDay);
-  }
+// Occurrences starting from `start_wall` to `last_wall` (on for ever without one), each
+// at most `length` long. No zone is a day off UTC; a day more covers a clock change.
+void add(std::vector<DayRange>& ranges, double start_wall, std::optional<double> last_wall, double length) {
+  double end_wall = start_wall + (std::max(0.0, last_wall.value_or(start_wall) - start_wall) + length);
+  bool near = is_near(start_wall) && (!last_wall || is_near(end_wall));
+  ranges.push_back(near ? DayRange{day_of(start_wall) - 1, last_wall ? day_of(end_wall) + 2 : kEveryDay.last}
+                        : kEveryDay);
 }
 
 // DTSTART, each RDATE and, for a master, its rules' dates.
 void add_event(std::vector<DayRange>& ranges, const EventComponent& event, bool master) {
   // Each occurrence's length, and an hour more for a clock change.
   double length = static_cast<double>(event.length.nominal_days) * kDay + std::max(0.0, event.length.exact_seconds) + 3600;
-  add(ranges, wall_or_nan(event.start), length);
+  double first = wall_or_nan(event.start);
+  add(ranges, first, first, length);
   for (const RecurrenceDate& date : event.rdates) {
     double period = std::max(date.period_duration_seconds, date.period_seconds.value_or(0.0));
     if (date.period_end && is_usable_time(date.period_end->value) && is_usable_time(date.start.value)) {
       period = std::max(period, wall_seconds(date.period_end->value) - wall_seconds(date.start.value) + 2 * kDay);
     }
-    add(ranges, wall_or_nan(date.start), std::max(length, period));
+    double at = wall_or_nan(date.start);
+    add(ranges, at, at, std::max(length, period));
   }
   if (!master) return;
   // An RRULE that did not read may give any date.
   if (event.has_rrule && event.rules.empty()) ranges.push_back(kEveryDay);
-  double first = wall_seconds(event.start.value);
   for (const EventRule& rule : event.rules) {
     std::optional<double> end = rule_end_wall(rule, event.start.value);
     const RuleSteps* steps = rule.steps.get();
     // A COUNT rule's dates count only when walked from DTSTART, as the query takes them.
     if (!steps || (rule.rule.count != 0 && !steps->from_first)) {
-      add_until(ranges, first, end, length);
+      add(ranges, first, end, length);
       continue;
     }
-    for (double wall : steps->walls) add(ranges, wall, length);
+    for (double wall : steps->walls) add(ranges, wall, wall, length);
     // What the walk did not cover: from DTSTART to where it began, and after it stopped.
-    if (!steps->from_first) add_until(ranges, first, steps->from, length);
-    if (!steps->ended) add_until(ranges, steps->to, end, length);
+    if (!steps->from_first) add(ranges, first, steps->from, length);
+    if (!steps->ended) add(ranges, steps->to, end, length);
   }
 }
 
@@ -115,9 +109,8 @@ Reach text_reach(std::string_view text) {
   auto day_in = [&](const ContentLine& line) { return day_of(icaltime_from_string(value_of(line).c_str())); };
   // Dates other than DTSTART's and its rules' are left to the full reading.
   const ContentLine* start = first("DTSTART");
-  if (!start || first("RDATE") || first("EXRULE") || first("RECURRENCE-ID")) return {kEveryDay};
-  auto start_day = day_in(*start);
-  if (!start_day) return {kEveryDay};
+  auto start_day = start ? day_in(*start) : std::nullopt;
+  if (!start_day || first("RDATE") || first("EXRULE") || first("RECURRENCE-ID")) return {kEveryDay};
   std::int64_t end_day = *start_day + 1;
   if (const ContentLine* end = first("DTEND")) {
     auto day = day_in(*end);

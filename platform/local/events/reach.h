@@ -1,9 +1,8 @@
 #pragma once
 
-// A file's reach: the days on which some occurrence of its events can lie, on any
-// machine zone. An event query reads back only the files that reach its window.
-// Days are UTC day numbers counted from 1970; a reach holds more days than the
-// occurrences' own, never fewer.
+// A file's reach: the days, on any machine zone, on which its occurrences can lie; an
+// event query reads back only the files that reach its window. Days are UTC day
+// numbers from 1970; a reach may hold more days than the occurrences', never fewer.
 
 #include <cstdint>
 #include <string_view>

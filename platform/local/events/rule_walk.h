@@ -5,36 +5,18 @@
 
 #include <libical/ical.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <optional>
 
 #include "platform/local/events/file_events.h"
 
 namespace platform::local {
 
-// More dates than this of one walk are not kept with the rule.
-inline constexpr std::size_t kMostKeptSteps = 4096;
+// The latest wall seconds a rule may give a date at, by UNTIL (a day either side) or a
+// plain COUNT from DTSTART `first`; nothing when it may go on for ever.
+std::optional<double> rule_end_wall(const EventRule& rule, const icaltimetype& first);
 
-// Wall seconds (wall times read as UTC) the walk covers: from DTSTART (or `from`, when
-// later and without COUNT) to a date at or past `to` (`needed_to` once more dates than
-// are kept were found) or past `until_wall`, UNTIL with two days' slack.
-struct WalkSpan {
-  double from = 0;
-  double to = 0;
-  double needed_to = 0;
-  std::optional<double> until_wall;
-};
-
-// The longest one period of a frequency lasts, in seconds.
-double longest_period(icalrecurrencetype_frequency frequency);
-
-// How many of the rule's periods (INTERVAL times its frequency) a walk goes without a date.
-std::uint64_t periods_without_date(icalrecurrencetype_frequency frequency);
-
-// `rule` without UNTIL; `first` is DTSTART's wall time without zone. `periods_walked`,
-// when given, is set to the rule's periods the iterator went through.
-RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, const WalkSpan& span,
-                    std::uint64_t* periods_walked = nullptr);
+// The rule's dates in wall seconds (wall times read as UTC) from DTSTART `first`, a wall time
+// without zone, or from `from` when later and without COUNT, to one at or past `to` or UNTIL.
+RuleSteps walk_rule(const icalrecurrencetype& rule, const icaltimetype& first, double from, double to);
 
 }  // namespace platform::local
