@@ -36,11 +36,11 @@ SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder) {
   Folder& known = folders_[folder];
   if (known.listed) return &known;
   IndexedRows rows = index_.files_in(folder);
-  auto listed_files = list_directory(root_ + "/" + folder, true);
-  if (!listed_files.ok()) return listed_files.error();
+  auto entries = list_directory(root_ + "/" + folder, true);
+  if (!entries.ok()) return entries.error();
   // Sorted by pointer: a directory entry is large to move.
   std::vector<DirEntry*> files;
-  for (DirEntry& file : listed_files.value()) {
+  for (DirEntry& file : entries.value()) {
     if (file.kind != EntryKind::regular || !is_item_file_name(file.name)) continue;
     file.name.resize(file.name.size() - 4);
     files.push_back(&file);
@@ -51,13 +51,10 @@ SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder) {
   Folder listed;
   listed.listed = true;
   listed.entries.reserve(files.size());
-  std::size_t before = 0;
   auto row = rows.begin();
   for (DirEntry* file : files) {
-    while (before < known.entries.size() && known.entries[before].name < file->name) ++before;
-    bool made = before < known.entries.size() && known.entries[before].name == file->name;
-    Entry& entry = made ? listed.entries.emplace_back(std::move(known.entries[before]))
-                        : listed.entries.emplace_back(std::move(file->name));
+    Entry& entry = listed.entries.emplace_back(std::move(file->name));
+    if (Entry* made = find_entry(known, entry.name)) std::swap(entry, *made);
     for (; row != rows.end() && row->first < entry.name; ++row) listed.vanished.push_back(std::move(row->first));
     if (row == rows.end() || row->first != entry.name) continue;
     IndexedFile& indexed = (row++)->second;
@@ -177,11 +174,8 @@ SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder)
   };
   std::vector<Entry*> fresh;
   for (Entry& entry : listed.value()->entries) {
-    if (entry.kind == ItemKind::unknown) {
-      fresh.push_back(&entry);
-    } else {
-      note(entry.kind);
-    }
+    note(entry.kind);
+    if (entry.kind == ItemKind::unknown) fresh.push_back(&entry);
   }
   // Once both kinds are known to be there, the rest cannot change the answer.
   if (kinds.events && kinds.reminders) return kinds;

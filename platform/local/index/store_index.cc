@@ -84,10 +84,6 @@ std::string blob_column(sqlite3_stmt* row, int column) {
   return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
 }
 
-ItemKind kind_of(int column) {
-  return column >= 0 && column <= static_cast<int>(ItemKind::mixed) ? static_cast<ItemKind>(column) : ItemKind::unknown;
-}
-
 // A row of a SELECT of name, device, inode, size, modified_ns, kind and one blob.
 bool read_rows(sqlite3_stmt* select, IndexedRows& rows, std::string IndexedFile::*blob) {
   int code;
@@ -99,7 +95,8 @@ bool read_rows(sqlite3_stmt* select, IndexedRows& rows, std::string IndexedFile:
     file.stamp.inode = static_cast<ino_t>(sqlite3_column_int64(select, 2));
     file.stamp.size = static_cast<off_t>(sqlite3_column_int64(select, 3));
     file.stamp.modified_ns = sqlite3_column_int64(select, 4);
-    file.kind = kind_of(sqlite3_column_int(select, 5));
+    int kind = sqlite3_column_int(select, 5);
+    file.kind = kind >= 0 && kind <= static_cast<int>(ItemKind::mixed) ? static_cast<ItemKind>(kind) : ItemKind::unknown;
     file.*blob = blob_column(select, 6);
     rows.emplace_back(reinterpret_cast<const char*>(name), std::move(file));
   }
