@@ -48,39 +48,35 @@ SysResult<ItemCache::Folder*> ItemCache::listing(const std::string& folder) {
   auto entries = list_directory(root_ + "/" + folder, true);
   if (reader.joinable()) reader.join();
   if (!entries.ok()) return entries.error();
-  std::vector<std::pair<std::string, std::optional<FileStamp>>> files;
-  for (auto& entry : entries.value()) {
-    if (entry.kind != EntryKind::regular || !is_item_file_name(entry.name)) continue;
-    entry.name.resize(entry.name.size() - 4);
-    files.emplace_back(std::move(entry.name), entry.stamp);
+  // Sorted by pointer: a directory entry is large to move.
+  std::vector<DirEntry*> files;
+  for (DirEntry& file : entries.value()) {
+    if (file.kind != EntryKind::regular || !is_item_file_name(file.name)) continue;
+    file.name.resize(file.name.size() - 4);
+    files.push_back(&file);
   }
-  entries.value().clear();
-  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(files.begin(), files.end(), [](const DirEntry* a, const DirEntry* b) { return a->name < b->name; });
   // Entries made before (items looked up by name, files written) keep what they
   // hold. Rows and names are both in the order of the names' bytes.
   Folder listed;
   listed.listed = true;
-  listed.names.reserve(files.size());
   listed.entries.reserve(files.size());
-  std::vector<std::string>& vanished = vanished_[folder];
-  std::size_t before = 0, row = 0;
-  for (auto& [name, stamp] : files) {
-    while (before < known.names.size() && known.names[before] < name) ++before;
-    bool made = before < known.names.size() && known.names[before] == name;
-    Entry& entry = listed.entries.emplace_back(made ? std::move(known.entries[before]) : Entry());
-    for (; row < rows.size() && rows[row].first < name; ++row) vanished.push_back(std::move(rows[row].first));
-    if (row < rows.size() && rows[row].first == name) {
-      IndexedFile& file = rows[row++].second;
-      if (!entry.read() && stamp && same_version(*stamp, file.stamp)) {
-        entry.in_index = true;
-        entry.stamp = *stamp;
-        entry.kind = file.kind;
-        entry.indexed_reminder = std::move(file.reminder);
-      }
+  auto row = rows.begin();
+  for (DirEntry* file : files) {
+    Entry& entry = listed.entries.emplace_back(std::move(file->name));
+    if (Entry* made = find_entry(known, entry.name)) std::swap(entry, *made);
+    for (; row != rows.end() && row->first < entry.name; ++row) listed.vanished.push_back(std::move(row->first));
+    if (row == rows.end() || row->first != entry.name) continue;
+    IndexedFile& indexed = (row++)->second;
+    if (!entry.read && file->stamp && same_version(*file->stamp, indexed.stamp)) {
+      entry.in_index = true;
+      entry.stamp = *file->stamp;
+      entry.kind = indexed.kind;
+      // Only a reminder file's row keeps a reminder to read.
+      if (indexed.kind == ItemKind::reminder) entry.indexed_reminder = std::move(indexed.reminder);
     }
-    listed.names.push_back(std::move(name));
   }
-  for (; row < rows.size(); ++row) vanished.push_back(std::move(rows[row].first));
+  for (; row != rows.end(); ++row) listed.vanished.push_back(std::move(row->first));
   known = std::move(listed);
   return &known;
 }
@@ -89,17 +85,16 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
                                                                                    DayRange days) {
   auto listed = listing(folder);
   if (!listed.ok()) return listed.error();
-  const std::vector<std::string>& names = listed.value()->names;
   std::vector<Entry>& entries = listed.value()->entries;
   // The index answers for the versions it holds: the files that reach the days, with
   // their events. A file it holds no longer, or cannot answer for, is read.
-  std::vector<char> reached(names.size(), 0);
+  std::vector<char> reached(entries.size(), 0);
   std::optional<IndexedRows> rows = index_.reaching(folder, days);
   IndexedRows none;
   std::size_t i = 0;
   for (auto& [name, row] : rows ? *rows : none) {
-    while (i < names.size() && names[i] < name) ++i;
-    if (i == names.size() || names[i] != name) continue;
+    while (i < entries.size() && entries[i].name < name) ++i;
+    if (i == entries.size() || entries[i].name != name) continue;
     Entry& known = entries[i];
     reached[i] = 1;
     if (!known.in_index || !same_version(known.stamp, row.stamp)) {
@@ -108,53 +103,50 @@ SysResult<std::vector<std::pair<std::string, FileEventsRef>>> ItemCache::events_
       known.event_digest = std::move(row.event_digest);
     }
   }
-  std::vector<std::size_t> fresh;
-  for (i = 0; i < names.size(); ++i) {
+  std::vector<Entry*> fresh;
+  for (i = 0; i < entries.size(); ++i) {
     Entry& known = entries[i];
-    bool answered = rows && known.in_index && !known.read();
-    if (answered ? !reached[i] : known.reach && !reaches(*known.reach, days)) continue;
+    if (rows && known.in_index && !known.read && !reached[i]) continue;
     reached[i] = 1;
-    if (!known.read() && !known.events && known.event_digest.empty()) fresh.push_back(i);
+    if (!known.read && !known.events && known.event_digest.empty()) fresh.push_back(&known);
   }
   // Reading and parsing new files is most of a query on a new store: it runs on
   // every core. libical keeps its error and buffer state per thread.
-  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
-    std::size_t at = fresh[k];
-    reached[at] = load(entries[at], folder, names[at], &days);
-  });
+  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(*fresh[k], folder, &days); });
 
   std::vector<std::pair<std::string, FileEventsRef>> found;
-  for (i = 0; i < names.size(); ++i) {
-    if (!reached[i]) continue;
-    if (FileEventsRef events = events_of(entries[i], folder, names[i])) found.emplace_back(names[i], std::move(events));
+  for (i = 0; i < entries.size(); ++i) {
+    // A file read in this process is passed over when its reach misses the days.
+    Entry& known = entries[i];
+    if (!reached[i] || (known.reach && !reaches(*known.reach, days))) continue;
+    if (FileEventsRef events = events_of(known, folder)) found.emplace_back(known.name, std::move(events));
   }
   store_rows(folder, *listed.value());
   return found;
 }
 
 void ItemCache::keep_rule_steps(const std::string& folder) {
-  auto listed = folders_.find(folder);
-  if (listed == folders_.end() || !listed->second.listed) return;
-  for (Entry& entry : listed->second.entries) {
+  Folder& listed = folders_[folder];
+  if (!listed.listed) return;
+  for (Entry& entry : listed.entries) {
     // A file that also holds reminders keeps its row as the reminder side left it.
     if (!entry.events || !entry.events->rule_steps_changed || entry.kind != ItemKind::event) continue;
     entry.events->rule_steps_changed = false;
     if (auto digest = event_digest_of(*entry.events)) entry.note_events(std::move(*digest));
   }
-  store_rows(folder, listed->second);
+  store_rows(folder, listed);
 }
 
-FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, const std::string& name) const {
+FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder) const {
   if (entry.events) return entry.events;
-  if (!entry.read() && !entry.event_digest.empty()) {
+  if (!entry.read && !entry.event_digest.empty()) {
     if (auto events = events_from_digest(entry.event_digest)) {
       return entry.events = std::make_shared<const FileEvents>(std::move(*events));
     }
     // A digest that does not read sends the store back to the file.
     entry.event_digest.clear();
-    load(entry, folder, name);
   }
-  ParsedItemRef item = parsed(entry, folder, name);
+  ParsedItemRef item = load(entry, folder);
   if (!item || (entry.kind != ItemKind::event && entry.kind != ItemKind::mixed)) return nullptr;
   // A file whose reminder was read keeps only its text: its events need the tree again.
   if (!(item = with_tree(std::move(item)))) return nullptr;
@@ -164,128 +156,92 @@ FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder, cons
 }
 
 IndexedFile ItemCache::indexed_file(const Entry& entry) {
-  IndexedFile file;
-  file.stamp = entry.stamp;
-  file.reach = entry.reach.value_or(Reach{kEveryDay});
-  file.kind = entry.kind;
-  file.reminder = entry.indexed_reminder;
-  file.event_digest = entry.event_digest;
-  if (entry.reminder()) file.reminder = packed_reminder(*entry.reminder()).value_or("");
-  return file;
+  return {.stamp = entry.stamp,
+          .kind = entry.kind,
+          .reminder = entry.reminder ? packed_reminder(*entry.reminder).value_or("") : entry.indexed_reminder,
+          .event_digest = entry.event_digest,
+          .reach = entry.reach.value_or(Reach{kEveryDay})};
 }
 
 // One transaction for all the folder's news: rows of files read anew, rows of files gone.
 void ItemCache::store_rows(const std::string& folder, Folder& listed) {
   IndexedRows changed;
-  for (std::size_t i = 0; i < listed.entries.size(); ++i) {
-    Entry& entry = listed.entries[i];
+  for (Entry& entry : listed.entries) {
     if (!entry.row_changed) continue;
     entry.row_changed = false;
-    changed.emplace_back(listed.names[i], indexed_file(entry));
+    changed.emplace_back(entry.name, indexed_file(entry));
   }
-  std::vector<std::string> vanished;
-  vanished.swap(vanished_[folder]);
-  index_.update(folder, changed, vanished);
+  index_.update(folder, changed, std::exchange(listed.vanished, {}));
 }
 
 SysResult<ItemCache::FolderKinds> ItemCache::kinds_in(const std::string& folder) {
   auto listed = listing(folder);
   if (!listed.ok()) return listed.error();
-  const std::vector<std::string>& names = listed.value()->names;
-  std::vector<Entry>& entries = listed.value()->entries;
   FolderKinds kinds;
   auto note = [&](ItemKind kind) {
     kinds.events = kinds.events || kind == ItemKind::event || kind == ItemKind::mixed;
     kinds.reminders = kinds.reminders || kind == ItemKind::reminder || kind == ItemKind::mixed;
   };
-  std::vector<std::size_t> fresh;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (entries[i].kind == ItemKind::unknown) {
-      fresh.push_back(i);
-    } else {
-      note(entries[i].kind);
-    }
+  std::vector<Entry*> fresh;
+  for (Entry& entry : listed.value()->entries) {
+    note(entry.kind);
+    if (entry.kind == ItemKind::unknown) fresh.push_back(&entry);
   }
   // Once both kinds are known to be there, the rest cannot change the answer.
   if (kinds.events && kinds.reminders) return kinds;
-  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) {
-    Entry& known = entries[fresh[k]];
-    if (!known.read()) {
-      load(known, folder, names[fresh[k]]);
-    } else {
-      parsed(known, folder, names[fresh[k]]);
-    }
-  });
-  for (std::size_t i : fresh) {
-    // A file that does not parse is no item; its kind goes to the index all the same.
-    if (entries[i].kind == ItemKind::unknown && entries[i].read()) entries[i].kind = ItemKind::other;
-    note(entries[i].kind);
+  for_each_index(fresh.size(), kParsingSplit, [&](std::size_t k) { load(*fresh[k], folder); });
+  for (Entry* entry : fresh) {
+    // A file that does not read is no item.
+    if (entry->kind == ItemKind::unknown) entry->kind = ItemKind::other;
+    note(entry->kind);
   }
   store_rows(folder, *listed.value());
   return kinds;
 }
 
-ItemCache::Entry* ItemCache::find_entry(const std::string& folder, const std::string& name) {
-  auto in = folders_.find(folder);
-  if (in == folders_.end()) return nullptr;
-  Folder& known = in->second;
-  const std::vector<std::string>& names = known.names;
+ItemCache::Entry* ItemCache::find_entry(Folder& in, const std::string& name) {
   // Lookups after a listing come in the listing's order: the next name first.
-  std::size_t place = known.next_guess;
-  if (place >= names.size() || names[place] != name) {
-    auto at = std::lower_bound(names.begin(), names.end(), name);
-    if (at == names.end() || *at != name) return nullptr;
-    place = static_cast<std::size_t>(at - names.begin());
+  std::size_t place = in.next_guess;
+  if (place >= in.entries.size() || in.entries[place].name != name) {
+    auto at = std::ranges::lower_bound(in.entries, name, {}, &Entry::name);
+    if (at == in.entries.end() || at->name != name) return nullptr;
+    place = static_cast<std::size_t>(at - in.entries.begin());
   }
-  known.next_guess = place + 1;
-  return &known.entries[place];
+  in.next_guess = place + 1;
+  return &in.entries[place];
 }
 
 ItemCache::Entry& ItemCache::entry_at(Folder& in, const std::string& name) {
-  auto at = std::lower_bound(in.names.begin(), in.names.end(), name);
-  auto place = at - in.names.begin();
-  if (at != in.names.end() && *at == name) return in.entries[static_cast<std::size_t>(place)];
-  in.names.insert(at, name);
-  return *in.entries.insert(in.entries.begin() + place, Entry());
+  if (Entry* known = find_entry(in, name)) return *known;
+  return *in.entries.insert(std::ranges::lower_bound(in.entries, name, {}, &Entry::name), Entry{name});
 }
 
 ParsedItemRef ItemCache::item(const std::string& folder, const std::string& name) {
-  return parsed(entry(folder, name), folder, name);
+  return load(entry_at(folders_[folder], name), folder);
 }
 
-ItemCache::Entry& ItemCache::entry(const std::string& folder, const std::string& name) {
-  Entry& found = entry_at(folders_[folder], name);
-  if (!found.read()) load(found, folder, name);
-  return found;
-}
-
-bool ItemCache::load(Entry& entry, const std::string& folder, const std::string& name, const DayRange* days) const {
-  entry.file = std::make_unique<FileRead>();
-  auto contents = read_file_linked_to_owner(file_path(folder, name), kLargestItemBytes, owner_);
-  if (!contents.ok()) return true;
-  const FileContents& read = *(entry.file->unparsed = std::make_unique<FileContents>(std::move(contents.value())));
-  // What the index said holds only for the version it listed.
-  bool indexed_version = entry.in_index && same_version(read.stamp, entry.stamp);
-  if (!indexed_version) entry.forget_contents();
-  entry.row_changed = !indexed_version;
-  entry.stamp = read.stamp;
-  if (days) {
-    // A look at the lines, before the parser: a file that cannot reach the days
-    // waits unparsed, and the index keeps what the look found.
-    if (!entry.reach) entry.reach = text_reach(read.bytes);
-    entry.row_changed = true;
-    if (!reaches(*entry.reach, *days)) return false;
+ParsedItemRef ItemCache::load(Entry& entry, const std::string& folder, const DayRange* days) const {
+  if (!entry.read) {
+    entry.read = true;
+    auto contents = read_file_linked_to_owner(file_path(folder, entry.name), kLargestItemBytes, owner_);
+    if (!contents.ok()) return nullptr;
+    // What the index said holds only for the version it listed.
+    bool indexed_version = entry.in_index && same_version(contents.value().stamp, entry.stamp);
+    if (!indexed_version) entry.forget_contents();
+    entry.row_changed = !indexed_version;
+    entry.stamp = contents.value().stamp;
+    entry.unparsed = std::make_unique<FileContents>(std::move(contents.value()));
+    if (days) {
+      // A look at the lines, before the parser: a file that cannot reach the days
+      // waits unparsed, and the index keeps what the look found.
+      if (!entry.reach) entry.reach = text_reach(entry.unparsed->bytes);
+      entry.row_changed = true;
+      if (!reaches(*entry.reach, *days)) return nullptr;
+    }
   }
-  parsed(entry, folder, name);
-  return true;
-}
-
-ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const std::string& name) const {
-  if (!entry.read()) return nullptr;
-  FileRead& file = *entry.file;
-  if (!file.unparsed) return file.parsed;
-  FileContents contents = std::move(*file.unparsed);
-  file.unparsed.reset();
+  if (!entry.unparsed) return entry.parsed;
+  FileContents contents = std::move(*entry.unparsed);
+  entry.unparsed.reset();
   auto item = parse_item_text(std::move(contents.bytes));
   ItemKind kind = item ? kind_of_item(*item) : ItemKind::other;
   // What the index did not know yet goes to it with the folder's next rows.
@@ -293,39 +249,35 @@ ParsedItemRef ItemCache::parsed(Entry& entry, const std::string& folder, const s
   entry.kind = kind;
   if (!item) return nullptr;
   item->folder = folder;
-  item->name = name;
+  item->name = entry.name;
   item->stamp = contents.stamp;
-  file.parsed = std::make_shared<const ParsedItem>(std::move(*item));
-  return file.parsed;
+  return entry.parsed = std::make_shared<const ParsedItem>(std::move(*item));
 }
 
 void ItemCache::keep_lighter(ParsedItemRef item) {
   Entry& stored = entry_at(folders_[item->folder], item->name);
-  if (!stored.read()) stored.file = std::make_unique<FileRead>();
-  stored.file->unparsed.reset();
-  stored.file->parsed = std::move(item);
+  stored.read = true;
+  stored.unparsed.reset();
+  stored.parsed = std::move(item);
 }
 
 void ItemCache::remember(ParsedItemRef item) {
   Entry& stored = entry_at(folders_[item->folder], item->name);
-  stored.file = std::make_unique<FileRead>();
   // Its events are read again by the next event query that needs them.
   stored.forget_contents();
+  stored.read = true;
+  stored.unparsed.reset();
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
   read_reminders(stored, *item);
-  index_.put(item->folder, item->name, indexed_file(stored));
-  stored.file->parsed = std::move(item);
+  index_.update(item->folder, {{item->name, indexed_file(stored)}}, {});
+  stored.parsed = std::move(item);
 }
 
 void ItemCache::forget(const std::string& folder, const std::string& name) {
-  if (Entry* known = find_entry(folder, name)) {
-    Folder& in = folders_[folder];
-    auto place = known - in.entries.data();
-    in.entries.erase(in.entries.begin() + place);
-    in.names.erase(in.names.begin() + place);
-  }
-  index_.erase(folder, name);
+  Folder& in = folders_[folder];
+  if (Entry* known = find_entry(in, name)) in.entries.erase(in.entries.begin() + (known - in.entries.data()));
+  index_.update(folder, {}, {name});
 }
 
 }  // namespace platform::local

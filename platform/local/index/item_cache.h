@@ -4,12 +4,10 @@
 // read and parsed at most once. Between processes only the index is kept.
 
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/local/events/file_events.h"
@@ -58,27 +56,26 @@ class ItemCache {
   std::string file_path(const std::string& folder, const std::string& name) const;
 
  private:
-  // What reading a file gave; most entries are never read.
-  struct FileRead {
-    std::unique_ptr<FileContents> unparsed;  // read, not parsed yet
-    ParsedItemRef parsed;                    // null when unreadable, unparseable or not parsed yet
-    ReminderRowRef reminder;                 // a reminder file's reminder
-    // A file of several items: each VTODO's reminder by its UID (not in the index).
-    std::vector<std::pair<std::string, ReminderRowRef>> several;
-  };
-  // A file read (at most once) and, once someone needed it, parsed.
+  // An item file: what the index holds of it and what this process read of it.
   struct Entry {
+    explicit Entry(std::string name) : name(std::move(name)) {}
+
+    std::string name;
     bool in_index = false;            // the index holds the listed version of the file
     bool row_changed = false;         // learnt something the index does not hold yet
+    bool read = false;                // the file was read, whether or not that worked
     ItemKind kind = ItemKind::unknown;
     FileStamp stamp;                  // of the version read
     std::optional<Reach> reach;       // of a version read in this process, once someone asked
     std::string indexed_reminder;     // a reminder file's reminder as the index holds it, packed
     std::string event_digest;         // the file's events in the index's form, when known
     FileEventsRef events;             // once an event query needed them
-    std::unique_ptr<FileRead> file;   // once the file was read (whether or not that worked)
+    std::unique_ptr<FileContents> unparsed;  // read, not parsed yet
+    ParsedItemRef parsed;                    // null when unreadable, unparseable or not parsed yet
+    ReminderRowRef reminder;                 // a reminder file's reminder, read from it
+    // A file of several items: each VTODO's reminder by its UID (not in the index).
+    std::vector<std::pair<std::string, ReminderRowRef>> several;
 
-    bool read() const { return file != nullptr; }
     // Forgets what an earlier version held.
     void forget_contents() {
       reach.reset();
@@ -93,40 +90,34 @@ class ItemCache {
       reach = events_reach(*events);
       row_changed = true;
     }
-    // The file's one reminder as read from it; null when not read or it holds none.
-    const ReminderRowRef& reminder() const;
-    // It holds one reminder, read from the file or kept by the index.
-    bool has_reminder() const { return reminder() || !indexed_reminder.empty(); }
+    bool has_reminder() const { return reminder || !indexed_reminder.empty(); }
   };
 
-  // A folder's entries, at their names' places in the sorted names.
+  // A folder's entries in the order of their names' bytes.
   struct Folder {
-    std::vector<std::string> names;
     std::vector<Entry> entries;
     bool listed = false;
-    std::size_t next_guess = 0;  // where the next lookup by name looks first
+    std::size_t next_guess = 0;             // where the next lookup by name looks first
+    std::vector<std::string> vanished;      // rows without a file, not yet dropped
   };
+  static Entry* find_entry(Folder& in, const std::string& name);
   // The entry of a name; made at its place when there is none.
-  Entry& entry_at(Folder& in, const std::string& name);
-  Entry& entry(const std::string& folder, const std::string& name);
-  Entry* find_entry(const std::string& folder, const std::string& name);
+  static Entry& entry_at(Folder& in, const std::string& name);
   // The folder listed once, with the index's rows noted.
   SysResult<Folder*> listing(const std::string& folder);
-  // Reads the file and parses it, unless its text shows it cannot reach `days`
-  // (false then). Touches only the entry, so several run at once.
-  bool load(Entry& entry, const std::string& folder, const std::string& name, const DayRange* days = nullptr) const;
-  ParsedItemRef parsed(Entry& entry, const std::string& folder, const std::string& name) const;
+  // The file read unless it was, then parsed unless its text shows it cannot reach
+  // `days` (null then). Touches only the entry, so several run at once.
+  ParsedItemRef load(Entry& entry, const std::string& folder, const DayRange* days = nullptr) const;
 
   // Writes the rows that changed, and drops those of files gone.
   void store_rows(const std::string& folder, Folder& listed);
   // The entry's events from its digest, else from its file; null when none.
-  FileEventsRef events_of(Entry& entry, const std::string& folder, const std::string& name) const;
+  FileEventsRef events_of(Entry& entry, const std::string& folder) const;
   // Fills the entry's reminder, or its several reminders, from its parsed file.
   static void read_reminders(Entry& entry, const ParsedItem& item);
-  // The entry's row as the index keeps it.
   static IndexedFile indexed_file(const Entry& entry);
-  // Reads the reminders of an entry's file (read already); false when it holds none.
-  bool reminders_from_file(Entry& entry, const std::string& folder, const std::string& name);
+  // Reads the reminders of an entry's file; false when it holds none.
+  bool reminders_from_file(Entry& entry, const std::string& folder) const;
 
   // Below this many files to parse, a second thread costs more than it saves.
   static constexpr WorkSplit kParsingSplit{256, 32};
@@ -134,7 +125,6 @@ class ItemCache {
   std::string root_;
   uid_t owner_;  // a linked item file is read only when it names a file of this user
   StoreIndex index_;
-  std::map<std::string, std::vector<std::string>> vanished_;  // folder → rows without a file
   std::unordered_map<std::string, Folder> folders_;  // by folder
 };
 

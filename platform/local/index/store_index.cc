@@ -25,15 +25,16 @@ constexpr long long kSettledNs = 2'000'000'000LL;
 // repeating events without end) are all looked at.
 constexpr int kShortRangeDays = 31;
 
-constexpr const char* kSchema[] = {
+// Tables of an earlier version go first.
+constexpr const char* kSchema =
+    "DROP TABLE IF EXISTS items; DROP TABLE IF EXISTS reach;"
     "CREATE TABLE items(folder TEXT NOT NULL, name TEXT NOT NULL, device INTEGER NOT NULL,"
     " inode INTEGER NOT NULL, size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, kind INTEGER NOT NULL,"
     // A file's one reminder, packed; a file's events in their compact form.
-    " reminder BLOB, events BLOB, PRIMARY KEY(folder, name)) WITHOUT ROWID",
+    " reminder BLOB, events BLOB, PRIMARY KEY(folder, name)) WITHOUT ROWID;"
     "CREATE TABLE reach(folder TEXT NOT NULL, long INTEGER NOT NULL, first_day INTEGER NOT NULL,"
-    " name TEXT NOT NULL, last_day INTEGER NOT NULL, PRIMARY KEY(folder, long, first_day, name)) WITHOUT ROWID",
-    "CREATE INDEX reach_of_file ON reach(folder, name)",
-};
+    " name TEXT NOT NULL, last_day INTEGER NOT NULL, PRIMARY KEY(folder, long, first_day, name)) WITHOUT ROWID;"
+    "CREATE INDEX reach_of_file ON reach(folder, name)";
 
 constexpr const char* kSelectFolder =
     "SELECT name, device, inode, size, modified_ns, kind, reminder FROM items WHERE folder = ?1 ORDER BY name";
@@ -83,10 +84,6 @@ std::string blob_column(sqlite3_stmt* row, int column) {
   return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
 }
 
-ItemKind kind_of(int column) {
-  return column >= 0 && column <= static_cast<int>(ItemKind::mixed) ? static_cast<ItemKind>(column) : ItemKind::unknown;
-}
-
 // A row of a SELECT of name, device, inode, size, modified_ns, kind and one blob.
 bool read_rows(sqlite3_stmt* select, IndexedRows& rows, std::string IndexedFile::*blob) {
   int code;
@@ -98,7 +95,8 @@ bool read_rows(sqlite3_stmt* select, IndexedRows& rows, std::string IndexedFile:
     file.stamp.inode = static_cast<ino_t>(sqlite3_column_int64(select, 2));
     file.stamp.size = static_cast<off_t>(sqlite3_column_int64(select, 3));
     file.stamp.modified_ns = sqlite3_column_int64(select, 4);
-    file.kind = kind_of(sqlite3_column_int(select, 5));
+    int kind = sqlite3_column_int(select, 5);
+    file.kind = kind >= 0 && kind <= static_cast<int>(ItemKind::mixed) ? static_cast<ItemKind>(kind) : ItemKind::unknown;
     file.*blob = blob_column(select, 6);
     rows.emplace_back(reinterpret_cast<const char*>(name), std::move(file));
   }
@@ -117,15 +115,12 @@ bool ensure_schema(sqlite3* db) {
   if (!run(db, "BEGIN IMMEDIATE")) return false;
   int version = schema_version(db);
   bool done = version == kSchemaVersion ||
-              (version >= 0 && run(db, "DROP TABLE IF EXISTS items") && run(db, "DROP TABLE IF EXISTS reach") &&
-               run(db, kSchema[0]) && run(db, kSchema[1]) && run(db, kSchema[2]) &&
+              (version >= 0 && run(db, kSchema) &&
                run(db, ("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()));
   if (done && run(db, "COMMIT")) return true;
   run(db, "ROLLBACK");
   return false;
 }
-
-bool is_damaged(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
 
 // The database's files: SQLite would follow a link at any of them.
 constexpr const char* kFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
@@ -156,8 +151,7 @@ int open_connection(const std::string& path, bool create, sqlite3** db) {
   if (code != SQLITE_ROW) return code;
   if (std::string(reinterpret_cast<const char*>(sqlite3_column_text(wal.get(), 0))) != "wal") return SQLITE_ERROR;
   wal.reset();
-  if (!run(*db, "PRAGMA synchronous=NORMAL")) return sqlite3_errcode(*db);
-  if (!run(*db, "PRAGMA cache_size=-256")) return sqlite3_errcode(*db);
+  if (!run(*db, "PRAGMA synchronous=NORMAL; PRAGMA cache_size=-256")) return sqlite3_errcode(*db);
   if (!ensure_schema(*db)) return sqlite3_errcode(*db) == SQLITE_OK ? SQLITE_ERROR : sqlite3_errcode(*db);
   return SQLITE_OK;
 }
@@ -174,7 +168,7 @@ sqlite3* open_database(const std::string& path, bool create) {
     if (code == SQLITE_OK) return db;
     sqlite3_close_v2(db);
     // A damaged index is only a cache: it goes, with its journal, and is made anew once.
-    if (!is_damaged(code) || !create) return nullptr;
+    if ((code != SQLITE_CORRUPT && code != SQLITE_NOTADB) || !create) return nullptr;
     for (const char* suffix : kFileSuffixes) remove_file(path + suffix);
   }
   return nullptr;
@@ -218,10 +212,6 @@ IndexedRows StoreIndex::files_in(const std::string& folder) {
   if (!select || !bind_text(select.get(), 1, folder) || !read_rows(select.get(), rows, &IndexedFile::reminder)) {
     rows.clear();
   }
-  // Only a reminder file's row keeps a reminder to read.
-  for (auto& [name, file] : rows) {
-    if (file.kind != ItemKind::reminder) file.reminder.clear();
-  }
   return rows;
 }
 
@@ -238,21 +228,7 @@ std::optional<IndexedRows> StoreIndex::reaching(const std::string& folder, DayRa
 
 void StoreIndex::update(const std::string& folder, const IndexedRows& changed,
                         const std::vector<std::string>& vanished) {
-  if (database(true)) write(folder, changed, vanished);
-}
-
-void StoreIndex::put(const std::string& folder, const std::string& name, const IndexedFile& file) {
-  if (database(false)) write(folder, {{name, file}}, {});
-}
-
-void StoreIndex::erase(const std::string& folder, const std::string& name) {
-  if (database(false)) write(folder, {}, {name});
-}
-
-bool StoreIndex::write(const std::string& folder, const IndexedRows& changed,
-                       const std::vector<std::string>& vanished) {
-  if (changed.empty() && vanished.empty()) return true;
-  if (!run(db_, "BEGIN IMMEDIATE")) return false;
+  if ((changed.empty() && vanished.empty()) || !database(false) || !run(db_, "BEGIN IMMEDIATE")) return;
   Statement upsert = prepare(db_,
                              "INSERT OR REPLACE INTO items(folder, name, device, inode, size, modified_ns, kind,"
                              " reminder, events) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -261,39 +237,30 @@ bool StoreIndex::write(const std::string& folder, const IndexedRows& changed,
   Statement remove_row = prepare(db_, "DELETE FROM items WHERE folder = ?1 AND name = ?2");
   Statement remove_reach = prepare(db_, "DELETE FROM reach WHERE folder = ?1 AND name = ?2");
   bool ok = upsert && add_range && remove_row && remove_reach;
-  // Each statement is reset after its step, whatever the step gave.
-  auto step = [&](const Statement& s) {
-    bool done = sqlite3_step(s.get()) == SQLITE_DONE;
+  // Binds the folder, the name and the integers after them, steps, and resets.
+  auto step = [&](const Statement& s, const std::string& name, std::initializer_list<sqlite3_int64> integers) {
+    ok = ok && bind_text(s.get(), 1, folder) && bind_text(s.get(), 2, name) && bind_integers(s.get(), 3, integers) &&
+         sqlite3_step(s.get()) == SQLITE_DONE;
     sqlite3_reset(s.get());
-    return done;
-  };
-  auto forget = [&](const std::string& name, bool row) {
-    ok = ok && bind_text(remove_reach.get(), 1, folder) && bind_text(remove_reach.get(), 2, name) && step(remove_reach);
-    if (row) ok = ok && bind_text(remove_row.get(), 1, folder) && bind_text(remove_row.get(), 2, name) && step(remove_row);
   };
   for (const auto& [name, given] : changed) {
     IndexedFile file = settled(given);
-    sqlite3_stmt* s = upsert.get();
-    ok = ok && bind_text(s, 1, folder) && bind_text(s, 2, name) &&
-         bind_integers(s, 3, {static_cast<sqlite3_int64>(file.stamp.device), static_cast<sqlite3_int64>(file.stamp.inode),
-                              file.stamp.size, file.stamp.modified_ns, static_cast<int>(file.kind)}) &&
-         bind_blob(s, 8, file.reminder) && bind_blob(s, 9, file.event_digest) && step(upsert);
-    forget(name, false);
+    ok = ok && bind_blob(upsert.get(), 8, file.reminder) && bind_blob(upsert.get(), 9, file.event_digest);
+    step(upsert, name, {static_cast<sqlite3_int64>(file.stamp.device), static_cast<sqlite3_int64>(file.stamp.inode),
+                        file.stamp.size, file.stamp.modified_ns, static_cast<int>(file.kind)});
+    step(remove_reach, name, {});
     if (!has_reach(file.kind)) continue;
     for (DayRange range : file.reach) {
-      ok = ok && bind_text(add_range.get(), 1, folder) && bind_text(add_range.get(), 2, name) &&
-           bind_integers(add_range.get(), 3, {range.first, range.last, range.last - range.first > kShortRangeDays}) &&
-           step(add_range);
+      step(add_range, name, {range.first, range.last, range.last - range.first > kShortRangeDays});
     }
   }
-  for (const std::string& name : vanished) forget(name, true);
-  upsert.reset();
-  add_range.reset();
-  remove_row.reset();
-  remove_reach.reset();
-  if (ok && run(db_, "COMMIT")) return true;
+  for (const std::string& name : vanished) {
+    step(remove_reach, name, {});
+    step(remove_row, name, {});
+  }
+  // Each statement was reset after its step: none holds the transaction open.
+  if (ok && run(db_, "COMMIT")) return;
   run(db_, "ROLLBACK");
-  return false;
 }
 
 }  // namespace platform::local

@@ -44,23 +44,20 @@ class StoreIndex {
   StoreIndex(const StoreIndex&) = delete;
   StoreIndex& operator=(const StoreIndex&) = delete;
 
-  // A folder's rows, without events or reach; none without a usable index.
+  // A folder's rows, without events or reach; none without a usable index. The one
+  // call that makes a missing index.
   IndexedRows files_in(const std::string& folder);
   // The rows of the folder's files that reach `days`, with their events; nothing
   // when the index cannot tell.
   std::optional<IndexedRows> reaching(const std::string& folder, DayRange days);
   // Brings a folder's rows up to date in one short transaction.
   void update(const std::string& folder, const IndexedRows& changed, const std::vector<std::string>& vanished);
-  // After the store wrote or removed a file.
-  void put(const std::string& folder, const std::string& name, const IndexedFile& file);
-  void erase(const std::string& folder, const std::string& name);
 
   std::string path() const { return root_ + "/.index.sqlite"; }
 
  private:
   // Opened (and created, when asked) on first use; null once it proved unusable.
   sqlite3* database(bool create);
-  bool write(const std::string& folder, const IndexedRows& changed, const std::vector<std::string>& vanished);
 
   std::string root_;
   sqlite3* db_ = nullptr;
