@@ -3,8 +3,8 @@
 // The index's own binary forms (an event digest, a packed reminder), field by field:
 // fixed-width integers least significant byte first, texts after their length.
 // Each shape is told once, by a template over the form: a ByteWriter puts a value's
-// fields and a ByteReader fills them. Both make the shape's checks, so what is
-// written reads back and bytes no writer gives read as nothing.
+// fields and a ByteReader fills them (`reads` tells which). Both make the shape's
+// checks, so what is written reads back and bytes no writer gives read as nothing.
 
 #include <bit>
 #include <cstdint>
@@ -20,6 +20,7 @@ inline constexpr std::uint32_t kMostEntries = 1u << 24;
 
 class ByteWriter {
  public:
+  static constexpr bool reads = false;
   // False once a check failed: the value has no exact form.
   bool ok() const { return ok_; }
   void check(bool holds) { ok_ = ok_ && holds; }
@@ -65,6 +66,7 @@ class ByteWriter {
 // it fills after that is meaningless, and the caller checks `done()` at the end.
 class ByteReader {
  public:
+  static constexpr bool reads = true;
   explicit ByteReader(std::string_view in) : in_(in) {}
   // Every field read, every check held, and no byte left over.
   bool done() const { return ok_ && at_ == in_.size(); }

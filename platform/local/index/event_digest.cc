@@ -29,15 +29,6 @@ constexpr std::size_t kByListsSize = offsetof(icalrecurrencetype, by_set_pos) +
                                      sizeof(icalrecurrencetype::by_set_pos) -
                                      offsetof(icalrecurrencetype, by_second);
 
-// A revision time is UTC or floating: its zone pointer says which.
-void utc_flag(ByteWriter& form, const icaltimetype& time) { form.flag(icaltime_is_utc(time)); }
-
-void utc_flag(ByteReader& form, icaltimetype& time) {
-  bool utc = false;
-  form.flag(utc);
-  if (utc) time.zone = icaltimezone_get_utc_timezone();
-}
-
 bool same_rule(const icalrecurrencetype& a, const icalrecurrencetype& b) {
   const icaltimetype &x = a.until, &y = b.until;
   bool same_until = x.year == y.year && x.month == y.month && x.day == y.day && x.hour == y.hour &&
@@ -108,6 +99,15 @@ void wall_fields(Form& form, Value& value) {
   form.check(is_usable_time(value));
 }
 
+// A revision time is UTC or floating: its zone pointer says which.
+template <class Form, class Time>
+void revision_time(Form& form, Time& time) {
+  wall_fields(form, time);
+  bool utc = icaltime_is_utc(time);
+  form.flag(utc);
+  if constexpr (Form::reads) time.zone = utc ? icaltimezone_get_utc_timezone() : nullptr;
+}
+
 // A zoned time has a zone name, and only a zoned one. The digest does not hold the
 // file's VTIMEZONEs: a time in one has no exact form.
 template <class Form, class Time>
@@ -156,12 +156,9 @@ void item_fields(Form& form, Item& item) {
   form.list(item.overrides, [&](auto& o) {
     component_fields(form, o.event);
     form.number(o.revision.sequence, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-    auto revision_time = [&](auto& t) {
-      wall_fields(form, t);
-      utc_flag(form, t);
-    };
-    form.optional(o.revision.last_modified, revision_time);
-    form.optional(o.revision.stamp, revision_time);
+    auto revision = [&](auto& t) { revision_time(form, t); };
+    form.optional(o.revision.last_modified, revision);
+    form.optional(o.revision.stamp, revision);
   });
 }
 

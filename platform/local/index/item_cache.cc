@@ -155,21 +155,15 @@ FileEventsRef ItemCache::events_of(Entry& entry, const std::string& folder) cons
   return entry.events;
 }
 
-IndexedFile ItemCache::indexed_file(const Entry& entry) {
-  return {.stamp = entry.stamp,
-          .kind = entry.kind,
-          .reminder = entry.reminder ? packed_reminder(*entry.reminder).value_or("") : entry.indexed_reminder,
-          .event_digest = entry.event_digest,
-          .reach = entry.reach.value_or(Reach{kEveryDay})};
-}
-
 // One transaction for all the folder's news: rows of files read anew, rows of files gone.
 void ItemCache::store_rows(const std::string& folder, Folder& listed) {
   IndexedRows changed;
   for (Entry& entry : listed.entries) {
     if (!entry.row_changed) continue;
     entry.row_changed = false;
-    changed.emplace_back(entry.name, indexed_file(entry));
+    std::string reminder = entry.reminder ? packed_reminder(*entry.reminder).value_or("") : entry.indexed_reminder;
+    changed.push_back({entry.name, {entry.stamp, entry.kind, std::move(reminder), entry.event_digest,
+                                    entry.reach.value_or(Reach{kEveryDay})}});
   }
   index_.update(folder, changed, std::exchange(listed.vanished, {}));
 }
@@ -255,22 +249,21 @@ ParsedItemRef ItemCache::load(Entry& entry, const std::string& folder, const Day
 }
 
 void ItemCache::keep_lighter(ParsedItemRef item) {
-  Entry& stored = entry_at(folders_[item->folder], item->name);
-  stored.read = true;
-  stored.unparsed.reset();
-  stored.parsed = std::move(item);
+  entry_at(folders_[item->folder], item->name).parsed = std::move(item);
 }
 
 void ItemCache::remember(ParsedItemRef item) {
-  Entry& stored = entry_at(folders_[item->folder], item->name);
+  Folder& in = folders_[item->folder];
+  Entry& stored = entry_at(in, item->name);
   // Its events are read again by the next event query that needs them.
   stored.forget_contents();
   stored.read = true;
   stored.unparsed.reset();
   stored.stamp = item->stamp;
   stored.kind = kind_of_item(*item);
-  read_reminders(stored, *item);
-  index_.update(item->folder, {{item->name, indexed_file(stored)}}, {});
+  read_reminders(stored, item);
+  stored.row_changed = true;
+  store_rows(item->folder, in);
   stored.parsed = std::move(item);
 }
 

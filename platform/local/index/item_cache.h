@@ -113,11 +113,9 @@ class ItemCache {
   void store_rows(const std::string& folder, Folder& listed);
   // The entry's events from its digest, else from its file; null when none.
   FileEventsRef events_of(Entry& entry, const std::string& folder) const;
-  // Fills the entry's reminder, or its several reminders, from its parsed file.
-  static void read_reminders(Entry& entry, const ParsedItem& item);
-  static IndexedFile indexed_file(const Entry& entry);
-  // Reads the reminders of an entry's file; false when it holds none.
-  bool reminders_from_file(Entry& entry, const std::string& folder) const;
+  // Fills the entry's reminder, or its several reminders, from its file; false when
+  // it holds none. The entry keeps only the file's text then.
+  static bool read_reminders(Entry& entry, ParsedItemRef item);
 
   // Below this many files to parse, a second thread costs more than it saves.
   static constexpr WorkSplit kParsingSplit{256, 32};

@@ -24,7 +24,7 @@ SysResult<std::vector<std::string>> ItemCache::reminder_names_in(const std::stri
 
   std::vector<std::string> found;
   for (Entry& known : entries) {
-    if (!known.has_reminder() && known.read && known.several.empty()) reminders_from_file(known, folder);
+    if (!known.has_reminder() && known.read && known.several.empty()) read_reminders(known, load(known, folder));
     if (known.has_reminder()) found.push_back(known.name);
     for (const auto& several : known.several) found.push_back(known.name + "/" + several.first);
   }
@@ -32,37 +32,32 @@ SysResult<std::vector<std::string>> ItemCache::reminder_names_in(const std::stri
   return found;
 }
 
-bool ItemCache::reminders_from_file(Entry& entry, const std::string& folder) const {
-  ParsedItemRef item = load(entry, folder);
+bool ItemCache::read_reminders(Entry& entry, ParsedItemRef item) {
+  entry.reminder.reset();
+  entry.several.clear();
   auto is_todo = [](const ItemPart& part) { return part.kind == ICAL_VTODO_COMPONENT; };
   if (!item || std::ranges::none_of(item->parts, is_todo) || !(item = with_tree(std::move(item)))) return false;
   // Converted here, one at a time: libical's zone lookups are shared by all threads.
-  read_reminders(entry, *item);
+  TodoLines lines = todo_lines_of(*item);  // located once for every reminder of the file
+  for (const ItemPart& part : item->parts) {
+    if (!is_todo(part)) continue;
+    auto row = std::make_shared<ReminderRow>(reminder_row_of(*item, part, &lines));
+    if (!item->holds_several()) {
+      entry.reminder = std::move(row);
+    } else {
+      entry.several.emplace_back(item->identifier_of(part).substr(item->identifier().size() + 1), std::move(row));
+    }
+  }
   entry.row_changed = true;
   // What a later save needs is the text; libical's tree can go.
   entry.parsed = text_only(*item);
   return true;
 }
 
-void ItemCache::read_reminders(Entry& entry, const ParsedItem& item) {
-  entry.reminder.reset();
-  entry.several.clear();
-  std::optional<TodoLines> lines;  // located once for every reminder of the file
-  for (const ItemPart& part : item.parts) {
-    if (part.kind != ICAL_VTODO_COMPONENT) continue;
-    if (!lines) lines = todo_lines_of(item);
-    auto row = std::make_shared<ReminderRow>(reminder_row_of(item, part, &*lines));
-    if (!item.holds_several()) {
-      entry.reminder = std::move(row);
-    } else {
-      entry.several.emplace_back(item.identifier_of(part).substr(item.identifier().size() + 1), std::move(row));
-    }
-  }
-}
-
 ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::string& name,
                                          const std::optional<std::string>& uid) {
-  Entry* known = find_entry(folders_[folder], name);
+  Folder& in = folders_[folder];
+  Entry* known = find_entry(in, name);
   if (!known) return nullptr;
   if (uid) {
     auto shown = std::ranges::find(known->several, *uid, &std::pair<std::string, ReminderRowRef>::first);
@@ -72,9 +67,8 @@ ReminderRowRef ItemCache::known_reminder(const std::string& folder, const std::s
   if (ReminderRowRef row = row_from_packed(known->indexed_reminder)) return row;
   // The row does not read: the file tells, and its row is written anew.
   known->indexed_reminder.clear();
-  if (!reminders_from_file(*known, folder)) return nullptr;
-  index_.update(folder, {{name, indexed_file(*known)}}, {});
-  known->row_changed = false;
+  if (!read_reminders(*known, load(*known, folder))) return nullptr;
+  store_rows(folder, in);
   return known->reminder;
 }
 

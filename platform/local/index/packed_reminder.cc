@@ -27,25 +27,16 @@ void utf8_text(Form& form, Text& text) {
 }
 
 // A zone is a flag for a fixed offset, then the offset or the name.
-template <class Form, class Offset, class Name>
-void zone_fields(Form& form, Offset& offset, Name& name) {
-  form.optional(offset, [&](auto& seconds) { form.number(seconds, -kLargestOffset, kLargestOffset); });
-  if (!offset) utf8_text(form, name);
-}
-
-void zone(ByteWriter& form, const std::optional<TimeZone>& zone) {
-  std::optional<int> offset = zone ? zone->fixed_offset_seconds() : std::nullopt;
-  form.optional(zone, [&](const TimeZone& z) { zone_fields(form, offset, z.name()); });
-}
-
-void zone(ByteReader& form, std::optional<TimeZone>& zone) {
-  bool present = false;
+template <class Form, class Zone>
+void zone(Form& form, Zone& zone) {
+  bool present = zone.has_value();
   form.flag(present);
   if (!present) return;
-  std::optional<int> offset;
-  std::string name;
-  zone_fields(form, offset, name);
-  zone = offset ? TimeZone::for_seconds_from_gmt(*offset) : TimeZone::named(std::move(name));
+  std::optional<int> offset = zone ? zone->fixed_offset_seconds() : std::nullopt;
+  std::string name = zone ? zone->name() : "";
+  form.optional(offset, [&](auto& seconds) { form.number(seconds, -kLargestOffset, kLargestOffset); });
+  if (!offset) utf8_text(form, name);
+  if constexpr (Form::reads) zone = offset ? TimeZone::for_seconds_from_gmt(*offset) : TimeZone::named(std::move(name));
 }
 
 // Each field within what a file's date can hold (years as libical reads them), or undefined.
@@ -72,32 +63,29 @@ bool is_alarm_block(std::string_view block) {
 }
 
 // An alarm is its VALARM block as stored (none for one made here), then its absolute
-// date (none for one relative to the due date).
-template <class Form, class Stored, class When>
-void alarm_fields(Form& form, Stored& stored, When& date) {
-  form.optional(stored, [&](auto& origin) {
-    form.text(origin.block);
-    form.check(is_alarm_block(origin.block));
+// date (none for one relative to the due date). Only a stored block of the alarm's
+// own date goes back into a file as it is.
+template <class Form, class Value>
+void alarm(Form& form, Value& alarm) {
+  auto stored = std::dynamic_pointer_cast<const StoredAlarmOrigin>(alarm.origin);
+  form.check(!alarm.origin || (stored && stored->absolute_date == alarm.absolute_date));
+  std::optional<std::string> block;
+  if (stored) block = stored->block;
+  form.optional(block, [&](auto& text) {
+    form.text(text);
+    form.check(is_alarm_block(text));
   });
-  form.optional(date, [&](auto& when) {
+  form.optional(alarm.absolute_date, [&](auto& when) {
     form.real(when.seconds_since_1970);
     form.check(std::fabs(when.seconds_since_1970) <= kFarthestAlarmSeconds);
   });
-}
-
-// Only a stored block of the alarm's own date goes back into a file as it is.
-void alarm(ByteWriter& form, const Alarm& alarm) {
-  auto stored = std::dynamic_pointer_cast<const StoredAlarmOrigin>(alarm.origin);
-  form.check(!alarm.origin || (stored && stored->absolute_date == alarm.absolute_date));
-  alarm_fields(form, stored, alarm.absolute_date);
-}
-
-void alarm(ByteReader& form, Alarm& alarm) {
-  std::optional<StoredAlarmOrigin> stored;
-  alarm_fields(form, stored, alarm.absolute_date);
-  if (!stored) return;
-  stored->absolute_date = alarm.absolute_date;
-  alarm.origin = std::make_shared<StoredAlarmOrigin>(std::move(*stored));
+  if constexpr (Form::reads) {
+    if (!block) return;
+    auto read = std::make_shared<StoredAlarmOrigin>();
+    read->block = std::move(*block);
+    read->absolute_date = alarm.absolute_date;
+    alarm.origin = std::move(read);
+  }
 }
 
 // The rules come from their RRULE values, each of one line.

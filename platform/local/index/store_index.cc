@@ -49,12 +49,10 @@ struct StatementCloser {
 };
 using Statement = std::unique_ptr<sqlite3_stmt, StatementCloser>;
 
+// Null when the statement does not prepare: SQLite leaves no statement then.
 Statement prepare(sqlite3* db, const char* sql) {
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(statement);
-    return nullptr;
-  }
+  sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
   return Statement(statement);
 }
 
@@ -71,21 +69,20 @@ bool bind_integers(sqlite3_stmt* statement, int first, std::initializer_list<sql
   return true;
 }
 
-// An empty blob binds as null: nothing kept.
+// An empty blob binds as null (no bytes): nothing kept.
 bool bind_blob(sqlite3_stmt* statement, int column, const std::string& bytes) {
-  if (bytes.empty()) return sqlite3_bind_null(statement, column) == SQLITE_OK;
-  return sqlite3_bind_blob(statement, column, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT) ==
-         SQLITE_OK;
+  const char* kept = bytes.empty() ? nullptr : bytes.data();
+  return sqlite3_bind_blob(statement, column, kept, static_cast<int>(bytes.size()), SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
-std::string blob_column(sqlite3_stmt* row, int column) {
-  const void* bytes = sqlite3_column_blob(row, column);
-  if (bytes == nullptr) return {};
-  return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
-}
-
-// A row of a SELECT of name, device, inode, size, modified_ns, kind and one blob.
-bool read_rows(sqlite3_stmt* select, IndexedRows& rows, std::string IndexedFile::*blob) {
+// The rows a SELECT of name, device, inode, size, modified_ns, kind and one blob
+// gives for the folder and the integers after it; nothing when it fails.
+std::optional<IndexedRows> read_rows(sqlite3* db, const char* sql, const std::string& folder,
+                                     std::initializer_list<sqlite3_int64> integers, std::string IndexedFile::*blob) {
+  Statement statement = db ? prepare(db, sql) : nullptr;
+  sqlite3_stmt* select = statement.get();
+  if (!select || !bind_text(select, 1, folder) || !bind_integers(select, 2, integers)) return std::nullopt;
+  IndexedRows rows;
   int code;
   while ((code = sqlite3_step(select)) == SQLITE_ROW) {
     const unsigned char* name = sqlite3_column_text(select, 0);
@@ -97,10 +94,13 @@ bool read_rows(sqlite3_stmt* select, IndexedRows& rows, std::string IndexedFile:
     file.stamp.modified_ns = sqlite3_column_int64(select, 4);
     int kind = sqlite3_column_int(select, 5);
     file.kind = kind >= 0 && kind <= static_cast<int>(ItemKind::mixed) ? static_cast<ItemKind>(kind) : ItemKind::unknown;
-    file.*blob = blob_column(select, 6);
+    if (const void* bytes = sqlite3_column_blob(select, 6)) {
+      (file.*blob).assign(static_cast<const char*>(bytes), static_cast<std::size_t>(sqlite3_column_bytes(select, 6)));
+    }
     rows.emplace_back(reinterpret_cast<const char*>(name), std::move(file));
   }
-  return code == SQLITE_DONE;
+  if (code != SQLITE_DONE) return std::nullopt;
+  return rows;
 }
 
 int schema_version(sqlite3* db) {
@@ -183,8 +183,6 @@ IndexedFile settled(const IndexedFile& file) {
   return young;
 }
 
-bool has_reach(ItemKind kind) { return kind != ItemKind::reminder && kind != ItemKind::other; }
-
 }  // namespace
 
 bool same_version(const FileStamp& listed, const FileStamp& indexed) {
@@ -206,24 +204,12 @@ sqlite3* StoreIndex::database(bool create) {
 }
 
 IndexedRows StoreIndex::files_in(const std::string& folder) {
-  IndexedRows rows;
-  sqlite3* db = database(true);
-  Statement select = db ? prepare(db, kSelectFolder) : nullptr;
-  if (!select || !bind_text(select.get(), 1, folder) || !read_rows(select.get(), rows, &IndexedFile::reminder)) {
-    rows.clear();
-  }
-  return rows;
+  return read_rows(database(true), kSelectFolder, folder, {}, &IndexedFile::reminder).value_or(IndexedRows{});
 }
 
 std::optional<IndexedRows> StoreIndex::reaching(const std::string& folder, DayRange days) {
-  IndexedRows rows;
-  sqlite3* db = database(false);
-  Statement select = db ? prepare(db, kSelectReaching) : nullptr;
-  if (!select || !bind_text(select.get(), 1, folder) || !bind_integers(select.get(), 2, {days.first, days.last, kShortRangeDays}) ||
-      !read_rows(select.get(), rows, &IndexedFile::event_digest)) {
-    return std::nullopt;
-  }
-  return rows;
+  return read_rows(database(false), kSelectReaching, folder, {days.first, days.last, kShortRangeDays},
+                   &IndexedFile::event_digest);
 }
 
 void StoreIndex::update(const std::string& folder, const IndexedRows& changed,
@@ -249,7 +235,7 @@ void StoreIndex::update(const std::string& folder, const IndexedRows& changed,
     step(upsert, name, {static_cast<sqlite3_int64>(file.stamp.device), static_cast<sqlite3_int64>(file.stamp.inode),
                         file.stamp.size, file.stamp.modified_ns, static_cast<int>(file.kind)});
     step(remove_reach, name, {});
-    if (!has_reach(file.kind)) continue;
+    if (file.kind == ItemKind::reminder || file.kind == ItemKind::other) continue;
     for (DayRange range : file.reach) {
       step(add_range, name, {range.first, range.last, range.last - range.first > kShortRangeDays});
     }
