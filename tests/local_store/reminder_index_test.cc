@@ -17,6 +17,7 @@
 #include "platform/local/local_platform.h"
 #include "platform/local/ical/parsed_item.h"
 #include "platform/local/ical/recurrence_ical.h"
+#include "platform/local/index/byte_form.h"
 #include "platform/local/index/packed_reminder.h"
 #include "platform/local/reminders/reminder_origin.h"
 #include "platform/local/reminders/reminder_reader.h"
@@ -211,6 +212,32 @@ TEST(PackedReminder, CutAtEveryLength) {
   ASSERT_TRUE(platform::local::row_from_packed(*packed));
   for (std::size_t size = 0; size < packed->size(); ++size) {
     EXPECT_FALSE(platform::local::row_from_packed(std::string_view(*packed).substr(0, size))) << size;
+  }
+}
+
+// A save puts a stored alarm's block back into the file as it is: a row whose block
+// is not one whole VALARM ending in a line break is refused.
+TEST(PackedReminder, RefusesAnAlarmBlockThatIsNoValarm) {
+  const std::string block =
+      "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;VALUE=DATE-TIME:20250310T080000Z\r\nEND:VALARM\r\n";
+  auto item = platform::local::parse_item_text(
+      store_test::todo_file("UID:u\r\nSUMMARY:Title\r\nDUE:20250310T090000Z\r\n" + block));
+  ASSERT_TRUE(item);
+  auto packed = platform::local::packed_reminder(platform::local::reminder_row_of(*item, item->parts.front()));
+  ASSERT_TRUE(packed && platform::local::row_from_packed(*packed));
+  auto as_text = [](const std::string& value) {
+    platform::local::ByteWriter out;
+    out.text(value);
+    return out.take();
+  };
+  const std::string stored = as_text(block);
+  ASSERT_NE(packed->find(stored), std::string::npos);
+  for (const std::string& other : {std::string("BEGIN:VEVENT\r\nEND:VEVENT\r\n"), block + block,
+                                   block.substr(0, block.size() - 2), std::string("BEGIN:VALARM\r\n"),
+                                   "X-NOTE:a\r\n" + block, std::string()}) {
+    std::string damaged = *packed;
+    damaged.replace(damaged.find(stored), stored.size(), as_text(other));
+    EXPECT_FALSE(platform::local::row_from_packed(damaged)) << other;
   }
 }
 

@@ -82,8 +82,10 @@ class ByteReader {
   template <class Int>
   void number(Int& value, std::int64_t least, std::int64_t most) {
     auto read = static_cast<std::int64_t>(fixed<std::uint64_t>());
-    check(read >= least && read <= most);
-    value = static_cast<Int>(read);
+    bool within = read >= least && read <= most;
+    check(within);
+    // Out of its range it reads as `least`: no value breaks its range, even before the end.
+    value = static_cast<Int>(within ? read : least);
   }
   void real(double& value) { value = std::bit_cast<double>(fixed<std::uint64_t>()); }
   void text(std::string& value) {
