@@ -134,7 +134,8 @@ std::vector<TimeSpan> series_in_window(const EventComponent& master, const TimeS
   for (const RecurrenceDate& date : master.rdates) consider(date.start.value, date.start.zone, date.period_seconds);
   std::ranges::stable_sort(found, {}, &TimeSpan::start);
   // A date that a rule and an RDATE both give is one occurrence.
-  found.erase(std::ranges::unique(found, {}, &TimeSpan::start).begin(), found.end());
+  auto same_start = [](const TimeSpan& a, const TimeSpan& b) { return a.start == b.start; };
+  found.erase(std::unique(found.begin(), found.end(), same_start), found.end());
   return found;
 }
 
