@@ -1,41 +1,45 @@
 #include "platform/local/local_event_store.h"
 
 #include "platform/local/root/access_record.h"
+#include "platform/local/root/store_root.h"
 #include "platform/local/reminders/reminder_reader.h"
 
 namespace platform::local {
 
 LocalEventStore::LocalEventStore(std::string root, std::shared_ptr<RunLoopSignal> signal)
-    : root_(std::move(root)), items_(root_), threads_(std::move(signal)) {}
+    : root_(std::move(root)), owner_(store_owner(root_)), items_(root_), threads_(std::move(signal)) {}
 
 LocalEventStore::~LocalEventStore() = default;
 
-const std::vector<Collection>& LocalEventStore::collections() {
+std::vector<Collection>& LocalEventStore::collections() {
   if (!collections_) {
-    auto read = read_collections(root_);
+    auto read = read_collections(root_, owner_);
     collections_ = read.ok() ? std::move(read.value()) : std::vector<Collection>{};
   }
   return *collections_;
 }
 
-const Collection* LocalEventStore::collection_named(std::string_view folder) {
-  for (const auto& collection : collections()) {
-    if (collection.folder == folder) return &collection;
+Collection* LocalEventStore::collection_named(std::string_view folder) {
+  for (auto& collection : collections()) {
+    if (collection.folder == folder) return &with_calendar(collection);
   }
   return nullptr;
 }
 
-const Collection& LocalEventStore::with_components(const Collection& collection) {
+Collection& LocalEventStore::with_calendar(Collection& collection) {
+  if (!collection.calendar) collection.calendar = read_calendar(root_, collection.folder, owner_);
+  return collection;
+}
+
+const Collection& LocalEventStore::with_components(Collection& collection) {
   if (collection.components_known) return collection;
-  // Only this store's own list of collections holds such a collection.
-  auto& settled = const_cast<Collection&>(collection);
   auto kinds = items_.kinds_in(collection.folder);
   // Items of one kind only tell; an empty or mixed collection serves both.
   if (kinds.ok() && kinds.value().events != kinds.value().reminders) {
-    settled.serves_events = kinds.value().events;
-    settled.serves_reminders = kinds.value().reminders;
+    collection.serves_events = kinds.value().events;
+    collection.serves_reminders = kinds.value().reminders;
   }
-  settled.components_known = true;
+  collection.components_known = true;
   return collection;
 }
 
@@ -55,10 +59,10 @@ const Reminder* LocalEventStore::reminder_of(const ParsedItemRef& item, std::siz
 
 std::vector<CalendarRef> LocalEventStore::calendars_for_entity_type(EntityType type) {
   std::vector<CalendarRef> calendars;
-  for (const auto& listed : collections()) {
+  for (auto& listed : collections()) {
     const Collection& collection = with_components(listed);
     bool serves = type == EntityType::event ? collection.serves_events : collection.serves_reminders;
-    if (serves) calendars.push_back(collection.calendar);
+    if (serves) calendars.push_back(with_calendar(listed).calendar);
   }
   return calendars;
 }

@@ -44,11 +44,13 @@ class LocalEventStore : public EventStore {
 
  private:
   // The collections as this store first read them (each metadata file read once).
-  const std::vector<Collection>& collections();
-  const Collection* collection_named(std::string_view folder);
+  std::vector<Collection>& collections();
+  // The collection with its calendar read.
+  Collection* collection_named(std::string_view folder);
+  Collection& with_calendar(Collection& collection);
   // The collection with the kinds it serves known (told by its items when it has no
   // `components` file).
-  const Collection& with_components(const Collection& collection);
+  const Collection& with_components(Collection& collection);
   // An error when the collection is not the store's or its folder may not be written.
   Expected<Done, Error> check_writable(const std::string& folder);
   // Saves a reminder into another list: a new file there made by `edit` from the
@@ -62,6 +64,7 @@ class LocalEventStore : public EventStore {
                                      std::size_t limit);
 
   std::string root_;
+  uid_t owner_;  // metadata files are read only when they name a file of this user
   std::optional<std::vector<Collection>> collections_;
   ItemCache items_;
   std::map<std::string, Reminder> reminders_;  // by identifier, as reminder_of made them

@@ -31,17 +31,9 @@ std::string_view trimmed(std::string_view line) {
 }
 
 Collection read_collection(const std::string& root, const std::string& folder, uid_t owner) {
-  std::string path = root + "/" + folder;
-  Calendar calendar;
-  calendar.identifier = folder;
-  calendar.title = read_metadata(path, "displayname", owner).value_or(folder);
-  if (auto color = read_metadata(path, "color", owner)) calendar.color.srgb = parse_color_text(*color);
-  if (auto source = read_metadata(path, "source", owner)) calendar.source = Source{*source};
-  calendar.allows_content_modifications = folder_allows_modifications(path);
-
   Collection collection;
   collection.folder = folder;
-  if (auto components = read_metadata(path, "components", owner)) {
+  if (auto components = read_metadata(root + "/" + folder, "components", owner)) {
     collection.serves_events = collection.serves_reminders = false;
     std::string_view rest = *components;
     while (!rest.empty()) {
@@ -54,11 +46,21 @@ Collection read_collection(const std::string& root, const std::string& folder, u
   } else {
     collection.components_known = false;
   }
-  collection.calendar = std::make_shared<const Calendar>(std::move(calendar));
   return collection;
 }
 
 }  // namespace
+
+CalendarRef read_calendar(const std::string& root, const std::string& folder, uid_t owner) {
+  std::string path = root + "/" + folder;
+  Calendar calendar;
+  calendar.identifier = folder;
+  calendar.title = read_metadata(path, "displayname", owner).value_or(folder);
+  if (auto color = read_metadata(path, "color", owner)) calendar.color.srgb = parse_color_text(*color);
+  if (auto source = read_metadata(path, "source", owner)) calendar.source = Source{*source};
+  calendar.allows_content_modifications = folder_allows_modifications(path);
+  return std::make_shared<const Calendar>(std::move(calendar));
+}
 
 std::optional<RgbComponents> parse_color_text(std::string_view text) {
   if ((text.size() != 7 && text.size() != 9) || text[0] != '#') return std::nullopt;
@@ -76,7 +78,7 @@ bool folder_allows_modifications(const std::string& folder_path) {
   return st.ok() && (st.value().st_mode & S_IWUSR) != 0;
 }
 
-SysResult<std::vector<Collection>> read_collections(const std::string& root) {
+SysResult<std::vector<Collection>> read_collections(const std::string& root, uid_t owner) {
   auto entries = list_directory(root);
   if (!entries.ok()) return entries.error();
   std::vector<std::string> folders;
@@ -87,7 +89,6 @@ SysResult<std::vector<Collection>> read_collections(const std::string& root) {
   std::sort(folders.begin(), folders.end());
   std::vector<Collection> collections;
   collections.reserve(folders.size());
-  uid_t owner = store_owner(root);
   for (const auto& folder : folders) collections.push_back(read_collection(root, folder, owner));
   return collections;
 }

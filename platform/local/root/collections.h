@@ -1,7 +1,9 @@
 #pragma once
 
 // The collections of the store: every folder directly under the root whose name
-// does not start with ".", with its metadata files.
+// does not start with ".", with its metadata files. A collection's kinds are read
+// with the list; its title, color, source and writability only once asked for, so
+// a command about events never reads a list's files.
 
 #include <optional>
 #include <string>
@@ -15,7 +17,7 @@ namespace platform::local {
 
 struct Collection {
   std::string folder;  // the folder name: the calendarIdentifier
-  CalendarRef calendar;
+  CalendarRef calendar;  // null until read_calendar fills it
   bool serves_events = true;
   bool serves_reminders = true;
   // False until the kinds it serves are known: a folder without a `components` file
@@ -25,8 +27,11 @@ struct Collection {
 };
 
 // The collections in ascending byte order of folder name. Folders whose names are
-// not valid UTF-8 cannot be named by an identifier and are left out.
-SysResult<std::vector<Collection>> read_collections(const std::string& root);
+// not valid UTF-8 cannot be named by an identifier and are left out. Metadata files
+// are read only when they name a file of `owner`, the store's.
+SysResult<std::vector<Collection>> read_collections(const std::string& root, uid_t owner);
+// The calendar a collection's metadata files describe.
+CalendarRef read_calendar(const std::string& root, const std::string& folder, uid_t owner);
 
 // "#RRGGBB" or "#RRGGBBAA" (either case) as sRGB components; nothing otherwise.
 std::optional<RgbComponents> parse_color_text(std::string_view text);
