@@ -7,7 +7,7 @@
 namespace platform::local {
 
 LocalEventStore::LocalEventStore(std::string root, std::shared_ptr<RunLoopSignal> signal)
-    : root_(std::move(root)), owner_(store_owner(root_)), items_(root_), threads_(std::move(signal)) {}
+    : root_(std::move(root)), owner_(store_owner(root_)), items_(root_, owner_), threads_(std::move(signal)) {}
 
 LocalEventStore::~LocalEventStore() = default;
 
@@ -31,7 +31,7 @@ Collection& LocalEventStore::with_calendar(Collection& collection) {
   return collection;
 }
 
-const Collection& LocalEventStore::with_components(Collection& collection) {
+Collection& LocalEventStore::with_components(Collection& collection) {
   if (collection.components_known) return collection;
   auto kinds = items_.kinds_in(collection.folder);
   // Items of one kind only tell; an empty or mixed collection serves both.
@@ -59,10 +59,10 @@ const Reminder* LocalEventStore::reminder_of(const ParsedItemRef& item, std::siz
 
 std::vector<CalendarRef> LocalEventStore::calendars_for_entity_type(EntityType type) {
   std::vector<CalendarRef> calendars;
-  for (auto& listed : collections()) {
-    const Collection& collection = with_components(listed);
+  for (auto& collection : collections()) {
+    with_components(collection);
     bool serves = type == EntityType::event ? collection.serves_events : collection.serves_reminders;
-    if (serves) calendars.push_back(with_calendar(listed).calendar);
+    if (serves) calendars.push_back(with_calendar(collection).calendar);
   }
   return calendars;
 }

@@ -50,7 +50,7 @@ class LocalEventStore : public EventStore {
   Collection& with_calendar(Collection& collection);
   // The collection with the kinds it serves known (told by its items when it has no
   // `components` file).
-  const Collection& with_components(Collection& collection);
+  Collection& with_components(Collection& collection);
   // An error when the collection is not the store's or its folder may not be written.
   Expected<Done, Error> check_writable(const std::string& folder);
   // Saves a reminder into another list: a new file there made by `edit` from the
@@ -64,7 +64,7 @@ class LocalEventStore : public EventStore {
                                      std::size_t limit);
 
   std::string root_;
-  uid_t owner_;  // metadata files are read only when they name a file of this user
+  uid_t owner_;  // a linked file is read only when it names a file of this user
   std::optional<std::vector<Collection>> collections_;
   ItemCache items_;
   std::map<std::string, Reminder> reminders_;  // by identifier, as reminder_of made them

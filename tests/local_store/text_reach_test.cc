@@ -9,6 +9,7 @@
 #include "platform/local/index/item_cache.h"
 #include "platform/local/local_platform.h"
 #include "platform/local/events/reach.h"
+#include "platform/local/root/store_root.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ TEST(TextReach, QueryFindsWhatAFullReadFinds) {
     }
   }
   Date start{utc(2025, 3, 1)}, end{utc(2025, 4, 1)};
-  platform::local::ItemCache cache(folder.root());
+  platform::local::ItemCache cache(folder.root(), platform::local::store_owner(folder.root()));
   // Every file read and expanded, none turned down.
   auto read = cache.events_in("cal", platform::local::kEveryDay);
   ASSERT_TRUE(read.ok());

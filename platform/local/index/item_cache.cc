@@ -25,7 +25,7 @@ ItemKind kind_of_item(const ParsedItem& item) {
 
 }  // namespace
 
-ItemCache::ItemCache(std::string root) : root_(root), owner_(store_owner(root_)), index_(std::move(root)) {
+ItemCache::ItemCache(std::string root, uid_t owner) : root_(root), owner_(owner), index_(std::move(root)) {
   // libical reports problems through its error state; it must never abort us.
   icalerror_set_errors_are_fatal(0);
 }

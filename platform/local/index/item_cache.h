@@ -23,7 +23,7 @@ namespace platform::local {
 
 class ItemCache {
  public:
-  explicit ItemCache(std::string root);
+  ItemCache(std::string root, uid_t owner);
 
   // The events of the folder's files that reach `days`, by file name: from the
   // index when it holds the file's version, else read now. Fails when the folder
